@@ -1,0 +1,60 @@
+// The layer table, the paint layer, the blend buffer and the texture map.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "engine/allocation.h"
+#include "engine/types.h"
+
+namespace dro::composite {
+
+constexpr int32_t kLayerSlots = 64;
+constexpr int32_t kModeNameSize = 52;
+
+// One layer slot (and the paint layer). A slot without pixels is empty.
+struct LayerRecord {
+  Buffer<Pixel64> pixels;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t stride = 0;  // in 16-bit units, always 4 x width
+  uint8_t visible = 0;
+  uint8_t lockAlpha = 0;
+  uint16_t opacity = 0;  // 0..256
+  char modeName[kModeNameSize] = {};
+  int32_t mode = 0;
+  // Dirty rectangle, right and bottom exclusive; empty is (W, H, 0, 0).
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+
+  bool Matches(int32_t canvasWidth, int32_t canvasHeight) const noexcept {
+    return pixels && width == canvasWidth && height == canvasHeight;
+  }
+};
+
+struct LayerState {
+  std::array<LayerRecord, kLayerSlots> slots;
+  LayerRecord paint;
+  int32_t currentIndex = 0;
+  LayerRecord* current = nullptr;  // none until the host selects a layer
+  int32_t layerTop = 1;
+  Buffer<Pixel64> blendBuffer;  // L x L colour picked up under the dab
+  Buffer<uint8_t> texture;      // one byte per canvas pixel, when a texture layer exists
+};
+
+// Display settings read by the compositor.
+struct DisplayState {
+  uint8_t tracingMode = 0;
+  int32_t traceLayer = 0;  // layer record 0
+  uint8_t maskDisplay = 0;
+};
+
+bool ValidSlot(int32_t slot) noexcept;
+// Frees the slot's pixels; other fields stay. Guarded ("DeleteLayer").
+void DeleteLayer(int32_t slot) noexcept;
+// Number of slots holding pixels.
+int32_t CountLayers() noexcept;
+
+}  // namespace dro::composite

@@ -1,0 +1,35 @@
+// The exception guard shared by every guarded export.
+//
+// A guarded operation runs its body inside Guard(); anything thrown (an
+// allocation failure included) is recorded as "<operation> Excpt" in the last
+// error and the export returns its failure value. Work done before the throw
+// stays: the host learns of the failure only from the last error.
+#pragma once
+
+#include <type_traits>
+#include <utility>
+
+namespace dro {
+
+void RecordFailure(const char* operation) noexcept;
+
+template <class Body>
+void Guard(const char* operation, Body&& body) noexcept {
+  try {
+    std::forward<Body>(body)();
+  } catch (...) {
+    RecordFailure(operation);
+  }
+}
+
+template <class Result, class Body>
+Result Guard(const char* operation, Result failure, Body&& body) noexcept {
+  try {
+    return std::forward<Body>(body)();
+  } catch (...) {
+    RecordFailure(operation);
+    return failure;
+  }
+}
+
+}  // namespace dro
