@@ -1,0 +1,117 @@
+// The image library seam: codecs, block operations, resampling and the few
+// effects the engine core relies on.
+//
+// Conventions shared by every operation:
+// - An image argument is pixels, width, height, bytes per pixel and a row
+//   stride in bytes. Bytes per pixel is 1, 3 or 4 (8-bit channels) or 2 and
+//   8, which carry Mask16 and Pixel64 rows as opaque pixels.
+// - Operations return true on success; on false the caller's output buffers
+//   are unchanged.
+// - Decoded pictures are tightly packed 8-bit RGBA or RGB, top row first.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/allocation.h"
+
+namespace dro::platform::image {
+
+// File type codes of GuessFileType.
+enum FileType : int32_t {
+  kFileUnknown = 0,
+  kFileBmp = 1,
+  kFileGif = 2,
+  kFileJpeg = 3,
+  kFilePng = 4,
+  kFileTiff = 6,
+  kFileMetafile = 7,
+  kFileEnhancedMetafile = 8,
+  kFilePsd = 10,
+};
+
+// A decoded picture: tight rows of `channels` bytes per pixel.
+struct Picture {
+  Buffer<uint8_t> pixels;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t channels = 0;
+};
+
+// An open file to read a picture from. Open() gives null when the file
+// cannot be opened; reads of a damaged or unsupported file give false.
+class FileSource {
+ public:
+  static FileSource* Open(const char* path) noexcept;  // release with Close()
+  static void Close(FileSource* source) noexcept;
+
+  int32_t GuessType() noexcept;
+  void Rewind() noexcept;
+  bool ReadRGBA(Picture& out) noexcept;  // 4 channels
+  bool ReadRGB(Picture& out) noexcept;   // 3 channels
+
+ private:
+  FileSource() = default;
+  struct Impl;
+  Impl* impl_ = nullptr;
+};
+
+// Reads a whole file as RGBA (convenience over FileSource).
+bool ReadImageRGBA(const char* path, Picture& out) noexcept;
+
+// Writes 8-bit RGB (3 channels, colour type 2) or RGBA (4 channels, colour
+// type 6) as PNG with the given resolution in dots per inch (0: none).
+bool WritePng(const char* path, const uint8_t* pixels, int32_t width, int32_t height,
+              int32_t channels, int32_t stride, int32_t dpiX, int32_t dpiY) noexcept;
+
+// zlib deflate of a block into `out` (replaced on success).
+bool Deflate(const uint8_t* data, size_t size, Buffer<uint8_t>& out) noexcept;
+// zlib inflate into a caller buffer of `capacity` bytes; never writes past
+// it. `written` receives the inflated size.
+bool Inflate(const uint8_t* data, size_t size, uint8_t* out, size_t capacity,
+             size_t& written) noexcept;
+
+// Places the source block at (x, y) of the destination, clipped to it. Both
+// have `bytesPerPixel` bytes per pixel. flag 0: exact copy; flag 1: RGBA
+// alpha-over (4 bytes per pixel only) scaled by `opacity` (0..1).
+bool OverlayImage(uint8_t* dst, int32_t width, int32_t height, int32_t bytesPerPixel,
+                  int32_t stride, const uint8_t* src, int32_t srcWidth, int32_t srcHeight,
+                  int32_t srcStride, int32_t x, int32_t y, double opacity, int32_t flag) noexcept;
+
+// Swaps the first and third byte of every 4-byte pixel in place.
+void RgbaToBgra(uint8_t* pixels, int32_t width, int32_t height, int32_t stride) noexcept;
+// RGB to RGBA with a constant alpha.
+bool RgbToRgba(const uint8_t* src, int32_t width, int32_t height, int32_t srcStride, uint8_t* dst,
+               int32_t dstStride, uint8_t alpha) noexcept;
+// Splits an RGBA image into four one-channel planes (stride = width), or
+// combines four planes back. Null planes are skipped.
+bool SplitChannels(const uint8_t* rgba, int32_t width, int32_t height, int32_t stride,
+                   uint8_t* planes[4]) noexcept;
+bool CombineChannels(const uint8_t* const planes[4], int32_t width, int32_t height, uint8_t* rgba,
+                     int32_t stride) noexcept;
+
+// 3 or 4 bytes per pixel to one grey byte per pixel (luma weights).
+bool ImageToGray8(const uint8_t* src, int32_t width, int32_t height, int32_t bytesPerPixel,
+                  int32_t srcStride, uint8_t* gray, int32_t grayStride) noexcept;
+
+// Resampling for 1, 3, 4 and 8 bytes per pixel. ResizeImage is meant for
+// enlarging (bilinear), DecimateImage for shrinking (area average); both
+// work in either direction. `mode` is accepted for the callers' record.
+bool ResizeImage(const uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride,
+                 uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
+                 int32_t bytesPerPixel, int32_t mode) noexcept;
+bool DecimateImage(const uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride,
+                   uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
+                   int32_t bytesPerPixel, int32_t mode) noexcept;
+
+// Blur of a one-channel image into `dst`; `strength` 1..100 sets the radius.
+bool BlurImage(const uint8_t* src, int32_t width, int32_t height, int32_t stride, uint8_t* dst,
+               int32_t dstStride, int32_t strength) noexcept;
+
+// A smooth curve through the control points (z may be all 0), sampled at
+// `outCount` points into outX, outY, outZ.
+bool SplinePoints3D(const double* x, const double* y, const double* z, int32_t controlCount,
+                    int32_t outCount, int32_t tension, double* outX, double* outY,
+                    double* outZ) noexcept;
+
+}  // namespace dro::platform::image
