@@ -140,6 +140,117 @@ DRO_API void DRO_CALL DRO_SetUndoLevels(int32_t count);
 /* Releases the paint layer: 1 when it had pixels, 0 when there were none. */
 DRO_API int32_t DRO_CALL DRO_DeletePaintLayer(void);
 
+/* ===================================================================== */
+/* Brush settings                                                        */
+/* ===================================================================== */
+
+/* Settings are global, kept until set again (a new canvas keeps them).
+ * Colours are held with 16 bits per channel: 8-bit values widen by x 256. */
+
+/* Current colour from 8-bit red, green, blue (low byte of each); alpha full. */
+DRO_API void DRO_CALL DRO_SetColor(int32_t red, int32_t green, int32_t blue);
+/* Current colour from 16-bit red, green, blue; alpha full. */
+DRO_API void DRO_CALL DRO_SetColor16(int32_t red, int32_t green, int32_t blue);
+/* The four colour banks: red, green, blue (8-bit) of bank 0, then 1, 2, 3. */
+DRO_API void DRO_CALL DRO_SetColorBanks(int32_t red0, int32_t green0, int32_t blue0,
+                                        int32_t red1, int32_t green1, int32_t blue1,
+                                        int32_t red2, int32_t green2, int32_t blue2,
+                                        int32_t red3, int32_t green3, int32_t blue3);
+/* Blend strength; a positive value also sets the inverse to 256 - strength. */
+DRO_API void DRO_CALL DRO_SetBlendStrength(int32_t strength);
+/* Primary colour strength; a positive value also sets its inverse. */
+DRO_API void DRO_CALL DRO_SetBlendPrimaryColorStrength(int32_t strength);
+/* Blend remix on or off (low byte). */
+DRO_API void DRO_CALL DRO_SetBlendRemix(int32_t flag);
+/* Dab density (1 = every dab). */
+DRO_API void DRO_CALL DRO_SetDensity(int32_t density);
+/* Paint alpha in percent (100 = full). */
+DRO_API void DRO_CALL DRO_SetAlpha(int32_t alpha);
+/* Colour variation per dab (also set by DRO_SetTool). */
+DRO_API void DRO_CALL DRO_SetColorVary(int32_t amount);
+/* Locks: alpha (32-bit flag), colour and blob (byte flags). */
+DRO_API void DRO_CALL DRO_SetAlphaLocked(int32_t flag);
+DRO_API void DRO_CALL DRO_SetColorLocked(uint8_t flag);
+DRO_API void DRO_CALL DRO_SetBlobLocked(uint8_t flag);
+/* Alpha level, image brush mode and solid brush mode of the dab renderer. */
+DRO_API void DRO_CALL DRO_SetAlphaLevel(int32_t level);
+DRO_API void DRO_CALL DRO_SetImageBrushMode(int32_t mode);
+DRO_API void DRO_CALL DRO_SetSolidBrushMode(int32_t mode);
+/* Dab rotation on or off, and its angle in whole degrees. */
+DRO_API void DRO_CALL DRO_SetRotateBrushMode(uint8_t flag, int32_t degrees);
+/* Mix mode and its amount 0..255 (127 is neutral). */
+DRO_API void DRO_CALL DRO_SetMixMode(int32_t mode, int32_t amount);
+/* Brush size S in pixels: 0..1000 and at most the canvas's brush size
+ * limit (larger values are clamped). Call DRO_SetBrushShape or DRO_SetTool
+ * afterwards to rebuild the tip. */
+DRO_API void DRO_CALL DRO_SetSize(int32_t size);
+/* Samples the tip at `count` evenly spaced rows and columns (1..S, at most
+ * 999). */
+DRO_API void DRO_CALL DRO_SetScaleSize(int32_t count);
+/* Per-pixel colour and luminance variation; a positive amount (re)builds
+ * the seeded variation table. */
+DRO_API void DRO_CALL DRO_SetPixColorVary(int32_t amount);
+DRO_API void DRO_CALL DRO_SetPixLumVary(int32_t amount);
+/* Seed of every random pattern; seeds the generator at once. */
+DRO_API void DRO_CALL DRO_SetRandomSeed(int32_t seed);
+/* Display of the trace layer and of the mask, and whether the mask limits
+ * painting and effects. */
+DRO_API void DRO_CALL DRO_SetTracingMode(uint8_t flag);
+DRO_API void DRO_CALL DRO_DisplayMask(uint8_t flag);
+DRO_API void DRO_CALL DRO_EnableMask(uint8_t flag);
+/* View zoom as a fraction; values that are not positive are ignored. */
+DRO_API void DRO_CALL DRO_SetScale(int32_t numerator, int32_t denominator);
+/* View offset (kept for the host; nothing reads it). */
+DRO_API void DRO_CALL DRO_SetOffset(int32_t x, int32_t y);
+/* Size of the host's view in output pixels; bounds what DRO_Render writes. */
+DRO_API void DRO_CALL DRO_SetViewSize(int32_t width, int32_t height);
+/* Accepted and ignored. */
+DRO_API void DRO_CALL DRO_SetGridSpacing(int32_t spacing);
+/* Counts the drawing-length counter down by one (once per dab). */
+DRO_API void DRO_CALL DRO_DecDrawingLength(void);
+/* One-dab flags, cleared by the next dab and by DRO_SetTool. */
+DRO_API void DRO_CALL DRO_TempDisableBlend(void);
+DRO_API void DRO_CALL DRO_SetMaskMakerOn(void);
+DRO_API void DRO_CALL DRO_SetEraseModeOn(void);
+
+/* Sets the whole tool: tip opacity (1.0 full), grit cell size (0 = no
+ * grit, buffers kept), grit cell and pixel thresholds (0..255), tip
+ * softness (0..255), colour vary, drawing length, blend strength, primary
+ * colour strength, blend remix, two options kept for the host, invert tip,
+ * a grit picture (effect script or image file; "" for none), the tip
+ * picture and its rotation in degrees. Makes the 20 grit patterns (the same
+ * for the same tool and random seed) and the brush tip. Returns 1, or 0
+ * when a failure ended the call (see DRO_GetLastError). */
+DRO_API int32_t DRO_CALL DRO_SetTool(float tipOpacity, int32_t gritCellSize,
+                                     int32_t gritCellThreshold, int32_t gritPixelThreshold,
+                                     int32_t tipSoftness, int32_t colorVary,
+                                     int32_t drawingLength, int32_t blendStrength,
+                                     int32_t primaryColorStrength, int32_t blendRemix,
+                                     int32_t toolOption10, int32_t invertTip,
+                                     int32_t toolOption12, const char* gritSource,
+                                     const char* shapeSource, int32_t shapeAngle);
+
+/* Stroke-path spline points. */
+/* 0 before the first spline, then 100. */
+DRO_API int32_t DRO_CALL DRO_GetSplinePointCount(void);
+/* Point i of the spline; indices past the end (or negative) give the last
+ * point; 0 before the first spline. */
+DRO_API double DRO_CALL DRO_GetSplinePointX(int32_t index);
+DRO_API double DRO_CALL DRO_GetSplinePointY(int32_t index);
+
+/* ===================================================================== */
+/* Brush shape                                                           */
+/* ===================================================================== */
+
+/* Builds the brush tip for the current size: from an effect script or an
+ * image file (rotated by `angle` degrees, scaled, turned to grey; the loaded
+ * picture is kept for the next call with the same path and angle), or, for
+ * a path of 0 or 1 characters or an unusable one, a disc with the tool's
+ * softness, invert and opacity. */
+DRO_API void DRO_CALL DRO_SetBrushShape(const char* path, int32_t angle);
+/* The same, trying the path only as an image file. */
+DRO_API void DRO_CALL DRO_SetBrushShape_ORIGINAL(const char* path, int32_t angle);
+
 #ifdef __cplusplus
 }
 #endif

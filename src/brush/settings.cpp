@@ -1,0 +1,268 @@
+#include "brush/settings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "brush/brush_shape.h"
+#include "brush/grit.h"
+#include "engine/canvas.h"
+#include "engine/engine.h"
+#include "engine/guard.h"
+
+namespace dro::brush {
+namespace {
+
+BrushState& State() noexcept {
+  return engine().brush;
+}
+
+uint16_t Widen8(int32_t value) noexcept {
+  return static_cast<uint16_t>((value & 0xFF) << 8);
+}
+
+// A non-positive strength keeps the inverse the last positive one gave.
+void DeriveInverses() noexcept {
+  BrushState& b = State();
+  if (b.blendStrength > 0) b.inverseBlendStrength = 256 - b.blendStrength;
+  if (b.primaryColorStrength > 0) b.inversePrimaryColorStrength = 256 - b.primaryColorStrength;
+}
+
+[[maybe_unused]] bool HasSource(const char* path) noexcept {
+  return path && path[0] != '\0' && path[1] != '\0';
+}
+
+}  // namespace
+
+int32_t BrushSize() noexcept {
+  const Engine& e = engine();
+  return std::clamp(e.brush.size, 0, std::max(e.canvas.brushLimit, 0));
+}
+
+void SetColor(int32_t red, int32_t green, int32_t blue) noexcept {
+  State().color = {Widen8(red), Widen8(green), Widen8(blue), 65535};
+}
+
+void SetColor16(int32_t red, int32_t green, int32_t blue) noexcept {
+  State().color = {static_cast<uint16_t>(red), static_cast<uint16_t>(green),
+                   static_cast<uint16_t>(blue), 65535};
+}
+
+void SetColorBanks(const int32_t (&rgb)[12]) noexcept {
+  std::array<uint16_t, 16>& banks = State().colorBanks;
+  for (int32_t bank = 0; bank < 4; ++bank) {
+    banks[bank] = Widen8(rgb[bank * 3]);
+    banks[4 + bank] = Widen8(rgb[bank * 3 + 1]);
+    banks[8 + bank] = Widen8(rgb[bank * 3 + 2]);
+    banks[12 + bank] = 65535;
+  }
+}
+
+void SetBlendStrength(int32_t strength) noexcept {
+  BrushState& b = State();
+  b.blendStrength = strength;
+  if (strength > 0) b.inverseBlendStrength = 256 - strength;
+}
+
+void SetBlendPrimaryColorStrength(int32_t strength) noexcept {
+  BrushState& b = State();
+  b.primaryColorStrength = strength;
+  if (strength > 0) b.inversePrimaryColorStrength = 256 - strength;
+}
+
+void SetBlendRemix(int32_t flag) noexcept {
+  State().blendRemix = static_cast<uint8_t>(flag);
+}
+
+void SetDensity(int32_t density) noexcept {
+  // Kept one lower: the dab renderer counts from zero. The subtraction is
+  // done without overflow for the lowest int.
+  State().density = static_cast<int32_t>(static_cast<uint32_t>(density) - 1u);
+}
+
+void SetAlpha(int32_t alpha) noexcept {
+  BrushState& b = State();
+  b.alpha = alpha;
+  // A percentage on the 0..128 scale the dab renderer blends with.
+  b.alphaScaled = static_cast<int32_t>(std::clamp(alpha * 1.28, -2147483648.0, 2147483647.0));
+}
+
+void SetColorVary(int32_t amount) noexcept {
+  State().colorVary = amount;
+}
+void SetAlphaLocked(int32_t flag) noexcept {
+  State().alphaLocked = flag;
+}
+void SetColorLocked(uint8_t flag) noexcept {
+  State().colorLocked = flag;
+}
+void SetBlobLocked(uint8_t flag) noexcept {
+  State().blobLocked = flag;
+}
+void SetAlphaLevel(int32_t level) noexcept {
+  State().alphaLevel = level;
+}
+void SetImageBrushMode(int32_t mode) noexcept {
+  State().imageBrushMode = mode;
+}
+void SetSolidBrushMode(int32_t mode) noexcept {
+  State().solidBrushMode = mode;
+}
+
+void SetRotateBrushMode(uint8_t flag, int32_t degrees) noexcept {
+  BrushState& b = State();
+  b.rotateBrush = flag;
+  b.rotateDegrees = degrees;
+  // Degrees to radians with the engine's own pi; the sine comes from the
+  // double angle, the cosine from the angle as stored.
+  const double radians = degrees * 0.005555555555555556 * 3.14159;
+  b.rotateAngle = static_cast<float>(radians);
+  b.rotateSin = static_cast<float>(std::sin(radians));
+  b.rotateCos = static_cast<float>(std::cos(static_cast<double>(b.rotateAngle)));
+}
+
+void SetMixMode(int32_t mode, int32_t amount) noexcept {
+  BrushState& b = State();
+  b.mixMode = mode;
+  b.mixAmount = amount;
+  b.mixInverse = static_cast<int32_t>(256 - int64_t{amount});
+  // t runs from -1 at amount 0 through 0 at 127 to just above 1 at 255.
+  const double t = (static_cast<double>(amount) - 127) * 0.007874015748031496;
+  b.mixTenths = static_cast<int32_t>(std::clamp(t * 10, -2147483648.0, 2147483647.0));
+  b.mixShift = static_cast<int32_t>(std::clamp(t * 16, -2147483648.0, 2147483647.0));
+}
+
+void SetSize(int32_t size) noexcept {
+  Engine& e = engine();
+  BrushState& b = e.brush;
+  // The size index map has 1000 entries and every brush-sized buffer is
+  // L wide; a larger size would run past both.
+  int32_t limit = kMaxBrushSize;
+  if (canvas::Live()) limit = std::min(limit, std::max(e.canvas.brushLimit, 0));
+  const int32_t s = std::clamp(size, 0, limit);
+  b.size = s;
+  b.scaledCount = s;
+  for (int32_t i = 0; i < s; ++i) b.sizeIndexMap[i] = i;
+}
+
+void SetScaleSize(int32_t count) noexcept {
+  BrushState& b = State();
+  const int32_t s = BrushSize();
+  int32_t n = std::max(count, 1);
+  n = std::min(n, s);
+  n = std::min(n, kMaxScaledCount);
+  b.scaledCount = std::max(n, 0);
+  if (n <= 0) return;  // a size of 0 has nothing to sample
+  // Sample the middle of each of n equal spans of the tip. The position is
+  // accumulated in single precision, one step per entry.
+  const int32_t half = s / (2 * n);
+  const float step = static_cast<float>(s) / static_cast<float>(n);
+  float offset = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t at = static_cast<int32_t>(static_cast<float>(half) + offset);
+    b.sizeIndexMap[i] = std::min(at, s - 1);
+    offset += step;
+  }
+}
+
+void SetPixColorVary(int32_t amount) noexcept {
+  Engine& e = engine();
+  e.brush.pixColorVaryAmount = amount;
+  if (amount > 0)
+    BuildRandomTable(e.brush.pixColorVary, 1000, 3 * std::max(e.canvas.brushLimit, 0));
+}
+
+void SetPixLumVary(int32_t amount) noexcept {
+  Engine& e = engine();
+  e.brush.pixLumVaryAmount = amount;
+  if (amount > 0) BuildRandomTable(e.brush.pixLumVary, 256, 3 * std::max(e.canvas.brushLimit, 0));
+}
+
+void SetRandomSeed(int32_t seed) noexcept {
+  Engine& e = engine();
+  e.random.seed = seed;
+  e.random.generator.Seed(static_cast<uint32_t>(seed));
+}
+
+void SetTracingMode(uint8_t flag) noexcept {
+  engine().display.tracingMode = flag;
+}
+void DisplayMask(uint8_t flag) noexcept {
+  engine().display.maskDisplay = flag;
+}
+void EnableMask(uint8_t flag) noexcept {
+  engine().mask.enabled = flag;
+}
+
+void SetScale(int32_t numerator, int32_t denominator) noexcept {
+  // The compositor divides by both; a zoom that is not positive is refused.
+  if (numerator <= 0 || denominator <= 0) return;
+  CanvasGeometry& c = engine().canvas;
+  c.zoomNumerator = numerator;
+  c.zoomDenominator = denominator;
+}
+
+void SetOffset(int32_t x, int32_t y) noexcept {
+  CanvasGeometry& c = engine().canvas;
+  c.offsetX = x;
+  c.offsetY = y;
+}
+
+void SetViewSize(int32_t width, int32_t height) noexcept {
+  CanvasGeometry& c = engine().canvas;
+  c.viewWidth = width;
+  c.viewHeight = height;
+}
+
+void DecDrawingLength() noexcept {
+  int32_t& counter = State().drawingLengthCounter;
+  counter = static_cast<int32_t>(static_cast<uint32_t>(counter) - 1u);
+}
+
+void TempDisableBlend() noexcept {
+  State().tempBlendOff = 1;
+}
+void SetMaskMakerOn() noexcept {
+  State().maskMaker = 1;
+}
+void SetEraseModeOn() noexcept {
+  State().eraseMode = 1;
+}
+
+bool SetTool(const ToolValues& tool) noexcept {
+  return Guard("SetTool", false, [&] {
+    Engine& e = engine();
+    BrushState& b = e.brush;
+    // The same tool with the same seed always yields the same grain.
+    e.random.generator.Seed(static_cast<uint32_t>(e.random.seed));
+
+    b.tipOpacity = tool.tipOpacity;
+    b.gritCellSize = tool.gritCellSize;
+    b.gritCellThreshold = tool.gritCellThreshold;
+    b.gritPixelThreshold = tool.gritPixelThreshold;
+    b.tipSoftness = static_cast<uint8_t>(tool.tipSoftness);
+    b.colorVary = tool.colorVary;
+    b.drawingLength = tool.drawingLength;
+    b.blendStrength = tool.blendStrength;
+    b.primaryColorStrength = tool.primaryColorStrength;
+    b.blendRemix = static_cast<uint8_t>(tool.blendRemix);
+    b.toolOption10 = static_cast<uint8_t>(tool.toolOption10);
+    b.invertTip = static_cast<uint8_t>(tool.invertTip);
+    b.toolOption12 = static_cast<uint8_t>(tool.toolOption12);
+    b.shapeAngle = tool.shapeAngle;
+    b.mixMode = 32;
+
+    if (tool.gritCellSize != 0) MakeRandomGrit();
+
+    // GRIT-SOURCE
+
+    SetBrushShape(tool.shapeSource, tool.shapeAngle);
+    DeriveInverses();
+    b.tempBlendOff = 0;
+    b.maskMaker = 0;
+    b.eraseMode = 0;
+    return true;
+  });
+}
+
+}  // namespace dro::brush
