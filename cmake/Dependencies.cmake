@@ -4,3 +4,38 @@
 find_package(PkgConfig REQUIRED)
 
 add_library(drovine_deps INTERFACE)
+
+# Codecs and deflate: each ships a pkg-config file on Debian.
+pkg_check_modules(DROVINE_CODECS REQUIRED IMPORTED_TARGET libpng libjpeg libtiff-4 zlib)
+target_link_libraries(drovine_deps INTERFACE PkgConfig::DROVINE_CODECS)
+
+# giflib has no pkg-config file on every distribution: find it directly.
+find_path(GIF_INCLUDE_DIR gif_lib.h REQUIRED)
+find_library(GIF_LIBRARY NAMES gif REQUIRED)
+target_include_directories(drovine_deps SYSTEM INTERFACE ${GIF_INCLUDE_DIR})
+target_link_libraries(drovine_deps INTERFACE ${GIF_LIBRARY})
+
+# OpenCV core and imgproc for resampling and blurs. Debian's -dev packages of
+# the two modules carry neither a pkg-config file nor the CMake package (both
+# come with the full libopencv-dev), so look for the headers and libraries.
+find_package(OpenCV QUIET COMPONENTS core imgproc)
+if(OpenCV_FOUND)
+  target_include_directories(drovine_deps SYSTEM INTERFACE ${OpenCV_INCLUDE_DIRS})
+  target_link_libraries(drovine_deps INTERFACE opencv_core opencv_imgproc)
+else()
+  find_path(OPENCV_INCLUDE_DIR opencv2/core.hpp PATH_SUFFIXES opencv4 REQUIRED)
+  find_library(OPENCV_CORE_LIBRARY NAMES opencv_core REQUIRED)
+  find_library(OPENCV_IMGPROC_LIBRARY NAMES opencv_imgproc REQUIRED)
+  target_include_directories(drovine_deps SYSTEM INTERFACE ${OPENCV_INCLUDE_DIR})
+  target_link_libraries(drovine_deps INTERFACE ${OPENCV_IMGPROC_LIBRARY} ${OPENCV_CORE_LIBRARY})
+endif()
+
+# OpenCV's libraries export the linker's section marks (_edata, _end,
+# __bss_start); linking against them makes GNU ld export ours as well. Keep
+# the shared library's symbol table to the engine's own exports.
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT APPLE)
+  set(DROVINE_SECTION_MARKS_MAP ${CMAKE_CURRENT_BINARY_DIR}/drovine-section-marks.map)
+  file(WRITE ${DROVINE_SECTION_MARKS_MAP} "{ local: _edata; _end; __bss_start; };\n")
+  target_link_options(drovine_deps INTERFACE
+    "$<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,SHARED_LIBRARY>:LINKER:--version-script=${DROVINE_SECTION_MARKS_MAP}>")
+endif()

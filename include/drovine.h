@@ -251,6 +251,231 @@ DRO_API void DRO_CALL DRO_SetBrushShape(const char* path, int32_t angle);
 /* The same, trying the path only as an image file. */
 DRO_API void DRO_CALL DRO_SetBrushShape_ORIGINAL(const char* path, int32_t angle);
 
+/* ===================================================================== */
+/* Pixel transfers                                                       */
+/* ===================================================================== */
+
+/* Host pixels widen by x 256 (255 becomes 65280) and narrow to the high
+ * byte. Canvas-size host buffers have canvas width x height pixels with the
+ * given row stride in bytes; they are read and written only within the
+ * canvas, and a layer of another size only where it overlaps the canvas.
+ * Nothing happens without a canvas, for an empty slot or a null buffer. */
+
+/* Current layer from a B, G, R buffer: min(width, canvas width) columns,
+ * min(rows, canvas height) rows, each (R x 256, G x 256, B x 256, 65535). */
+DRO_API void DRO_CALL DRO_Load(const void* data, int32_t stride, int32_t width, int32_t rows);
+/* Loads the w x h RGBA32 block at (x, y) of the layer, clipped to the layer
+ * (a negative x or y skips source columns or rows). useMask weights the
+ * load by the texture map and the enabled mask; lock-alpha keeps alpha. */
+DRO_API void DRO_CALL DRO_LoadRGBA32Layer(const void* data, int32_t stride, int32_t layer,
+                                          int32_t x, int32_t y, int32_t w, int32_t h,
+                                          uint8_t useMask);
+/* DRO_LoadRGBA32Layer on the current layer at (0, 0), the layer's size. */
+DRO_API void DRO_CALL DRO_LoadRGBA32(const void* data, int32_t stride, uint8_t useMask);
+/* DRO_LoadRGBA32Layer with useMask = 1. */
+DRO_API void DRO_CALL DRO_LoadRGBA32Into(const void* data, int32_t stride, int32_t layer,
+                                         int32_t x, int32_t y, int32_t w, int32_t h);
+/* Current layer, colour only, from a canvas-size RGB24 buffer; useMask
+ * weights it by texture and mask. */
+DRO_API void DRO_CALL DRO_LoadRGB24(const void* data, int32_t stride, uint8_t useMask);
+/* Current layer alpha from the first byte of each RGB24 pixel, only where
+ * alpha is already non-zero; useMask weights it by texture and mask. */
+DRO_API void DRO_CALL DRO_LoadRGB24ToAlpha(const void* data, int32_t stride, uint8_t useMask);
+
+/* A layer (or the current layer) narrowed into a canvas-size RGBA32 or
+ * RGB24 buffer; FromAlpha writes the alpha high byte as grey. */
+DRO_API void DRO_CALL DRO_GetRGBA32Layer(void* dst, int32_t stride, int32_t layer);
+DRO_API void DRO_CALL DRO_GetRGBA32(void* dst, int32_t stride);
+DRO_API void DRO_CALL DRO_GetRGB24Layer(void* dst, int32_t stride, int32_t layer);
+DRO_API void DRO_CALL DRO_GetRGB24(void* dst, int32_t stride);
+DRO_API void DRO_CALL DRO_GetRGB24FromAlpha(void* dst, int32_t stride);
+/* Narrows a w x h block of host Pixel64 rows (srcStrideBytes apart) into
+ * RGBA32 or RGB24 rows. dst and src address the block's first pixel; x and
+ * y do not move them. */
+DRO_API void DRO_CALL DRO_GetRGBA32FromRGBA64Rect(void* dst, int32_t dstStride, const void* src,
+                                                  int32_t srcStrideBytes, int32_t x, int32_t y,
+                                                  int32_t w, int32_t h);
+DRO_API void DRO_CALL DRO_GetRGBA32FromRGBA64(void* dst, int32_t dstStride, int32_t w, int32_t h,
+                                              const void* src, int32_t srcStrideBytes);
+DRO_API void DRO_CALL DRO_GetRGB24FromRGBA64Rect(void* dst, int32_t dstStride, const void* src,
+                                                 int32_t srcStrideBytes, int32_t x, int32_t y,
+                                                 int32_t w, int32_t h);
+/* The whole canvas of a host Pixel64 buffer into RGB24. */
+DRO_API void DRO_CALL DRO_GetRGB24FromRGBA64(void* dst, int32_t dstStride, const void* src,
+                                             int32_t srcStrideBytes);
+/* The w x h block at (x, y) of a Pixel64 buffer (row step srcStridePixels,
+ * the block inside it) into a tight RGBA32 or RGB24 buffer. */
+DRO_API void DRO_CALL DRO_RGBA64RectToRGBA32(const void* src, int32_t x, int32_t y, int32_t w,
+                                             int32_t h, int32_t srcStridePixels, int32_t unused,
+                                             void* dst);
+DRO_API void DRO_CALL DRO_RGBA64RectToRGBA24(const void* src, int32_t x, int32_t y, int32_t w,
+                                             int32_t h, int32_t srcStridePixels, int32_t unused,
+                                             void* dst);
+
+/* Tight w x h buffers: RGB into RGBA (fourth byte kept), RGBA into RGB,
+ * RGBA alpha as grey RGB, and (R + G + B) / 3 into the RGBA alpha byte. */
+DRO_API void DRO_CALL DRO_RGBToRGBA(void* rgba32, int32_t w, int32_t h, const void* rgb24);
+DRO_API void DRO_CALL DRO_RGBAToRGB(void* rgb24, int32_t w, int32_t h, const void* rgba32);
+DRO_API void DRO_CALL DRO_RGBAlphaToRGB(void* rgb24, int32_t w, int32_t h, const void* rgba32);
+DRO_API void DRO_CALL DRO_RGBToRGBAlpha(void* rgba32, int32_t w, int32_t h, const void* rgb24);
+
+/* Fills: the current layer with (r, g, b, a) x 256; a canvas-size Pixel64
+ * buffer with 16-bit values; a canvas-size or a tight RGBA32 buffer. */
+DRO_API void DRO_CALL DRO_Clear(int32_t r, int32_t g, int32_t b, int32_t a);
+DRO_API void DRO_CALL DRO_ClearRGBA64(void* dst, int32_t strideBytes, int32_t r16, int32_t g16,
+                                      int32_t b16, int32_t a16);
+DRO_API void DRO_CALL DRO_ClearRGBA32(void* dst, int32_t stride, int32_t r, int32_t g, int32_t b,
+                                      int32_t a);
+DRO_API void DRO_CALL DRO_ClearRGBA32Buf(void* dst, int32_t w, int32_t h, int32_t r, int32_t g,
+                                         int32_t b, int32_t a);
+/* Mask-weighted fill of the current layer: selected pixels take the colour,
+ * partly selected ones mix towards it and become opaque. */
+DRO_API void DRO_CALL DRO_ClearMasked(int32_t r, int32_t g, int32_t b, int32_t a);
+/* As a weighted load of a buffer of the colour: alpha mixes too. */
+DRO_API void DRO_CALL DRO_ClearMaskedAlpha(int32_t r, int32_t g, int32_t b, int32_t a);
+
+/* One 16-bit channel of the current layer; 0 off the canvas. */
+DRO_API int32_t DRO_CALL DRO_GetRed64(int32_t x, int32_t y);
+DRO_API int32_t DRO_CALL DRO_GetGreen64(int32_t x, int32_t y);
+DRO_API int32_t DRO_CALL DRO_GetBlue64(int32_t x, int32_t y);
+DRO_API int32_t DRO_CALL DRO_GetAlpha64(int32_t x, int32_t y);
+/* 65535 minus the mask value while the mask is enabled, else 0. */
+DRO_API int32_t DRO_CALL DRO_GetMask64(int32_t x, int32_t y);
+/* R8 << 24 | G8 << 16 | B8 << 8 | A8 of a canvas-size Pixel64 buffer, the
+ * current layer, a layer, the under-layer buffer or the trace buffer; x and
+ * y are clamped into the canvas; 0 when there is no such buffer. */
+DRO_API int32_t DRO_CALL DRO_GetRGBAAt(int32_t x, int32_t y, const void* buffer);
+DRO_API int32_t DRO_CALL DRO_GetRGBAAtSurface(int32_t x, int32_t y);
+DRO_API int32_t DRO_CALL DRO_GetRGBAAtLayer(int32_t x, int32_t y, int32_t layer);
+DRO_API int32_t DRO_CALL DRO_GetRGBAAtUnderLayer(int32_t x, int32_t y);
+DRO_API int32_t DRO_CALL DRO_GetRGBAAtTrace(int32_t x, int32_t y);
+/* R8 << 16 | G8 << 8 | B8, or -1 where the alpha high byte is 0; same
+ * sources and clamping; 0 when there is no such buffer. */
+DRO_API int32_t DRO_CALL DRO_GetColorAt(int32_t x, int32_t y, const void* buffer);
+DRO_API int32_t DRO_CALL DRO_GetColorAtSurface(int32_t x, int32_t y);
+DRO_API int32_t DRO_CALL DRO_GetColorAtLayer(int32_t x, int32_t y, int32_t layer);
+DRO_API int32_t DRO_CALL DRO_GetColorAtUnderLayer(int32_t x, int32_t y);
+DRO_API int32_t DRO_CALL DRO_GetColorAtTrace(int32_t x, int32_t y);
+/* Bounding box of the layer's pixels with non-zero alpha; (canvas width,
+ * canvas height, 0, 0) when there are none; outputs untouched for an empty
+ * slot. */
+DRO_API void DRO_CALL DRO_FindDataExtentsLayer(int32_t layer, int32_t* minX, int32_t* minY,
+                                               int32_t* maxX, int32_t* maxY);
+
+/* ===================================================================== */
+/* Run-length lines                                                      */
+/* ===================================================================== */
+
+/* RGBA runs: 5-byte records (length 1..255, then the high bytes of red,
+ * green, blue, alpha). Mask runs: 2-byte records (length, high byte). The
+ * low byte of every 16-bit value is dropped. Encoders return the bytes
+ * written (at most 5n or 2n; 0 for a null buffer or n <= 0). Decoders
+ * write at most n values, each byte x 256, stop at a record of length 0,
+ * and return the number of values written. */
+DRO_API int32_t DRO_CALL DRO_RLECompressRGBA64ToRGBA32(const void* src, void* dst, int32_t n);
+DRO_API int32_t DRO_CALL DRO_RLEUncompressRGBA32ToRGBA64(const void* src, void* dst, int32_t n);
+DRO_API int32_t DRO_CALL DRO_RLECompressG16ToG8(const void* src, void* dst, int32_t n);
+DRO_API int32_t DRO_CALL DRO_RLEUncompressG8ToG16(const void* src, void* dst, int32_t n);
+/* One row of a layer (canvas width pixels) or of the mask, encoded into or
+ * decoded from runs; 0 for an empty slot, no canvas or a row off the
+ * canvas. */
+DRO_API int32_t DRO_CALL DRO_GetRGBA32LayerLineRLE(void* dst, int32_t slot, int32_t row);
+DRO_API int32_t DRO_CALL DRO_PutRGBA32LayerLineRLE(const void* src, int32_t slot, int32_t row);
+DRO_API int32_t DRO_CALL DRO_GetMaskLineRLE(void* dst, int32_t row);
+DRO_API int32_t DRO_CALL DRO_PutMaskLineRLE(const void* src, int32_t row);
+
+/* ===================================================================== */
+/* Colour                                                                */
+/* ===================================================================== */
+
+/* Shifts hue (whole degrees), saturation and lightness (percent, -100..100)
+ * over a tight RGBA32 buffer; alpha stays. Grey has hue 0 in HSL, so a
+ * saturation increase tints it with the shifted hue. Returns width. */
+DRO_API int32_t DRO_CALL DRO_ProcessBuffer_HSLAdjust(void* rgba32, int32_t width, int32_t height,
+                                                     int32_t hueShift, int32_t saturationPercent,
+                                                     int32_t lightnessPercent);
+/* The same in HSV (value instead of lightness); grey pixels stay grey. */
+DRO_API int32_t DRO_CALL DRO_ProcessBuffer_HSVAdjust(void* rgba32, int32_t width, int32_t height,
+                                                     int32_t hueShift, int32_t saturationPercent,
+                                                     int32_t valuePercent);
+
+/* ===================================================================== */
+/* Mask                                                                  */
+/* ===================================================================== */
+
+/* The mask holds one 16-bit value per canvas pixel: 65535 open to painting
+ * and effects, 0 closed. Its grey pictures show open pixels dark: grey 0 is
+ * 65535, grey 255 is 0. Host images are canvas-size tight RGBA32 (or RGB24)
+ * buffers unless a stride is given. Strength s (0..255) writes (255 - s) x
+ * 256 into matching pixels and leaves the others, so calls add up;
+ * tolerance t is a percentage: T = trunc(t x 2.56) on the 0..255 scale.
+ * Without a canvas nothing happens (and 0 is returned). */
+
+/* Overlay colours of the displayed mask (8-bit channels) and whether it
+ * shows at full strength. */
+DRO_API void DRO_CALL DRO_SetMaskOptions(int32_t r1, int32_t g1, int32_t b1, int32_t r2,
+                                         int32_t g2, int32_t b2, int32_t fullStrength);
+/* Every value v becomes 65535 - v. */
+DRO_API void DRO_CALL DRO_InvertMask(void);
+/* Fills with 65535 when (r + g + b) / 3 <= 255, else 65280 - the mean. */
+DRO_API void DRO_CALL DRO_ClearMask(int32_t r, int32_t g, int32_t b);
+/* The mask as a grey canvas-size RGB24 picture, and a w x h grey picture
+ * back into the mask's top-left corner (clipped to the canvas). */
+DRO_API void DRO_CALL DRO_SaveMask(void* rgb24, int32_t stride);
+DRO_API void DRO_CALL DRO_LoadMask(const void* rgb24, int32_t stride, int32_t w, int32_t h);
+/* Current layer as opaque grey from the mask; alpha from the mask; the
+ * mask from the layer's alpha; the mask from the layer's grey. */
+DRO_API void DRO_CALL DRO_CreateImageFromMask(void);
+DRO_API void DRO_CALL DRO_CreateAlphaFromMask(void);
+DRO_API void DRO_CALL DRO_CreateMaskFromAlpha(void);
+DRO_API void DRO_CALL DRO_CreateMaskFromImage(void);
+/* value (low 16 bits) where the two RGBA32 images differ in any byte. */
+DRO_API void DRO_CALL DRO_CreateMaskFromDiff_RGBA32(const void* imageA, const void* imageB,
+                                                    int32_t value);
+/* Creators by exact colour, colour range, alpha range, luminance range
+ * (means of R, G, B), HSV hue range (t x 1.8 degrees, across 0/360) and
+ * HSL range (hue within hueTolerance x 180 degrees, saturation and
+ * lightness within their tolerances on 0..1). */
+DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageColor(const void* rgba32, int32_t r, int32_t g,
+                                                       int32_t b, int32_t strength);
+DRO_API void DRO_CALL DRO_CreateMaskFromRGB24ImageColor(const void* rgb24, int32_t r, int32_t g,
+                                                        int32_t b, int32_t strength);
+DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageColorRange(const void* rgba32, int32_t r,
+                                                            int32_t g, int32_t b,
+                                                            int32_t tolerance, int32_t strength);
+DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageAlphaRange(const void* rgba32, int32_t a,
+                                                            int32_t tolerance, int32_t strength);
+DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageLuminanceRange(const void* rgba32, int32_t r,
+                                                                int32_t g, int32_t b,
+                                                                int32_t tolerance,
+                                                                int32_t strength);
+DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageHueRange(const void* rgba32, int32_t r, int32_t g,
+                                                          int32_t b, int32_t tolerance,
+                                                          int32_t strength);
+DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageHSLRange(const void* rgba32, int32_t r, int32_t g,
+                                                          int32_t b, double hueTolerance,
+                                                          double saturationTolerance,
+                                                          double lightnessTolerance,
+                                                          int32_t strength);
+/* Pixels whose flag byte (canvas width x height bytes) is 1. */
+DRO_API void DRO_CALL DRO_CreateMaskFromFloodMask(const void* flags, int32_t strength);
+/* Scales the alpha of an RGBA32 buffer whose first pixel is canvas pixel
+ * (x0, y0) by the mask over the inclusive rectangle (clipped to the
+ * canvas): alpha 0 where the value's high byte k is 0, kept at 255, else
+ * alpha x (k + 1) / 256. The plain form covers a tight canvas-size buffer. */
+DRO_API void DRO_CALL DRO_ApplyMaskToAlphaRect_RGBA32(void* rgba32, int32_t stride, int32_t x0,
+                                                      int32_t y0, int32_t x1, int32_t y1);
+DRO_API void DRO_CALL DRO_ApplyMaskToAlpha_RGBA32(void* rgba32);
+/* Pixels whose alpha is within the tolerance of a become (r, g, b, newA);
+ * the mask is not used. */
+DRO_API void DRO_CALL DRO_ReplaceFromRGBAImageAlphaRange(void* rgba32, int32_t a,
+                                                         int32_t tolerance, int32_t r, int32_t g,
+                                                         int32_t b, int32_t newA);
+/* The whole mask (width x height 16-bit values) out or in; returns the
+ * bytes copied. */
+DRO_API int32_t DRO_CALL DRO_GetMaskData16(void* dst);
+DRO_API int32_t DRO_CALL DRO_SetMaskData16(const void* src);
+
 #ifdef __cplusplus
 }
 #endif

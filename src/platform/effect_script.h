@@ -34,6 +34,9 @@ enum EffectNumber : int32_t {
   kEffectRotate = 51,
 };
 
+// One use of the library. A session holds at most one loaded script (its
+// size, background and effects) and a chain of effects added by number.
+// Running it applies the script's effects first, then the chain, in order.
 class Session {
  public:
   Session() noexcept;  // initialise
@@ -41,18 +44,36 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
+  // True when the session could be set up (false only without memory).
   bool ready() const noexcept;
-  // Loads a script file; false on a parse error or a missing file.
+  // Why the last load or header read failed ("line 3: unknown effect").
+  const char* error() const noexcept;
+
+  // Loads a script file (the text format of docs/effect-scripts.md); false on
+  // a parse error or a missing file, which leaves a loaded script in place.
   bool LoadScriptFromFile(const char* path) noexcept;
+  // Kept for the library's order of use; the session takes its working
+  // memory per run, so there is nothing to prepare.
   void InitBuffers() noexcept;
+  // Parses a script file and fills the 100-byte record: "DRFX" at 0, the
+  // format version (1) at 4, the effect count at 8, the record size (100)
+  // at 12, width at 16, height at 20, the background red, green, blue and
+  // alpha bytes at 24..27, zeros after. False (record unchanged) on error.
   bool ReadScriptHeaderFromFile(const char* path, ScriptHeader& header) noexcept;
-  // Renders the loaded script into width x height BGRA pixels.
+  // Renders the loaded script into width x height BGRA pixels: the
+  // background, then every effect. False without a loaded script.
   bool ExecuteScript(uint8_t* bgra, int32_t width, int32_t height) noexcept;
-  // Appends an effect to the chain; true when it is known.
+  // Appends an effect to the chain with its default values; true when the
+  // number is known. The first added effect is index 0 of SetEffectValue
+  // (a loaded script's own effects take no index). flag 0 adds the effect
+  // switched off: it keeps its index but does not run.
   bool AddEffect(int32_t number, int32_t flag) noexcept;
-  // Sets parameter `slot` (3 and up) of effect `index` in the chain.
+  // Sets parameter `slot` (3..15) of added effect `index`; other indexes
+  // and slots are ignored. Values are clamped to the parameter's range
+  // when the effect runs.
   void SetEffectValue(int32_t index, int32_t slot, int32_t value) noexcept;
-  // Runs the chain on the picture in place; on false it is unchanged.
+  // Runs the script's effects and the chain on the picture in place. False
+  // (picture unchanged) when there is nothing to run or an effect fails.
   bool ExecuteScriptOnImage(uint8_t* bgra, int32_t width, int32_t height) noexcept;
 
  private:

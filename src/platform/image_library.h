@@ -59,15 +59,40 @@ class FileSource {
 // Reads a whole file as RGBA (convenience over FileSource).
 bool ReadImageRGBA(const char* path, Picture& out) noexcept;
 
-// Writes 8-bit RGB (3 channels, colour type 2) or RGBA (4 channels, colour
-// type 6) as PNG with the given resolution in dots per inch (0: none).
+// Writers. Each takes 8-bit RGB (3 channels) or RGBA (4 channels) rows of
+// `stride` bytes and a resolution in dots per inch (0 and 0: none written).
+// A file that cannot be written completely is removed again.
+//
+// PNG: colour type 2 or 6, 8 bits; the resolution as whole pixels per metre
+// (truncated: 72 dpi is stored as 2834).
 bool WritePng(const char* path, const uint8_t* pixels, int32_t width, int32_t height,
               int32_t channels, int32_t stride, int32_t dpiX, int32_t dpiY) noexcept;
+// JPEG (alpha dropped), quality 1..100, resolution in dots per inch.
+bool WriteJpeg(const char* path, const uint8_t* pixels, int32_t width, int32_t height,
+               int32_t channels, int32_t stride, int32_t quality, int32_t dpiX,
+               int32_t dpiY) noexcept;
+// TIFF, deflate-compressed, RGB or RGBA with straight (unassociated) alpha.
+bool WriteTiff(const char* path, const uint8_t* pixels, int32_t width, int32_t height,
+               int32_t channels, int32_t stride, int32_t dpiX, int32_t dpiY) noexcept;
+// BMP, 24 bits (alpha dropped), resolution as pixels per metre.
+bool WriteBmp(const char* path, const uint8_t* pixels, int32_t width, int32_t height,
+              int32_t channels, int32_t stride, int32_t dpiX, int32_t dpiY) noexcept;
+// Flat layered-document file: RGB, 8 bits, uncompressed (alpha dropped).
+bool WritePsd(const char* path, const uint8_t* pixels, int32_t width, int32_t height,
+              int32_t channels, int32_t stride) noexcept;
+// GIF from one palette index per pixel: `palette` holds `colourCount`
+// (1..256) RGB triples; every index must be below colourCount.
+// transparentIndex -1: none.
+bool WriteGif(const char* path, const uint8_t* indices, int32_t width, int32_t height,
+              int32_t stride, const uint8_t* palette, int32_t colourCount,
+              int32_t transparentIndex) noexcept;
 
 // zlib deflate of a block into `out` (replaced on success).
 bool Deflate(const uint8_t* data, size_t size, Buffer<uint8_t>& out) noexcept;
 // zlib inflate into a caller buffer of `capacity` bytes; never writes past
-// it. `written` receives the inflated size.
+// it. `written` receives the inflated size. False for damaged data or data
+// that does not fit; then `out` may hold part of it (callers inflate into a
+// scratch block) and `written` is unchanged.
 bool Inflate(const uint8_t* data, size_t size, uint8_t* out, size_t capacity,
              size_t& written) noexcept;
 

@@ -1,0 +1,101 @@
+#include "engine/rle.h"
+
+#include <algorithm>
+
+namespace dro::rle {
+namespace {
+
+struct RgbaKey {
+  uint8_t r, g, b, a;
+  bool operator==(const RgbaKey&) const = default;
+};
+
+RgbaKey KeyOf(const Pixel64& p) noexcept {
+  return {static_cast<uint8_t>(p.r >> 8), static_cast<uint8_t>(p.g >> 8),
+          static_cast<uint8_t>(p.b >> 8), static_cast<uint8_t>(p.a >> 8)};
+}
+
+uint8_t* PutRgbaRun(uint8_t* out, int32_t length, const RgbaKey& k) noexcept {
+  out[0] = static_cast<uint8_t>(length);
+  out[1] = k.r;
+  out[2] = k.g;
+  out[3] = k.b;
+  out[4] = k.a;
+  return out + kRgbaRecordBytes;
+}
+
+uint8_t* PutMaskRun(uint8_t* out, int32_t length, uint8_t value) noexcept {
+  out[0] = static_cast<uint8_t>(length);
+  out[1] = value;
+  return out + kMaskRecordBytes;
+}
+
+}  // namespace
+
+int32_t EncodeRgbaLine(const Pixel64* src, int32_t n, uint8_t* dst) noexcept {
+  if (!src || !dst || n <= 0) return 0;
+  uint8_t* out = dst;
+  RgbaKey run = KeyOf(src[0]);
+  int32_t length = 1;
+  for (int32_t i = 1; i < n; ++i) {
+    const RgbaKey k = KeyOf(src[i]);
+    if (k == run && length < kMaxRun) {
+      ++length;
+    } else {
+      out = PutRgbaRun(out, length, run);
+      run = k;
+      length = 1;
+    }
+  }
+  out = PutRgbaRun(out, length, run);
+  return static_cast<int32_t>(out - dst);
+}
+
+int32_t EncodeMaskLine(const Mask16* src, int32_t n, uint8_t* dst) noexcept {
+  if (!src || !dst || n <= 0) return 0;
+  uint8_t* out = dst;
+  uint8_t run = static_cast<uint8_t>(src[0] >> 8);
+  int32_t length = 1;
+  for (int32_t i = 1; i < n; ++i) {
+    const uint8_t v = static_cast<uint8_t>(src[i] >> 8);
+    if (v == run && length < kMaxRun) {
+      ++length;
+    } else {
+      out = PutMaskRun(out, length, run);
+      run = v;
+      length = 1;
+    }
+  }
+  out = PutMaskRun(out, length, run);
+  return static_cast<int32_t>(out - dst);
+}
+
+int32_t DecodeRgbaLine(const uint8_t* src, Pixel64* dst, int32_t n) noexcept {
+  if (!src || !dst || n <= 0) return 0;
+  int32_t written = 0;
+  while (written < n) {
+    const int32_t length = std::min<int32_t>(src[0], n - written);
+    if (length == 0) break;
+    const Pixel64 p{static_cast<uint16_t>(src[1] << 8), static_cast<uint16_t>(src[2] << 8),
+                    static_cast<uint16_t>(src[3] << 8), static_cast<uint16_t>(src[4] << 8)};
+    std::fill_n(dst + written, length, p);
+    written += length;
+    src += kRgbaRecordBytes;
+  }
+  return written;
+}
+
+int32_t DecodeMaskLine(const uint8_t* src, Mask16* dst, int32_t n) noexcept {
+  if (!src || !dst || n <= 0) return 0;
+  int32_t written = 0;
+  while (written < n) {
+    const int32_t length = std::min<int32_t>(src[0], n - written);
+    if (length == 0) break;
+    std::fill_n(dst + written, length, static_cast<Mask16>(src[1] << 8));
+    written += length;
+    src += kMaskRecordBytes;
+  }
+  return written;
+}
+
+}  // namespace dro::rle

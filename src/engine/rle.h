@@ -1,0 +1,34 @@
+// Run-length lines: Pixel64 lines stored as 8-bit RGBA runs and Mask16 lines
+// stored as 8-bit runs.
+//
+// RGBA record: run length (1..255), then the high bytes of red, green, blue
+// and alpha. Mask record: run length, then the high byte of the value. No
+// header, no terminator: the runs of one line add up to its length. Both
+// formats keep only the high byte of every channel, exactly what the 8-bit
+// host formats hold.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/types.h"
+
+namespace dro::rle {
+
+constexpr int32_t kRgbaRecordBytes = 5;
+constexpr int32_t kMaskRecordBytes = 2;
+constexpr int32_t kMaxRun = 255;
+
+// Encode n values; return the bytes written (at most 5n or 2n). A line of
+// no values or a null buffer is refused with 0.
+int32_t EncodeRgbaLine(const Pixel64* src, int32_t n, uint8_t* dst) noexcept;
+int32_t EncodeMaskLine(const Mask16* src, int32_t n, uint8_t* dst) noexcept;
+
+// Decode until n values are written, each byte widened by x 256. Never
+// writes past n values: a run that overshoots is cut short. A record of
+// length 0 never occurs in an encoded line; it ends the decoding (so a
+// damaged stream cannot make the decoder read on without end). Returns the
+// number of values written.
+int32_t DecodeRgbaLine(const uint8_t* src, Pixel64* dst, int32_t n) noexcept;
+int32_t DecodeMaskLine(const uint8_t* src, Mask16* dst, int32_t n) noexcept;
+
+}  // namespace dro::rle

@@ -1,0 +1,285 @@
+#include "mask/mask_ops.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "color/conversions.h"
+#include "engine/engine.h"
+#include "engine/pixel_transfers.h"
+
+namespace dro::mask {
+namespace {
+
+constexpr uint32_t kOpen = 65535;
+
+struct CanvasMask {
+  Mask16* values = nullptr;
+  int32_t width = 0;
+  int32_t height = 0;
+  int64_t count() const noexcept { return int64_t{width} * height; }
+  explicit operator bool() const noexcept { return values != nullptr; }
+};
+
+CanvasMask Mask() noexcept {
+  const Engine& e = engine();
+  return CanvasMask{pixels::MaskValues(), e.canvas.width, e.canvas.height};
+}
+
+// Runs `test` on every pixel of a tight canvas-size host buffer in row
+// order and writes `value` where it passes.
+template <class Test>
+void CloseWhere(const uint8_t* image, int32_t bytesPerPixel, uint16_t value, Test&& test) noexcept {
+  const CanvasMask m = Mask();
+  if (!m || !image) return;
+  const int64_t n = m.count();
+  for (int64_t i = 0; i < n; ++i, image += bytesPerPixel) {
+    if (test(image)) m.values[i] = value;
+  }
+}
+
+int32_t Mean3(int32_t a, int32_t b, int32_t c) noexcept {
+  return (a + b + c) / 3;
+}
+
+// |a - b| <= t without overflow for any host argument.
+bool Near(int32_t a, int32_t b, int32_t t) noexcept {
+  return std::llabs(int64_t{a} - b) <= t;
+}
+
+}  // namespace
+
+void SetOptions(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2, int32_t b2,
+                int32_t full) noexcept {
+  MaskOverlay& o = engine().mask.overlay;
+  auto widen = [](int32_t c) { return static_cast<uint16_t>(static_cast<uint32_t>(c) << 8); };
+  o.color1 = {widen(r1), widen(g1), widen(b1)};
+  o.color2 = {widen(r2), widen(g2), widen(b2)};
+  o.fullStrength = static_cast<uint8_t>(full);
+}
+
+void Invert() noexcept {
+  const CanvasMask m = Mask();
+  if (!m) return;
+  for (int64_t i = 0; i < m.count(); ++i) m.values[i] = static_cast<Mask16>(kOpen - m.values[i]);
+}
+
+void Clear(int32_t r, int32_t g, int32_t b) noexcept {
+  const CanvasMask m = Mask();
+  if (!m) return;
+  const int64_t mean = (int64_t{r} + g + b) / 3;
+  const Mask16 value = static_cast<uint32_t>(mean) <= 255u
+                           ? static_cast<Mask16>(kOpen)
+                           : static_cast<Mask16>(static_cast<uint32_t>(65280 - mean));
+  std::fill_n(m.values, m.count(), value);
+}
+
+void SaveAsGrey(uint8_t* rgb24, int32_t stride) noexcept {
+  const CanvasMask m = Mask();
+  if (!m || !rgb24 || stride < int64_t{m.width} * 3) return;
+  for (int32_t y = 0; y < m.height; ++y) {
+    const Mask16* in = m.values + int64_t{y} * m.width;
+    uint8_t* out = rgb24 + int64_t{y} * stride;
+    for (int32_t x = 0; x < m.width; ++x, out += 3) {
+      out[0] = out[1] = out[2] = static_cast<uint8_t>(255 - (in[x] >> 8));
+    }
+  }
+}
+
+void LoadFromGrey(const uint8_t* rgb24, int32_t stride, int32_t w, int32_t h) noexcept {
+  const CanvasMask m = Mask();
+  if (!m || !rgb24 || w <= 0 || h <= 0 || stride < int64_t{w} * 3) return;
+  // The picture's own w x h rows are read; only what lies on the canvas.
+  const int32_t cols = std::min(w, m.width);
+  const int32_t rows = std::min(h, m.height);
+  for (int32_t y = 0; y < rows; ++y) {
+    const uint8_t* in = rgb24 + int64_t{y} * stride;
+    Mask16* out = m.values + int64_t{y} * m.width;
+    for (int32_t x = 0; x < cols; ++x, in += 3) {
+      const int32_t a = Mean3(in[0], in[1], in[2]) * 256;
+      out[x] = a < 255 ? static_cast<Mask16>(kOpen) : static_cast<Mask16>(65280 - a);
+    }
+  }
+}
+
+namespace {
+// Runs `step(pixel, maskValue)` over the current layer's canvas part.
+template <class Step>
+void WithCurrentLayer(Step&& step) noexcept {
+  const CanvasMask m = Mask();
+  const pixels::Plane layer = pixels::CurrentOnCanvas();
+  if (!m || !layer) return;
+  for (int32_t y = 0; y < layer.height; ++y) {
+    Pixel64* row = layer.Row(y);
+    Mask16* values = m.values + int64_t{y} * m.width;
+    for (int32_t x = 0; x < layer.width; ++x) step(row[x], values[x]);
+  }
+}
+}  // namespace
+
+void ImageFromMask() noexcept {
+  WithCurrentLayer([](Pixel64& p, Mask16& v) {
+    const uint16_t grey = static_cast<uint16_t>(std::min<uint32_t>(kOpen - v, 65280));
+    p = Pixel64{grey, grey, grey, 65535};
+  });
+}
+
+void AlphaFromMask() noexcept {
+  WithCurrentLayer([](Pixel64& p, Mask16& v) { p.a = v; });
+}
+
+void MaskFromAlpha() noexcept {
+  WithCurrentLayer([](Pixel64& p, Mask16& v) { v = p.a; });
+}
+
+void MaskFromImage() noexcept {
+  WithCurrentLayer([](Pixel64& p, Mask16& v) {
+    const int32_t b = Mean3(p.r, p.g, p.b);
+    v = b >= 65281 ? 0 : b < 256 ? static_cast<Mask16>(kOpen) : static_cast<Mask16>(65280 - b);
+  });
+}
+
+uint16_t StrengthValue(int32_t strength) noexcept {
+  return static_cast<uint16_t>((255 - std::clamp(strength, 0, 255)) * 256);
+}
+
+int32_t ToleranceLevel(int32_t percent) noexcept {
+  // Beyond +-1000 % nothing changes (everything or nothing matches); the
+  // clamp keeps the conversion from double defined.
+  return static_cast<int32_t>(std::clamp(percent, -1000, 1000) * 2.56);
+}
+
+void FromDiff(const uint8_t* imageA, const uint8_t* imageB, int32_t value) noexcept {
+  if (!imageB) return;
+  const uint8_t* b = imageB;
+  CloseWhere(imageA, 4, static_cast<uint16_t>(value), [&b](const uint8_t* a) {
+    const bool differs = std::memcmp(a, b, 4) != 0;
+    b += 4;
+    return differs;
+  });
+}
+
+void FromColor(const uint8_t* image, int32_t bytesPerPixel, int32_t r, int32_t g, int32_t b,
+               int32_t strength) noexcept {
+  CloseWhere(image, bytesPerPixel, StrengthValue(strength),
+             [=](const uint8_t* p) { return p[0] == r && p[1] == g && p[2] == b; });
+}
+
+void FromColorRange(const uint8_t* rgba32, int32_t r, int32_t g, int32_t b, int32_t tolerance,
+                    int32_t strength) noexcept {
+  const int32_t t = ToleranceLevel(tolerance);
+  CloseWhere(rgba32, 4, StrengthValue(strength), [=](const uint8_t* p) {
+    return Near(p[0], r, t) && Near(p[1], g, t) && Near(p[2], b, t);
+  });
+}
+
+void FromAlphaRange(const uint8_t* rgba32, int32_t a, int32_t tolerance,
+                    int32_t strength) noexcept {
+  const int32_t t = ToleranceLevel(tolerance);
+  CloseWhere(rgba32, 4, StrengthValue(strength),
+             [=](const uint8_t* p) { return Near(p[3], a, t); });
+}
+
+void FromLuminanceRange(const uint8_t* rgba32, int32_t r, int32_t g, int32_t b, int32_t tolerance,
+                        int32_t strength) noexcept {
+  const int32_t t = ToleranceLevel(tolerance);
+  const int32_t reference = static_cast<int32_t>((int64_t{r} + g + b) / 3);
+  CloseWhere(rgba32, 4, StrengthValue(strength),
+             [=](const uint8_t* p) { return Near(Mean3(p[0], p[1], p[2]), reference, t); });
+}
+
+bool HueWithin(double h, double h0, double limit) noexcept {
+  return std::fabs(std::trunc(h - h0)) <= limit ||
+         std::fabs(std::trunc(h - (h0 - 360.0))) <= limit ||
+         std::fabs(std::trunc(h - 360.0 - h0)) <= limit;
+}
+
+void FromHueRange(const uint8_t* rgba32, int32_t r, int32_t g, int32_t b, int32_t tolerance,
+                  int32_t strength) noexcept {
+  const double limit = static_cast<int32_t>(std::clamp(tolerance, -1000, 1000) * 1.8);
+  double h0, s0, v0;
+  color::RgbToHsv(r, g, b, h0, s0, v0);
+  CloseWhere(rgba32, 4, StrengthValue(strength), [=](const uint8_t* p) {
+    double h, s, v;
+    color::RgbToHsv(p[0], p[1], p[2], h, s, v);
+    return HueWithin(h, h0, limit);
+  });
+}
+
+void FromHslRange(const uint8_t* rgba32, int32_t r, int32_t g, int32_t b, double hueTolerance,
+                  double saturationTolerance, double lightnessTolerance,
+                  int32_t strength) noexcept {
+  const double limit = hueTolerance * 180.0;
+  double h0, s0, l0;
+  color::RgbToHsl(r, g, b, h0, s0, l0);
+  CloseWhere(rgba32, 4, StrengthValue(strength), [=](const uint8_t* p) {
+    double h, s, l;
+    color::RgbToHsl(p[0], p[1], p[2], h, s, l);
+    return HueWithin(h, h0, limit) && std::fabs(s - s0) <= saturationTolerance &&
+           std::fabs(l - l0) <= lightnessTolerance;
+  });
+}
+
+void FromFloodFlags(const uint8_t* flags, int32_t strength) noexcept {
+  CloseWhere(flags, 1, StrengthValue(strength), [](const uint8_t* f) { return *f == 1; });
+}
+
+void ApplyToAlphaRect(uint8_t* rgba32, int32_t stride, int32_t x0, int32_t y0, int32_t x1,
+                      int32_t y1) noexcept {
+  const CanvasMask m = Mask();
+  if (!m || !rgba32 || x1 < x0 || y1 < y0) return;
+  if (stride < (int64_t{x1} - x0 + 1) * 4) return;
+  const int32_t left = std::max(x0, 0);
+  const int32_t top = std::max(y0, 0);
+  const int32_t right = std::min(x1, m.width - 1);
+  const int32_t bottom = std::min(y1, m.height - 1);
+  for (int32_t y = top; y <= bottom; ++y) {
+    uint8_t* row = rgba32 + (int64_t{y} - y0) * stride;
+    const Mask16* values = m.values + int64_t{y} * m.width;
+    for (int32_t x = left; x <= right; ++x) {
+      uint8_t& alpha = row[(int64_t{x} - x0) * 4 + 3];
+      const int32_t k = values[x] >> 8;
+      if (k == 0) {
+        alpha = 0;
+      } else if (k != 255) {
+        alpha = static_cast<uint8_t>(alpha * (k + 1) / 256);
+      }
+    }
+  }
+}
+
+void ApplyToAlpha(uint8_t* rgba32) noexcept {
+  const Engine& e = engine();
+  ApplyToAlphaRect(rgba32, e.canvas.width * 4, 0, 0, e.canvas.width - 1, e.canvas.height - 1);
+}
+
+void ReplaceAlphaRange(uint8_t* rgba32, int32_t a, int32_t tolerance, int32_t r, int32_t g,
+                       int32_t b, int32_t newA) noexcept {
+  const CanvasMask m = Mask();
+  if (!m || !rgba32) return;
+  const int32_t t = ToleranceLevel(tolerance);
+  const uint8_t colour[4] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g),
+                             static_cast<uint8_t>(b), static_cast<uint8_t>(newA)};
+  for (int64_t i = 0; i < m.count(); ++i, rgba32 += 4) {
+    if (Near(rgba32[3], a, t)) std::memcpy(rgba32, colour, 4);
+  }
+}
+
+int32_t CopyOut(void* dst) noexcept {
+  const CanvasMask m = Mask();
+  if (!m || !dst) return 0;
+  const size_t bytes = static_cast<size_t>(m.count()) * sizeof(Mask16);
+  std::memcpy(dst, m.values, bytes);
+  return static_cast<int32_t>(bytes);
+}
+
+int32_t CopyIn(const void* src) noexcept {
+  const CanvasMask m = Mask();
+  if (!m || !src) return 0;
+  const size_t bytes = static_cast<size_t>(m.count()) * sizeof(Mask16);
+  std::memcpy(m.values, src, bytes);
+  return static_cast<int32_t>(bytes);
+}
+
+}  // namespace dro::mask

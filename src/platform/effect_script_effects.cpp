@@ -1,0 +1,249 @@
+// The numbered effects: each is a function over a BGRA picture and one row
+// in kEffects. Generators overwrite the picture (alpha 255) and are
+// deterministic: the same parameters give the same bytes.
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/allocation.h"
+#include "platform/effect_script.h"
+#include "platform/effect_script_internal.h"
+
+namespace dro::platform::effects::detail {
+namespace {
+
+// A small deterministic hash generator (SplitMix64), the same on every
+// machine and compiler.
+struct Random {
+  uint64_t state;
+  explicit Random(uint64_t seed) : state(seed) {}
+  uint64_t Next() {
+    uint64_t z = (state += 0x9e3779b97f4a7c15ull);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    return z ^ (z >> 31);
+  }
+  // Uniform in [-1, 1).
+  float Signed() { return static_cast<float>(static_cast<double>(Next() >> 11) * 0x1p-52 - 1.0); }
+};
+
+uint64_t Mix(uint64_t a, uint64_t b) {
+  return Random(a * 0x100000001b3ull ^ b).Next();
+}
+
+// Writes one channel (0 blue, 1 green, 2 red) or all three from a field of
+// floats, stretched to the full 0..255 range; alpha becomes 255.
+void StoreField(uint8_t* bgra, size_t count, const float* field, int channel) {
+  float lo = field[0], hi = field[0];
+  for (size_t i = 1; i < count; ++i) lo = std::min(lo, field[i]), hi = std::max(hi, field[i]);
+  const float scale = hi > lo ? 255.0f / (hi - lo) : 0.0f;
+  for (size_t i = 0; i < count; ++i) {
+    const auto v = static_cast<uint8_t>(std::lround((field[i] - lo) * scale));
+    uint8_t* p = bgra + i * 4;
+    if (channel < 0)
+      p[0] = p[1] = p[2] = v;
+    else
+      p[channel] = v;
+    p[3] = 255;
+  }
+}
+
+// ---- 51: rotation about the centre, size kept -------------------------------
+// slot 3: angle in degrees, counter-clockwise as seen; slot 4: zoom in
+// percent (100: unchanged). Corners left uncovered become (0, 0, 0, 0).
+bool Rotate(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
+  const int32_t angle = v[3] % 360;
+  const double zoom = v[4] / 100.0;
+  if (angle == 0 && v[4] == 100) return true;
+  const size_t bytes = size_t(width) * size_t(height) * 4;
+  Buffer<uint8_t> copy = Buffer<uint8_t>::Make(bytes);
+  std::memcpy(copy.data(), bgra, bytes);
+  const cv::Mat in(height, width, CV_8UC4, copy.data());
+  cv::Mat out(height, width, CV_8UC4, bgra);
+  const cv::Point2f centre((width - 1) * 0.5f, (height - 1) * 0.5f);
+  const cv::Mat m = cv::getRotationMatrix2D(centre, angle, zoom);
+  cv::warpAffine(in, out, m, out.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                 cv::Scalar(0, 0, 0, 0));
+  return out.data == bgra;
+}
+
+// ---- 5: Plasma -------------------------------------------------------------------
+// Midpoint displacement (diamond-square) on a wrapping square grid, so the
+// picture tiles seamlessly. slot 3: seed; slot 4: roughness 0..100 (how
+// slowly the detail fades from level to level); slot 5: 0 colour (one field
+// per channel), 1 grey.
+void PlasmaField(float* grid, int32_t n, uint64_t seed, float decay) {
+  Random rnd(seed);
+  auto at = [&](int32_t x, int32_t y) -> float& {
+    return grid[size_t((y + n) % n) * size_t(n) + size_t((x + n) % n)];
+  };
+  at(0, 0) = rnd.Signed();
+  float amplitude = 1.0f;
+  for (int32_t step = n; step > 1; step /= 2) {
+    const int32_t half = step / 2;
+    for (int32_t y = 0; y < n; y += step)
+      for (int32_t x = 0; x < n; x += step)
+        at(x + half, y + half) =
+            (at(x, y) + at(x + step, y) + at(x, y + step) + at(x + step, y + step)) * 0.25f +
+            rnd.Signed() * amplitude;
+    for (int32_t y = 0; y < n; y += half)
+      for (int32_t x = (y / half) % 2 == 0 ? half : 0; x < n; x += step)
+        at(x, y) = (at(x - half, y) + at(x + half, y) + at(x, y - half) + at(x, y + half)) * 0.25f +
+                   rnd.Signed() * amplitude * 0.7071f;
+    amplitude *= decay;
+  }
+}
+
+bool Plasma(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
+  int32_t n = 2;
+  while (n < std::max(width, height) && n < 2048) n *= 2;
+  const float decay = std::pow(2.0f, -(1.0f - v[4] / 100.0f));
+  const bool grey = v[5] != 0;
+  const size_t count = size_t(width) * size_t(height);
+  Buffer<float> grid = Buffer<float>::Make(size_t(n) * size_t(n));
+  Buffer<float> field = Buffer<float>::Make(count);
+  for (int c = 0; c < (grey ? 1 : 3); ++c) {
+    PlasmaField(grid.data(), n, Mix(uint64_t(uint32_t(v[3])), uint64_t(c) + 5), decay);
+    // Sample the wrapping grid over the whole picture (bilinear).
+    for (int32_t y = 0; y < height; ++y) {
+      const float gy = float(y) * float(n) / float(height);
+      const int32_t y0 = int32_t(gy), y1 = (y0 + 1) % n;
+      const float fy = gy - float(y0);
+      for (int32_t x = 0; x < width; ++x) {
+        const float gx = float(x) * float(n) / float(width);
+        const int32_t x0 = int32_t(gx), x1 = (x0 + 1) % n;
+        const float fx = gx - float(x0);
+        const float* r0 = grid.data() + size_t(y0) * size_t(n);
+        const float* r1 = grid.data() + size_t(y1) * size_t(n);
+        const float top = r0[x0] + (r0[x1] - r0[x0]) * fx;
+        const float bottom = r1[x0] + (r1[x1] - r1[x0]) * fx;
+        field[size_t(y) * size_t(width) + size_t(x)] = top + (bottom - top) * fy;
+      }
+    }
+    StoreField(bgra, count, field.data(), grey ? -1 : c);
+  }
+  return true;
+}
+
+// ---- 11: Generate Perlin Noise --------------------------------------------------
+// Gradient noise summed over octaves, periodic across the picture so it
+// tiles. slot 3: seed; slot 4: feature size in pixels; slot 5: octaves;
+// slot 6: persistence in percent (amplitude kept per octave); slot 7: 0 grey,
+// 1 colour.
+struct Gradients {
+  float x[256], y[256];
+  explicit Gradients(uint64_t seed) {
+    Random rnd(seed);
+    for (int i = 0; i < 256; ++i) {
+      const double a = static_cast<double>(rnd.Next() >> 11) * 0x1p-53 * 6.283185307179586;
+      x[i] = static_cast<float>(std::cos(a));
+      y[i] = static_cast<float>(std::sin(a));
+    }
+  }
+};
+
+float Fade(float t) {
+  return t * t * t * (t * (t * 6 - 15) + 10);
+}
+
+float PerlinAt(const Gradients& g, uint64_t seed, float px, float py, int32_t periodX,
+               int32_t periodY) {
+  const int32_t x0 = int32_t(std::floor(px)), y0 = int32_t(std::floor(py));
+  const float fx = px - float(x0), fy = py - float(y0);
+  auto corner = [&](int32_t cx, int32_t cy, float dx, float dy) {
+    const uint64_t h = Mix(seed, uint64_t(uint32_t(cx % periodX)) << 32 | uint32_t(cy % periodY));
+    const int i = int(h & 255);
+    return g.x[i] * dx + g.y[i] * dy;
+  };
+  const float n00 = corner(x0, y0, fx, fy), n10 = corner(x0 + 1, y0, fx - 1, fy);
+  const float n01 = corner(x0, y0 + 1, fx, fy - 1), n11 = corner(x0 + 1, y0 + 1, fx - 1, fy - 1);
+  const float u = Fade(fx), w = Fade(fy);
+  const float top = n00 + (n10 - n00) * u, bottom = n01 + (n11 - n01) * u;
+  return top + (bottom - top) * w;
+}
+
+bool PerlinNoise(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
+  const int32_t cellsX = std::max(1, int32_t(std::lround(double(width) / v[4])));
+  const int32_t cellsY = std::max(1, int32_t(std::lround(double(height) / v[4])));
+  const int32_t octaves = v[5];
+  const float persistence = v[6] / 100.0f;
+  const bool colour = v[7] != 0;
+  const size_t count = size_t(width) * size_t(height);
+  Buffer<float> field = Buffer<float>::Make(count);
+  for (int c = 0; c < (colour ? 3 : 1); ++c) {
+    const uint64_t seed = Mix(uint64_t(uint32_t(v[3])), uint64_t(c) + 11);
+    const Gradients gradients(seed);
+    for (int32_t y = 0; y < height; ++y)
+      for (int32_t x = 0; x < width; ++x) {
+        float sum = 0, amplitude = 1;
+        int32_t px = cellsX, py = cellsY;
+        for (int32_t o = 0; o < octaves; ++o) {
+          sum += amplitude * PerlinAt(gradients, seed + uint64_t(o),
+                                      float(x) * float(px) / float(width),
+                                      float(y) * float(py) / float(height), px, py);
+          amplitude *= persistence;
+          px *= 2, py *= 2;
+        }
+        field[size_t(y) * size_t(width) + size_t(x)] = sum;
+      }
+    StoreField(bgra, count, field.data(), colour ? c : -1);
+  }
+  return true;
+}
+
+constexpr int32_t kIntMax = 2147483647;
+
+const EffectInfo kEffects[] = {
+    {kEffectPlasma,
+     "Plasma",
+     Plasma,
+     {{"seed", 3, 1, 0, kIntMax}, {"roughness", 4, 50, 0, 100}, {"grey", 5, 0, 0, 1}}},
+    {kEffectPerlinNoise,
+     "Generate Perlin Noise",
+     PerlinNoise,
+     {{"seed", 3, 1, 0, kIntMax},
+      {"scale", 4, 64, 2, 4096},
+      {"octaves", 5, 4, 1, 8},
+      {"persistence", 6, 50, 0, 100},
+      {"colour", 7, 0, 0, 1}}},
+    {kEffectRotate,
+     "Rotate",
+     Rotate,
+     {{"angle", 3, 0, -kIntMax, kIntMax}, {"zoom", 4, 100, 1, 1000}}},
+};
+
+}  // namespace
+
+const EffectInfo* FindEffect(int32_t number) noexcept {
+  for (const EffectInfo& e : kEffects)
+    if (e.number == number) return &e;
+  return nullptr;
+}
+
+const EffectInfo* FindEffect(std::string_view name) noexcept {
+  for (const EffectInfo& e : kEffects)
+    if (name == e.name) return &e;
+  return nullptr;
+}
+
+const EffectInfo* Effects(int32_t& count) noexcept {
+  count = static_cast<int32_t>(std::size(kEffects));
+  return kEffects;
+}
+
+void DefaultValues(const EffectInfo& effect, int32_t* values) noexcept {
+  std::fill(values, values + kSlotCount, 0);
+  for (const Param& p : effect.params)
+    if (p.name) values[p.slot] = p.defaultValue;
+}
+
+void ClampValues(const EffectInfo& effect, const int32_t* values, int32_t* clamped) noexcept {
+  std::copy(values, values + kSlotCount, clamped);
+  for (const Param& p : effect.params)
+    if (p.name) clamped[p.slot] = std::clamp(values[p.slot], p.min, p.max);
+}
+
+}  // namespace dro::platform::effects::detail

@@ -1,0 +1,412 @@
+// Pixel transfers: widening and narrowing, the loads (plain, lock-alpha,
+// weighted by texture and mask, clipped), fills, queries and extents, with
+// host buffers sized exactly as each call describes them.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "drovine.h"
+#include "engine/engine.h"
+#include "engine/pixel_transfers.h"
+
+namespace {
+
+using dro::engine;
+using dro::Pixel64;
+
+constexpr int kW = 6;
+constexpr int kH = 4;
+
+// Pixels compared as four plain integers, so failures print readably.
+using Quad = std::array<int, 4>;
+Quad Q(const Pixel64& p) {
+  return {p.r, p.g, p.b, p.a};
+}
+
+class Transfers : public ::testing::Test {
+ protected:
+  void SetUp() override { DRO_CreateImage(nullptr, kW, kH, 8, 0); }
+  void TearDown() override { DRO_DeleteImage(); }
+
+  // A layer record made directly, as the layer table would.
+  static dro::composite::LayerRecord& MakeLayer(int slot, int w, int h, Pixel64 fill) {
+    auto& rec = engine().layers.slots[slot];
+    rec.pixels = dro::Buffer<Pixel64>::Make(size_t(w) * h);
+    for (auto& p : rec.pixels) p = fill;
+    rec.width = w;
+    rec.height = h;
+    rec.stride = 4 * w;
+    rec.lockAlpha = 0;
+    return rec;
+  }
+  static void MakeCurrent(int slot) {
+    engine().layers.currentIndex = slot;
+    engine().layers.current = &engine().layers.slots[slot];
+  }
+  static Pixel64& At(int slot, int x, int y) {
+    auto& rec = engine().layers.slots[slot];
+    return rec.pixels[size_t(y) * rec.width + x];
+  }
+  static void SetTexture(uint8_t value) {
+    engine().layers.texture = dro::Buffer<uint8_t>::MakeBytes(kW * kH, value);
+  }
+  static void SetMask(dro::Mask16 value) {
+    for (auto& m : engine().mask.values) m = value;
+  }
+  static std::vector<uint8_t> Rgba(int w, int h, std::initializer_list<uint8_t> px) {
+    std::vector<uint8_t> v;
+    for (int i = 0; i < w * h; ++i) v.insert(v.end(), px);
+    return v;
+  }
+};
+
+TEST_F(Transfers, WidenByShiftingAndNarrowToTheHighByte) {
+  MakeLayer(2, kW, kH, {0, 0, 0, 0});
+  MakeCurrent(2);
+  auto src = Rgba(kW, kH, {255, 1, 128, 255});
+  DRO_LoadRGBA32(src.data(), kW * 4, 0);
+  EXPECT_EQ(DRO_GetRed64(0, 0), 65280);
+  EXPECT_EQ(DRO_GetGreen64(1, 1), 256);
+  EXPECT_EQ(DRO_GetBlue64(2, 2), 32768);
+  EXPECT_EQ(DRO_GetAlpha64(3, 3), 65280);
+  EXPECT_EQ(DRO_GetRed64(kW, 0), 0);
+  EXPECT_EQ(DRO_GetRed64(0, -1), 0);
+
+  // The device-independent-bitmap load reads B, G, R and writes alpha 65535,
+  // only within the width and rows it is given.
+  std::vector<uint8_t> bgr(2 * 1 * 3, 0);
+  bgr[0] = 10, bgr[1] = 20, bgr[2] = 30, bgr[3] = 40, bgr[4] = 50, bgr[5] = 60;
+  DRO_Load(bgr.data(), 6, 2, 1);
+  EXPECT_EQ(Q(At(2, 0, 0)), (Quad{30 << 8, 20 << 8, 10 << 8, 65535}));
+  EXPECT_EQ(Q(At(2, 1, 0)), (Quad{60 << 8, 50 << 8, 40 << 8, 65535}));
+  EXPECT_EQ(Q(At(2, 2, 0)), (Quad{65280, 256, 32768, 65280}));
+
+  // Narrowing drops the low byte: 0x12FF reads back as 0x12.
+  At(2, 0, 1) = {0x12FF, 0x00FF, 0xFFFF, 0x0100};
+  std::vector<uint8_t> out(kW * kH * 4, 0xAA);
+  DRO_GetRGBA32(out.data(), kW * 4);
+  EXPECT_EQ(out[kW * 4 + 0], 0x12);
+  EXPECT_EQ(out[kW * 4 + 1], 0x00);
+  EXPECT_EQ(out[kW * 4 + 2], 0xFF);
+  EXPECT_EQ(out[kW * 4 + 3], 0x01);
+  std::vector<uint8_t> rgb(kW * kH * 3, 0);
+  DRO_GetRGB24Layer(rgb.data(), kW * 3, 2);
+  EXPECT_EQ(rgb[kW * 3 + 0], 0x12);
+  EXPECT_EQ(rgb[0], 30);
+  DRO_GetRGB24FromAlpha(rgb.data(), kW * 3);
+  EXPECT_EQ(rgb[kW * 3 + 0], 0x01);
+  EXPECT_EQ(rgb[kW * 3 + 2], 0x01);
+  EXPECT_EQ(rgb[0], 255);
+}
+
+TEST_F(Transfers, PlainLoadClearsTransparentPixelsAndHonoursLockAlpha) {
+  auto& rec = MakeLayer(3, kW, kH, {1000, 2000, 3000, 4000});
+  auto src = Rgba(kW, kH, {9, 8, 7, 0});
+  DRO_LoadRGBA32Layer(src.data(), kW * 4, 3, 0, 0, kW, kH, 0);
+  EXPECT_EQ(Q(At(3, 5, 3)), (Quad{0, 0, 0, 0}));
+
+  rec.lockAlpha = 1;
+  for (auto& p : rec.pixels) p = {1000, 2000, 3000, 4000};
+  src = Rgba(kW, kH, {9, 8, 7, 6});
+  DRO_LoadRGBA32Layer(src.data(), kW * 4, 3, 0, 0, kW, kH, 0);
+  EXPECT_EQ(Q(At(3, 0, 0)), (Quad{9 << 8, 8 << 8, 7 << 8, 4000}));
+}
+
+TEST_F(Transfers, LoadClipsToTheLayerAndSkipsSourceForNegativeOrigins) {
+  MakeLayer(2, kW, kH, {0, 0, 0, 0});
+  // A 12 x 2 block whose pixel (x, y) carries x in red and y in green; the
+  // vector is exactly the size the call describes.
+  const int w = 12, h = 2;
+  std::vector<uint8_t> src(w * h * 4);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = &src[(y * w + x) * 4];
+      p[0] = uint8_t(x), p[1] = uint8_t(y), p[2] = 0, p[3] = 255;
+    }
+  DRO_LoadRGBA32Layer(src.data(), w * 4, 2, -10, -1, w, h, 0);
+  // Column 0 takes source column 10, row 0 takes source row 1.
+  EXPECT_EQ(Q(At(2, 0, 0)), (Quad{10 << 8, 1 << 8, 0, 65280}));
+  EXPECT_EQ(Q(At(2, 1, 0)), (Quad{11 << 8, 1 << 8, 0, 65280}));
+  EXPECT_EQ(Q(At(2, 2, 0)), (Quad{0, 0, 0, 0}));
+  EXPECT_EQ(Q(At(2, 0, 1)), (Quad{0, 0, 0, 0}));
+
+  // Placed past the right and bottom edges: only the part on the layer.
+  DRO_LoadRGBA32Into(src.data(), w * 4, 2, 4, 3, w, h);
+  EXPECT_EQ(Q(At(2, 4, 3)), (Quad{0, 0, 0, 65280}));
+  EXPECT_EQ(Q(At(2, 5, 3)), (Quad{1 << 8, 0, 0, 65280}));
+
+  // A layer smaller than the canvas takes only its own part.
+  MakeLayer(4, 2, 2, {0, 0, 0, 0});
+  MakeCurrent(4);
+  auto full = Rgba(kW, kH, {50, 60, 70, 80});
+  DRO_LoadRGBA32(full.data(), kW * 4, 1);
+  EXPECT_EQ(Q(At(4, 1, 1)), (Quad{50 << 8, 60 << 8, 70 << 8, 80 << 8}));
+
+  // Refused: no data, bad stride, empty slot, slot out of range.
+  DRO_LoadRGBA32Layer(nullptr, w * 4, 2, 0, 0, w, h, 0);
+  DRO_LoadRGBA32Layer(src.data(), -4, 2, 0, 0, w, h, 0);
+  DRO_LoadRGBA32Layer(src.data(), w * 4, 9, 0, 0, w, h, 0);
+  DRO_LoadRGBA32Layer(src.data(), w * 4, 64, 0, 0, w, h, 0);
+  EXPECT_EQ(Q(At(2, 0, 0)), (Quad{10 << 8, 1 << 8, 0, 65280}));
+}
+
+TEST_F(Transfers, TextureAndMaskWeights) {
+  using dro::pixels::LoadMaskWeight;
+  using dro::pixels::LoadTextureWeight;
+  EXPECT_EQ(LoadTextureWeight(0), 0u);
+  EXPECT_EQ(LoadTextureWeight(4), 2303u);
+  EXPECT_EQ(LoadTextureWeight(127), 65279u);
+  EXPECT_EQ(LoadTextureWeight(128), 65535u);
+  EXPECT_EQ(LoadMaskWeight(65535, 0x00FF), 0u);
+  EXPECT_EQ(LoadMaskWeight(65535, 0xFF00), 65535u);
+  EXPECT_EQ(LoadMaskWeight(2303, 0x7F12), 2303u * 128 / 256);
+  EXPECT_EQ(dro::pixels::BlendChannel(10000, 100, 2303), 10548);
+  // The formula loses a step at both ends, which is why the loads store a
+  // full weight directly and leave a zero weight alone.
+  EXPECT_EQ(dro::pixels::BlendChannel(12345, 200, 65535), 51199);
+  EXPECT_EQ(dro::pixels::BlendChannel(12345, 200, 0), 12344);
+}
+
+TEST_F(Transfers, WeightedLoadMixesByTextureAndMask) {
+  MakeLayer(2, kW, kH, {10000, 20000, 30000, 40000});
+  SetTexture(4);  // weight 2303
+  engine().mask.enabled = 0;
+  At(2, 1, 0) = {0, 0, 0, 0};
+  auto src = Rgba(kW, kH, {100, 150, 200, 250});
+  src[2 * 4 + 3] = 0;  // pixel (2, 0) arrives transparent
+  DRO_LoadRGBA32Layer(src.data(), kW * 4, 2, 0, 0, kW, kH, 1);
+  EXPECT_EQ(Q(At(2, 0, 0)), (Quad{10548, 20646, 30744, 40842}));
+  // Over transparent: the colour straight, alpha w x A / 256.
+  EXPECT_EQ(Q(At(2, 1, 0)), (Quad{100 << 8, 150 << 8, 200 << 8, 2249}));
+  // A transparent source only thins the alpha.
+  EXPECT_EQ(Q(At(2, 2, 0)), (Quad{10000, 20000, 30000, 38593}));
+
+  // Without useMask the texture is ignored.
+  DRO_LoadRGBA32Layer(src.data(), kW * 4, 2, 0, 0, kW, kH, 0);
+  EXPECT_EQ(Q(At(2, 0, 0)), (Quad{100 << 8, 150 << 8, 200 << 8, 250 << 8}));
+
+  // Mask only: a closed high byte leaves the pixel, a half one mixes.
+  engine().layers.texture.Reset();
+  engine().mask.enabled = 1;
+  for (auto& p : engine().layers.slots[2].pixels) p = {10000, 20000, 30000, 40000};
+  SetMask(0x7F00);  // m8 127: w = 65535 x 128 / 256 = 32767
+  engine().mask.values[1] = 0x00FF;
+  engine().mask.values[2] = 0xFFFF;
+  auto opaque = Rgba(kW, kH, {100, 150, 200, 250});
+  DRO_LoadRGBA32Layer(opaque.data(), kW * 4, 2, 0, 0, kW, kH, 1);
+  EXPECT_EQ(At(2, 0, 0).r, 17799);
+  EXPECT_EQ(Q(At(2, 1, 0)), (Quad{10000, 20000, 30000, 40000}));
+  EXPECT_EQ(Q(At(2, 2, 0)), (Quad{100 << 8, 150 << 8, 200 << 8, 250 << 8}));
+
+  // Lock-alpha keeps alpha in the weighted path too.
+  engine().layers.slots[2].lockAlpha = 1;
+  At(2, 0, 1) = {0, 0, 0, 0};
+  SetMask(0x7F00);
+  DRO_LoadRGBA32Layer(opaque.data(), kW * 4, 2, 0, 0, kW, kH, 1);
+  EXPECT_EQ(Q(At(2, 0, 1)), (Quad{100 << 8, 150 << 8, 200 << 8, 0}));
+}
+
+TEST_F(Transfers, Rgb24LoadsWeighColourAndAlphaTheirOwnWay) {
+  MakeLayer(2, kW, kH, {10000, 20000, 30000, 40000});
+  MakeCurrent(2);
+  At(2, 5, 3).a = 0;
+  std::vector<uint8_t> rgb(kW * kH * 3, 200);
+  rgb[0] = 100;
+
+  // Colour only, alpha stays.
+  DRO_LoadRGB24(rgb.data(), kW * 3, 0);
+  EXPECT_EQ(Q(At(2, 0, 0)), (Quad{100 << 8, 200 << 8, 200 << 8, 40000}));
+  for (auto& p : engine().layers.slots[2].pixels) p = {10000, 20000, 30000, 40000};
+  At(2, 5, 3).a = 0;
+  SetTexture(4);
+  engine().mask.enabled = 0;
+  DRO_LoadRGB24(rgb.data(), kW * 3, 1);
+  EXPECT_EQ(Q(At(2, 0, 0)), (Quad{10548, 21096, 30744, 40000}));
+
+  // Alpha from red: the texture weighs 2t x 65535 / 256 (t = 4: 2047), the
+  // mask by its full 16-bit value: (2047 x 30000) / 65536 = 937.
+  SetMask(30000);
+  engine().mask.enabled = 1;
+  DRO_LoadRGB24ToAlpha(rgb.data(), kW * 3, 1);
+  EXPECT_EQ(At(2, 1, 0).a, 40159);
+  EXPECT_EQ(At(2, 5, 3).a, 0);  // transparent pixels are skipped
+  DRO_LoadRGB24ToAlpha(rgb.data(), kW * 3, 0);
+  EXPECT_EQ(At(2, 0, 0).a, 100 << 8);
+  EXPECT_EQ(At(2, 1, 0).a, 200 << 8);
+  EXPECT_EQ(At(2, 5, 3).a, 0);
+}
+
+TEST_F(Transfers, BlockNarrowingAndTightReshaping) {
+  // A 3 x 2 Pixel64 block inside rows of 5 pixels.
+  std::vector<Pixel64> src(5 * 2);
+  for (int i = 0; i < 10; ++i) src[i] = {uint16_t(i << 8 | 0x7F), 0x1200, 0x3400, 0x5600};
+  std::vector<uint8_t> dst(3 * 2 * 4, 0);
+  DRO_GetRGBA32FromRGBA64Rect(dst.data(), 12, src.data(), 40, 7, 9, 3, 2);
+  EXPECT_EQ(dst[0], 0);
+  EXPECT_EQ(dst[4], 1);
+  EXPECT_EQ(dst[12], 5);  // second row starts at source pixel 5
+  EXPECT_EQ(dst[15], 0x56);
+  std::vector<uint8_t> rgb(3 * 2 * 3, 0);
+  DRO_GetRGB24FromRGBA64Rect(rgb.data(), 9, src.data(), 40, 0, 0, 3, 2);
+  EXPECT_EQ(rgb[9], 5);
+  EXPECT_EQ(rgb[11], 0x34);
+
+  std::vector<uint8_t> tight(2 * 2 * 4, 0);
+  DRO_RGBA64RectToRGBA32(src.data(), 1, 0, 2, 2, 5, 0, tight.data());
+  EXPECT_EQ(tight[0], 1);
+  EXPECT_EQ(tight[8], 6);
+  std::vector<uint8_t> tight24(2 * 2 * 3, 0);
+  DRO_RGBA64RectToRGBA24(src.data(), 3, 1, 2, 1, 5, 0, tight24.data());
+  EXPECT_EQ(tight24[0], 8);
+  EXPECT_EQ(tight24[3], 9);
+  // A block that would leave the rows is refused.
+  tight24.assign(12, 0xEE);
+  DRO_RGBA64RectToRGBA24(src.data(), 4, 0, 2, 1, 5, 0, tight24.data());
+  DRO_RGBA64RectToRGBA24(src.data(), -1, 0, 2, 1, 5, 0, tight24.data());
+  EXPECT_EQ(tight24[0], 0xEE);
+
+  std::vector<uint8_t> rgba = {1, 2, 3, 4, 5, 6, 7, 8};
+  std::vector<uint8_t> three = {30, 60, 91, 0, 0, 3};
+  DRO_RGBToRGBAlpha(rgba.data(), 2, 1, three.data());
+  EXPECT_EQ(rgba, (std::vector<uint8_t>{1, 2, 3, 60, 5, 6, 7, 1}));
+  DRO_RGBToRGBA(rgba.data(), 2, 1, three.data());
+  EXPECT_EQ(rgba, (std::vector<uint8_t>{30, 60, 91, 60, 0, 0, 3, 1}));
+  DRO_RGBAlphaToRGB(three.data(), 2, 1, rgba.data());
+  EXPECT_EQ(three, (std::vector<uint8_t>{60, 60, 60, 1, 1, 1}));
+  DRO_RGBAToRGB(three.data(), 2, 1, rgba.data());
+  EXPECT_EQ(three, (std::vector<uint8_t>{30, 60, 91, 0, 0, 3}));
+
+  std::vector<uint8_t> block = {1, 2, 3, 255, 0, 128, 255, 7};
+  std::vector<Pixel64> wide(2);
+  dro::pixels::ExpandRgba32Block(block.data(), 2, 1, wide.data());
+  EXPECT_EQ(Q(wide[0]), (Quad{256, 512, 768, 65280}));
+  std::vector<uint8_t> back(8, 0);
+  dro::pixels::ReduceRgba32Block(wide.data(), 2, 1, back.data());
+  EXPECT_EQ(back, block);
+}
+
+TEST_F(Transfers, FillsAndTheMaskedFills) {
+  MakeLayer(2, kW, kH, {0, 0, 0, 0});
+  MakeCurrent(2);
+  DRO_Clear(255, 1, 0, 300);  // channel arguments keep their low byte
+  EXPECT_EQ(Q(At(2, 5, 3)), (Quad{65280, 256, 0, 44 << 8}));
+
+  std::vector<Pixel64> wide(kW * kH);
+  DRO_ClearRGBA64(wide.data(), kW * 8, 1, 2, 3, 65535);
+  EXPECT_EQ(Q(wide.back()), (Quad{1, 2, 3, 65535}));
+  std::vector<uint8_t> rgba((kW + 1) * kH * 4, 0);
+  DRO_ClearRGBA32(rgba.data(), (kW + 1) * 4, 9, 8, 7, 6);
+  EXPECT_EQ(rgba[0], 9);
+  EXPECT_EQ(rgba[kW * 4], 0);  // the row padding is not written
+  EXPECT_EQ(rgba[(kW + 1) * 4 + 3], 6);
+  DRO_ClearRGBA32Buf(rgba.data(), 1, 1, 4, 4, 4, 4);
+  EXPECT_EQ(rgba[3], 4);
+
+  // Masked: open pixels take the colour, closed stay, partly open mix and
+  // become opaque whatever alpha was asked for.
+  for (auto& p : engine().layers.slots[2].pixels) p = {10000, 10000, 10000, 500};
+  SetMask(65535);
+  engine().mask.values[1] = 0;
+  engine().mask.values[2] = 32768;
+  DRO_ClearMasked(200, 200, 200, 7);
+  EXPECT_EQ(Q(At(2, 0, 0)), (Quad{200 << 8, 200 << 8, 200 << 8, 7 << 8}));
+  EXPECT_EQ(Q(At(2, 1, 0)), (Quad{10000, 10000, 10000, 500}));
+  EXPECT_EQ(Q(At(2, 2, 0)), (Quad{30599, 30599, 30599, 65535}));
+  engine().mask.enabled = 0;
+  DRO_ClearMasked(1, 2, 3, 4);
+  EXPECT_EQ(Q(At(2, 1, 0)), (Quad{256, 512, 768, 1024}));
+}
+
+TEST_F(Transfers, ClearMaskedAlphaIsAWeightedLoadOfTheColour) {
+  MakeLayer(2, kW, kH, {10000, 20000, 30000, 40000});
+  MakeLayer(3, kW, kH, {10000, 20000, 30000, 40000});
+  MakeCurrent(2);
+  for (size_t i = 0; i < engine().mask.values.size(); ++i)
+    engine().mask.values[i] = dro::Mask16(i * 2731);
+  DRO_ClearMaskedAlpha(100, 150, 200, 250);
+  auto colour = Rgba(kW, kH, {100, 150, 200, 250});
+  DRO_LoadRGBA32Layer(colour.data(), kW * 4, 3, 0, 0, kW, kH, 1);
+  EXPECT_EQ(std::memcmp(engine().layers.slots[2].pixels.data(),
+                        engine().layers.slots[3].pixels.data(), kW * kH * 8),
+            0);
+  EXPECT_EQ(Q(At(2, 0, 0)), (Quad{10000, 20000, 30000, 40000}));  // mask 0
+  EXPECT_NE(Q(At(2, 3, 0)), (Quad{10000, 20000, 30000, 40000}));
+  engine().mask.enabled = 0;
+  DRO_ClearMaskedAlpha(1, 2, 3, 4);
+  EXPECT_EQ(Q(At(2, 0, 0)), (Quad{256, 512, 768, 1024}));
+}
+
+TEST_F(Transfers, QueriesClampAndReportTransparency) {
+  MakeLayer(2, kW, kH, {0x1234, 0x5678, 0x9ABC, 255});
+  MakeCurrent(2);
+  At(2, 1, 0).a = 256;
+  At(2, 0, kH - 1) = {0xAB00, 0xCD00, 0xEF00, 0x8000};
+  EXPECT_EQ(DRO_GetColorAtSurface(0, 0), -1);  // alpha 255 counts as transparent
+  EXPECT_EQ(DRO_GetColorAtSurface(1, 0), 0x12569A);
+  EXPECT_EQ(DRO_GetColorAtLayer(1, 0, 2), 0x12569A);
+  EXPECT_EQ(uint32_t(DRO_GetRGBAAtSurface(-5, 1000000)), 0xABCDEF80u);
+  EXPECT_EQ(uint32_t(DRO_GetRGBAAtLayer(1, 0, 2)), 0x12569A01u);
+  EXPECT_EQ(DRO_GetRGBAAtLayer(1, 0, 7), 0);
+  EXPECT_EQ(DRO_GetRGBAAt(0, 0, nullptr), 0);
+  EXPECT_EQ(DRO_GetColorAt(0, 0, nullptr), 0);
+
+  std::vector<Pixel64> host(kW * kH, Pixel64{0x0100, 0x0200, 0x0300, 0xFF00});
+  host.back() = {0xFF00, 0, 0, 0x0100};
+  EXPECT_EQ(DRO_GetColorAt(99, 99, host.data()), 0xFF0000);
+  EXPECT_EQ(uint32_t(DRO_GetRGBAAt(0, 0, host.data())), 0x010203FFu);
+
+  // The under-layer buffer is the back buffer; the trace buffer is layer 0.
+  for (auto& p : engine().undo.back) p = {0x4400, 0x5500, 0x6600, 0x7700};
+  EXPECT_EQ(DRO_GetColorAtUnderLayer(2, 2), 0x445566);
+  EXPECT_EQ(uint32_t(DRO_GetRGBAAtUnderLayer(2, 2)), 0x44556677u);
+  EXPECT_EQ(DRO_GetColorAtTrace(0, 0), 0);
+  MakeLayer(0, kW, kH, {0x0900, 0x0800, 0x0700, 0x0600});
+  EXPECT_EQ(DRO_GetColorAtTrace(0, 0), 0x090807);
+  EXPECT_EQ(DRO_GetRGBAAtTrace(0, 0), 0x09080706);
+
+  // The mask reads inverted while enabled, 0 otherwise.
+  engine().mask.values[kW + 1] = 1000;
+  EXPECT_EQ(DRO_GetMask64(1, 1), 64535);
+  EXPECT_EQ(DRO_GetMask64(kW, 1), 0);
+  engine().mask.enabled = 0;
+  EXPECT_EQ(DRO_GetMask64(1, 1), 0);
+}
+
+TEST_F(Transfers, DataExtents) {
+  MakeLayer(2, kW, kH, {0, 0, 0, 0});
+  int32_t box[4] = {-1, -1, -1, -1};
+  DRO_FindDataExtentsLayer(2, &box[0], &box[1], &box[2], &box[3]);
+  EXPECT_EQ(box[0], kW);
+  EXPECT_EQ(box[1], kH);
+  EXPECT_EQ(box[2], 0);
+  EXPECT_EQ(box[3], 0);
+  At(2, 4, 1).a = 1;
+  At(2, 2, 3).a = 1;
+  DRO_FindDataExtentsLayer(2, &box[0], &box[1], &box[2], &box[3]);
+  EXPECT_EQ(box[0], 2);
+  EXPECT_EQ(box[1], 1);
+  EXPECT_EQ(box[2], 4);
+  EXPECT_EQ(box[3], 3);
+  int32_t untouched[4] = {-7, -7, -7, -7};
+  DRO_FindDataExtentsLayer(5, &untouched[0], &untouched[1], &untouched[2], &untouched[3]);
+  EXPECT_EQ(untouched[0], -7);
+  DRO_FindDataExtentsLayer(2, nullptr, &box[1], &box[2], &box[3]);  // ignored
+}
+
+TEST(TransfersWithoutCanvas, DoNothingAndReadZero) {
+  DRO_DeleteImage();
+  std::vector<uint8_t> buf(64, 0x5A);
+  DRO_Clear(1, 2, 3, 4);
+  DRO_ClearRGBA32(buf.data(), 16, 0, 0, 0, 0);
+  DRO_LoadRGBA32(buf.data(), 16, 1);
+  DRO_GetRGBA32(buf.data(), 16);
+  EXPECT_EQ(buf, std::vector<uint8_t>(64, 0x5A));
+  EXPECT_EQ(DRO_GetRed64(0, 0), 0);
+  EXPECT_EQ(DRO_GetRGBAAt(0, 0, buf.data()), 0);
+  EXPECT_EQ(DRO_GetColorAtUnderLayer(0, 0), 0);
+  EXPECT_EQ(DRO_GetMask64(0, 0), 0);
+}
+
+}  // namespace
