@@ -230,7 +230,11 @@ DRO_API int32_t DRO_CALL DRO_SetTool(float tipOpacity, int32_t gritCellSize,
                                      int32_t toolOption12, const char* gritSource,
                                      const char* shapeSource, int32_t shapeAngle);
 
-/* Stroke-path spline points. */
+/* Stroke-path spline: a smooth curve through three points sampled at 100
+ * points. Returns 1, or 0 when no curve was made (earlier points kept). The
+ * last argument is unused. */
+DRO_API int32_t DRO_CALL DRO_CalcSpline3(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1,
+                                         uint32_t x2, uint32_t y2, int32_t spare);
 /* 0 before the first spline, then 100. */
 DRO_API int32_t DRO_CALL DRO_GetSplinePointCount(void);
 /* Point i of the spline; indices past the end (or negative) give the last

@@ -7,6 +7,8 @@
 #include "brush/settings.h"
 #include "engine/engine.h"
 #include "engine/guard.h"
+#include "platform/effect_script.h"
+#include "platform/image_library.h"
 
 namespace dro::brush {
 namespace {
@@ -58,7 +60,130 @@ void MakeDisc() {
   }
 }
 
-// SHAPE-SOURCE
+size_t RgbaBytes(int32_t width, int32_t height) {
+  return CheckedCount(int64_t{width} * 4, height);
+}
+
+// Remembers the path of the picture just loaded. A path that does not fit
+// the buffer is not remembered, so no later call can match it.
+void RememberPath(ShapeSource& cache, const char* path) noexcept {
+  const size_t length = std::strlen(path);
+  if (length >= sizeof cache.path) {
+    cache.path[0] = '\0';
+    return;
+  }
+  std::memcpy(cache.path, path, length + 1);
+}
+
+// A script that renders the picture. `isScript` tells whether the path
+// loaded as a script at all; the result whether it gave a picture.
+bool LoadFromScript(const char* path, ShapeSource& cache, bool& isScript) {
+  namespace fx = platform::effects;
+  fx::Session session;
+  isScript = session.ready() && session.LoadScriptFromFile(path);
+  if (!isScript) return false;
+  session.InitBuffers();
+  fx::ScriptHeader header;
+  if (!session.ReadScriptHeaderFromFile(path, header)) return false;
+  const int32_t w = header.width();
+  const int32_t h = header.height();
+  if (w <= 0 || h <= 0) return false;
+  Buffer<uint8_t> pixels = Buffer<uint8_t>::Make(RgbaBytes(w, h));
+  if (!session.ExecuteScript(pixels.data(), w, h)) return false;
+  platform::image::RgbaToBgra(pixels.data(), w, h, w * 4);
+  cache.pixels = std::move(pixels);
+  cache.width = w;
+  cache.height = h;
+  RememberPath(cache, path);
+  return true;
+}
+
+bool LoadFromImage(const char* path, ShapeSource& cache) {
+  platform::image::Picture picture;
+  if (!platform::image::ReadImageRGBA(path, picture) || picture.channels != 4) return false;
+  const int32_t w = picture.width;
+  const int32_t h = picture.height;
+  if (w <= 0 || h <= 0 || picture.pixels.size() < RgbaBytes(w, h)) return false;
+  cache.pixels = std::move(picture.pixels);
+  cache.width = w;
+  cache.height = h;
+  RememberPath(cache, path);
+  return true;
+}
+
+// Rotates the picture in place by `angle` degrees. A rotation the script
+// library refuses leaves the picture as it was; the angle counts as applied
+// either way, so the same request is not retried on every call.
+void Rotate(ShapeSource& cache, int32_t angle) {
+  namespace fx = platform::effects;
+  {
+    fx::Session session;
+    if (session.ready() && session.AddEffect(fx::kEffectRotate, 1)) {
+      session.SetEffectValue(0, 3, angle);
+      session.SetEffectValue(0, 4, 100);
+      session.ExecuteScriptOnImage(cache.pixels.data(), cache.width, cache.height);
+    }
+  }
+  cache.angle = angle;
+}
+
+// Scales the cached picture to S x S, turns it to grey and writes the tip.
+// Returns whether the tip was made.
+bool ScaleIntoTip(const ShapeSource& cache) {
+  Engine& e = engine();
+  BrushState& b = e.brush;
+  const int32_t size = BrushSize();
+  const int64_t stride = e.canvas.brushLimit;
+  Buffer<uint8_t> scaled = Buffer<uint8_t>::Make(RgbaBytes(size, size));
+  Buffer<uint8_t> grey = Buffer<uint8_t>::Make(CheckedCount(size, size));
+  namespace img = platform::image;
+  const int32_t w = cache.width;
+  const int32_t h = cache.height;
+  bool done = false;
+  if (size > 0) {
+    // Enlarge by interpolation, shrink by averaging.
+    done = static_cast<uint32_t>(size) >= static_cast<uint32_t>(w)
+               ? img::ResizeImage(cache.pixels.data(), w, h, w * 4, scaled.data(), size, size,
+                                  size * 4, 4, 4)
+               : img::DecimateImage(cache.pixels.data(), w, h, w * 4, scaled.data(), size, size,
+                                    size * 4, 4, 4);
+    done = done && img::ImageToGray8(scaled.data(), size, size, 4, size * 4, grey.data(), size);
+  }
+  if (done) {
+    Mask16* tip = b.tip.data();
+    for (int32_t i = 0; i < size; ++i) {
+      for (int32_t j = 0; j < size; ++j) {
+        const float value = static_cast<float>(grey[i * size + j] * 256) * b.tipOpacity;
+        tip[i * stride + j] = ScaleCoverage(value);
+      }
+    }
+  }
+  b.drawingLengthCounter = b.drawingLength;
+  return done;
+}
+
+// The tip from a picture, loaded (and rotated) only when the path or the
+// angle differ from the cached picture's.
+bool TipFromSource(const char* path, int32_t angle, Sources sources) {
+  ShapeSource& cache = engine().brush.shapeSourceCache;
+  const bool cached = cache.present() && cache.path[0] != '\0' &&
+                      std::strcmp(cache.path, path) == 0 && cache.angle == angle;
+  if (!cached) {
+    cache.Reset();
+    // A path that loads as a script is not read again as an image file.
+    bool isScript = false;
+    const bool loaded =
+        (sources == Sources::kScriptOrImage && LoadFromScript(path, cache, isScript)) ||
+        (!isScript && LoadFromImage(path, cache));
+    if (!loaded) {
+      cache.Reset();
+      return false;
+    }
+    ++g_loads;
+    Rotate(cache, angle);
+  }
+  return ScaleIntoTip(cache);
+}
 
 void BuildShape(const char* path, int32_t angle, Sources sources) noexcept {
   Guard("SetBrushShape", [&] {
@@ -66,8 +191,12 @@ void BuildShape(const char* path, int32_t angle, Sources sources) noexcept {
     engine().brush.tip.FillBytes(0);
     bool complete = false;
     if (HasSource(path)) {
-      (void)angle;
-      (void)sources;
+      // A picture that cannot be loaded or scaled gives the disc instead.
+      try {
+        complete = TipFromSource(path, angle, sources);
+      } catch (...) {
+        complete = false;
+      }
     }
     if (!complete) MakeDisc();
   });

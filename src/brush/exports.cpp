@@ -135,6 +135,10 @@ int32_t DRO_CALL DRO_SetTool(float tipOpacity, int32_t gritCellSize, int32_t gri
   return brush::SetTool(tool) ? 1 : 0;
 }
 
+int32_t DRO_CALL DRO_CalcSpline3(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, uint32_t x2,
+                                 uint32_t y2, int32_t /*spare*/) {
+  return brush::CalcSpline3(x0, y0, x1, y1, x2, y2) ? 1 : 0;
+}
 int32_t DRO_CALL DRO_GetSplinePointCount(void) {
   return brush::SplinePointCount();
 }

@@ -4,6 +4,8 @@
 
 #include "brush/settings.h"
 #include "engine/engine.h"
+#include "platform/effect_script.h"
+#include "platform/image_library.h"
 
 namespace dro::brush {
 namespace {
@@ -42,7 +44,89 @@ class TableCursor {
   uint32_t at_;
 };
 
+// Grit pictures are rendered as 600 x 600 tiles of what a script draws.
+constexpr int32_t kScriptGritSide = 600;
+
+size_t RgbaBytes(int32_t width, int32_t height) {
+  return CheckedCount(int64_t{width} * 4, height);
+}
+
+// Copies a random (S + 25)-pixel window of a grey picture into each grit
+// buffer, seen as an L x L picture at stride L (so a window wider than L is
+// clipped). A picture not larger than the window in both directions leaves
+// the buffers as they were.
+bool FillGritFromGrey(const uint8_t* grey, int32_t width, int32_t height) {
+  Engine& e = engine();
+  BrushState& b = e.brush;
+  const int32_t side = BrushSize() + kGritMargin;
+  const int32_t spanX = width - side;
+  const int32_t spanY = height - side;
+  if (spanX <= 0 || spanY <= 0) return false;
+  const int32_t limit = e.canvas.brushLimit;
+  RuntimeRandom& rng = e.random.generator;
+  for (int32_t k = 0; k < kGritBuffers; ++k) {
+    Buffer<uint8_t>& buffer = b.grit[k];
+    buffer.FillBytes(255);
+    b.currentGrit = k;
+    const int32_t x = rng.Next() % spanX;
+    const int32_t y = rng.Next() % spanY;
+    const uint8_t* window = grey + static_cast<size_t>(y) * width + x;
+    platform::image::OverlayImage(buffer.data(), limit, limit, 1, limit, window, side, side, width,
+                                  0, 0, 1.0, 0);
+  }
+  b.drawingLengthCounter = b.drawingLength;
+  return true;
+}
+
+// A script renders one tile; the tile repeats over a 600 x 600 picture.
+// Returns false when the path is not a script.
+bool GreyFromScript(const char* path, Buffer<uint8_t>& grey, bool& isScript) {
+  namespace fx = platform::effects;
+  fx::Session session;
+  isScript = session.ready() && session.LoadScriptFromFile(path);
+  if (!isScript) return false;
+  session.InitBuffers();
+  fx::ScriptHeader header;
+  if (!session.ReadScriptHeaderFromFile(path, header)) return false;
+  const int32_t w = header.width();
+  const int32_t h = header.height();
+  if (w <= 0 || h <= 0) return false;
+  Buffer<uint8_t> tile = Buffer<uint8_t>::Make(RgbaBytes(w, h));
+  constexpr int32_t side = kScriptGritSide;
+  Buffer<uint8_t> tiled = Buffer<uint8_t>::MakeBytes(RgbaBytes(side, side), 0);
+  if (!session.ExecuteScript(tile.data(), w, h)) return false;
+  platform::image::RgbaToBgra(tile.data(), w, h, w * 4);
+  for (int32_t y = 0; y < side; y += h) {
+    for (int32_t x = 0; x < side; x += w) {
+      platform::image::OverlayImage(tiled.data(), side, side, 4, side * 4, tile.data(), w, h, w * 4,
+                                    x, y, 1.0, 0);
+    }
+  }
+  grey = Buffer<uint8_t>::Make(CheckedCount(side, side));
+  return platform::image::ImageToGray8(tiled.data(), side, side, 4, side * 4, grey.data(), side);
+}
+
 }  // namespace
+
+bool MakeGritFromSource(const char* path) {
+  if (!path || !GritBuffersReady()) return false;
+  Buffer<uint8_t> grey;
+  bool isScript = false;
+  if (GreyFromScript(path, grey, isScript)) {
+    return FillGritFromGrey(grey.data(), kScriptGritSide, kScriptGritSide);
+  }
+  if (isScript) return false;  // a script that failed is not read as an image
+  platform::image::Picture picture;
+  if (!platform::image::ReadImageRGBA(path, picture) || picture.channels != 4) return false;
+  const int32_t w = picture.width;
+  const int32_t h = picture.height;
+  if (w <= 0 || h <= 0 || picture.pixels.size() < RgbaBytes(w, h)) return false;
+  grey = Buffer<uint8_t>::Make(CheckedCount(w, h));
+  if (!platform::image::ImageToGray8(picture.pixels.data(), w, h, 4, w * 4, grey.data(), w)) {
+    return false;
+  }
+  return FillGritFromGrey(grey.data(), w, h);
+}
 
 bool MakeRandomGrit() noexcept {
   Engine& e = engine();

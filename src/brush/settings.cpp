@@ -28,7 +28,7 @@ void DeriveInverses() noexcept {
   if (b.primaryColorStrength > 0) b.inversePrimaryColorStrength = 256 - b.primaryColorStrength;
 }
 
-[[maybe_unused]] bool HasSource(const char* path) noexcept {
+bool HasSource(const char* path) noexcept {
   return path && path[0] != '\0' && path[1] != '\0';
 }
 
@@ -254,7 +254,14 @@ bool SetTool(const ToolValues& tool) noexcept {
 
     if (tool.gritCellSize != 0) MakeRandomGrit();
 
-    // GRIT-SOURCE
+    if (HasSource(tool.gritSource)) {
+      // A grit picture that cannot be used leaves the grain as it is; its
+      // failures are not the tool's.
+      try {
+        MakeGritFromSource(tool.gritSource);
+      } catch (...) {
+      }
+    }
 
     SetBrushShape(tool.shapeSource, tool.shapeAngle);
     DeriveInverses();

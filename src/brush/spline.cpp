@@ -3,6 +3,7 @@
 #include <array>
 
 #include "engine/engine.h"
+#include "platform/image_library.h"
 
 namespace dro::brush {
 namespace {
@@ -19,7 +20,25 @@ double PointOf(const std::array<double, kSplinePoints>& values, int32_t index) n
 
 }  // namespace
 
-// SPLINE-CALC
+bool CalcSpline3(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, uint32_t x2,
+                 uint32_t y2) noexcept {
+  const double x[3] = {static_cast<double>(x0), static_cast<double>(x1), static_cast<double>(x2)};
+  const double y[3] = {static_cast<double>(y0), static_cast<double>(y1), static_cast<double>(y2)};
+  const double z[3] = {0, 0, 0};
+  std::array<double, kSplinePoints> outX{};
+  std::array<double, kSplinePoints> outY{};
+  std::array<double, kSplinePoints> outZ{};
+  // 50: the curve's tension, as the curve routine takes it.
+  if (!platform::image::SplinePoints3D(x, y, z, 3, kSplinePoints, 50, outX.data(), outY.data(),
+                                       outZ.data())) {
+    return false;
+  }
+  BrushState& b = engine().brush;
+  b.splineX = outX;
+  b.splineY = outY;
+  b.splineCount = kSplinePoints;
+  return true;
+}
 
 int32_t SplinePointCount() noexcept {
   return engine().brush.splineCount;

@@ -153,14 +153,19 @@ bool ReadBmpRgba(const uint8_t* data, size_t size, Picture& out) {
   if (!r.Seek(offBits)) return false;
 
   const int32_t w = static_cast<int32_t>(width), h = static_cast<int32_t>(height);
-  Picture picture = MakeRgba(w, h);
+  const size_t rowBytes = (size_t(w) * bits + 31) / 32 * 4;
+  if (!rle && !r.Has(rowBytes * size_t(h))) return false;  // before allocating
+  Picture picture = MakeRgba(w, h, rle);
   auto rowOut = [&](int64_t fileRow) {
     const int64_t y = topDown ? fileRow : h - 1 - fileRow;
     return picture.pixels.data() + size_t(y) * size_t(w) * 4;
   };
   auto paletteColour = [&](uint8_t* d, uint32_t index) {
-    if (index < paletteCount)
-      d[0] = palette[index][0], d[1] = palette[index][1], d[2] = palette[index][2];
+    // An index past the palette (a damaged file) reads as black.
+    const bool known = index < paletteCount;
+    d[0] = known ? palette[index][0] : 0;
+    d[1] = known ? palette[index][1] : 0;
+    d[2] = known ? palette[index][2] : 0;
     d[3] = 255;
   };
 
@@ -180,8 +185,6 @@ bool ReadBmpRgba(const uint8_t* data, size_t size, Picture& out) {
     return true;
   }
 
-  const size_t rowBytes = (size_t(w) * bits + 31) / 32 * 4;
-  if (!r.Has(rowBytes * size_t(h))) return false;
   // 32-bit files without an alpha mask usually leave the fourth byte 0:
   // then the picture is opaque; any other value is taken as alpha.
   bool useFourthByte = false;

@@ -43,7 +43,7 @@ bool ReadGifRgba(const char* path, Picture& out) {
 
   // Outside the first image the screen is transparent; the frame is clipped
   // to the screen when a damaged file places it partly outside.
-  Picture picture = MakeRgba(width, height);
+  Picture picture = MakeRgba(width, height, true);
   for (int32_t y = 0; y < desc.Height; ++y) {
     const int64_t py = int64_t{desc.Top} + y;
     if (py >= height) break;

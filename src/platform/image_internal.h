@@ -20,11 +20,14 @@ inline bool AcceptableSize(int64_t width, int64_t height) noexcept {
          width * height <= kMaxPixels;
 }
 
-// A zero-filled tight RGBA picture of the given size (throws on allocation
-// failure; readers run inside a try block).
-inline Picture MakeRgba(int32_t width, int32_t height) {
+// A tight RGBA picture of the given size (throws on allocation failure;
+// readers run inside a try block). Readers that write every pixel skip the
+// zero fill, so a damaged header that promises a huge picture costs address
+// space only, not a pass over gigabytes, before the data runs out.
+inline Picture MakeRgba(int32_t width, int32_t height, bool zeroed) {
   Picture p;
-  p.pixels = Buffer<uint8_t>::MakeBytes(CheckedCount(int64_t{width} * height, 4), 0);
+  const size_t bytes = CheckedCount(int64_t{width} * height, 4);
+  p.pixels = zeroed ? Buffer<uint8_t>::MakeBytes(bytes, 0) : Buffer<uint8_t>::Make(bytes);
   p.width = width;
   p.height = height;
   p.channels = 4;

@@ -92,7 +92,7 @@ bool ReadJpegRgba(std::FILE* file, Picture& out) {
   const JDIMENSION height = d.cinfo.output_height;
   if (!AcceptableSize(width, height) || d.cinfo.output_components != 4) return false;
 
-  Picture picture = MakeRgba(static_cast<int32_t>(width), static_cast<int32_t>(height));
+  Picture picture = MakeRgba(static_cast<int32_t>(width), static_cast<int32_t>(height), false);
   uint8_t* pixels = picture.pixels.data();
   if (!Protected(d.errors, [&] {
         jpeg_start_decompress(&d.cinfo);

@@ -87,8 +87,16 @@ bool WriteGif(const char* path, const uint8_t* indices, int32_t width, int32_t h
               int32_t stride, const uint8_t* palette, int32_t colourCount,
               int32_t transparentIndex) noexcept;
 
-// zlib deflate of a block into `out` (replaced on success).
+// zlib deflate of a block into `out` (replaced on success; exactly the
+// compressed size).
 bool Deflate(const uint8_t* data, size_t size, Buffer<uint8_t>& out) noexcept;
+// zlib deflate straight into a caller block of `capacity` bytes at `level`
+// (0..9, -1 the default). False when the result does not fit (nothing
+// beyond `capacity` is written) or the arguments are bad. DeflateBound
+// gives a capacity that is always enough.
+bool DeflateInto(const uint8_t* data, size_t size, uint8_t* out, size_t capacity, size_t& written,
+                 int32_t level) noexcept;
+size_t DeflateBound(size_t size) noexcept;
 // zlib inflate into a caller buffer of `capacity` bytes; never writes past
 // it. `written` receives the inflated size. False for damaged data or data
 // that does not fit; then `out` may hold part of it (callers inflate into a
@@ -96,9 +104,15 @@ bool Deflate(const uint8_t* data, size_t size, Buffer<uint8_t>& out) noexcept;
 bool Inflate(const uint8_t* data, size_t size, uint8_t* out, size_t capacity,
              size_t& written) noexcept;
 
-// Places the source block at (x, y) of the destination, clipped to it. Both
-// have `bytesPerPixel` bytes per pixel. flag 0: exact copy; flag 1: RGBA
-// alpha-over (4 bytes per pixel only) scaled by `opacity` (0..1).
+// Places the source block at (x, y) of the destination, clipped on every
+// side (x and y may be negative or beyond the destination: only the overlap
+// is touched, and no overlap is a success that changes nothing). Both have
+// `bytesPerPixel` (1, 2, 3, 4 or 8) bytes per pixel.
+// flag 0: exact copy of the bytes, `opacity` ignored.
+// flag 1: for 4 bytes (RGBA) and 8 bytes (Pixel64) per pixel, the source
+// laid over with its straight alpha times `opacity` (clamped to 1); for
+// pixels without alpha, a mix by `opacity` alone.
+// False for bad sizes, strides or flags, a null block or a NaN opacity.
 bool OverlayImage(uint8_t* dst, int32_t width, int32_t height, int32_t bytesPerPixel,
                   int32_t stride, const uint8_t* src, int32_t srcWidth, int32_t srcHeight,
                   int32_t srcStride, int32_t x, int32_t y, double opacity, int32_t flag) noexcept;
@@ -119,9 +133,13 @@ bool CombineChannels(const uint8_t* const planes[4], int32_t width, int32_t heig
 bool ImageToGray8(const uint8_t* src, int32_t width, int32_t height, int32_t bytesPerPixel,
                   int32_t srcStride, uint8_t* gray, int32_t grayStride) noexcept;
 
-// Resampling for 1, 3, 4 and 8 bytes per pixel. ResizeImage is meant for
-// enlarging (bilinear), DecimateImage for shrinking (area average); both
-// work in either direction. `mode` is accepted for the callers' record.
+// Resampling for 1, 3, 4 and 8 bytes per pixel (8: four 16-bit channels;
+// 2: one 16-bit channel works too). ResizeImage is meant for enlarging
+// (bilinear, OpenCV INTER_LINEAR), DecimateImage for shrinking (area
+// average, INTER_AREA); both work in either direction and copy exactly at
+// equal sizes. Colour is resampled as stored (straight alpha): callers that
+// care about colour under transparency premultiply first. `mode` is
+// accepted for the callers' record.
 bool ResizeImage(const uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride,
                  uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                  int32_t bytesPerPixel, int32_t mode) noexcept;
@@ -129,12 +147,22 @@ bool DecimateImage(const uint8_t* src, int32_t srcWidth, int32_t srcHeight, int3
                    uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                    int32_t bytesPerPixel, int32_t mode) noexcept;
 
-// Blur of a one-channel image into `dst`; `strength` 1..100 sets the radius.
+// Gaussian blur of a one-channel image into `dst` (which may be `src`).
+// `strength` 1..100 (clamped) sets the radius: 1 + (strength - 1) / 25
+// pixels, so 100 gives a 9 x 9 kernel. Edges repeat the border pixel.
 bool BlurImage(const uint8_t* src, int32_t width, int32_t height, int32_t stride, uint8_t* dst,
                int32_t dstStride, int32_t strength) noexcept;
 
-// A smooth curve through the control points (z may be all 0), sampled at
-// `outCount` points into outX, outY, outZ.
+// A smooth curve through the control points, sampled at `outCount` (>= 2)
+// points evenly spaced in the curve parameter, the first and last on the
+// first and last control point.
+// The curve is a cardinal spline (cubic Hermite pieces between neighbouring
+// control points) whose tangent at point i is s * (P[i+1] - P[i-1]) / 2 with
+// s = (100 - tension) / 50 and tension clamped to 0..100: tension 50 is the
+// Catmull-Rom spline, 100 joins the points with zero tangents, 0 swings
+// wider. The ends use a mirrored neighbour (P[-1] = 2 P[0] - P[1]), so two
+// control points give the straight segment. z and outZ may be null (z
+// counts as 0). Deterministic: plain double arithmetic.
 bool SplinePoints3D(const double* x, const double* y, const double* z, int32_t controlCount,
                     int32_t outCount, int32_t tension, double* outX, double* outY,
                     double* outZ) noexcept;

@@ -63,6 +63,21 @@ bool Deflate(const uint8_t* data, size_t size, Buffer<uint8_t>& out) noexcept {
   }
 }
 
+size_t DeflateBound(size_t size) noexcept {
+  return compressBound(static_cast<uLong>(size));
+}
+
+bool DeflateInto(const uint8_t* data, size_t size, uint8_t* out, size_t capacity, size_t& written,
+                 int32_t level) noexcept {
+  if ((!data && size) || !out || level < -1 || level > 9) return false;
+  uLongf length = static_cast<uLongf>(capacity);
+  // compress2 reports Z_BUF_ERROR, without writing past `capacity`, when
+  // the result would not fit.
+  if (compress2(out, &length, data, static_cast<uLong>(size), level) != Z_OK) return false;
+  written = length;
+  return true;
+}
+
 bool Inflate(const uint8_t* data, size_t size, uint8_t* out, size_t capacity,
              size_t& written) noexcept {
   if (!data || !size || (!out && capacity)) return false;

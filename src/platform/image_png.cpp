@@ -69,7 +69,7 @@ bool ReadPngRgba(std::FILE* file, Picture& out) {
   if (!AcceptableSize(width, height)) return false;
   if (png_get_rowbytes(h.png, h.info) != size_t{width} * 4) return false;
 
-  Picture picture = MakeRgba(static_cast<int32_t>(width), static_cast<int32_t>(height));
+  Picture picture = MakeRgba(static_cast<int32_t>(width), static_cast<int32_t>(height), false);
   Buffer<png_bytep> rows = Buffer<png_bytep>::Make(height);
   for (png_uint_32 y = 0; y < height; ++y) rows[y] = picture.pixels.data() + size_t{y} * width * 4;
   png_bytepp rowPointers = rows.data();

@@ -150,7 +150,7 @@ bool ReadPsdRgba(const uint8_t* data, size_t size, Picture& out) {
     }
   }
 
-  Picture picture = MakeRgba(static_cast<int32_t>(width), static_cast<int32_t>(height));
+  Picture picture = MakeRgba(static_cast<int32_t>(width), static_cast<int32_t>(height), false);
   uint8_t* d = picture.pixels.data();
   const uint8_t* p = planes.data();
   for (size_t i = 0; i < pixels; ++i, d += 4) {

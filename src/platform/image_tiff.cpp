@@ -89,7 +89,7 @@ bool ReadTiffRgba(const char* path, Picture& out) {
   TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes);
   const bool associated = extraCount > 0 && extraTypes && extraTypes[0] == EXTRASAMPLE_ASSOCALPHA;
 
-  Picture picture = MakeRgba(static_cast<int32_t>(width), static_cast<int32_t>(height));
+  Picture picture = MakeRgba(static_cast<int32_t>(width), static_cast<int32_t>(height), false);
   const bool grey = photometric == PHOTOMETRIC_MINISBLACK && (samples == 1 || samples == 2);
   const bool rgb = photometric == PHOTOMETRIC_RGB && (samples == 3 || samples == 4);
   if ((grey || rgb) && (bits == 8 || bits == 16) && planar == PLANARCONFIG_CONTIG &&

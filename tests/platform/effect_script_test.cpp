@@ -141,6 +141,41 @@ TEST(EffectScripts, ParseErrorsAreRefusedWithALine) {
   EXPECT_FALSE(session.LoadScriptFromFile(nullptr));
 }
 
+TEST(EffectScripts, MangledScriptsNeverCrashTheParser) {
+  // Seeded edits of a valid script: characters replaced, lines cut. Each
+  // result either parses (and then runs) or is refused with a message.
+  std::ifstream in(Example("tilted-marble.drfx"), std::ios::binary);
+  const std::string original((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_FALSE(original.empty());
+  ScriptDir dir;
+  uint32_t state = 99;
+  auto next = [&] { return state = state * 1103515245u + 12345u, state >> 8; };
+  const char alphabet[] = "0123456789 =#\"\n-+abcdefgsizeffct\r\t";
+  int refused = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::string text = original;
+    for (int k = 0, hits = 1 + int(next() % 3); k < hits; ++k)
+      text[next() % text.size()] = alphabet[next() % (sizeof alphabet - 1)];
+    if (round % 3 == 0) text.resize(next() % text.size());
+    const std::string path = dir.Write("m.drfx", text);
+    fx::Session session;
+    fx::ScriptHeader header;
+    if (session.LoadScriptFromFile(path.c_str())) {
+      ASSERT_TRUE(session.ReadScriptHeaderFromFile(path.c_str(), header));
+      ASSERT_GE(header.width(), 1);
+      ASSERT_LE(header.width(), 10000);
+      if (header.width() * int64_t{header.height()} <= 256 * 256) {
+        Bytes p(size_t(header.width()) * header.height() * 4);
+        EXPECT_TRUE(session.ExecuteScript(p.data(), header.width(), header.height()));
+      }
+    } else {
+      ++refused;
+      EXPECT_NE(session.error()[0], 0);
+    }
+  }
+  EXPECT_GT(refused, 0);
+}
+
 TEST(EffectScripts, SlotsNamesCommentsAndBackground) {
   ScriptDir dir;
   // Parameters by name or by slot number give the same picture.

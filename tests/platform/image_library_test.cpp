@@ -268,6 +268,51 @@ TEST(ImageCodecs, DamagedFilesOfEveryTypeAreRefused) {
   }
 }
 
+TEST(ImageCodecs, CorruptedFilesNeverReadOutsideTheirBuffers) {
+  // Seeded damage: bytes overwritten at random places, and cuts at every
+  // 7th length. A reader may refuse or deliver a picture, but it must stay
+  // inside its buffers (the sanitizer build checks) and give a sane size.
+  TempDir dir;
+  const int w = 24, h = 16;
+  const Bytes rgba = TestPicture(w, h, 4);
+  Bytes indices(size_t(w) * h);
+  for (size_t i = 0; i < indices.size(); ++i) indices[i] = uint8_t(i % 3);
+  const uint8_t palette[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  const std::string names[] = {"f.png", "f.jpg", "f.tif", "f.bmp", "f.psd", "f.gif"};
+  ASSERT_TRUE(img::WritePng(dir.File(names[0]).c_str(), rgba.data(), w, h, 4, w * 4, 0, 0));
+  ASSERT_TRUE(img::WriteJpeg(dir.File(names[1]).c_str(), rgba.data(), w, h, 4, w * 4, 80, 0, 0));
+  ASSERT_TRUE(img::WriteTiff(dir.File(names[2]).c_str(), rgba.data(), w, h, 4, w * 4, 0, 0));
+  ASSERT_TRUE(img::WriteBmp(dir.File(names[3]).c_str(), rgba.data(), w, h, 4, w * 4, 0, 0));
+  ASSERT_TRUE(img::WritePsd(dir.File(names[4]).c_str(), rgba.data(), w, h, 4, w * 4));
+  ASSERT_TRUE(img::WriteGif(dir.File(names[5]).c_str(), indices.data(), w, h, w, palette, 3, -1));
+  uint32_t state = 12345;
+  auto next = [&] { return state = state * 1103515245u + 12345u, state >> 8; };
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    const Bytes whole = ReadFile(dir.File(name));
+    const std::string damaged = dir.File("damaged-" + name);
+    int refused = 0;
+    for (int round = 0; round < 60; ++round) {
+      Bytes b = whole;
+      const int hits = 1 + int(next() % 4);
+      for (int k = 0; k < hits; ++k) b[next() % b.size()] = uint8_t(next());
+      if (round % 2) b.resize(std::max<size_t>(1, (round * 7) % b.size()));
+      WriteFile(damaged, b);
+      img::Picture p;
+      if (img::ReadImageRGBA(damaged.c_str(), p)) {
+        ASSERT_TRUE(p.pixels.present());
+        ASSERT_GT(p.width, 0);
+        ASSERT_GT(p.height, 0);
+        ASSERT_GE(p.pixels.size(), size_t(p.width) * p.height * 4);
+      } else {
+        ++refused;
+        EXPECT_FALSE(p.pixels.present());
+      }
+    }
+    EXPECT_GT(refused, 0);
+  }
+}
+
 TEST(ImageCodecs, TypesMissingFilesAndMetafiles) {
   TempDir dir;
   EXPECT_EQ(img::FileSource::Open(dir.File("none.png").c_str()), nullptr);
@@ -439,6 +484,19 @@ TEST(ImageBlocks, DeflateInflateRoundTripAndBounds) {
   EXPECT_FALSE(img::Inflate(broken.data(), broken.size(), out.data(), data.size(), written));
   EXPECT_FALSE(img::Inflate(packed.data(), packed.size() / 2, out.data(), data.size(), written));
   EXPECT_FALSE(img::Inflate(nullptr, 10, out.data(), data.size(), written));
+  // Straight into a caller block: the bound is always enough, a block
+  // that is too small is refused without a byte written past it.
+  Bytes direct(img::DeflateBound(data.size()) + 8, 0xee);
+  size_t packedSize = 0;
+  ASSERT_TRUE(
+      img::DeflateInto(data.data(), data.size(), direct.data(), direct.size() - 8, packedSize, 9));
+  ASSERT_TRUE(img::Inflate(direct.data(), packedSize, out.data(), data.size(), written));
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
+  std::fill(direct.begin(), direct.end(), 0xee);
+  EXPECT_FALSE(img::DeflateInto(data.data(), data.size(), direct.data(), 100, packedSize, -1));
+  EXPECT_TRUE(std::all_of(direct.begin() + 100, direct.end(), [](uint8_t b) { return b == 0xee; }));
+  EXPECT_FALSE(
+      img::DeflateInto(data.data(), data.size(), direct.data(), direct.size(), packedSize, 10));
   // An empty block deflates and inflates too.
   dro::Buffer<uint8_t> empty;
   ASSERT_TRUE(img::Deflate(nullptr, 0, empty));
