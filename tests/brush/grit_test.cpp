@@ -93,26 +93,6 @@ TEST_F(Grit, CellsOfARowTakeConsecutiveLevelsAndClipAtTheSquare) {
   }
 }
 
-TEST_F(Grit, LevelsStayBelow254AndThresholdZeroPaintsNothing) {
-  DRO_CreateImage(nullptr, 16, 16, 64, 5);
-  DRO_SetSize(64);
-  SetGritTool(3, 200, 180);
-  size_t grain = 0;
-  for (const auto& g : engine().brush.grit) {
-    for (uint8_t v : g) {
-      ASSERT_TRUE(v < 254 || v == 255);
-      grain += v != 255;
-    }
-  }
-  EXPECT_GT(grain, 0u);
-
-  SetGritTool(3, 0, 256, "", 11);
-  for (const auto& g : engine().brush.grit) {
-    ASSERT_TRUE(std::all_of(g.begin(), g.end(), [](uint8_t v) { return v == 255; }));
-  }
-  EXPECT_EQ(engine().brush.drawingLengthCounter, 11);
-}
-
 TEST_F(Grit, SameToolAndSeedGiveTheSameGrainAnotherSeedDoesNot) {
   DRO_CreateImage(nullptr, 16, 16, 48, 5);
   DRO_SetSize(48);

@@ -103,15 +103,10 @@ TEST_F(BrushSettings, MixShiftRunsFromMinus16To16) {
   EXPECT_EQ(b().mixTenths, 5);
 }
 
-TEST_F(BrushSettings, SizeMapsEveryRowToItself) {
+TEST_F(BrushSettings, SizeMapsRowsToThemselvesAndScaleSizeSamplesSpans) {
   DRO_SetSize(40);
-  EXPECT_EQ(b().size, 40);
   EXPECT_EQ(b().scaledCount, 40);
   for (int i = 0; i < 40; ++i) ASSERT_EQ(b().sizeIndexMap[i], i);
-}
-
-TEST_F(BrushSettings, ScaleSizeSamplesTheMiddleOfEachSpan) {
-  DRO_SetSize(40);
   DRO_SetScaleSize(0);  // raised to 1
   EXPECT_EQ(b().scaledCount, 1);
   EXPECT_EQ(b().sizeIndexMap[0], 20);
@@ -209,11 +204,6 @@ TEST_F(BrushSettings, ViewAndMaskSettingsLandInTheirSubsystems) {
   DRO_SetScale(-1, 2);
   EXPECT_EQ(engine().canvas.zoomNumerator, 3);
   EXPECT_EQ(engine().canvas.zoomDenominator, 2);
-
-  DRO_NewSize(nullptr, 32, 32, 16, 5);  // a new canvas resets these
-  EXPECT_EQ(engine().display.tracingMode, 0);
-  EXPECT_EQ(engine().mask.enabled, 1);
-  EXPECT_EQ(engine().canvas.zoomNumerator, 1);
 }
 
 TEST_F(BrushSettings, DrawingLengthAndOneDabFlags) {
