@@ -256,6 +256,172 @@ DRO_API void DRO_CALL DRO_SetBrushShape(const char* path, int32_t angle);
 DRO_API void DRO_CALL DRO_SetBrushShape_ORIGINAL(const char* path, int32_t angle);
 
 /* ===================================================================== */
+/* Layers                                                                */
+/* ===================================================================== */
+
+/* 64 layer slots (0..63) and a paint layer. Slot 1 is the background and
+ * the base of flattening; slot 0 never takes part in flattening. Every
+ * operation refuses slot numbers outside 0..63 and does nothing for a slot
+ * without pixels; merges, the paint layer and the raw transfers skip a layer
+ * whose size no longer matches the canvas (after DRO_NewSize, until it is
+ * re-created), and clip every rectangle to the buffers it addresses.
+ * Opacities are given in percent (x 2.56, truncated: 100 gives 256); blend
+ * modes by name (see "Blend modes"). */
+
+/* Makes (or clears) the slot's pixels: slot 1 opaque white (65535 per
+ * channel), every other slot transparent black. When memory is short the
+ * undo store gives back its oldest snapshots and the allocation is tried
+ * again. 1 on success, 0 on failure. */
+DRO_API int32_t DRO_CALL DRO_CreateLayer(int32_t slot, int32_t width, int32_t height);
+/* Frees the slot's pixels; its settings stay. */
+DRO_API void DRO_CALL DRO_DeleteLayer(int32_t slot);
+/* Makes the slot the current layer (the target of painting, loads and
+ * queries) and takes it as the committed state for undo. A visible
+ * "Texturize3" layer that is not current is the texture map's source. */
+DRO_API void DRO_CALL DRO_SetLayer(int32_t slot);
+/* Visibility, lock-alpha (loads keep the layer's alpha), opacity in percent
+ * and the blend mode's name (stored when shorter than 50 characters). */
+DRO_API void DRO_CALL DRO_SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlpha,
+                                          int32_t opacityPercent, const char* modeName);
+/* Exchanges two slots, pixels and settings. */
+DRO_API void DRO_CALL DRO_SwapLayers(int32_t slotA, int32_t slotB);
+
+/* Blends layer src into layer dst through src's mode, opacity and layer
+ * mask (the first visible layer above src, when its mode is "Layer Mask"). */
+DRO_API void DRO_CALL DRO_MergeLayer(int32_t src, int32_t dst);
+/* Blends the w x h rectangle at (x, y) of the slot into a tight w x h
+ * buffer of 16-bit RGBA pixels (8 bytes each), as DRO_MergeLayer does. */
+DRO_API void DRO_CALL DRO_MergeLayerIntoRect(int32_t slot, void* dst, int32_t x, int32_t y,
+                                             int32_t w, int32_t h);
+/* The same over the whole canvas (dst canvas-size). */
+DRO_API void DRO_CALL DRO_MergeLayerInto(int32_t slot, void* dst);
+/* Flattens the visible layers for a rectangle into a tight w x h buffer of
+ * 16-bit RGBA pixels: transparent black, slot 1 copied when its visible
+ * byte is 1, then slots 2..63 blended in order. */
+DRO_API void DRO_CALL DRO_MergeRect(void* dst, int32_t x, int32_t y, int32_t w, int32_t h);
+/* The same over the whole canvas. */
+DRO_API void DRO_CALL DRO_Merge(void* dst);
+
+/* Makes the canvas-size paint layer on first use (cleared) and sets its
+ * opacity and blend mode; dabs then land in it. */
+DRO_API void DRO_CALL DRO_CreatePaintLayer(int32_t opacityPercent, const char* modeName);
+/* Zeroes the paint layer and empties its dirty rectangle. */
+DRO_API void DRO_CALL DRO_ClearPaintLayer(void);
+/* Fills the paint layer with bytes 0xFF, zeroes its dirty rectangle, then
+ * empties the rectangle. */
+DRO_API void DRO_CALL DRO_ClearPaintLayer_old(void);
+/* Blends the paint layer's dirty rectangle into the slot through the paint
+ * layer's mode and opacity, then clears the paint layer. */
+DRO_API void DRO_CALL DRO_MergePaintLayer(int32_t slot);
+/* Softens the paint layer's alpha: a blurred copy of it, except where the
+ * paint is nearly opaque (high byte 240 or more), which becomes fully so. */
+DRO_API void DRO_CALL DRO_BlurPaintLayerAlpha(void);
+
+/* Every pixel's alpha becomes alpha16 (0..65535). */
+DRO_API void DRO_CALL DRO_SetLayerAlpha(int32_t slot, int32_t alpha16);
+/* Folds the opacity into the pixels: alpha = opacity x alpha / 256, then
+ * opacity 100 %. */
+DRO_API void DRO_CALL DRO_NormalizeLayerAlpha(int32_t slot);
+/* alpha = 65535 - alpha. */
+DRO_API void DRO_CALL DRO_InvertAlpha(int32_t slot);
+/* Canvas-size tight RGBA32 buffer: alpha = 255 - alpha. */
+DRO_API void DRO_CALL DRO_InvertAlpha_RGBA32(void* rgba32);
+/* Current layer: pixels with alpha below 256 become (r, g, b) x 257 with
+ * alpha 0 (r, g, b 0..255). */
+DRO_API void DRO_CALL DRO_SetColorAlpha(int32_t r, int32_t g, int32_t b);
+/* Tight w x h RGBA32 buffer: pixels with alpha 0 get the colour. */
+DRO_API void DRO_CALL DRO_SetColorAlphaRGBABuf(void* rgba32, int32_t w, int32_t h, int32_t r,
+                                               int32_t g, int32_t b);
+/* Tight w x h RGBA32 buffer: every pixel gets the colour; alpha stays. */
+DRO_API void DRO_CALL DRO_SetColorRGBABuf(void* rgba32, int32_t w, int32_t h, int32_t r,
+                                          int32_t g, int32_t b);
+/* Canvas-size tight RGBA32 buffer: pixels of exactly (r, g, b) get alpha 0. */
+DRO_API void DRO_CALL DRO_SetAlphaFromRGBAImageColor(void* rgba32, int32_t r, int32_t g,
+                                                     int32_t b);
+/* Turns the layer into shading for the alpha-family modes: kind 1 pulls
+ * colours towards the middle grey, any other kind makes them 32767; alpha
+ * above 8191 becomes grey x 0.843 + 10239. */
+DRO_API void DRO_CALL DRO_CreateBlobFromImage(int32_t slot, int32_t kind);
+
+/* Raw 16-bit RGBA layer pixels (8 bytes per pixel, canvas-size layers).
+ * 1 when pixels moved, 0 when not. Strides are in bytes. */
+DRO_API int32_t DRO_CALL DRO_SetRGBA64Layer(const void* src, int32_t srcStrideBytes, int32_t layer);
+DRO_API int32_t DRO_CALL DRO_GetRGBA64Layer(void* dst, int32_t dstStrideBytes, int32_t layer);
+/* The w x h rectangle at (x, y) into dst (its first pixel is the corner);
+ * parts outside the layer leave dst as it was. */
+DRO_API int32_t DRO_CALL DRO_GetRGBA64LayerRect(void* dst, int32_t dstStrideBytes, int32_t layer,
+                                                int32_t x, int32_t y, int32_t w, int32_t h);
+/* Whole-layer copies of width x height x 8 bytes. */
+DRO_API int32_t DRO_CALL DRO_SetLayerData(const void* src, int32_t layer);
+DRO_API int32_t DRO_CALL DRO_GetLayerData(void* dst, int32_t layer);
+DRO_API int32_t DRO_CALL DRO_CopyLayerData(int32_t fromLayer, int32_t toLayer);
+
+/* ===================================================================== */
+/* Blend modes                                                           */
+/* ===================================================================== */
+
+/* Layers, the paint layer, effects and pastes composite through a blend
+ * mode chosen by its exact, case-sensitive name; any other name is
+ * "Normal". Colour modes: "Normal", "Multiply", "Screen", "Darken",
+ * "Lighten", "Difference", "Negation", "Exclusion", "Overlay",
+ * "Hard Light", "Soft Light", "Dodge", "Burn", "Reflect", "Glow", "Add",
+ * "Subtract". Texture modes: "Texturize", "Texturize2", "Texturize3" (the
+ * last also feeds the texture map). Alpha modes, which first reinterpret the
+ * source alpha as a shade, an outline, a luminance or a mask: "Alpha
+ * Filter", "Alpha Black Outline", "Alpha Outline Tint 1", "Alpha Outline
+ * Tint 2", "Alpha Invert", "Alpha Shader", "Alpha Shader Color", "Alpha
+ * Shader Texture2", "Alpha Highlight Texture2", "Alpha Smooth", "Alpha
+ * Smooth Lum", "Alpha Smooth Lum2", "Alpha Smooth Lum3", "Alpha Smooth
+ * Lum4", "Alpha Smooth Lum5", "Alpha Overlay Outline", "Alpha Highlight",
+ * "Layer Mask" (masks the layer below by its grey), "Luminance Alpha",
+ * "Luminance Alpha Invert".
+ *
+ * The composite runs vectorised where the CPU allows; setting the
+ * environment variable DROVINE_NO_FAST_PATHS=1 before the first composite
+ * selects the plain reference code (identical results, slower). */
+
+/* ===================================================================== */
+/* Undo                                                                  */
+/* ===================================================================== */
+
+/* The undo store keeps up to the levels set by DRO_SetUndoLevels (at most
+ * 500) changes of the current layer's pixels and of the mask, bounded by a
+ * memory budget. Change a layer, then commit with DRO_SaveUndoBuffer. An
+ * entry whose layer was deleted or re-made at another size is dropped
+ * instead of being applied. */
+
+/* Commits the change: the changed rectangle (the whole canvas unless dabs
+ * measured it) is filed away as it was before, for the pixels, the mask or
+ * both. Drops every undone change first. */
+DRO_API void DRO_CALL DRO_SaveUndoBuffer(uint8_t savePixels, uint8_t saveMask);
+/* Takes the layer and the mask as the committed state. */
+DRO_API void DRO_CALL DRO_SaveUndoBackBuffer(int32_t layer);
+/* Undoes the newest change (switching to its layer when needed) / redoes
+ * the newest undone change. */
+DRO_API void DRO_CALL DRO_Undo(void);
+DRO_API void DRO_CALL DRO_Redo(void);
+/* 1 when there is a change to undo / to redo, else 0. */
+DRO_API int32_t DRO_CALL DRO_CanUndo(void);
+DRO_API int32_t DRO_CALL DRO_CanRedo(void);
+/* Undone changes waiting for redo; entries held (undone ones included). */
+DRO_API int32_t DRO_CALL DRO_GetRedoCount(void);
+DRO_API int32_t DRO_CALL DRO_GetUndoCount(void);
+/* Empties the store and takes the current layer as committed; also ends a
+ * pause. */
+DRO_API void DRO_CALL DRO_ClearUndo(void);
+/* Frees the oldest changes until at least that many kilobytes are free. */
+DRO_API void DRO_CALL DRO_ReduceUndo(int32_t kilobytes);
+/* While paused, saving, undo and redo do nothing. */
+DRO_API void DRO_CALL DRO_PauseUndo(void);
+DRO_API void DRO_CALL DRO_ResumeUndo(void);
+/* 0: a budget worked out from free memory before every save; otherwise a
+ * fixed budget in megabytes. Returns the budget in megabytes. */
+DRO_API int32_t DRO_CALL DRO_SetUndoMB(int32_t megabytes);
+/* The budget and the memory held, in megabytes. */
+DRO_API int32_t DRO_CALL DRO_GetTotalUndoMemory(void);
+DRO_API int32_t DRO_CALL DRO_GetCurrentUndoMemory(void);
+
+/* ===================================================================== */
 /* Pixel transfers                                                       */
 /* ===================================================================== */
 

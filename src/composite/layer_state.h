@@ -28,6 +28,10 @@ struct LayerRecord {
   int32_t top = 0;
   int32_t right = 0;
   int32_t bottom = 0;
+  // Identifies the pixel buffer: a fresh number whenever the slot gets a
+  // newly allocated buffer, so undo entries can tell whether the pixels they
+  // were taken from still exist (0: unknown).
+  uint64_t serial = 0;
 
   bool Matches(int32_t canvasWidth, int32_t canvasHeight) const noexcept {
     return pixels && width == canvasWidth && height == canvasHeight;

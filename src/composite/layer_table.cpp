@@ -1,4 +1,10 @@
+// The table itself: slot checks, lookups, the layer top, and the record
+// fields shared by layers and the paint layer.
+#include <cstring>
+
+#include "composite/blend_modes.h"
 #include "composite/layer_state.h"
+#include "composite/layers.h"
 #include "engine/engine.h"
 #include "engine/guard.h"
 
@@ -10,13 +16,75 @@ bool ValidSlot(int32_t slot) noexcept {
 
 void DeleteLayer(int32_t slot) noexcept {
   if (!ValidSlot(slot)) return;
-  Guard("DeleteLayer", [&] { engine().layers.slots[slot].pixels.Reset(); });
+  Guard("DeleteLayer", [&] {
+    LayerRecord& rec = engine().layers.slots[slot];
+    if (!rec.pixels) return;
+    rec.pixels.Reset();
+    rec.serial = 0;
+    RecomputeLayerTop();
+  });
 }
 
 int32_t CountLayers() noexcept {
   int32_t n = 0;
   for (const LayerRecord& r : engine().layers.slots) n += r.pixels ? 1 : 0;
   return n;
+}
+
+LayerRecord* LayerWithPixels(int32_t slot) noexcept {
+  if (!ValidSlot(slot)) return nullptr;
+  LayerRecord& rec = engine().layers.slots[slot];
+  return rec.pixels ? &rec : nullptr;
+}
+
+LayerRecord* CanvasLayer(int32_t slot) noexcept {
+  LayerRecord* rec = LayerWithPixels(slot);
+  const CanvasGeometry& c = engine().canvas;
+  return rec && rec->Matches(c.width, c.height) &&
+                 rec->pixels.size() == static_cast<size_t>(c.width) * static_cast<size_t>(c.height)
+             ? rec
+             : nullptr;
+}
+
+LayerRecord* CurrentCanvasLayer() noexcept {
+  const LayerState& l = engine().layers;
+  return l.current ? CanvasLayer(l.currentIndex) : nullptr;
+}
+
+const Pixel64* LayerMaskFor(int32_t slot) noexcept {
+  const LayerState& l = engine().layers;
+  if (!ValidSlot(slot)) return nullptr;
+  for (int32_t n = slot + 1; n <= l.layerTop && n < kLayerSlots; ++n) {
+    const LayerRecord* rec = CanvasLayer(n);
+    if (!rec || !rec->visible) continue;
+    return rec->mode == kModeLayerMask ? rec->pixels.data() : nullptr;
+  }
+  return nullptr;
+}
+
+void RecomputeLayerTop() noexcept {
+  LayerState& l = engine().layers;
+  l.layerTop = 1;
+  for (int32_t n = 1; n < kLayerSlots; ++n) {
+    if (l.slots[n].pixels) l.layerTop = n;
+  }
+}
+
+uint16_t OpacityFromPercent(int32_t percent) noexcept {
+  const int32_t p = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+  // 2.56 as a double is a hair above 2.56, so whole percents never truncate
+  // one short (100 gives 256).
+  return static_cast<uint16_t>(static_cast<int32_t>(p * 2.56));
+}
+
+void SetLayerMode(LayerRecord& layer, const char* modeName) noexcept {
+  constexpr size_t kStoredBelow = 50;
+  std::memset(layer.modeName, 0, sizeof layer.modeName);
+  if (modeName) {
+    const size_t n = strnlen(modeName, kStoredBelow);
+    if (n < kStoredBelow) std::memcpy(layer.modeName, modeName, n + 1);
+  }
+  layer.mode = LookupBlendMode(modeName);
 }
 
 }  // namespace dro::composite

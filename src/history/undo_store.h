@@ -1,5 +1,16 @@
 // The undo and redo store: the back buffers (the committed state of the
 // current layer and of the mask) and up to 500 rectangle snapshots.
+//
+// The host changes a layer and commits with SaveUndoBuffer: the entry takes
+// the changed rectangle from the back buffer (the state before) and the back
+// buffer takes the new state. Undo and redo are one exchange: the entry's
+// block trades places with the layer's rectangle and the back buffer follows
+// the layer. Slot 0 is the newest; the first `redoCount` slots hold undone
+// changes, the slots after them changes that can be undone.
+//
+// Memory is accounted in kilobytes: a pixel block of area A counts
+// A * 8 / 1024, a mask block A * 2 / 1024, the back buffers 10 bytes per
+// canvas pixel; freeing a block subtracts exactly what it added.
 #pragma once
 
 #include <array>
@@ -7,6 +18,7 @@
 
 #include "engine/allocation.h"
 #include "engine/types.h"
+#include "platform/memory_status.h"
 
 namespace dro::history {
 
@@ -18,6 +30,7 @@ struct UndoSlot {
   uint8_t maskEnabled = 0;
   IntRect rect{0, 0, 0, 0};  // inclusive canvas coordinates
   int32_t layer = 0;
+  uint64_t layerSerial = 0;  // the layer buffer the pixel block came from
 
   bool empty() const noexcept { return !pixels && !mask; }
 };
@@ -54,5 +67,35 @@ void SaveUndoBackBuffer(int32_t layer) noexcept;
 void RecomputeBudget() noexcept;
 // Resets the changed-area rectangle to empty.
 void ResetUndoRect() noexcept;
+
+// Commits the change of the undo rectangle (the whole canvas when it is
+// empty). Guarded ("SaveUndoBuf").
+void SaveUndoBuffer(bool savePixels, bool saveMask) noexcept;
+// Drops every undone entry. Guarded ("RemoveAdandonedUndo").
+void RemoveAbandonedUndo() noexcept;
+void Undo() noexcept;
+void Redo() noexcept;
+bool CanUndo() noexcept;
+bool CanRedo() noexcept;
+int32_t RedoCount() noexcept;
+// Slots among all 500 holding a block (undone entries included).
+int32_t UndoCount() noexcept;
+// Drops undone entries, then the oldest entries with pixel blocks until at
+// least `kilobytes` were freed. Returns the kilobytes freed.
+int32_t ReduceUndo(int32_t kilobytes) noexcept;
+void PauseUndo() noexcept;
+void ResumeUndo() noexcept;
+// 0: automatic budget; otherwise a fixed budget of megabytes x 1024 KB.
+// Returns the budget in megabytes.
+int32_t SetUndoMB(int32_t megabytes) noexcept;
+// The budget (recomputed first in automatic mode), in megabytes.
+int32_t TotalUndoMemoryMB() noexcept;
+// The usage, in megabytes.
+int32_t CurrentUndoMemoryMB() noexcept;
+
+// Test hook: the memory query the automatic budget uses (null restores the
+// platform's).
+using MemoryQuery = platform::MemoryStatus (*)() noexcept;
+void SetMemoryQuery(MemoryQuery query) noexcept;
 
 }  // namespace dro::history

@@ -1,0 +1,399 @@
+// Layer operations: create, select, options, swap, merges, the paint layer
+// and the whole-layer alpha operations.
+#include "composite/layers.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "composite/blend_modes.h"
+#include "composite/texture_rule.h"
+#include "engine/engine.h"
+#include "engine/guard.h"
+#include "engine/transfers.h"
+#include "history/undo_store.h"
+#include "platform/image_library.h"
+
+namespace dro::composite {
+namespace {
+
+uint64_t g_nextSerial = 1;
+
+LayerState& Layers() noexcept {
+  return engine().layers;
+}
+
+bool IsCurrent(int32_t slot) noexcept {
+  const LayerState& l = Layers();
+  return l.current && l.currentIndex == slot;
+}
+
+// A visible "Texturize3" layer with pixels: the texture map's source
+// whenever it is not the current layer.
+bool FeedsTexture(const LayerRecord& rec) noexcept {
+  return rec.pixels && rec.visible && rec.mode == kModeTexturize3;
+}
+
+int32_t CanvasStride() noexcept {
+  return engine().canvas.width * 4;
+}
+
+// Clips [a, a + n) to [0, limit) in 64-bit arithmetic.
+struct Span {
+  int64_t begin;
+  int64_t end;
+  bool empty() const noexcept { return begin >= end; }
+};
+Span Clip(int64_t a, int64_t n, int64_t limit) noexcept {
+  return Span{std::max<int64_t>(a, 0), std::min<int64_t>(a + n, limit)};
+}
+
+// The layer's pixels, allocated with the undo store's help: when memory is
+// short the store gives back its oldest snapshots, as long as that frees
+// anything at all.
+Buffer<Pixel64> AllocateLayerPixels(size_t count) {
+  const int64_t kilobytes = static_cast<int64_t>(count) * sizeof(Pixel64) / 1024;
+  const int32_t request = static_cast<int32_t>(std::clamp<int64_t>(kilobytes, 1, INT32_MAX));
+  for (;;) {
+    try {
+      return Buffer<Pixel64>::Make(count);
+    } catch (const std::bad_alloc&) {
+    }
+    const int32_t before = history::UndoCount();
+    if (before == 0) return {};
+    history::ReduceUndo(request);
+    if (history::UndoCount() == before) return {};
+  }
+}
+
+void ResetDirty(LayerRecord& rec) noexcept {
+  const CanvasGeometry& c = engine().canvas;
+  rec.left = c.width;
+  rec.top = c.height;
+  rec.right = 0;
+  rec.bottom = 0;
+}
+
+uint8_t ByteValue(int32_t v) noexcept {
+  return static_cast<uint8_t>(std::clamp(v, 0, 255));
+}
+
+size_t TightPixels(int32_t w, int32_t h) noexcept {
+  return w > 0 && h > 0 ? static_cast<size_t>(w) * static_cast<size_t>(h) : 0;
+}
+
+size_t CanvasPixels() noexcept {
+  const CanvasGeometry& c = engine().canvas;
+  return TightPixels(c.width, c.height);
+}
+
+}  // namespace
+
+// --- the table -------------------------------------------------------------
+
+int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept {
+  return Guard("CreateLayer", 0, [&]() -> int32_t {
+    if (!ValidSlot(slot) || width < 0 || height < 0) return 0;
+    // Channel offsets (4 per pixel) must stay within 32 bits.
+    const size_t count = CheckedCount(width, height, INT32_MAX / 4);
+    LayerRecord& rec = Layers().slots[slot];
+    if (rec.pixels && (rec.width != width || rec.height != height || rec.pixels.size() != count)) {
+      rec.pixels.Reset();
+      rec.serial = 0;
+    }
+    rec.width = width;
+    rec.height = height;
+    rec.stride = 4 * width;
+    if (!rec.pixels) {
+      rec.pixels = AllocateLayerPixels(count);
+      if (!rec.pixels) {
+        RecomputeLayerTop();
+        return 0;
+      }
+      rec.serial = g_nextSerial++;
+    }
+    // The background starts opaque white, every other layer transparent.
+    rec.pixels.FillBytes(slot == 1 ? 0xFF : 0x00);
+    RecomputeLayerTop();
+    // The back buffer must hold the committed state of the current layer.
+    if (IsCurrent(slot)) history::SaveUndoBackBuffer(slot);
+    return 1;
+  });
+}
+
+void SetLayer(int32_t slot) noexcept {
+  LayerRecord* rec = LayerWithPixels(slot);
+  if (!rec) return;
+  LayerState& l = Layers();
+  if (rec->mode == kModeTexturize3) DiscardTexture();
+  if (l.current && l.currentIndex != slot && FeedsTexture(*l.current)) {
+    RebuildTextureFrom(l.currentIndex);
+  }
+  l.currentIndex = slot;
+  l.current = rec;
+  history::SaveUndoBackBuffer(slot);
+}
+
+void SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlpha, int32_t opacityPercent,
+                     const char* modeName) noexcept {
+  LayerRecord* rec = LayerWithPixels(slot);
+  if (!rec) return;
+  if (rec->mode == kModeTexturize3) DiscardTexture();
+  rec->visible = visible;
+  rec->lockAlpha = lockAlpha;
+  rec->opacity = OpacityFromPercent(opacityPercent);
+  SetLayerMode(*rec, modeName);
+  RecomputeLayerTop();
+  if (!IsCurrent(slot) && FeedsTexture(*rec)) RebuildTextureFrom(slot);
+}
+
+void SwapLayers(int32_t a, int32_t b) noexcept {
+  if (!ValidSlot(a) || !ValidSlot(b) || a == b) return;
+  LayerState& l = Layers();
+  std::swap(l.slots[a], l.slots[b]);
+  RecomputeLayerTop();
+  // The current slot now holds other pixels: its committed state is theirs.
+  if (IsCurrent(a) || IsCurrent(b)) history::SaveUndoBackBuffer(l.currentIndex);
+}
+
+// --- merges ----------------------------------------------------------------
+
+void MergeLayer(int32_t src, int32_t dst) noexcept {
+  const LayerRecord* s = CanvasLayer(src);
+  LayerRecord* d = CanvasLayer(dst);
+  if (!s || !d) return;
+  const CanvasGeometry& c = engine().canvas;
+  const Pixel64* mask = LayerMaskFor(src);
+  BlendLayerRect(s->pixels.data(), 0, 0, c.width, c.height, CanvasStride(), mask, d->pixels.data(),
+                 0, 0, CanvasStride(), s->mode, mask ? kModeLayerMask : 0, s->opacity, false);
+}
+
+void MergeLayerIntoRect(int32_t slot, Pixel64* dst, int32_t x, int32_t y, int32_t w,
+                        int32_t h) noexcept {
+  const LayerRecord* s = CanvasLayer(slot);
+  if (!s || !dst || w <= 0 || h <= 0 || w > INT32_MAX / 4) return;
+  const CanvasGeometry& c = engine().canvas;
+  const Span cols = Clip(x, w, c.width);
+  const Span rows = Clip(y, h, c.height);
+  if (cols.empty() || rows.empty()) return;
+  const Pixel64* mask = LayerMaskFor(slot);
+  BlendLayerRect(s->pixels.data(), static_cast<int32_t>(cols.begin),
+                 static_cast<int32_t>(rows.begin), static_cast<int32_t>(cols.end - cols.begin),
+                 static_cast<int32_t>(rows.end - rows.begin), CanvasStride(), mask, dst,
+                 static_cast<int32_t>(cols.begin - x), static_cast<int32_t>(rows.begin - y), w * 4,
+                 s->mode, mask ? kModeLayerMask : 0, s->opacity, false);
+}
+
+void MergeLayerInto(int32_t slot, Pixel64* dst) noexcept {
+  const CanvasGeometry& c = engine().canvas;
+  MergeLayerIntoRect(slot, dst, 0, 0, c.width, c.height);
+}
+
+void MergeRect(Pixel64* dst, int32_t x, int32_t y, int32_t w, int32_t h) noexcept {
+  if (!dst || w <= 0 || h <= 0 || w > INT32_MAX / 4) return;
+  std::memset(static_cast<void*>(dst), 0, TightPixels(w, h) * sizeof(Pixel64));
+  LayerState& l = Layers();
+  if (l.slots[1].visible == 1 && CanvasLayer(1)) {
+    transfers::CopyLayerRectOut(l.slots[1], reinterpret_cast<uint8_t*>(dst),
+                                int64_t{w} * int64_t{sizeof(Pixel64)}, x, y, w, h);
+  }
+  for (int32_t n = 2; n < kLayerSlots; ++n) {
+    if (l.slots[n].visible && CanvasLayer(n)) MergeLayerIntoRect(n, dst, x, y, w, h);
+  }
+}
+
+void Merge(Pixel64* dst) noexcept {
+  const CanvasGeometry& c = engine().canvas;
+  MergeRect(dst, 0, 0, c.width, c.height);
+}
+
+// --- the paint layer -------------------------------------------------------
+
+void CreatePaintLayer(int32_t opacityPercent, const char* modeName) noexcept {
+  Guard("CreatePaintLayer", [&] {
+    LayerRecord& p = Layers().paint;
+    const CanvasGeometry& c = engine().canvas;
+    if (!p.pixels || !p.Matches(c.width, c.height) || p.pixels.size() != CanvasPixels()) {
+      p.pixels.Reset();
+      p.pixels = Buffer<Pixel64>::Make(CheckedCount(c.width, c.height, INT32_MAX / 4));
+      p.width = c.width;
+      p.height = c.height;
+      p.stride = 4 * c.width;
+      p.serial = g_nextSerial++;
+      ClearPaintLayer();
+    }
+    p.visible = 1;
+    p.lockAlpha = 0;
+    p.opacity = OpacityFromPercent(opacityPercent);
+    SetLayerMode(p, modeName);
+  });
+}
+
+void ClearPaintLayer() noexcept {
+  LayerRecord& p = Layers().paint;
+  if (!p.pixels) return;
+  p.pixels.FillBytes(0);
+  ResetDirty(p);
+}
+
+void ClearPaintLayerOld() noexcept {
+  LayerRecord& p = Layers().paint;
+  if (!p.pixels) return;
+  p.pixels.FillBytes(0xFF);
+  if (p.pixels.size() == TightPixels(p.width, p.height)) {
+    const Span cols = Clip(p.left, int64_t{p.right} - p.left, p.width);
+    const Span rows = Clip(p.top, int64_t{p.bottom} - p.top, p.height);
+    if (!cols.empty()) {
+      for (int64_t row = rows.begin; row < rows.end; ++row) {
+        std::memset(static_cast<void*>(p.pixels.data() + row * p.width + cols.begin), 0,
+                    static_cast<size_t>(cols.end - cols.begin) * sizeof(Pixel64));
+      }
+    }
+  }
+  ResetDirty(p);
+}
+
+void MergePaintLayer(int32_t slot) noexcept {
+  LayerRecord& p = Layers().paint;
+  LayerRecord* d = CanvasLayer(slot);
+  const CanvasGeometry& c = engine().canvas;
+  if (!d || !p.pixels || !p.Matches(c.width, c.height) || p.pixels.size() != CanvasPixels()) {
+    return;
+  }
+  const Span cols = Clip(p.left, int64_t{p.right} - p.left, c.width);
+  const Span rows = Clip(p.top, int64_t{p.bottom} - p.top, c.height);
+  if (!cols.empty() && !rows.empty()) {
+    const auto x = static_cast<int32_t>(cols.begin);
+    const auto y = static_cast<int32_t>(rows.begin);
+    BlendLayerRect(p.pixels.data(), x, y, static_cast<int32_t>(cols.end - cols.begin),
+                   static_cast<int32_t>(rows.end - rows.begin), CanvasStride(), nullptr,
+                   d->pixels.data(), x, y, CanvasStride(), p.mode, 0, p.opacity, false);
+  }
+  ClearPaintLayer();
+}
+
+void BlurPaintLayerAlpha() noexcept {
+  Guard("BlurPaintLayerAlpha", [] {
+    LayerRecord& p = Layers().paint;
+    const size_t n = TightPixels(p.width, p.height);
+    if (!p.pixels || n == 0 || p.pixels.size() != n) return;
+    Buffer<uint8_t> plain = Buffer<uint8_t>::Make(n);
+    Buffer<uint8_t> blurred = Buffer<uint8_t>::Make(n);
+    for (size_t i = 0; i < n; ++i) plain[i] = static_cast<uint8_t>(p.pixels[i].a >> 8);
+    if (!platform::image::BlurImage(plain.data(), p.width, p.height, p.width, blurred.data(),
+                                    p.width, 100)) {
+      return;
+    }
+    // Nearly opaque paint stays solid; everything else takes the softened
+    // edge.
+    for (size_t i = 0; i < n; ++i) {
+      p.pixels[i].a = plain[i] >= 240 ? 65535 : static_cast<uint16_t>(blurred[i] << 8);
+    }
+  });
+}
+
+// --- alpha operations --------------------------------------------------------
+
+void SetLayerAlpha(int32_t slot, int32_t alpha16) noexcept {
+  LayerRecord* rec = LayerWithPixels(slot);
+  if (!rec) return;
+  const auto alpha = static_cast<uint16_t>(std::clamp(alpha16, 0, 65535));
+  for (Pixel64& p : rec->pixels) p.a = alpha;
+}
+
+void NormalizeLayerAlpha(int32_t slot) noexcept {
+  LayerRecord* rec = LayerWithPixels(slot);
+  if (!rec) return;
+  const uint32_t opacity = rec->opacity;
+  for (Pixel64& p : rec->pixels) p.a = static_cast<uint16_t>(opacity * p.a / 256);
+  rec->opacity = 256;
+}
+
+void InvertAlpha(int32_t slot) noexcept {
+  LayerRecord* rec = LayerWithPixels(slot);
+  if (!rec) return;
+  for (Pixel64& p : rec->pixels) p.a = static_cast<uint16_t>(65535 - p.a);
+}
+
+void InvertAlphaRGBA32(uint8_t* rgba) noexcept {
+  if (!rgba) return;
+  const size_t n = CanvasPixels();
+  for (size_t i = 0; i < n; ++i) rgba[i * 4 + 3] = static_cast<uint8_t>(255 - rgba[i * 4 + 3]);
+}
+
+void SetColorAlpha(int32_t r, int32_t g, int32_t b) noexcept {
+  LayerRecord* rec = Layers().current ? LayerWithPixels(Layers().currentIndex) : nullptr;
+  if (!rec) return;
+  // x 257 maps 255 to 65535 here, unlike the x 256 of loads.
+  const Pixel64 clear{static_cast<uint16_t>(ByteValue(r) * 257),
+                      static_cast<uint16_t>(ByteValue(g) * 257),
+                      static_cast<uint16_t>(ByteValue(b) * 257), 0};
+  for (Pixel64& p : rec->pixels) {
+    if (p.a < 256) p = clear;
+  }
+}
+
+void SetColorAlphaRGBABuf(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g,
+                          int32_t b) noexcept {
+  if (!rgba) return;
+  const size_t n = TightPixels(w, h);
+  for (size_t i = 0; i < n; ++i) {
+    uint8_t* p = rgba + i * 4;
+    if (p[3] != 0) continue;
+    p[0] = ByteValue(r);
+    p[1] = ByteValue(g);
+    p[2] = ByteValue(b);
+  }
+}
+
+void SetColorRGBABuf(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g,
+                     int32_t b) noexcept {
+  if (!rgba) return;
+  const size_t n = TightPixels(w, h);
+  for (size_t i = 0; i < n; ++i) {
+    uint8_t* p = rgba + i * 4;
+    p[0] = ByteValue(r);
+    p[1] = ByteValue(g);
+    p[2] = ByteValue(b);
+  }
+}
+
+void SetAlphaFromRGBAImageColor(uint8_t* rgba, int32_t r, int32_t g, int32_t b) noexcept {
+  if (!rgba) return;
+  const size_t n = CanvasPixels();
+  for (size_t i = 0; i < n; ++i) {
+    uint8_t* p = rgba + i * 4;
+    if (p[0] == r && p[1] == g && p[2] == b) p[3] = 0;
+  }
+}
+
+void SetRGBA32Alpha(uint8_t* rgba, int32_t w, int32_t h, uint8_t alpha) noexcept {
+  if (!rgba) return;
+  const size_t n = TightPixels(w, h);
+  for (size_t i = 0; i < n; ++i) rgba[i * 4 + 3] = alpha;
+}
+
+void CreateBlobFromImage(int32_t slot, int32_t kind) noexcept {
+  LayerRecord* rec = LayerWithPixels(slot);
+  if (!rec) return;
+  for (Pixel64& p : rec->pixels) {
+    const int32_t grey = (p.r + p.g + p.b) / 3;
+    uint16_t* channels[3] = {&p.r, &p.g, &p.b};
+    for (uint16_t* ch : channels) {
+      const double x = *ch;
+      if (kind != 1) {
+        *ch = 32767;
+      } else if (grey > 32766) {
+        // Bright pixels are pulled down towards the middle ...
+        *ch = static_cast<uint16_t>(x - x * (grey - 32767) / 65534.0);
+      } else {
+        // ... and dark pixels up.
+        *ch = static_cast<uint16_t>(x + (65535.0 - x) * (32767 - grey) / 65534.0);
+      }
+    }
+    // Luminance becomes a shade between 10239 and 65485 for the alpha family.
+    if (p.a > 8191) p.a = static_cast<uint16_t>(grey * 0.843 + 10239);
+  }
+}
+
+}  // namespace dro::composite

@@ -1,0 +1,97 @@
+// The layer stack: 64 slots, the current layer, the paint layer, merges and
+// the whole-layer alpha operations.
+//
+// Every operation refuses slot numbers outside 0..63 and does nothing for a
+// slot without pixels. Operations that address a layer with the canvas's
+// geometry (merges, the paint layer, loads) skip a layer whose size no
+// longer matches the canvas (after a new size, until it is re-created), and
+// every rectangle is clipped to the buffers it addresses.
+#pragma once
+
+#include <cstdint>
+
+#include "composite/layer_state.h"
+#include "engine/types.h"
+
+namespace dro::composite {
+
+// --- lookups -------------------------------------------------------------
+
+// The slot's record when the number is valid and the slot holds pixels.
+LayerRecord* LayerWithPixels(int32_t slot) noexcept;
+// ... and additionally has the canvas's size.
+LayerRecord* CanvasLayer(int32_t slot) noexcept;
+// The current layer when one is selected, holds pixels and has the canvas's
+// size.
+LayerRecord* CurrentCanvasLayer() noexcept;
+// Pixels of the layer-mask layer of `slot`: the first slot above it (up to
+// the layer top) that holds canvas-size pixels and is visible, when its mode
+// is "Layer Mask"; null otherwise.
+const Pixel64* LayerMaskFor(int32_t slot) noexcept;
+// The highest slot in 1..63 holding pixels, 1 when none.
+void RecomputeLayerTop() noexcept;
+
+// Percent x 2.56, truncated, kept within 0..256 (100 gives 256).
+uint16_t OpacityFromPercent(int32_t percent) noexcept;
+// Stores the mode name (when shorter than 50 characters; else the field is
+// left empty) and the looked-up mode number.
+void SetLayerMode(LayerRecord& layer, const char* modeName) noexcept;
+
+// --- the table -----------------------------------------------------------
+
+// 1 on success, 0 on failure (slot out of range, bad size, no memory after
+// the undo store gave back what it could). Guarded ("CreateLayer").
+int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept;
+// Applies the texture rule, makes the slot current and refreshes the undo
+// store's back buffer from it.
+void SetLayer(int32_t slot) noexcept;
+void SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlpha, int32_t opacityPercent,
+                     const char* modeName) noexcept;
+void SwapLayers(int32_t a, int32_t b) noexcept;
+
+// --- merges --------------------------------------------------------------
+
+void MergeLayer(int32_t src, int32_t dst) noexcept;
+// Blends the w x h rectangle at (x, y) of the slot into the tight w x h
+// Pixel64 buffer `dst` with the slot's mode, opacity and layer mask.
+void MergeLayerIntoRect(int32_t slot, Pixel64* dst, int32_t x, int32_t y, int32_t w,
+                        int32_t h) noexcept;
+void MergeLayerInto(int32_t slot, Pixel64* dst) noexcept;
+// Flattens the visible layers for a rectangle into the tight w x h `dst`.
+void MergeRect(Pixel64* dst, int32_t x, int32_t y, int32_t w, int32_t h) noexcept;
+void Merge(Pixel64* dst) noexcept;
+
+// --- the paint layer -----------------------------------------------------
+
+// Guarded ("CreatePaintLayer").
+void CreatePaintLayer(int32_t opacityPercent, const char* modeName) noexcept;
+void ClearPaintLayer() noexcept;
+void ClearPaintLayerOld() noexcept;
+// Blends the paint layer's dirty rectangle into the slot, then clears it.
+void MergePaintLayer(int32_t slot) noexcept;
+// Softens the paint layer's alpha through the image library's blur.
+// Guarded ("BlurPaintLayerAlpha").
+void BlurPaintLayerAlpha() noexcept;
+
+// --- alpha operations ----------------------------------------------------
+
+void SetLayerAlpha(int32_t slot, int32_t alpha16) noexcept;
+void NormalizeLayerAlpha(int32_t slot) noexcept;
+void InvertAlpha(int32_t slot) noexcept;
+// Canvas-size tight RGBA32: every alpha byte becomes 255 - alpha.
+void InvertAlphaRGBA32(uint8_t* rgba) noexcept;
+// Current layer: pixels with alpha below 256 become (r, g, b) x 257 with
+// alpha 0.
+void SetColorAlpha(int32_t r, int32_t g, int32_t b) noexcept;
+// Tight w x h RGBA32 helpers.
+void SetColorAlphaRGBABuf(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g,
+                          int32_t b) noexcept;
+void SetColorRGBABuf(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b) noexcept;
+// Canvas-size tight RGBA32: pixels of exactly (r, g, b) get alpha 0.
+void SetAlphaFromRGBAImageColor(uint8_t* rgba, int32_t r, int32_t g, int32_t b) noexcept;
+// Every alpha byte of a tight w x h RGBA32 buffer becomes `alpha`.
+void SetRGBA32Alpha(uint8_t* rgba, int32_t w, int32_t h, uint8_t alpha) noexcept;
+// Turns the layer into shading data for the alpha-family modes.
+void CreateBlobFromImage(int32_t slot, int32_t kind) noexcept;
+
+}  // namespace dro::composite

@@ -1,0 +1,108 @@
+#include "engine/transfers.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "composite/layers.h"
+#include "engine/engine.h"
+
+namespace dro::transfers {
+namespace {
+
+using composite::LayerRecord;
+
+size_t RowBytes(const LayerRecord& layer) {
+  return static_cast<size_t>(layer.width) * sizeof(Pixel64);
+}
+
+}  // namespace
+
+int32_t SetRGBA64Layer(const void* src, int32_t srcStrideBytes, int32_t layer) noexcept {
+  LayerRecord* rec = composite::CanvasLayer(layer);
+  if (!rec || !src) return 0;
+  const auto* from = static_cast<const uint8_t*>(src);
+  for (int32_t row = 0; row < rec->height; ++row) {
+    std::memcpy(rec->pixels.data() + int64_t{row} * rec->width,
+                from + int64_t{row} * srcStrideBytes, RowBytes(*rec));
+  }
+  return 1;
+}
+
+int32_t GetRGBA64Layer(void* dst, int32_t dstStrideBytes, int32_t layer) noexcept {
+  const CanvasGeometry& c = engine().canvas;
+  return GetRGBA64LayerRect(dst, dstStrideBytes, layer, 0, 0, c.width, c.height);
+}
+
+int32_t GetRGBA64LayerRect(void* dst, int32_t dstStrideBytes, int32_t layer, int32_t x, int32_t y,
+                           int32_t w, int32_t h) noexcept {
+  const LayerRecord* rec = composite::CanvasLayer(layer);
+  if (!rec) return 0;
+  return CopyLayerRectOut(*rec, static_cast<uint8_t*>(dst), dstStrideBytes, x, y, w, h);
+}
+
+int32_t CopyLayerRectOut(const LayerRecord& layer, uint8_t* dst, int64_t dstStrideBytes, int32_t x,
+                         int32_t y, int32_t w, int32_t h) noexcept {
+  if (!dst || !layer.pixels || w <= 0 || h <= 0) return 0;
+  const int64_t col0 = std::max<int64_t>(x, 0);
+  const int64_t row0 = std::max<int64_t>(y, 0);
+  const int64_t col1 = std::min<int64_t>(int64_t{x} + w, layer.width);
+  const int64_t row1 = std::min<int64_t>(int64_t{y} + h, layer.height);
+  if (col0 >= col1 || row0 >= row1) return 0;
+  const size_t bytes = static_cast<size_t>(col1 - col0) * sizeof(Pixel64);
+  for (int64_t row = row0; row < row1; ++row) {
+    uint8_t* out = dst + (row - y) * dstStrideBytes + (col0 - x) * int64_t{sizeof(Pixel64)};
+    std::memcpy(out, layer.pixels.data() + row * layer.width + col0, bytes);
+  }
+  return 1;
+}
+
+int32_t SetLayerData(const void* src, int32_t layer) noexcept {
+  LayerRecord* rec = composite::CanvasLayer(layer);
+  if (!rec || !src) return 0;
+  std::memcpy(rec->pixels.data(), src, rec->pixels.bytes());
+  return 1;
+}
+
+int32_t GetLayerData(void* dst, int32_t layer) noexcept {
+  const LayerRecord* rec = composite::CanvasLayer(layer);
+  if (!rec || !dst) return 0;
+  std::memcpy(dst, rec->pixels.data(), rec->pixels.bytes());
+  return 1;
+}
+
+int32_t CopyLayerData(int32_t fromLayer, int32_t toLayer) noexcept {
+  const LayerRecord* from = composite::CanvasLayer(fromLayer);
+  LayerRecord* to = composite::CanvasLayer(toLayer);
+  if (!from || !to) return 0;
+  if (from != to) std::memcpy(to->pixels.data(), from->pixels.data(), to->pixels.bytes());
+  return 1;
+}
+
+void ClearMasked(LayerRecord& layer, int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
+  const Engine& e = engine();
+  if (!layer.Matches(e.canvas.width, e.canvas.height)) return;
+  const auto wide = [](int32_t v) { return static_cast<uint16_t>((v & 0xFF) << 8); };
+  const Pixel64 colour{wide(r), wide(g), wide(b), wide(a)};
+  const bool masked = e.mask.enabled && e.mask.values.size() == layer.pixels.size();
+  if (!masked) {
+    std::fill(layer.pixels.begin(), layer.pixels.end(), colour);
+    return;
+  }
+  const Mask16* mask = e.mask.values.data();
+  const uint32_t c[3] = {uint32_t(r & 0xFF), uint32_t(g & 0xFF), uint32_t(b & 0xFF)};
+  for (size_t i = 0; i < layer.pixels.size(); ++i) {
+    const uint32_t m = mask[i];
+    Pixel64& p = layer.pixels[i];
+    if (m == 65535) {
+      p = colour;
+    } else if (m != 0) {
+      uint16_t* ch[3] = {&p.r, &p.g, &p.b};
+      for (int k = 0; k < 3; ++k) {
+        *ch[k] = static_cast<uint16_t>((*ch[k] * (65535 - m) / 256 + c[k] * 256 * m / 256) / 256);
+      }
+      p.a = 65535;
+    }
+  }
+}
+
+}  // namespace dro::transfers

@@ -1,0 +1,41 @@
+// Pixel transfers between host buffers, layers and the other canvas-size
+// buffers.
+//
+// Layers are addressed with the canvas's geometry: a layer whose size no
+// longer matches the canvas is skipped, and rectangles are clipped to the
+// layer, so nothing outside a layer is ever read or written. Results are 1
+// when pixels moved, 0 when the operation did nothing (bad slot, empty
+// slot, null buffer, nothing left after clipping).
+#pragma once
+
+#include <cstdint>
+
+#include "composite/layer_state.h"
+
+namespace dro::transfers {
+
+// Raw Pixel64 transfers. Strides are in bytes.
+int32_t SetRGBA64Layer(const void* src, int32_t srcStrideBytes, int32_t layer) noexcept;
+int32_t GetRGBA64Layer(void* dst, int32_t dstStrideBytes, int32_t layer) noexcept;
+// Copies the w x h rectangle at (x, y) of the layer into dst, whose first
+// pixel is the rectangle's corner; the parts of the rectangle outside the
+// layer leave dst as it was.
+int32_t GetRGBA64LayerRect(void* dst, int32_t dstStrideBytes, int32_t layer, int32_t x, int32_t y,
+                           int32_t w, int32_t h) noexcept;
+// Whole-layer raw copies of width x height x 8 bytes.
+int32_t SetLayerData(const void* src, int32_t layer) noexcept;
+int32_t GetLayerData(void* dst, int32_t layer) noexcept;
+int32_t CopyLayerData(int32_t fromLayer, int32_t toLayer) noexcept;
+
+// The clipped rectangle copy behind GetRGBA64LayerRect, for any record.
+int32_t CopyLayerRectOut(const composite::LayerRecord& layer, uint8_t* dst, int64_t dstStrideBytes,
+                         int32_t x, int32_t y, int32_t w, int32_t h) noexcept;
+
+// Mask-weighted fill of a canvas-size layer with (r, g, b, a) x 256. With
+// the mask enabled, a mask value m of 65535 stores the colour, 0 leaves
+// the pixel, and any other value blends the colour channels as
+// ((old * (65535 - m)) / 256 + (c * 256 * m) / 256) / 256 with alpha 65535.
+void ClearMasked(composite::LayerRecord& layer, int32_t r, int32_t g, int32_t b,
+                 int32_t a) noexcept;
+
+}  // namespace dro::transfers
