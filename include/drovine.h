@@ -554,6 +554,18 @@ DRO_API int32_t DRO_CALL DRO_PutRGBA32LayerLineRLE(const void* src, int32_t slot
 DRO_API int32_t DRO_CALL DRO_GetMaskLineRLE(void* dst, int32_t row);
 DRO_API int32_t DRO_CALL DRO_PutMaskLineRLE(const void* src, int32_t row);
 
+/* A layer narrowed to a canvas-size RGBA32 image and deflated into dst
+ * (capacity bytes); returns the compressed length, 0 for an empty slot or
+ * when it does not fit. The second and fifth arguments are not used. */
+DRO_API int32_t DRO_CALL DRO_GetRGBA32LayerCompressed(void* dst, int32_t unused,
+                                                      int32_t capacity, int32_t slot,
+                                                      int32_t unusedLevel);
+/* Inflates srcLength bytes into the layer (its own size, no texture or mask
+ * weighting, lock-alpha kept); 1 when loaded, 0 for an empty slot or a
+ * stream that does not hold exactly one layer. */
+DRO_API int32_t DRO_CALL DRO_LoadRGBA32LayerCompressed(const void* src, int32_t unused,
+                                                       int32_t srcLength, int32_t slot);
+
 /* ===================================================================== */
 /* Colour                                                                */
 /* ===================================================================== */
@@ -645,6 +657,60 @@ DRO_API void DRO_CALL DRO_ReplaceFromRGBAImageAlphaRange(void* rgba32, int32_t a
  * bytes copied. */
 DRO_API int32_t DRO_CALL DRO_GetMaskData16(void* dst);
 DRO_API int32_t DRO_CALL DRO_SetMaskData16(const void* src);
+
+/* ===================================================================== */
+/* Texture                                                               */
+/* ===================================================================== */
+
+/* Builds the texture map from the slot's layer: one byte per canvas pixel,
+ * (R + G + B) / 768 clamped to 4..250. Returns the map (owned by the
+ * engine), or null for an empty slot, without a canvas or on failure. */
+DRO_API void* DRO_CALL DRO_CreateTexture(int32_t slot);
+/* Drops the texture map. */
+DRO_API void DRO_CALL DRO_DeleteTexture(void);
+/* Scales the alpha of a tight RGBA32 buffer (at the canvas origin, or
+ * placed at (x, y)) by the texture map and the enabled mask; only the part
+ * on the canvas. Nothing without a map and with the mask disabled. */
+DRO_API void DRO_CALL DRO_AdjustRGBA32ByMaskAndTexture(void* rgba32, int32_t w, int32_t h);
+DRO_API void DRO_CALL DRO_AdjustRGBA32RectByMaskAndTexture(void* rgba32, int32_t x, int32_t y,
+                                                           int32_t w, int32_t h);
+/* With flag set, un-premultiplies every pixel with alpha of a tight
+ * canvas-size RGBA32 buffer. */
+DRO_API void DRO_CALL DRO_AdjustRGBA32ForAlphaComp(uint8_t flag, void* rgba32);
+/* Premultiply and un-premultiply of a tight RGBA32 buffer (pixels with
+ * alpha 0 or 255 stay) and of a tight Pixel64 buffer; alpha stays. */
+DRO_API void DRO_CALL DRO_AdjustRGBA32PreFilter(void* rgba32, int32_t w, int32_t h);
+DRO_API void DRO_CALL DRO_AdjustRGBA32PostFilter(void* rgba32, int32_t w, int32_t h);
+DRO_API void DRO_CALL DRO_AdjustRGBA64PreFilter(void* rgba64, int32_t w, int32_t h);
+DRO_API void DRO_CALL DRO_AdjustRGBA64PostFilter(void* rgba64, int32_t w, int32_t h);
+
+/* ===================================================================== */
+/* Blend buffer                                                          */
+/* ===================================================================== */
+
+/* Picks up the canvas under the dab centred at (x, y) into the blend
+ * buffer, mixed with the current colour by weight (0..256, the colour's
+ * share); a dab partly off the canvas first fills the buffer with the
+ * colour. Sources: a canvas-size Pixel64 buffer, the current layer, a
+ * layer, the under-layer buffer (two names), the trace layer. alphaFlag
+ * marks transparent and outside pixels opaque instead. 1 when the buffer
+ * was filled, 0 while the blend strength is 0 or without a source. */
+DRO_API int32_t DRO_CALL DRO_DoCopyBlendBuffer(int32_t x, int32_t y, const void* source,
+                                               int32_t weight, uint8_t alphaFlag);
+DRO_API int32_t DRO_CALL DRO_CopyBlendBufferSurface(int32_t x, int32_t y, int32_t weight,
+                                                    uint8_t alphaFlag);
+DRO_API int32_t DRO_CALL DRO_CopyBlendBufferLayer(int32_t slot, int32_t x, int32_t y,
+                                                  int32_t weight);
+DRO_API int32_t DRO_CALL DRO_CopyBlendBufferUnderLayer(int32_t x, int32_t y, int32_t weight);
+DRO_API int32_t DRO_CALL DRO_CopyBlendBufferHistory(int32_t x, int32_t y, int32_t weight);
+DRO_API int32_t DRO_CALL DRO_CopyBlendBufferTrace(int32_t x, int32_t y, int32_t weight);
+/* The same from the mask into the buffer's mask form. */
+DRO_API int32_t DRO_CALL DRO_DoCopyBlendBufferMask(int32_t x, int32_t y, int32_t weight);
+/* Zeroes the whole blend buffer. */
+DRO_API void DRO_CALL DRO_ClearBlendBuffer(void);
+/* Filters the used pixels' colour: 289 grey, 290 invert, 291 channels below
+ * amount % to 0, 292 channels above it to 65280. */
+DRO_API void DRO_CALL DRO_FilterBlendBuffer(int32_t kind, int32_t amount);
 
 #ifdef __cplusplus
 }

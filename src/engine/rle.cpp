@@ -1,6 +1,12 @@
 #include "engine/rle.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include "engine/engine.h"
+#include "engine/guard.h"
+#include "engine/pixel_transfers.h"
+#include "platform/image_library.h"
 
 namespace dro::rle {
 namespace {
@@ -96,6 +102,41 @@ int32_t DecodeMaskLine(const uint8_t* src, Mask16* dst, int32_t n) noexcept {
     src += kMaskRecordBytes;
   }
   return written;
+}
+
+int32_t CompressLayer(int32_t slot, uint8_t* dst, int32_t capacity) noexcept {
+  return Guard("GetRGBA32Layer", 0, [&]() -> int32_t {
+    const pixels::Plane layer = pixels::LayerOnCanvas(slot);
+    if (!layer || !dst || capacity <= 0) return 0;
+    const Engine& e = engine();
+    const size_t bytes = CheckedCount(e.canvas.width, int64_t{e.canvas.height} * 4);
+    // Zeroed, so a layer smaller than the canvas compresses as transparent
+    // black where it does not reach.
+    Buffer<uint8_t> image = Buffer<uint8_t>::MakeBytes(bytes, 0);
+    pixels::GetRgba32(layer, image.data(), e.canvas.width * 4);
+    Buffer<uint8_t> packed;
+    if (!platform::image::Deflate(image.data(), bytes, packed)) return 0;
+    if (packed.size() > static_cast<size_t>(capacity)) return 0;
+    std::memcpy(dst, packed.data(), packed.size());
+    return static_cast<int32_t>(packed.size());
+  });
+}
+
+int32_t LoadCompressedLayer(const uint8_t* src, int32_t length, int32_t slot) noexcept {
+  return Guard("LoadRGBA32LayerCompressed", 0, [&]() -> int32_t {
+    if (!src || length <= 0 || !composite::ValidSlot(slot)) return 0;
+    if (!pixels::LayerOnCanvas(slot)) return 0;
+    const composite::LayerRecord& rec = engine().layers.slots[slot];
+    const size_t bytes = CheckedCount(rec.width, int64_t{rec.height} * 4);
+    Buffer<uint8_t> image = Buffer<uint8_t>::Make(bytes);
+    size_t written = 0;
+    if (!platform::image::Inflate(src, static_cast<size_t>(length), image.data(), bytes, written) ||
+        written != bytes) {
+      return 0;
+    }
+    pixels::LoadRgba32Layer(image.data(), rec.width * 4, slot, 0, 0, rec.width, rec.height, false);
+    return 1;
+  });
 }
 
 }  // namespace dro::rle

@@ -31,4 +31,15 @@ int32_t EncodeMaskLine(const Mask16* src, int32_t n, uint8_t* dst) noexcept;
 int32_t DecodeRgbaLine(const uint8_t* src, Pixel64* dst, int32_t n) noexcept;
 int32_t DecodeMaskLine(const uint8_t* src, Mask16* dst, int32_t n) noexcept;
 
+// Whole layers as deflated RGBA32 images (canvas width x height x 4 bytes,
+// rows top first). CompressLayer writes at most `capacity` bytes into dst
+// and returns how many, 0 when the layer is empty, the block does not fit or
+// something fails (guarded: "GetRGBA32Layer"). LoadCompressedLayer inflates
+// into a block of the layer's own size and loads it without texture or mask
+// weighting (lock-alpha honoured); a stream that does not give exactly that
+// many bytes loads nothing. Returns 1 when loaded (guarded:
+// "LoadRGBA32LayerCompressed").
+int32_t CompressLayer(int32_t slot, uint8_t* dst, int32_t capacity) noexcept;
+int32_t LoadCompressedLayer(const uint8_t* src, int32_t length, int32_t slot) noexcept;
+
 }  // namespace dro::rle

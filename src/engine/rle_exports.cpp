@@ -48,3 +48,13 @@ int32_t DRO_CALL DRO_PutMaskLineRLE(const void* src, int32_t row) {
   if (!mask || row < 0 || row >= dro::engine().canvas.height) return 0;
   return rle::DecodeMaskLine(static_cast<const uint8_t*>(src), mask + int64_t{row} * width, width);
 }
+
+int32_t DRO_CALL DRO_GetRGBA32LayerCompressed(void* dst, int32_t, int32_t capacity, int32_t slot,
+                                              int32_t) {
+  return rle::CompressLayer(slot, static_cast<uint8_t*>(dst), capacity);
+}
+
+int32_t DRO_CALL DRO_LoadRGBA32LayerCompressed(const void* src, int32_t, int32_t srcLength,
+                                               int32_t slot) {
+  return rle::LoadCompressedLayer(static_cast<const uint8_t*>(src), srcLength, slot);
+}

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "drovine.h"
+#include "engine/allocation.h"
 #include "engine/engine.h"
 #include "engine/random.h"
 
@@ -158,6 +159,49 @@ TEST_F(RleRows, MaskRowsRoundTrip) {
   DRO_DeleteImage();
   EXPECT_EQ(DRO_GetMaskLineRLE(runs.data(), 0), 0);
   EXPECT_EQ(DRO_PutMaskLineRLE(runs.data(), 0), 0);
+}
+
+TEST_F(RleRows, CompressedLayerRoundTrip) {
+  auto& px = engine().layers.slots[5].pixels;
+  for (size_t i = 0; i < px.size(); ++i)
+    px[i] = {uint16_t(i * 97), uint16_t(i * 13), 0x12FF, 0xFF00};
+  std::vector<uint8_t> packed(300 * 3 * 4 + 1024);
+  const int32_t length =
+      DRO_GetRGBA32LayerCompressed(packed.data(), 0, int32_t(packed.size()), 5, 0);
+  ASSERT_GT(length, 0);
+  EXPECT_EQ(DRO_GetRGBA32LayerCompressed(packed.data(), 0, 8, 5, 0), 0);  // does not fit
+  EXPECT_EQ(DRO_GetRGBA32LayerCompressed(packed.data(), 0, 4096, 6, 0), 0);
+
+  auto& rec = engine().layers.slots[6];
+  rec.pixels = dro::Buffer<Pixel64>::MakeBytes(300 * 3, 0);
+  rec.width = 300;
+  rec.height = 3;
+  rec.stride = 1200;
+  ASSERT_EQ(DRO_LoadRGBA32LayerCompressed(packed.data(), 0, length, 6), 1);
+  for (size_t i = 0; i < px.size(); ++i) {
+    ASSERT_EQ(Q(rec.pixels[i]), (Quad{px[i].r & 0xFF00, px[i].g & 0xFF00, 0x1200, 0xFF00})) << i;
+  }
+
+  // Lock-alpha keeps the alpha; a damaged or short stream loads nothing.
+  rec.lockAlpha = 1;
+  for (auto& p : rec.pixels) p.a = 7;
+  ASSERT_EQ(DRO_LoadRGBA32LayerCompressed(packed.data(), 0, length, 6), 1);
+  EXPECT_EQ(rec.pixels[10].a, 7);
+  EXPECT_EQ(DRO_LoadRGBA32LayerCompressed(packed.data(), 0, length / 2, 6), 0);
+  std::vector<uint8_t> junk(64, 0x5A);
+  EXPECT_EQ(DRO_LoadRGBA32LayerCompressed(junk.data(), 0, 64, 6), 0);
+  EXPECT_EQ(DRO_LoadRGBA32LayerCompressed(packed.data(), 0, length, 7), 0);
+  EXPECT_EQ(rec.pixels[10].a, 7);
+
+  // Allocation failures are recorded and change nothing.
+  dro::FailAllocationAfter(0);
+  EXPECT_EQ(DRO_GetRGBA32LayerCompressed(packed.data(), 0, int32_t(packed.size()), 5, 0), 0);
+  EXPECT_STREQ(DRO_GetLastError(), "GetRGBA32Layer Excpt");
+  dro::FailAllocationAfter(0);
+  EXPECT_EQ(DRO_LoadRGBA32LayerCompressed(packed.data(), 0, length, 6), 0);
+  EXPECT_STREQ(DRO_GetLastError(), "LoadRGBA32LayerCompressed Excpt");
+  dro::FailAllocationAfter(-1);
+  EXPECT_EQ(rec.pixels[10].a, 7);
 }
 
 }  // namespace

@@ -1,0 +1,137 @@
+#include "composite/texture.h"
+
+#include <algorithm>
+
+#include "composite/layer_state.h"
+#include "engine/canvas.h"
+#include "engine/engine.h"
+#include "engine/guard.h"
+#include "engine/pixel_transfers.h"
+
+namespace dro::composite {
+namespace {
+
+constexpr uint32_t kFull = 65535;
+
+int64_t TightCount(const void* p, int32_t w, int32_t h) noexcept {
+  return (p && w > 0 && h > 0) ? int64_t{w} * h : 0;
+}
+
+}  // namespace
+
+uint8_t* CreateTexture(int32_t slot) noexcept {
+  return Guard("CreateTexture", static_cast<uint8_t*>(nullptr), [&]() -> uint8_t* {
+    const pixels::Plane layer = pixels::LayerOnCanvas(slot);
+    if (!layer) return nullptr;
+    Engine& e = engine();
+    const size_t count = CheckedCount(e.canvas.width, e.canvas.height);
+    Buffer<uint8_t>& map = e.layers.texture;
+    if (map.size() != count) {
+      map.Reset();
+      map = Buffer<uint8_t>::Make(count);
+    }
+    if (layer.width < e.canvas.width || layer.height < e.canvas.height) map.FillBytes(kTextureMax);
+    for (int32_t y = 0; y < layer.height; ++y) {
+      const Pixel64* in = layer.Row(y);
+      uint8_t* out = map.data() + static_cast<size_t>(y) * e.canvas.width;
+      for (int32_t x = 0; x < layer.width; ++x) {
+        const uint32_t grey = (uint32_t{in[x].r} + in[x].g + in[x].b) / 768;
+        out[x] = static_cast<uint8_t>(std::clamp<uint32_t>(grey, kTextureMin, kTextureMax));
+      }
+    }
+    return map.data();
+  });
+}
+
+void DeleteTexture() noexcept {
+  engine().layers.texture.Reset();
+}
+
+uint32_t TextureWeight(uint8_t t) noexcept {
+  return t >= 128 ? kFull : (uint32_t{t} * 131070u) / 256u;
+}
+
+uint32_t MaskWeight(uint32_t w, Mask16 m) noexcept {
+  return m == kFull ? w : static_cast<uint32_t>((uint64_t{w} * m) / 65536);
+}
+
+void AdjustRgba32ByMaskAndTexture(uint8_t* rgba, int32_t x, int32_t y, int32_t w,
+                                  int32_t h) noexcept {
+  if (!rgba || w <= 0 || h <= 0) return;
+  const uint8_t* texture = pixels::TextureMap();
+  const Mask16* mask = pixels::EnabledMask();
+  if (!texture && !mask) return;
+  const Engine& e = engine();
+  const int64_t x0 = std::max<int64_t>(x, 0);
+  const int64_t y0 = std::max<int64_t>(y, 0);
+  const int64_t x1 = std::min<int64_t>(int64_t{x} + w, e.canvas.width);
+  const int64_t y1 = std::min<int64_t>(int64_t{y} + h, e.canvas.height);
+  for (int64_t row = y0; row < y1; ++row) {
+    uint8_t* out = rgba + ((row - y) * w + (x0 - x)) * 4;
+    const size_t base = static_cast<size_t>(row) * e.canvas.width;
+    for (int64_t col = x0; col < x1; ++col, out += 4) {
+      uint32_t weight = kFull;
+      if (texture) weight = TextureWeight(texture[base + col]);
+      if (mask) weight = MaskWeight(weight, mask[base + col]);
+      out[3] = static_cast<uint8_t>(weight / 65535.0 * out[3]);
+    }
+  }
+}
+
+void AdjustRgba32PreFilter(uint8_t* rgba, int32_t w, int32_t h) noexcept {
+  const int64_t n = TightCount(rgba, w, h);
+  for (int64_t i = 0; i < n; ++i, rgba += 4) {
+    const uint8_t a = rgba[3];
+    if (a == 0 || a == 255) continue;
+    for (int c = 0; c < 3; ++c) rgba[c] = static_cast<uint8_t>(a / 255.0 * (rgba[c] + 1));
+  }
+}
+
+namespace {
+void Unpremultiply32(uint8_t* px) noexcept {
+  const uint8_t a = px[3];
+  for (int c = 0; c < 3; ++c) {
+    px[c] = static_cast<uint8_t>(std::min(px[c] * 255.0 / a, 255.0));
+  }
+}
+}  // namespace
+
+void AdjustRgba32PostFilter(uint8_t* rgba, int32_t w, int32_t h) noexcept {
+  const int64_t n = TightCount(rgba, w, h);
+  for (int64_t i = 0; i < n; ++i, rgba += 4) {
+    if (rgba[3] != 0 && rgba[3] != 255) Unpremultiply32(rgba);
+  }
+}
+
+void AdjustRgba32ForAlphaComp(uint8_t* rgba) noexcept {
+  const Engine& e = engine();
+  if (!canvas::Live()) return;
+  const int64_t n = TightCount(rgba, e.canvas.width, e.canvas.height);
+  for (int64_t i = 0; i < n; ++i, rgba += 4) {
+    if (rgba[3] != 0) Unpremultiply32(rgba);
+  }
+}
+
+void AdjustRgba64PreFilter(Pixel64* pixels, int32_t w, int32_t h) noexcept {
+  const int64_t n = TightCount(pixels, w, h);
+  for (int64_t i = 0; i < n; ++i) {
+    Pixel64& p = pixels[i];
+    if (p.a == 0) continue;
+    const double f = p.a / 65535.0;
+    p.r = static_cast<uint16_t>(f * p.r);
+    p.g = static_cast<uint16_t>(f * p.g);
+    p.b = static_cast<uint16_t>(f * p.b);
+  }
+}
+
+void AdjustRgba64PostFilter(Pixel64* pixels, int32_t w, int32_t h) noexcept {
+  const int64_t n = TightCount(pixels, w, h);
+  for (int64_t i = 0; i < n; ++i) {
+    Pixel64& p = pixels[i];
+    if (p.a == 0) continue;
+    uint16_t* ch[3] = {&p.r, &p.g, &p.b};
+    for (uint16_t* c : ch) *c = static_cast<uint16_t>(std::min(*c * 65535.0 / p.a, 65535.0));
+  }
+}
+
+}  // namespace dro::composite
