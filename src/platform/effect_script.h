@@ -6,6 +6,10 @@
 // stride width x 4. A Session is one use of the library: constructing it
 // initialises the library and destroying it finishes the use, so every use
 // that began ends, whatever path the caller takes.
+//
+// Scripts are our own text format (docs/effect-scripts.md). The effects are
+// our own code in a table (effect_script_effects.cpp); the rotation warps
+// with OpenCV (cv::warpAffine, bilinear).
 #pragma once
 
 #include <cstdint>

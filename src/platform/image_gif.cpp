@@ -27,6 +27,10 @@ bool ReadGifRgba(const char* path, Picture& out) {
   r.gif = DGifOpenFileName(path, &error);
   if (!r.gif) return false;
   GifFileType* gif = r.gif;
+  // The screen size is known before any pixel is read: refuse absurd ones
+  // before giflib allocates for them.
+  if (gif->SWidth > 0 && gif->SHeight > 0 && !AcceptableSize(gif->SWidth, gif->SHeight))
+    return false;
   if (DGifSlurp(gif) != GIF_OK || gif->ImageCount < 1 || !gif->SavedImages) return false;
   const SavedImage& image = gif->SavedImages[0];
   const GifImageDesc& desc = image.ImageDesc;

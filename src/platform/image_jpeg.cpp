@@ -79,6 +79,9 @@ bool ReadJpegRgba(std::FILE* file, Picture& out) {
   if (!Protected(d.errors, [&] {
         jpeg_create_decompress(&d.cinfo);
         d.created = true;
+        // Large progressive files keep every coefficient in memory; past
+        // this the library stops with an error instead of taking it all.
+        d.cinfo.mem->max_memory_to_use = 1L << 30;
         jpeg_stdio_src(&d.cinfo, file);
         jpeg_save_markers(&d.cinfo, JPEG_APP0 + 14, 0xffff);
         jpeg_read_header(&d.cinfo, TRUE);

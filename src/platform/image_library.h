@@ -8,6 +8,16 @@
 // - Operations return true on success; on false the caller's output buffers
 //   are unchanged.
 // - Decoded pictures are tightly packed 8-bit RGBA or RGB, top row first.
+// - Nothing here throws; allocation failures give false like any other.
+//
+// Behind the operations:
+//   PNG read/write      libpng            JPEG read/write    libjpeg-turbo
+//   TIFF read/write     libtiff           GIF read/write     giflib
+//   BMP, PSD            our own readers and writers (image_bmp, image_psd)
+//   Deflate, Inflate    zlib
+//   Resize, Decimate    OpenCV cv::resize (INTER_LINEAR, INTER_AREA)
+//   BlurImage           OpenCV cv::GaussianBlur
+//   Overlay, swaps, channel split/combine, grey, spline: our own loops
 #pragma once
 
 #include <cstddef>
@@ -92,8 +102,9 @@ bool WriteGif(const char* path, const uint8_t* indices, int32_t width, int32_t h
 bool Deflate(const uint8_t* data, size_t size, Buffer<uint8_t>& out) noexcept;
 // zlib deflate straight into a caller block of `capacity` bytes at `level`
 // (0..9, -1 the default). False when the result does not fit (nothing
-// beyond `capacity` is written) or the arguments are bad. DeflateBound
-// gives a capacity that is always enough.
+// beyond `capacity` is written, but the block may hold part of the stream)
+// or the arguments are bad. DeflateBound gives a capacity that is always
+// enough.
 bool DeflateInto(const uint8_t* data, size_t size, uint8_t* out, size_t capacity, size_t& written,
                  int32_t level) noexcept;
 size_t DeflateBound(size_t size) noexcept;

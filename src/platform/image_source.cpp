@@ -126,7 +126,8 @@ bool FileSource::ReadRGBA(Picture& out) noexcept {
     Picture picture;
     bool ok = false;
     std::FILE* f = impl_->file;
-    switch (GuessType()) {
+    const int32_t type = GuessType();
+    switch (type) {
       case kFilePng:
         ok = detail::ReadPngRgba(f, picture);
         break;
@@ -143,8 +144,8 @@ bool FileSource::ReadRGBA(Picture& out) noexcept {
       case kFilePsd: {
         Buffer<uint8_t> data;
         if (!detail::ReadWholeFile(f, data)) break;
-        ok = GuessType() == kFileBmp ? detail::ReadBmpRgba(data.data(), data.size(), picture)
-                                     : detail::ReadPsdRgba(data.data(), data.size(), picture);
+        ok = type == kFileBmp ? detail::ReadBmpRgba(data.data(), data.size(), picture)
+                              : detail::ReadPsdRgba(data.data(), data.size(), picture);
         break;
       }
       default:  // metafiles are rendered, not read; anything else is unknown

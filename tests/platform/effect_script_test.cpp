@@ -4,14 +4,17 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/allocation.h"
 #include "platform/effect_script.h"
+#include "platform/effect_script_internal.h"
 #include "platform/image_library.h"
 
 namespace {
@@ -174,6 +177,44 @@ TEST(EffectScripts, MangledScriptsNeverCrashTheParser) {
     }
   }
   EXPECT_GT(refused, 0);
+}
+
+TEST(EffectScripts, TheUserDocumentationListsEveryEffectAsItIs) {
+  // Each table row | number | "name" | slot: `param` default (range); ... |
+  // must match the effect table, and every effect must have a row.
+  std::ifstream in(std::string(DROVINE_EXAMPLES) + "/../docs/effect-scripts.md");
+  ASSERT_TRUE(in.good());
+  int32_t rows = 0;
+  for (std::string line; std::getline(in, line);) {
+    int number = 0;
+    char name[64] = {};
+    int used = 0;
+    if (std::sscanf(line.c_str(), "| %d | \"%63[^\"]\" |%n", &number, name, &used) != 2 || !used)
+      continue;
+    ++rows;
+    const auto* effect = fx::detail::FindEffect(number);
+    ASSERT_NE(effect, nullptr) << line;
+    EXPECT_STREQ(name, effect->name);
+    // The parameters: "slot: `name` default" separated by semicolons.
+    std::stringstream params(line.substr(size_t(used)));
+    int32_t documented = 0;
+    for (std::string item; std::getline(params, item, ';');) {
+      int slot = 0, value = 0;
+      char param[32] = {};
+      if (std::sscanf(item.c_str(), " %d: `%31[^`]` %d", &slot, param, &value) != 3) continue;
+      ASSERT_LT(documented, fx::detail::kMaxParams) << line;
+      const auto& p = effect->params[documented++];
+      EXPECT_EQ(slot, p.slot) << line;
+      EXPECT_STREQ(param, p.name) << line;
+      EXPECT_EQ(value, p.defaultValue) << line;
+    }
+    int32_t actual = 0;
+    while (actual < fx::detail::kMaxParams && effect->params[actual].name) ++actual;
+    EXPECT_EQ(documented, actual) << line;
+  }
+  int32_t count = 0;
+  fx::detail::Effects(count);
+  EXPECT_EQ(rows, count);
 }
 
 TEST(EffectScripts, SlotsNamesCommentsAndBackground) {
