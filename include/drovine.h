@@ -338,6 +338,13 @@ DRO_API void DRO_CALL DRO_SetColorRGBABuf(void* rgba32, int32_t w, int32_t h, in
 /* Canvas-size tight RGBA32 buffer: pixels of exactly (r, g, b) get alpha 0. */
 DRO_API void DRO_CALL DRO_SetAlphaFromRGBAImageColor(void* rgba32, int32_t r, int32_t g,
                                                      int32_t b);
+/* Loads a tight w x h RGBA32 picture into the slot: with useMask, its
+ * alpha is first weighted by the texture map and the mask (in the caller's
+ * buffer); the slot is cleared through the mask, then the picture is
+ * blended in as "Normal" (keeping the slot's alpha when it locks alpha). The
+ * second argument is ignored. */
+DRO_API void DRO_CALL DRO_LoadRGBA32Layer_BAD(void* data, int32_t ignored, int32_t slot,
+                                              int32_t w, int32_t h, uint8_t useMask);
 /* Turns the layer into shading for the alpha-family modes: kind 1 pulls
  * colours towards the middle grey, any other kind makes them 32767; alpha
  * above 8191 becomes grey x 0.843 + 10239. */

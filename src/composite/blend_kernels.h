@@ -33,6 +33,14 @@ using RowFn = void (*)(const Pixel64* src, const Pixel64* mask, Pixel64* dst, in
 void ReferenceRow(const Pixel64* src, const Pixel64* mask, Pixel64* dst, int32_t n,
                   const RowParams& p) noexcept;
 
+// Steps 5 to 8 of the merge for one pixel whose source (r, g, b, a) has
+// been through the skip, layer mask, opacity and alpha-family steps:
+// the empty-destination and opaque-Normal shortcuts (the latter only when
+// `opaqueShortcut`, i.e. for mode 0), else the float composite by
+// `formula` (0..19), then the write-back (alpha kept when keepAlpha).
+void CompositePixel(int32_t formula, bool opaqueShortcut, int32_t r, int32_t g, int32_t b,
+                    int32_t a, Pixel64& dst, bool keepAlpha) noexcept;
+
 // The integer front of the alpha family for n pixels: layer mask, opacity
 // and the mode's transform. Writes the transformed source pixels to `out`
 // and returns the compositing formula they take (0 Normal or 18

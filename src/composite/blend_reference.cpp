@@ -204,41 +204,6 @@ bool IsTextureFormula(int32_t formula) {
   return formula >= kModeTexturize && formula <= kModeTexturize3;
 }
 
-// Steps 5 to 8 for one pixel whose source has been through steps 1 to 4.
-void CompositePixel(int32_t formula, bool opaqueShortcut, int32_t r, int32_t g, int32_t b,
-                    int32_t a, Pixel64& d, bool keepAlpha) {
-  Pixel64 out;
-  if (d.a == 0) {
-    out = IsTextureFormula(formula) ? Pixel64{0, 0, 0, 0}
-                                    : Pixel64{static_cast<uint16_t>(r), static_cast<uint16_t>(g),
-                                              static_cast<uint16_t>(b), static_cast<uint16_t>(a)};
-  } else if (opaqueShortcut && a >= 65280) {
-    out = Pixel64{static_cast<uint16_t>(r), static_cast<uint16_t>(g), static_cast<uint16_t>(b),
-                  static_cast<uint16_t>(a)};
-  } else {
-    FloatPixel p;
-    p.sa = static_cast<float>(a) / kAlphaScale;
-    p.da = static_cast<float>(d.a) / kAlphaScale;
-    const int32_t src[3] = {r, g, b};
-    const int32_t dst[3] = {d.r, d.g, d.b};
-    for (int c = 0; c < 3; ++c) {
-      p.sc[c] = static_cast<float>(src[c]) * p.sa / kColourScale;
-      p.dc[c] = static_cast<float>(dst[c]) * p.da / kColourScale;
-    }
-    p.lum = static_cast<float>(r + g + b) / (3.f * kColourScale);
-    float cr[3];
-    const float alpha = Clamp01(Compose(formula, p, cr));
-    out.r = static_cast<uint16_t>(static_cast<int32_t>(Clamp01(cr[0] / alpha) * kColourScale));
-    out.g = static_cast<uint16_t>(static_cast<int32_t>(Clamp01(cr[1] / alpha) * kColourScale));
-    out.b = static_cast<uint16_t>(static_cast<int32_t>(Clamp01(cr[2] / alpha) * kColourScale));
-    out.a = static_cast<uint16_t>(static_cast<int32_t>(alpha * kAlphaScale));
-  }
-  d.r = out.r;
-  d.g = out.g;
-  d.b = out.b;
-  if (!keepAlpha) d.a = out.a;
-}
-
 // Steps 2 and 3: layer mask and opacity.
 int32_t MaskedAlpha(int32_t a, const Pixel64* mask, int32_t opacity) {
   if (mask && mask->a != 0) {
@@ -297,6 +262,40 @@ int32_t AlphaRamp(int32_t a) {
 }
 
 }  // namespace
+
+void CompositePixel(int32_t formula, bool opaqueShortcut, int32_t r, int32_t g, int32_t b,
+                    int32_t a, Pixel64& d, bool keepAlpha) noexcept {
+  Pixel64 out;
+  if (d.a == 0) {
+    out = IsTextureFormula(formula) ? Pixel64{0, 0, 0, 0}
+                                    : Pixel64{static_cast<uint16_t>(r), static_cast<uint16_t>(g),
+                                              static_cast<uint16_t>(b), static_cast<uint16_t>(a)};
+  } else if (opaqueShortcut && a >= 65280) {
+    out = Pixel64{static_cast<uint16_t>(r), static_cast<uint16_t>(g), static_cast<uint16_t>(b),
+                  static_cast<uint16_t>(a)};
+  } else {
+    FloatPixel p;
+    p.sa = static_cast<float>(a) / kAlphaScale;
+    p.da = static_cast<float>(d.a) / kAlphaScale;
+    const int32_t src[3] = {r, g, b};
+    const int32_t dst[3] = {d.r, d.g, d.b};
+    for (int c = 0; c < 3; ++c) {
+      p.sc[c] = static_cast<float>(src[c]) * p.sa / kColourScale;
+      p.dc[c] = static_cast<float>(dst[c]) * p.da / kColourScale;
+    }
+    p.lum = static_cast<float>(r + g + b) / (3.f * kColourScale);
+    float cr[3];
+    const float alpha = Clamp01(Compose(formula, p, cr));
+    out.r = static_cast<uint16_t>(static_cast<int32_t>(Clamp01(cr[0] / alpha) * kColourScale));
+    out.g = static_cast<uint16_t>(static_cast<int32_t>(Clamp01(cr[1] / alpha) * kColourScale));
+    out.b = static_cast<uint16_t>(static_cast<int32_t>(Clamp01(cr[2] / alpha) * kColourScale));
+    out.a = static_cast<uint16_t>(static_cast<int32_t>(alpha * kAlphaScale));
+  }
+  d.r = out.r;
+  d.g = out.g;
+  d.b = out.b;
+  if (!keepAlpha) d.a = out.a;
+}
 
 int32_t AlphaFamilyTransform(int32_t mode, int32_t& r, int32_t& g, int32_t& b,
                              int32_t& a) noexcept {

@@ -148,3 +148,9 @@ int32_t DRO_CALL DRO_GetLayerData(void* dst, int32_t layer) {
 int32_t DRO_CALL DRO_CopyLayerData(int32_t fromLayer, int32_t toLayer) {
   return transfers::CopyLayerData(fromLayer, toLayer);
 }
+
+void DRO_CALL DRO_LoadRGBA32Layer_BAD(void* data, int32_t ignored, int32_t slot, int32_t w,
+                                      int32_t h, uint8_t useMask) {
+  (void)ignored;
+  composite::LoadRGBA32LayerBad(Bytes(data), slot, w, h, useMask != 0);
+}

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "composite/blend_modes.h"
+#include "composite/texture.h"
 #include "composite/texture_rule.h"
 #include "engine/engine.h"
 #include "engine/guard.h"
@@ -394,6 +395,21 @@ void CreateBlobFromImage(int32_t slot, int32_t kind) noexcept {
     // Luminance becomes a shade between 10239 and 65485 for the alpha family.
     if (p.a > 8191) p.a = static_cast<uint16_t>(grey * 0.843 + 10239);
   }
+}
+
+void LoadRGBA32LayerBad(uint8_t* data, int32_t slot, int32_t w, int32_t h, bool useMask) noexcept {
+  Guard("LoadRGBA32Layer", [&] {
+    LayerRecord* rec = CanvasLayer(slot);
+    if (!rec || !data || w <= 0 || h <= 0 || w > INT32_MAX / 4) return;
+    if (useMask) AdjustRgba32ByMaskAndTexture(data, 0, 0, w, h);
+    // The slot being loaded is cleared (through the mask), not whichever
+    // layer happens to be current.
+    transfers::ClearMasked(*rec, 0, 0, 0, 0);
+    const CanvasGeometry& c = engine().canvas;
+    BlendRGBA32IntoLayer(data, w * 4, std::min(w, c.width), std::min(h, c.height),
+                         rec->pixels.data(), CanvasStride(), kModeNormal, 0, 255,
+                         rec->lockAlpha != 0);
+  });
 }
 
 }  // namespace dro::composite

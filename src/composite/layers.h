@@ -94,4 +94,10 @@ void SetRGBA32Alpha(uint8_t* rgba, int32_t w, int32_t h, uint8_t alpha) noexcept
 // Turns the layer into shading data for the alpha-family modes.
 void CreateBlobFromImage(int32_t slot, int32_t kind) noexcept;
 
+// Loads a tight w x h RGBA32 picture into the slot: optionally weighted by
+// mask and texture, the slot cleared through the mask, then blended in as
+// Normal at full opacity, keeping alpha when the slot locks it. Guarded
+// ("LoadRGBA32Layer").
+void LoadRGBA32LayerBad(uint8_t* data, int32_t slot, int32_t w, int32_t h, bool useMask) noexcept;
+
 }  // namespace dro::composite

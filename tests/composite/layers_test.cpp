@@ -464,6 +464,44 @@ TEST_F(Layers, BlurPaintLayerAlphaSoftensEdgesAndKeepsSolidPaint) {
   DRO_BlurPaintLayerAlpha();  // no paint layer: nothing
 }
 
+TEST_F(Layers, LoadRGBA32LayerBadReplacesTheSlotThroughTheMask) {
+  ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
+  ASSERT_EQ(DRO_CreateLayer(3, kW, kH), 1);
+  Fill(2, Pixel64{1, 1, 1, 65535});
+  Fill(3, Pixel64{3, 3, 3, 65535});
+  DRO_SetLayer(3);
+  // A 3 x 2 picture: opaque, transparent and half-covered pixels.
+  std::vector<uint8_t> rgba(3 * 2 * 4, 0);
+  const uint8_t first[4] = {255, 128, 1, 255};
+  std::memcpy(&rgba[0], first, 4);
+  rgba[2 * 4 + 0] = 10;
+  rgba[2 * 4 + 3] = 128;
+  rgba[4 * 4 + 1] = 20;
+  rgba[4 * 4 + 3] = 255;
+  engine().mask.enabled = 0;
+  DRO_LoadRGBA32Layer_BAD(rgba.data(), 0, 2, 3, 2, 1);
+  EXPECT_TRUE(Is(At(2, 0, 0), 65280, 32768, 256, 65280));
+  EXPECT_TRUE(Is(At(2, 1, 0), 0, 0, 0, 0));  // transparent: cleared
+  EXPECT_TRUE(Is(At(2, 2, 0), 2560, 0, 0, 32768));
+  EXPECT_TRUE(Is(At(2, 1, 1), 0, 5120, 0, 65280));  // second row, stride 3 pixels
+  EXPECT_TRUE(Is(At(2, 4, 0), 0, 0, 0, 0));         // outside the picture: cleared
+  EXPECT_TRUE(Is(At(3, 0, 0), 3, 3, 3, 65535));     // the current layer is left alone
+
+  // With the mask on, a closed pixel keeps the slot's old content.
+  Fill(2, Pixel64{1, 1, 1, 65535});
+  engine().mask.enabled = 1;
+  engine().mask.values[0] = 0;
+  DRO_LoadRGBA32Layer_BAD(rgba.data(), 0, 2, 3, 2, 1);
+  EXPECT_TRUE(Is(At(2, 0, 0), 1, 1, 1, 65535));
+  EXPECT_TRUE(Is(At(2, 2, 0), 2560, 0, 0, 32768));
+  EXPECT_EQ(rgba[3], 0);  // the weighting works on the caller's buffer
+
+  // A slot of a stale size, an empty slot or no data: nothing.
+  DRO_LoadRGBA32Layer_BAD(nullptr, 0, 2, 3, 2, 0);
+  DRO_LoadRGBA32Layer_BAD(rgba.data(), 0, 9, 3, 2, 0);
+  EXPECT_TRUE(Is(At(2, 2, 0), 2560, 0, 0, 32768));
+}
+
 TEST_F(Layers, PaintLayerAllocationFailureIsRecorded) {
   dro::FailAllocationAfter(0);
   DRO_CreatePaintLayer(100, "Normal");
