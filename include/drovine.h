@@ -256,6 +256,27 @@ DRO_API void DRO_CALL DRO_SetBrushShape(const char* path, int32_t angle);
 DRO_API void DRO_CALL DRO_SetBrushShape_ORIGINAL(const char* path, int32_t angle);
 
 /* ===================================================================== */
+/* Dabs                                                                  */
+/* ===================================================================== */
+
+/* One dab of the brush tip centred on canvas pixel (x, y), in the 16-bit
+ * colour (red, green, blue), of which only the high byte of each counts; the
+ * colour also becomes the current colour. The dab lands in the paint layer
+ * when one exists, else in the current layer, thinned by grit, alpha,
+ * texture and the enabled mask, coloured from the colour or the blend
+ * buffer, mixed by the mix mode, and fed back into the blend buffer when
+ * remix is on. It grows the undo rectangle and the paint layer's dirty
+ * rectangle. With the mask-maker flag set it paints the mask instead
+ * (DRO_DrawDabGritMask). Clears the one-dab flags (temporary blend-off,
+ * mask maker, erase). The result has no meaning (0). */
+DRO_API int32_t DRO_CALL DRO_DrawDabGrit(int32_t x, int32_t y, int32_t red, int32_t green,
+                                         int32_t blue);
+/* One dab into the mask: dark current colours open it (65535), light ones
+ * close it. Clears the temporary blend-off flag. The result has no meaning
+ * (0). */
+DRO_API int32_t DRO_CALL DRO_DrawDabGritMask(int32_t x, int32_t y);
+
+/* ===================================================================== */
 /* Layers                                                                */
 /* ===================================================================== */
 

@@ -125,6 +125,8 @@ struct BrushState {
   // picture).
   std::array<Buffer<uint8_t>, kGritBuffers> grit;
   int32_t currentGrit = 0;  // the buffer made last
+  // Where in the current buffer the dab reads its grain (0 when made).
+  int32_t currentGritOffset = 0;
   // L x L coverage, row stride L; the top-left S x S square is the tip.
   Buffer<Mask16> tip;
   ShapeSource shapeSourceCache;

@@ -68,6 +68,7 @@ bool FillGritFromGrey(const uint8_t* grey, int32_t width, int32_t height) {
     Buffer<uint8_t>& buffer = b.grit[k];
     buffer.FillBytes(255);
     b.currentGrit = k;
+    b.currentGritOffset = 0;
     const int32_t x = rng.Next() % spanX;
     const int32_t y = rng.Next() % spanY;
     const uint8_t* window = grey + static_cast<size_t>(y) * width + x;
@@ -149,6 +150,7 @@ bool MakeRandomGrit() noexcept {
 
   for (int32_t k = 0; k < kGritBuffers; ++k) {
     b.currentGrit = k;
+    b.currentGritOffset = 0;
     Buffer<uint8_t>& buffer = b.grit[k];
     buffer.FillBytes(255);
     uint8_t* out = buffer.data();

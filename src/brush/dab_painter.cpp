@@ -1,0 +1,415 @@
+// Pixel contract of a dab, per painted pixel with coverage V (0..65535),
+// source P = (pR, pG, pB, pA) and target D = (dR, dG, dB, dA), all 16-bit,
+// every division truncating:
+//
+//   plain paint (mix modes up to 33)
+//     dA = 0                      colour P, alpha V pA / 65536
+//     blend source, mode 32       alpha ((65536 - V) dA / 256 + V pA / 256) / 256,
+//                                 colour likewise from P and D (kept where pA = 0)
+//     erase                       alpha (65535 - V) dA / 65536
+//     otherwise ("over")          a = V pA / 65535, alpha = dA + (65535 - dA) a / 65535,
+//                                 colour = premultiplied sum x 65535 / alpha
+//   mix modes above 33
+//     pre-tint D towards P where dA is partial, Y = the mode's colour, then
+//     colour ((V Y) / 256 + ((65536 - V) D) / 256) / 256 + 1 (saturating),
+//     alpha likewise without the + 1; V of 65535 stores Y outright.
+//
+// Remix feeds P and D back into the blend buffer, so that colour smears
+// along the stroke. An erase dab only ever lowers alpha.
+#include <algorithm>
+#include <cmath>
+
+#include "brush/dab_painter.h"
+#include "brush/settings.h"
+
+namespace dro::brush {
+namespace {
+
+constexpr uint32_t kFull = 65535;
+
+uint32_t Clamp16(int64_t v) noexcept {
+  return static_cast<uint32_t>(std::clamp<int64_t>(v, 0, kFull));
+}
+
+// The grain the dab reads, at the current window; null when the buffer
+// cannot hold a full window at the current limit.
+const uint8_t* GritWindow(const Engine& e) noexcept {
+  const BrushState& b = e.brush;
+  if (b.currentGrit < 0 || b.currentGrit >= kGritBuffers) return nullptr;
+  const Buffer<uint8_t>& grit = b.grit[static_cast<size_t>(b.currentGrit)];
+  const int64_t side = int64_t{e.canvas.brushLimit} + kGritMargin;
+  const int64_t window = int64_t{24} * e.canvas.brushLimit + 24;
+  if (!grit || grit.size() < static_cast<size_t>(side * side) || b.currentGritOffset < 0 ||
+      b.currentGritOffset > window) {
+    return nullptr;
+  }
+  return grit.data() + b.currentGritOffset;
+}
+
+// A vary table usable for a dab: present, and long enough that a row
+// starting anywhere in its first L bytes stays inside it.
+VaryCursor MakeCursor(const RandomTable& table, int32_t amount, int32_t limit,
+                      int32_t count) noexcept {
+  VaryCursor c;
+  if (amount <= 0 || limit <= 0 || !table.data) return c;
+  const int64_t length = std::min<int64_t>(table.length, static_cast<int64_t>(table.data.size()));
+  if (length < int64_t{limit} + count + 1) return c;
+  c.table = table.data.data();
+  c.length = static_cast<int32_t>(length);
+  c.amount = amount;
+  return c;
+}
+
+bool CanvasSized(size_t elements, const Engine& e) noexcept {
+  return elements >= static_cast<size_t>(int64_t{e.canvas.width} * e.canvas.height);
+}
+
+}  // namespace
+
+bool DabPainter::SetupCommon(Engine& e) noexcept {
+  const BrushState& b = e.brush;
+  brush_ = &b;
+  width_ = e.canvas.width;
+  limit_ = e.canvas.brushLimit;
+  size_ = BrushSize();
+  if (size_ <= 0 || limit_ <= 0 || count > limit_) return false;
+  if (!b.tip || b.tip.size() < static_cast<size_t>(int64_t{limit_} * limit_)) return false;
+  tip_ = b.tip.data();
+  if (b.gritCellSize != 0) {
+    grit_ = GritWindow(e);
+    if (!grit_) return false;
+  }
+  density_ = b.density;
+  scaleAlpha_ = b.alpha <= 99;
+  alphaScale_ = static_cast<uint32_t>(std::clamp(b.alphaScaled, 0, 128));
+  if (e.layers.texture && CanvasSized(e.layers.texture.size(), e)) {
+    texture_ = e.layers.texture.data();
+  }
+  if (e.mask.enabled && e.mask.values && CanvasSized(e.mask.values.size(), e)) {
+    mask_ = e.mask.values.data();
+  }
+  solid_ = b.solidBrushMode != 0;
+  rotate_ = b.rotateBrush == 1;
+  cos_ = b.rotateCos;
+  sin_ = b.rotateSin;
+
+  blendSource_ = b.blendStrength != 0 && !b.tempBlendOff;
+  remix_ = b.blendStrength > 0 && b.blendRemix && !b.tempBlendOff;
+  if (blendSource_ || remix_) {
+    Buffer<Pixel64>& blend = e.layers.blendBuffer;
+    if (!blend || blend.size() < static_cast<size_t>(int64_t{limit_} * limit_)) return false;
+    blend_ = blend.data();
+  }
+  bs_ = b.blendStrength;
+  bsInverse_ = b.inverseBlendStrength;
+  ps_ = b.primaryColorStrength;
+  psInverse_ = b.inversePrimaryColorStrength;
+  colourVary_ = MakeCursor(b.pixColorVary, b.pixColorVaryAmount, limit_, count);
+  lumVary_ = MakeCursor(b.pixLumVary, b.pixLumVaryAmount, limit_, count);
+  erase_ = b.eraseMode != 0;
+  return true;
+}
+
+bool DabPainter::Setup(Engine& e, Pixel64* target, bool paintLayer,
+                       const int64_t colour[4]) noexcept {
+  if (!SetupCommon(e)) return false;
+  const BrushState& b = e.brush;
+  for (int c = 0; c < 4; ++c) colour_[c] = Clamp16(colour[c]);
+  imageBrush_ = b.imageBrushMode != 0;
+  target_ = target;
+  mixMode_ = b.mixMode;
+  mix_.mode = b.mixMode;
+  mix_.amount = b.mixAmount;
+  mix_.inverse = b.mixInverse;
+  mix_.shift = b.mixShift;
+  mix_.banks = b.colorBanks.data();
+  colourLock_ = b.colorLocked != 0;
+  blobLock_ = b.blobLocked != 0;
+  // Without a paint layer the dab writes the layer itself, whose alpha the
+  // locks (and the background's own opacity) protect.
+  const composite::LayerRecord* current = e.layers.current;
+  const bool locked =
+      (current && current->lockAlpha) || b.alphaLocked != 0 || e.layers.currentIndex < 2;
+  alphaWritable_ = paintLayer || !locked;
+  alphaLevel_ = b.alphaLevel >= 1 ? Clamp16(b.alphaLevel) : 0;
+  return true;
+}
+
+bool DabPainter::SetupMask(Engine& e, uint32_t value) noexcept {
+  if (!SetupCommon(e)) return false;
+  maskValue_ = value;
+  return true;
+}
+
+void DabPainter::RefreshCursors(RuntimeRandom& rng) noexcept {
+  for (VaryCursor* c : {&colourVary_, &lumVary_}) {
+    if (c->table && (c->at < 0 || c->at + count >= c->length - 1)) c->at = rng.Next() % limit_;
+  }
+}
+
+uint32_t DabPainter::Coverage(int64_t index, int32_t tipPos, int32_t gritPos,
+                              bool weighByMask) const noexcept {
+  if (grit_ && density_ < grit_[gritPos]) return 0;
+  uint32_t v = tip_[tipPos];
+  if (scaleAlpha_) v = v * alphaScale_ / 128;
+  if (texture_) {
+    const uint32_t t = texture_[index];
+    if (t != 255) v = v * t / 256;
+  }
+  if (weighByMask && mask_) {
+    const uint32_t m = mask_[index];
+    if (m != kFull) v = v * m / 65536;
+  }
+  if (v == 0) return 0;
+  return solid_ ? kFull : v;
+}
+
+int32_t DabPainter::NextColourOffset() noexcept {
+  const int32_t pv = colourVary_.amount;
+  const uint8_t byte = colourVary_.table[colourVary_.at++];
+  return ((pv & ~1) - (byte % pv) * 2) * 128;
+}
+
+// Moves a channel towards white (f above 0.5) or black by the luminance
+// vary byte. The products are exact in floating point for any amount up
+// to 256; larger amounts are kept within the channel's range.
+uint32_t DabPainter::VaryLuminance(uint32_t x, uint8_t byte) const noexcept {
+  const int32_t pl = lumVary_.amount;
+  const double f = static_cast<double>(128 - pl / 2 + byte % pl) / 256;
+  const double xd = x;
+  const double r = f > 0.5 ? (f - 0.5) * 2 * (65535 - xd) + xd : xd - xd * (0.5 - f) * 2;
+  return Clamp16(static_cast<int64_t>(r));
+}
+
+void DabPainter::PaintPixel(Pixel64& t, uint32_t v, int32_t pos, RuntimeRandom& rng) noexcept {
+  // --- the source colour ---------------------------------------------------
+  uint32_t p[3];
+  uint32_t pA;
+  uint32_t bA = 0;
+  if (!blendSource_) {
+    if (colourVary_.table) {
+      const int32_t off = NextColourOffset();
+      for (int c = 0; c < 3; ++c) p[c] = Clamp16(int64_t{colour_[c]} + off);
+      pA = Clamp16(int64_t{colour_[3]} + off);
+    } else {
+      p[0] = colour_[0];
+      p[1] = colour_[1];
+      p[2] = colour_[2];
+      pA = colour_[3];
+    }
+  } else {
+    const Pixel64& s = blend_[pos];
+    p[0] = s.r;
+    p[1] = s.g;
+    p[2] = s.b;
+    bA = s.a;
+    if (imageBrush_ && bA != kFull) {
+      // An image brush's own transparency thins the coverage.
+      v = v * bA > kFull ? v * bA / 65536 : 1;
+      bA = kFull;
+    }
+    if (colourVary_.table) {
+      const int32_t off = NextColourOffset();
+      for (uint32_t& c : p) c = Clamp16(int64_t{c} + off);
+    }
+    pA = bA;
+  }
+  if (lumVary_.table) {
+    const uint8_t byte = lumVary_.table[lumVary_.at++];
+    for (uint32_t& c : p) c = VaryLuminance(c, byte);
+  }
+  if (blendSource_ && ps_ > 0) {
+    for (int c = 0; c < 3; ++c) p[c] = Clamp16((colour_[c] * ps_ + p[c] * psInverse_) / 256);
+    pA = Clamp16((colour_[3] * ps_ + bA * psInverse_) / 256);
+  }
+
+  // --- the composite -------------------------------------------------------
+  const uint32_t dA = t.a;
+  uint32_t d[3] = {t.r, t.g, t.b};
+  uint32_t out[3];
+  uint32_t newA;
+  if (mixMode_ <= 33) {
+    if (dA == 0) {
+      out[0] = p[0];
+      out[1] = p[1];
+      out[2] = p[2];
+      newA = v * pA / 65536;
+    } else if (blendSource_ && mixMode_ == 32) {
+      newA = ((65536 - v) * dA / 256 + v * pA / 256) / 256;
+      for (int c = 0; c < 3; ++c) {
+        out[c] = pA != 0 ? (v * p[c] / 256 + (65536 - v) * d[c] / 256) / 256 : d[c];
+      }
+    } else if (erase_) {
+      newA = (kFull - v) * dA / 65536;
+      out[0] = d[0];
+      out[1] = d[1];
+      out[2] = d[2];
+    } else {
+      const uint32_t a = v * pA / kFull;
+      const uint32_t k = kFull - a;
+      newA = dA + (kFull - dA) * a / kFull;
+      for (int c = 0; c < 3; ++c) {
+        const uint32_t under = dA * d[c] / 65536;
+        uint64_t sum;
+        if (mixMode_ == 32) {
+          sum = uint64_t{under * k / kFull} + p[c] * a / 65536;
+        } else {
+          // Lighten towards the source where the layer is thin.
+          const uint32_t q = p[c] * a / 65536;
+          sum = uint64_t{under * k / kFull} + (kFull - dA) * q / kFull + under * q / kFull;
+        }
+        out[c] = static_cast<uint32_t>(std::min<uint64_t>(sum * kFull / newA, kFull));
+      }
+    }
+  } else {
+    // Pre-tint a partly covered target towards the source, so that thin
+    // paint takes the colour it is mixed with.
+    if (dA != 0 && dA != kFull) {
+      const uint32_t k = std::min(((kFull - dA) * v / 65536) * 3, kFull);
+      for (int c = 0; c < 3; ++c) d[c] = (p[c] * k / 256 + (kFull - k) * d[c] / 256) / 256;
+    } else if (dA == 0) {
+      d[0] = p[0];
+      d[1] = p[1];
+      d[2] = p[2];
+    }
+    if (erase_) pA = 0;
+    uint32_t y[3];
+    uint32_t alphaResult;
+    MixModeColour(mix_, p, pA, d, dA, rng, y, alphaResult);
+    if (v > 65534) {
+      out[0] = y[0];
+      out[1] = y[1];
+      out[2] = y[2];
+      newA = alphaResult;
+    } else {
+      for (int c = 0; c < 3; ++c) {
+        out[c] = std::min((v * y[c] / 256 + (65536 - v) * d[c] / 256) / 256 + 1, kFull);
+      }
+      newA = (v * alphaResult / 256 + (65536 - v) * dA / 256) / 256;
+    }
+  }
+
+  // --- remix into the blend buffer ---------------------------------------
+  if (remix_) {
+    Pixel64& s = blend_[pos];
+    if (pA != 0 && dA != 0) {
+      s.r = static_cast<uint16_t>(Clamp16((p[0] * bs_ + d[0] * bsInverse_) / 256 + 1));
+      s.g = static_cast<uint16_t>(Clamp16((p[1] * bs_ + d[1] * bsInverse_) / 256 + 1));
+      s.b = static_cast<uint16_t>(Clamp16((p[2] * bs_ + d[2] * bsInverse_) / 256 + 1));
+      s.a = static_cast<uint16_t>(Clamp16((pA * bs_ + dA * bsInverse_) / 256));
+    } else if (pA != 0) {
+      s.r = static_cast<uint16_t>(p[0]);
+      s.g = static_cast<uint16_t>(p[1]);
+      s.b = static_cast<uint16_t>(p[2]);
+      s.a = static_cast<uint16_t>(Clamp16(pA * bs_ / 256));
+    } else {
+      s.r = static_cast<uint16_t>(d[0]);
+      s.g = static_cast<uint16_t>(d[1]);
+      s.b = static_cast<uint16_t>(d[2]);
+      s.a = static_cast<uint16_t>(Clamp16(dA * bsInverse_ / 256));
+    }
+  }
+
+  // --- the write -------------------------------------------------------------
+  if (erase_) {
+    newA = std::min(newA, dA);
+    if (blobLock_) {
+      if (dA >= 8192) t.a = static_cast<uint16_t>(std::max(newA, 9215u));
+    } else {
+      t.a = static_cast<uint16_t>(newA);
+    }
+    return;
+  }
+  if (!colourLock_) {
+    t.r = static_cast<uint16_t>(out[0]);
+    t.g = static_cast<uint16_t>(out[1]);
+    t.b = static_cast<uint16_t>(out[2]);
+  }
+  if (alphaWritable_ && !(blobLock_ && (dA < 8192 || newA < 8192))) {
+    t.a = static_cast<uint16_t>(alphaLevel_ != 0 ? alphaLevel_ : newA);
+  }
+}
+
+void DabPainter::Paint(RuntimeRandom& rng) noexcept {
+  const int32_t columns = rect.x1 - rect.x0;
+  int32_t tipColumn[kSizeIndexEntries];
+  const int32_t* map = brush_->sizeIndexMap.data();
+  // A dab clipped at the left edge samples the tip from its skipped
+  // columns on, as the rows do from their skipped rows.
+  for (int32_t k = 0; k < columns; ++k) tipColumn[k] = std::clamp(map[skipX + k], 0, size_ - 1);
+  const int32_t centre = size_ / 2;
+  for (int32_t row = rect.y0; row < rect.y1; ++row) {
+    RefreshCursors(rng);
+    const int32_t tipRow = std::clamp(map[skipY + row - rect.y0], 0, size_ - 1);
+    const int64_t lineStart = int64_t{row} * width_ + rect.x0;
+    Pixel64* line = target_ + lineStart;
+    for (int32_t k = 0; k < columns; ++k) {
+      const int32_t tipX = tipColumn[k];
+      const int32_t gritPos = tipRow * limit_ + tipX;
+      int32_t pos = gritPos;
+      if (rotate_) {
+        const int32_t dx = tipX - centre;
+        const int32_t dy = tipRow - centre;
+        const int32_t rx = centre + static_cast<int32_t>(static_cast<float>(dx) * cos_ -
+                                                         static_cast<float>(dy) * sin_);
+        const int32_t ry = centre + static_cast<int32_t>(static_cast<float>(dy) * cos_ +
+                                                         static_cast<float>(dx) * sin_);
+        if (rx >= 0 && rx < size_ && ry >= 0 && ry < size_) pos = ry * limit_ + rx;
+      }
+      const uint32_t v = Coverage(lineStart + k, pos, gritPos, true);
+      if (v != 0) PaintPixel(line[k], v, pos, rng);
+    }
+  }
+}
+
+void DabPainter::PaintMaskValue(Mask16& m, uint32_t v, int32_t pos) noexcept {
+  uint16_t* entries = reinterpret_cast<uint16_t*>(blend_);
+  // The blend buffer's mask form: one value per pixel, rows of 4 L units.
+  const int64_t entry = int64_t{pos / limit_} * limit_ * 4 + pos % limit_;
+  int64_t j;
+  if (!blendSource_) {
+    j = maskValue_;
+  } else {
+    j = entries[entry];
+  }
+  if (colourVary_.table) j += NextColourOffset();
+  j = std::clamp<int64_t>(j, 0, kFull);
+  if (lumVary_.table) j = VaryLuminance(static_cast<uint32_t>(j), lumVary_.table[lumVary_.at++]);
+  if (blendSource_ && ps_ > 0) j = Clamp16((int64_t{maskValue_} * ps_ + j * psInverse_) / 256);
+  const uint32_t w = solid_ ? kFull : v;
+  const uint32_t old = m;
+  m = static_cast<Mask16>(((65536 - w) * old / 256 + w * static_cast<uint32_t>(j) / 256) / 256);
+  if (remix_)
+    entries[entry] = static_cast<uint16_t>(Clamp16((bs_ * j + old * bsInverse_) / 256 + 1));
+}
+
+void DabPainter::PaintMask(Mask16* mask, RuntimeRandom& rng) noexcept {
+  const int32_t columns = rect.x1 - rect.x0;
+  int32_t tipColumn[kSizeIndexEntries];
+  const int32_t* map = brush_->sizeIndexMap.data();
+  for (int32_t k = 0; k < columns; ++k) tipColumn[k] = std::clamp(map[skipX + k], 0, size_ - 1);
+  const int32_t centre = size_ / 2;
+  for (int32_t row = rect.y0; row < rect.y1; ++row) {
+    RefreshCursors(rng);
+    const int32_t tipRow = std::clamp(map[skipY + row - rect.y0], 0, size_ - 1);
+    const int64_t lineStart = int64_t{row} * width_ + rect.x0;
+    for (int32_t k = 0; k < columns; ++k) {
+      const int32_t tipX = tipColumn[k];
+      const int32_t gritPos = tipRow * limit_ + tipX;
+      int32_t pos = gritPos;
+      if (rotate_) {
+        const int32_t dx = tipX - centre;
+        const int32_t dy = tipRow - centre;
+        const int32_t rx = centre + static_cast<int32_t>(static_cast<float>(dx) * cos_ -
+                                                         static_cast<float>(dy) * sin_);
+        const int32_t ry = centre + static_cast<int32_t>(static_cast<float>(dy) * cos_ +
+                                                         static_cast<float>(dx) * sin_);
+        if (rx >= 0 && rx < size_ && ry >= 0 && ry < size_) pos = ry * limit_ + rx;
+      }
+      const uint32_t v = Coverage(lineStart + k, pos, gritPos, false);
+      if (v != 0) PaintMaskValue(mask[lineStart + k], v, pos);
+    }
+  }
+}
+
+}  // namespace dro::brush

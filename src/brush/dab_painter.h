@@ -1,0 +1,92 @@
+// The per-pixel half of a dab: everything a dab reads, gathered once, and
+// the loops that stamp it into pixels or into the mask.
+#pragma once
+
+#include <cstdint>
+
+#include "brush/dab.h"
+#include "engine/engine.h"
+
+namespace dro::brush {
+
+// A read position in a pixel vary table, kept across the rows of one dab.
+struct VaryCursor {
+  const uint8_t* table = nullptr;  // null: this vary is off for the dab
+  int32_t length = 0;
+  int32_t amount = 0;
+  int32_t at = -1;  // unset until the first row
+};
+
+class DabPainter {
+ public:
+  // Gathers the settings and buffers of a pixel dab into `target` (a
+  // canvas-size layer). False when the dab cannot paint (no tip, no grit
+  // or blend buffer where one is needed).
+  bool Setup(Engine& e, Pixel64* target, bool paintLayer, const int64_t colour[4]) noexcept;
+  // The same for a mask dab of paint value `value`.
+  bool SetupMask(Engine& e, uint32_t value) noexcept;
+
+  // Paints the rectangle `rect` (canvas columns x0..x1 - 1, rows y0..y1 - 1)
+  // whose first pixel is dab pixel (skipX, skipY) of a count x count dab.
+  void Paint(RuntimeRandom& rng) noexcept;
+  void PaintMask(Mask16* mask, RuntimeRandom& rng) noexcept;
+
+  IntRect rect{0, 0, 0, 0};
+  int32_t skipX = 0;
+  int32_t skipY = 0;
+  int32_t count = 0;
+
+ private:
+  bool SetupCommon(Engine& e) noexcept;
+  void RefreshCursors(RuntimeRandom& rng) noexcept;
+  // The tip coverage of canvas pixel `index` at tip offset `tipPos` and
+  // grit offset `gritPos`; 0 where the pixel is not painted.
+  uint32_t Coverage(int64_t index, int32_t tipPos, int32_t gritPos,
+                    bool weighByMask) const noexcept;
+  void PaintPixel(Pixel64& t, uint32_t v, int32_t pos, RuntimeRandom& rng) noexcept;
+  void PaintMaskValue(Mask16& m, uint32_t v, int32_t pos) noexcept;
+  uint32_t VaryLuminance(uint32_t x, uint8_t byte) const noexcept;
+  int32_t NextColourOffset() noexcept;
+
+  // Canvas and tip.
+  int32_t width_ = 0;
+  int32_t limit_ = 0;  // L: the row stride of tip, grit and blend buffer
+  int32_t size_ = 0;   // S
+  const BrushState* brush_ = nullptr;
+  const Mask16* tip_ = nullptr;
+  const uint8_t* grit_ = nullptr;  // the current grit window, or null
+  const uint8_t* texture_ = nullptr;
+  const Mask16* mask_ = nullptr;  // the enabled mask, or null
+  int32_t density_ = 0;
+  bool scaleAlpha_ = false;
+  uint32_t alphaScale_ = 128;
+  bool solid_ = false;
+  bool rotate_ = false;
+  float cos_ = 1;
+  float sin_ = 0;
+
+  // Source colour.
+  uint32_t colour_[4] = {};
+  Pixel64* blend_ = nullptr;  // blend buffer, when read or remixed
+  bool blendSource_ = false;
+  bool remix_ = false;
+  bool imageBrush_ = false;
+  int64_t bs_ = 0, bsInverse_ = 0, ps_ = 0, psInverse_ = 0;
+  VaryCursor colourVary_;
+  VaryCursor lumVary_;
+
+  // Composite and write.
+  Pixel64* target_ = nullptr;
+  int32_t mixMode_ = 0;
+  MixSettings mix_;
+  bool erase_ = false;
+  bool colourLock_ = false;
+  bool blobLock_ = false;
+  bool alphaWritable_ = true;
+  uint32_t alphaLevel_ = 0;  // 0: write the composite's alpha
+
+  // Mask dabs.
+  uint32_t maskValue_ = 0;
+};
+
+}  // namespace dro::brush

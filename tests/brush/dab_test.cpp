@@ -1,0 +1,533 @@
+// The dab renderer: coverage, source colour, the paint paths, the mix modes,
+// remix, the write rules, clipping and the mask dab.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "brush/dab.h"
+#include "drovine.h"
+#include "engine/engine.h"
+
+namespace dro {
+// Found by argument-dependent lookup from the assertions.
+bool operator==(const Pixel64& a, const Pixel64& b) {
+  return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
+}
+std::ostream& operator<<(std::ostream& os, const Pixel64& p) {
+  return os << "(" << p.r << ", " << p.g << ", " << p.b << ", " << p.a << ")";
+}
+}  // namespace dro
+
+namespace {
+
+using dro::engine;
+using dro::Pixel64;
+using dro::composite::LayerRecord;
+
+constexpr int32_t kW = 64;
+constexpr int32_t kH = 48;
+constexpr int32_t kLimit = 32;
+
+class Dab : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DRO_SetLastError("");
+    DRO_SetRandomSeed(7);
+    DRO_CreateImage(nullptr, kW, kH, kLimit, 5);
+    // Settings outlive the canvas: put every one the dab reads back.
+    DRO_SetColorVary(0);
+    DRO_SetPixColorVary(0);
+    DRO_SetPixLumVary(0);
+    DRO_SetAlphaLocked(0);
+    DRO_SetColorLocked(0);
+    DRO_SetBlobLocked(0);
+    DRO_SetAlphaLevel(0);
+    DRO_SetImageBrushMode(0);
+    DRO_SetSolidBrushMode(0);
+    DRO_SetRotateBrushMode(0, 0);
+    DRO_SetMixMode(32, 127);
+    DRO_SetAlpha(100);
+    DRO_SetDensity(255);
+    DRO_SetSize(5);
+    // A solid 5 x 5 tip (the disc of size 5 covers every entry).
+    Tool(0, 0, 0, 0, 100);
+  }
+  void TearDown() override {
+    DRO_DeleteImage();
+    // The vary tables outlive canvases; leave none behind for other tests.
+    engine().brush.pixColorVary = dro::RandomTable{};
+    engine().brush.pixLumVary = dro::RandomTable{};
+  }
+
+  // DRO_SetTool with the values the tests vary.
+  void Tool(int32_t gritCell, int32_t blendStrength, int32_t primary, int32_t remix,
+            int32_t drawingLength) {
+    DRO_SetTool(1.0f, gritCell, 128, 128, 0, 0, drawingLength, blendStrength, primary, remix, 0, 0,
+                0, "", "", 0);
+  }
+
+  static void MakeLayer(LayerRecord& layer, Pixel64 fill) {
+    layer.pixels = dro::Buffer<Pixel64>::Make(kW * kH);
+    for (Pixel64& p : layer.pixels) p = fill;
+    layer.width = kW;
+    layer.height = kH;
+    layer.stride = 4 * kW;
+    layer.visible = 1;
+    layer.opacity = 256;
+  }
+  static LayerRecord& Slot(int32_t slot) { return engine().layers.slots[slot]; }
+  static void Select(int32_t slot) {
+    engine().layers.current = &Slot(slot);
+    engine().layers.currentIndex = slot;
+  }
+  static LayerRecord& MakePaintLayer() {
+    LayerRecord& paint = engine().layers.paint;
+    MakeLayer(paint, Pixel64{0, 0, 0, 0});
+    paint.left = kW;
+    paint.top = kH;
+    paint.right = paint.bottom = 0;
+    return paint;
+  }
+  static Pixel64 At(const LayerRecord& layer, int32_t x, int32_t y) {
+    return layer.pixels[static_cast<size_t>(y) * kW + x];
+  }
+  static Pixel64& Blend(int32_t x, int32_t y) {
+    return engine().layers.blendBuffer[y * kLimit + x];
+  }
+  static void FillBlend(Pixel64 p) {
+    for (Pixel64& b : engine().layers.blendBuffer) b = p;
+  }
+};
+
+TEST_F(Dab, PaintsTheHighByteColourIntoAnEmptyPaintLayerAndGrowsBothRectangles) {
+  MakeLayer(Slot(2), Pixel64{0, 0, 0, 0});
+  Select(2);
+  LayerRecord& paint = MakePaintLayer();
+  EXPECT_EQ(DRO_DrawDabGrit(10, 10, 0x12FF, 0x3456, 0xFFFF), 0);
+  // A 5 x 5 dab: columns and rows 8..12.
+  const Pixel64 painted{0x1200, 0x3400, 0xFF00, 65534};  // alpha 65535 x 65535 / 65536
+  EXPECT_EQ(At(paint, 8, 8), painted);
+  EXPECT_EQ(At(paint, 12, 12), painted);
+  EXPECT_EQ(At(paint, 13, 12), (Pixel64{0, 0, 0, 0}));
+  EXPECT_EQ(At(paint, 8, 7), (Pixel64{0, 0, 0, 0}));
+  EXPECT_EQ(At(Slot(2), 10, 10), (Pixel64{0, 0, 0, 0}));  // the layer waits for the merge
+  EXPECT_EQ(paint.left, 8);
+  EXPECT_EQ(paint.top, 8);
+  EXPECT_EQ(paint.right, 13);
+  EXPECT_EQ(paint.bottom, 13);
+  const dro::IntRect& u = engine().undo.rect;
+  EXPECT_EQ(u.x0, 8);
+  EXPECT_EQ(u.y0, 8);
+  EXPECT_EQ(u.x1, 13);
+  EXPECT_EQ(u.y1, 13);
+  // The colour became the current colour, whole.
+  EXPECT_EQ(engine().brush.color[0], 0x12FF);
+  EXPECT_EQ(engine().brush.color[2], 0xFFFF);
+  EXPECT_EQ(engine().brush.color[3], 65535);
+}
+
+TEST_F(Dab, PaintsOverCoveredPixelsByTheIntegerOverFormula) {
+  MakeLayer(Slot(2), Pixel64{0, 0, 0, 65535});
+  Select(2);
+  DRO_SetAlpha(50);  // V = 65535 x 64 / 128 = 32767
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0xFF00, 0xFF00);
+  EXPECT_EQ(At(Slot(2), 10, 10), (Pixel64{32639, 32639, 32639, 65535}));
+
+  // Half-covered white under mid grey: mode 32 mixes, modes up to 33
+  // lighten the thin layer towards the source as well.
+  MakeLayer(Slot(2), Pixel64{65280, 65280, 65280, 32768});
+  DRO_DrawDabGrit(10, 10, 0x8000, 0x8000, 0x8000);
+  EXPECT_EQ(At(Slot(2), 10, 10), (Pixel64{43604, 43604, 43604, 49151}));
+  MakeLayer(Slot(2), Pixel64{65280, 65280, 65280, 32768});
+  DRO_SetMixMode(33, 127);
+  DRO_DrawDabGrit(10, 10, 0x8000, 0x8000, 0x8000);
+  EXPECT_EQ(At(Slot(2), 10, 10), (Pixel64{43560, 43560, 43560, 49151}));
+}
+
+TEST_F(Dab, LocksDecideWhatIsWritten) {
+  // The background (slot 1) keeps its alpha without a paint layer.
+  MakeLayer(Slot(1), Pixel64{0, 0, 0, 0});
+  Select(1);
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0, 0);
+  EXPECT_EQ(At(Slot(1), 10, 10), (Pixel64{0xFF00, 0, 0, 0}));
+
+  // So does a layer with its lock-alpha flag, or under the alpha lock.
+  MakeLayer(Slot(2), Pixel64{0, 0, 0, 0});
+  Select(2);
+  Slot(2).lockAlpha = 1;
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0, 0);
+  EXPECT_EQ(At(Slot(2), 10, 10).a, 0);
+  Slot(2).lockAlpha = 0;
+  DRO_SetAlphaLocked(1);
+  DRO_DrawDabGrit(20, 10, 0xFF00, 0, 0);
+  EXPECT_EQ(At(Slot(2), 20, 10).a, 0);
+  // ... but not the paint layer above it.
+  LayerRecord& paint = MakePaintLayer();
+  DRO_DrawDabGrit(30, 10, 0xFF00, 0, 0);
+  EXPECT_EQ(At(paint, 30, 10).a, 65534);
+  paint.pixels.Reset();
+  DRO_SetAlphaLocked(0);
+
+  // The alpha level replaces the composite's alpha; the colour lock keeps
+  // the colour.
+  DRO_SetAlphaLevel(1000);
+  DRO_DrawDabGrit(40, 10, 0xFF00, 0, 0);
+  EXPECT_EQ(At(Slot(2), 40, 10), (Pixel64{0xFF00, 0, 0, 1000}));
+  DRO_SetAlphaLevel(0);
+  DRO_SetColorLocked(1);
+  DRO_DrawDabGrit(50, 10, 0xFF00, 0, 0);
+  EXPECT_EQ(At(Slot(2), 50, 10), (Pixel64{0, 0, 0, 65534}));
+  DRO_SetColorLocked(0);
+
+  // The blob lock leaves nearly empty pixels' alpha alone.
+  DRO_SetBlobLocked(1);
+  Slot(2).pixels[30 * kW + 10] = Pixel64{0, 0, 0, 8191};
+  Slot(2).pixels[30 * kW + 11] = Pixel64{0, 0, 0, 8192};
+  DRO_DrawDabGrit(10, 30, 0, 0xFF00, 0);
+  EXPECT_EQ(At(Slot(2), 10, 30), (Pixel64{0, 65279, 0, 8191}));
+  EXPECT_EQ(At(Slot(2), 11, 30), (Pixel64{0, 65279, 0, 65535}));
+}
+
+TEST_F(Dab, EraseOnlyLowersAlphaAndTheBlobLockKeepsBlobs) {
+  MakeLayer(Slot(2), Pixel64{100, 200, 300, 65535});
+  Select(2);
+  for (int32_t y = 8; y < 13; ++y)
+    for (int32_t x = 18; x < 23; ++x) Slot(2).pixels[y * kW + x] = Pixel64{100, 200, 300, 0};
+  DRO_SetEraseModeOn();
+  DRO_SetAlpha(50);
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0xFF00, 0xFF00);
+  // (65535 - 32767) x 65535 / 65536; the colour stays.
+  EXPECT_EQ(At(Slot(2), 10, 10), (Pixel64{100, 200, 300, 32767}));
+  EXPECT_EQ(engine().brush.eraseMode, 0);  // one dab only
+  // Empty pixels gain nothing, even where the pixel colour vary lifts the
+  // source's alpha.
+  DRO_SetPixColorVary(200);
+  DRO_SetEraseModeOn();
+  DRO_DrawDabGrit(20, 10, 0, 0, 0);
+  for (int32_t y = 8; y < 13; ++y)
+    for (int32_t x = 18; x < 23; ++x) EXPECT_EQ(At(Slot(2), x, y).a, 0) << x << ", " << y;
+  DRO_SetPixColorVary(0);
+
+  DRO_SetAlpha(100);
+  DRO_SetBlobLocked(1);
+  Slot(2).pixels[30 * kW + 30] = Pixel64{0, 0, 0, 8192};
+  Slot(2).pixels[30 * kW + 31] = Pixel64{0, 0, 0, 8191};
+  DRO_SetEraseModeOn();
+  DRO_DrawDabGrit(30, 30, 0, 0, 0);
+  EXPECT_EQ(At(Slot(2), 29, 30).a, 9215);  // opaque, erased down to the blob floor
+  EXPECT_EQ(At(Slot(2), 30, 30).a, 9215);
+  EXPECT_EQ(At(Slot(2), 31, 30).a, 8191);
+}
+
+TEST_F(Dab, CoverageIsThinnedByGritTextureAndMask) {
+  LayerRecord& paint = MakePaintLayer();
+  MakeLayer(Slot(2), Pixel64{0, 0, 0, 0});
+  Select(2);
+
+  // Grit: a pixel is painted where the density (stored one lower) reaches
+  // its grain byte; 255 is never painted.
+  Tool(1, 0, 0, 0, 100);
+  dro::Buffer<uint8_t>& grit = engine().brush.grit[engine().brush.currentGrit];
+  grit.FillBytes(0);
+  grit[0] = 254;
+  grit[1] = 255;
+  grit[2] = 100;
+  DRO_SetDensity(255);
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0, 0);
+  EXPECT_EQ(At(paint, 8, 8).a, 65534);
+  EXPECT_EQ(At(paint, 9, 8).a, 0);
+  EXPECT_EQ(At(paint, 10, 8).a, 65534);
+  DRO_SetDensity(100);  // stored 99: grain 100 is now too high
+  DRO_DrawDabGrit(30, 10, 0xFF00, 0, 0);
+  EXPECT_EQ(At(paint, 28, 8).a, 0);
+  EXPECT_EQ(At(paint, 30, 8).a, 0);
+  EXPECT_EQ(At(paint, 31, 8).a, 65534);
+  Tool(0, 0, 0, 0, 100);
+
+  // Texture byte t scales V by t / 256, the mask value m by m / 65536.
+  engine().layers.texture = dro::Buffer<uint8_t>::MakeBytes(kW * kH, 128);
+  engine().mask.values[30 * kW + 10] = 32768;
+  DRO_DrawDabGrit(10, 30, 0xFF00, 0, 0);
+  EXPECT_EQ(At(paint, 9, 30).a, 32767 * 65535 / 65536);
+  EXPECT_EQ(At(paint, 10, 30).a, (32767 * 32768 / 65536) * 65535 / 65536);
+  // Not with the mask disabled; and the solid mode ignores every weight.
+  DRO_EnableMask(0);
+  DRO_DrawDabGrit(10, 40, 0xFF00, 0, 0);
+  EXPECT_EQ(At(paint, 10, 40).a, 32767 * 65535 / 65536);
+  DRO_SetSolidBrushMode(1);
+  DRO_SetAlpha(10);
+  DRO_DrawDabGrit(40, 40, 0xFF00, 0, 0);
+  EXPECT_EQ(At(paint, 40, 40).a, 65534);
+}
+
+TEST_F(Dab, GritMovesToAnotherWindowWhenTheDrawingLengthRunsOut) {
+  Tool(2, 0, 0, 0, 3);
+  MakeLayer(Slot(2), Pixel64{0, 0, 0, 0});
+  Select(2);
+  dro::brush::BrushState& b = engine().brush;
+  ASSERT_EQ(b.currentGrit, 19);
+  ASSERT_EQ(b.drawingLengthCounter, 3);
+  DRO_DrawDabGrit(10, 10, 0, 0, 0);
+  EXPECT_EQ(b.currentGrit, 19);  // the counter has not run out
+  b.drawingLengthCounter = 0;
+  dro::RuntimeRandom expect = engine().random.generator;
+  int32_t pick = expect.Next() % 20;
+  while (pick == 19) pick = expect.Next() % 20;  // never the window it reads now
+  const int32_t row = expect.Next() % 25;
+  const int32_t column = expect.Next() % 25;
+  DRO_DrawDabGrit(10, 10, 0, 0, 0);
+  EXPECT_EQ(b.currentGrit, pick);
+  EXPECT_EQ(b.currentGritOffset, row * kLimit + column);
+  EXPECT_EQ(b.drawingLengthCounter, 3);
+  EXPECT_EQ(engine().random.generator.state(), expect.state());
+}
+
+TEST_F(Dab, BlendSourcePicksUpRemixesAndMixesWithThePrimaryColour) {
+  LayerRecord& paint = MakePaintLayer();
+  MakeLayer(Slot(2), Pixel64{0, 0, 0, 0});
+  Select(2);
+  Tool(0, 128, 0, 1, 100);
+  FillBlend(Pixel64{1000, 2000, 3000, 40000});
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0xFF00, 0xFF00);
+  EXPECT_EQ(At(paint, 10, 10), (Pixel64{1000, 2000, 3000, 39999}));
+  // Remix onto an empty pixel: the source colour, alpha scaled by strength.
+  EXPECT_EQ(Blend(2, 2), (Pixel64{1000, 2000, 3000, 20000}));
+
+  // Over paint, mode 32 with a blend source mixes by V; remix adds one.
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0xFF00, 0xFF00);
+  EXPECT_EQ(At(paint, 10, 10), (Pixel64{999, 1999, 2999, 20000}));
+  EXPECT_EQ(Blend(2, 2), (Pixel64{1001, 2001, 3001, (20000 * 128 + 39999 * 128) / 256}));
+
+  // The primary colour strength pulls the pick-up towards the dab colour.
+  FillBlend(Pixel64{0, 0, 0, 65535});
+  paint.pixels.FillBytes(0);
+  DRO_SetBlendPrimaryColorStrength(64);
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0, 0x8000);
+  EXPECT_EQ(At(paint, 10, 10), (Pixel64{0xFF00 * 64 / 256, 0, 0x8000 * 64 / 256, 65534}));
+
+  // Temporary blend-off: one dab in the dab colour, then the pick-up again.
+  FillBlend(Pixel64{5000, 5000, 5000, 65535});
+  DRO_SetBlendPrimaryColorStrength(0);
+  paint.pixels.FillBytes(0);
+  DRO_TempDisableBlend();
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0xFF00, 0xFF00);
+  EXPECT_EQ(At(paint, 10, 10).r, 0xFF00);
+  EXPECT_EQ(Blend(2, 2).r, 5000);  // no remix either
+  paint.pixels.FillBytes(0);
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0xFF00, 0xFF00);
+  EXPECT_EQ(At(paint, 10, 10).r, 5000);
+
+  // An image brush's transparency thins the coverage instead.
+  FillBlend(Pixel64{5000, 5000, 5000, 32768});
+  paint.pixels.FillBytes(0);
+  DRO_SetImageBrushMode(1);
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0xFF00, 0xFF00);
+  EXPECT_EQ(At(paint, 10, 10).a, 32767 * 65535 / 65536);
+}
+
+TEST_F(Dab, PixelVaryReadsTheTablesFromARandomPlacePerRow) {
+  LayerRecord& paint = MakePaintLayer();
+  MakeLayer(Slot(2), Pixel64{0, 0, 0, 0});
+  Select(2);
+  DRO_SetPixColorVary(40);
+  DRO_SetPixLumVary(64);
+  dro::RuntimeRandom expect = engine().random.generator;
+  const int32_t colourAt = expect.Next() % kLimit;
+  const int32_t lumAt = expect.Next() % kLimit;
+  DRO_DrawDabGrit(10, 10, 0x8000, 0x8000, 0x8000);
+  const uint8_t cb = engine().brush.pixColorVary.data[colourAt];
+  const uint8_t lb = engine().brush.pixLumVary.data[lumAt];
+  const int32_t off = (40 - (cb % 40) * 2) * 128;
+  const double f = (128 - 32 + lb % 64) / 256.0;
+  const double x = 0x8000 + off;
+  const int32_t varied =
+      static_cast<int32_t>(f > 0.5 ? (f - 0.5) * 2 * (65535 - x) + x : x - x * (0.5 - f) * 2);
+  EXPECT_EQ(At(paint, 8, 8).r, varied);
+  EXPECT_EQ(At(paint, 8, 8).g, varied);
+}
+
+TEST_F(Dab, MixModesTintThinPaintAndSaturateTheirRounding) {
+  MakeLayer(Slot(2), Pixel64{0, 0, 0, 0});
+  Select(2);
+  // Screen over opaque black with amount 255 at full coverage: Y only.
+  Slot(2).pixels[10 * kW + 10] = Pixel64{0, 0, 0, 65535};
+  DRO_SetMixMode(34, 255);
+  DRO_DrawDabGrit(10, 10, 0x8000, 0x4000, 0);
+  const uint32_t x = 65535 - (65535 * (65535 - 0x8000)) / 65536;
+  EXPECT_EQ(At(Slot(2), 10, 10).r, ((0x8000 * 1) / 16 + (255 * x) / 16) / 16);
+  // A half-covered target is pre-tinted towards the source first: with
+  // V = 32767, k = ((32767 x 32767) / 65536) x 3 = 49149 gives D = 48957;
+  // Y = P (amount 0), mixed with D by V, plus one.
+  MakeLayer(Slot(2), Pixel64{0, 0, 0, 32768});
+  DRO_SetAlpha(50);
+  DRO_SetMixMode(35, 0);
+  DRO_DrawDabGrit(20, 20, 0xFF00, 0, 0);
+  EXPECT_EQ(At(Slot(2), 20, 20), (Pixel64{57119, 1, 1, 49151}));
+  // White over white at V = 32768 rounds to 65536: it stays 65535.
+  MakeLayer(Slot(2), Pixel64{65535, 65535, 65535, 65535});
+  Tool(0, 128, 0, 0, 100);
+  FillBlend(Pixel64{65535, 65535, 65535, 65535});
+  DRO_SetMixMode(295, 127);  // shift 0: Y = P
+  DRO_SetAlpha(100);
+  engine().mask.values[30 * kW + 30] = 32769;  // V = 65535 x 32769 / 65536 = 32768
+  DRO_DrawDabGrit(30, 30, 0xFF00, 0xFF00, 0xFF00);
+  EXPECT_EQ(At(Slot(2), 30, 30), (Pixel64{65535, 65535, 65535, 65535}));
+}
+
+TEST(MixModeColour, FormulasKeepTheirSignAndRange) {
+  dro::RuntimeRandom rng;
+  const uint16_t banks[16] = {1,   2,   3,   4,   10,    20,    30,    40,
+                              100, 200, 300, 400, 65535, 65535, 65535, 65535};
+  dro::brush::MixSettings mix{0, 255, 1, 0, banks};
+  auto run = [&](int32_t mode, uint32_t p, uint32_t d, uint32_t* alpha = nullptr) {
+    mix.mode = mode;
+    const uint32_t ps[3] = {p, p, p};
+    uint32_t ds[3] = {d, d, d};
+    uint32_t y[3] = {};
+    uint32_t a = 0;
+    dro::brush::MixModeColour(mix, ps, 1234, ds, 4321, rng, y, a);
+    if (alpha) *alpha = a;
+    return y[0];
+  };
+  // Y = ((P x 1) / 16 + (255 x X) / 16) / 16.
+  auto y = [](uint32_t p, uint32_t x) { return (p / 16 + 255 * x / 16) / 16; };
+  EXPECT_EQ(run(37, 1000, 3000), y(1000, 2000));  // |D - P|, not a wrapped difference
+  EXPECT_EQ(run(38, 60000, 60000), y(60000, 65535 - 54465));
+  EXPECT_EQ(run(44, 1000, 0), y(1000, 0));  // negative burn stops at 0
+  EXPECT_EQ(run(44, 40000, 60000), y(40000, 65535 - (5535u * 65536) / 40000));
+  EXPECT_EQ(run(43, 65535, 5), y(65535, 65535));
+  EXPECT_EQ(run(40, 20000, 10000), y(20000, 20000u * 10000 / 32768));
+  EXPECT_EQ(run(41, 40000, 10000), y(40000, 65535 - (55535u * 25535) / 32768));
+  EXPECT_EQ(run(42, 65535, 65535), y(65535, 65535));
+  EXPECT_EQ(run(48, 1000, 1000), y(1000, 0));
+  // Banks by lightness; 252 ramps between banks.
+  EXPECT_EQ(run(250, 10000, 0), y(10000, 1));
+  EXPECT_EQ(run(250, 50000, 0), y(50000, 3));
+  EXPECT_EQ(run(251, 60000, 0), y(60000, 4));
+  EXPECT_EQ(run(252, 0, 0), y(0, 1));
+  // Keep modes leave the target and its alpha.
+  uint32_t alpha = 0;
+  EXPECT_EQ(run(256, 100, 777, &alpha), 777u);
+  EXPECT_EQ(alpha, 4321u);
+  EXPECT_EQ(run(256, 30000, 777, &alpha), y(30000, 30000));
+  EXPECT_EQ(alpha, 1234u);
+  // Quantising and the shift; 340 paints grey with the lightness as alpha.
+  EXPECT_EQ(run(261, 40000, 0), y(40000, 43690));
+  mix.shift = 4;
+  EXPECT_EQ(run(295, 0x1234, 0), 0x1230u);
+  mix.shift = -1;  // wraps to 31
+  EXPECT_EQ(run(295, 0xFFFF, 0), 0u);
+  EXPECT_EQ(run(340, 3000, 0, &alpha), 32767u);
+  EXPECT_EQ(alpha, 3000u);
+  // A mode without a formula paints the source unchanged.
+  EXPECT_EQ(run(100, 4242, 0, &alpha), 4242u);
+  EXPECT_EQ(alpha, 1234u);
+  // 253 and 254 draw one number each.
+  const uint32_t before = rng.state();
+  run(253, 100, 0);
+  dro::RuntimeRandom expect;
+  expect.Seed(before);
+  expect.Next();
+  EXPECT_EQ(rng.state(), expect.state());
+}
+
+TEST_F(Dab, ClippedDabsSampleTheRightTipColumnsAndStayInTheirBuffers) {
+  LayerRecord& paint = MakePaintLayer();
+  MakeLayer(Slot(2), Pixel64{0, 0, 0, 0});
+  Select(2);
+  // A 10-wide tip sampled at 5 columns (1, 3, 5, 7, 9); only tip column 9
+  // covers. Clipped at the left edge, the dab's third column shows it.
+  DRO_SetSize(10);
+  DRO_SetScaleSize(5);
+  dro::Buffer<dro::Mask16>& tip = engine().brush.tip;
+  tip.FillBytes(0);
+  for (int32_t r = 0; r < 10; ++r) tip[r * kLimit + 9] = 65535;
+  DRO_DrawDabGrit(0, 10, 0xFF00, 0, 0);
+  EXPECT_EQ(At(paint, 0, 10).a, 0);
+  EXPECT_EQ(At(paint, 1, 10).a, 0);
+  EXPECT_EQ(At(paint, 2, 10).a, 65534);
+  EXPECT_EQ(paint.left, 0);
+  EXPECT_EQ(paint.right, 3);
+
+  // A dab far outside paints nothing but still grows the rectangles.
+  paint.pixels.FillBytes(0);
+  DRO_DrawDabGrit(-100, kH + 100, 0xFF00, 0, 0);
+  EXPECT_EQ(engine().undo.rect.y1, kH);
+  EXPECT_EQ(paint.bottom, kH);
+
+  // A size beyond the brush size limit is held to it (no read past the
+  // L x L buffers; the sanitizer build checks it).
+  engine().brush.size = 900;
+  engine().brush.scaledCount = 900;
+  for (int32_t i = 0; i < 900; ++i) engine().brush.sizeIndexMap[i] = i;
+  tip.FillBytes(0xFF);
+  paint.pixels.FillBytes(0);
+  DRO_DrawDabGrit(32, 24, 0xFF00, 0, 0);
+  EXPECT_EQ(At(paint, 16, 8).a, 65534);  // left = 32 - 16
+  EXPECT_EQ(At(paint, 47, 39).a, 65534);
+  EXPECT_EQ(At(paint, 48, 24).a, 0);
+  EXPECT_EQ(At(paint, 15, 24).a, 0);
+}
+
+TEST_F(Dab, RotationReadsTheTipAtTheTurnedPosition) {
+  LayerRecord& paint = MakePaintLayer();
+  MakeLayer(Slot(2), Pixel64{0, 0, 0, 0});
+  Select(2);
+  dro::Buffer<dro::Mask16>& tip = engine().brush.tip;
+  tip.FillBytes(0);
+  tip[2 * kLimit + 4] = 65535;  // tip (4, 2): right of the centre
+  DRO_SetRotateBrushMode(1, 90);
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0, 0);
+  // Turned a quarter: the offsets truncate toward zero, so dab pixels
+  // (2, 0) and (3, 0) both land on tip (4, 2).
+  int32_t painted = 0;
+  for (int32_t y = 8; y < 13; ++y)
+    for (int32_t x = 8; x < 13; ++x) painted += At(paint, x, y).a != 0;
+  EXPECT_EQ(painted, 2);
+  EXPECT_EQ(At(paint, 10, 8).a, 65534);
+  EXPECT_EQ(At(paint, 11, 8).a, 65534);
+  // A turn whose position leaves the tip reads the unturned position.
+  DRO_SetRotateBrushMode(0, 90);
+  paint.pixels.FillBytes(0);
+  DRO_DrawDabGrit(10, 10, 0xFF00, 0, 0);
+  EXPECT_EQ(At(paint, 12, 10).a, 65534);
+}
+
+TEST_F(Dab, MaskDabsPaintTheMaskFromTheColoursGrey) {
+  MakeLayer(Slot(2), Pixel64{0, 0, 0, 0});
+  Select(2);
+  dro::Buffer<dro::Mask16>& mask = engine().mask.values;
+  // White closes the mask fully at full coverage.
+  DRO_SetColor(255, 255, 255);
+  DRO_DrawDabGritMask(10, 10);
+  EXPECT_EQ(mask[10 * kW + 10], 0);
+  EXPECT_EQ(mask[10 * kW + 13], 65535);
+  // Half coverage goes half way, and the mask does not weigh mask dabs.
+  DRO_SetAlpha(50);
+  DRO_DrawDabGritMask(10, 10);
+  EXPECT_EQ(mask[10 * kW + 10], 0);
+  DRO_DrawDabGritMask(30, 10);
+  EXPECT_EQ(mask[10 * kW + 30], 32768);
+
+  // Through DrawDabGrit with the mask-maker flag: black opens it again;
+  // pixels stay and every one-dab flag is cleared.
+  DRO_SetAlpha(100);
+  DRO_SetMaskMakerOn();
+  DRO_TempDisableBlend();
+  DRO_DrawDabGrit(10, 10, 0, 0, 0);
+  EXPECT_EQ(mask[10 * kW + 10], 65534);  // (65535 x 65535 / 256) / 256
+  EXPECT_EQ(At(Slot(2), 10, 10).a, 0);
+  EXPECT_EQ(engine().brush.maskMaker, 0);
+  EXPECT_EQ(engine().brush.tempBlendOff, 0);
+
+  // A blend source reads the blend buffer's mask form and remixes into it.
+  Tool(0, 128, 0, 1, 100);
+  uint16_t* entries = reinterpret_cast<uint16_t*>(engine().layers.blendBuffer.data());
+  for (int32_t r = 0; r < 5; ++r)
+    for (int32_t c = 0; c < 5; ++c) entries[r * 4 * kLimit + c] = 1000;
+  DRO_DrawDabGritMask(40, 30);
+  EXPECT_EQ(mask[30 * kW + 40], (((1 * 65535u) / 256 + (65535u * 1000) / 256) / 256));
+  EXPECT_EQ(entries[2 * 4 * kLimit + 2], (128 * 1000 + 65535 * 128) / 256 + 1);
+}
+
+}  // namespace
