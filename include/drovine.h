@@ -554,6 +554,11 @@ DRO_API int32_t DRO_CALL DRO_GetColorAtSurface(int32_t x, int32_t y);
 DRO_API int32_t DRO_CALL DRO_GetColorAtLayer(int32_t x, int32_t y, int32_t layer);
 DRO_API int32_t DRO_CALL DRO_GetColorAtUnderLayer(int32_t x, int32_t y);
 DRO_API int32_t DRO_CALL DRO_GetColorAtTrace(int32_t x, int32_t y);
+/* DRO_GetColorAtUnderLayer while there is a step to undo, else 0. */
+DRO_API int32_t DRO_CALL DRO_GetColorAtHistory(int32_t x, int32_t y);
+/* The colour of the visible layers flattened at (x, y) (clamped into the
+ * canvas), or -1 where the result is transparent; 0 without a canvas. */
+DRO_API int32_t DRO_CALL DRO_GetColorAtMerged(int32_t x, int32_t y);
 /* Bounding box of the layer's pixels with non-zero alpha; (canvas width,
  * canvas height, 0, 0) when there are none; outputs untouched for an empty
  * slot. */

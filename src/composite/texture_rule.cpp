@@ -1,5 +1,6 @@
 #include "composite/texture_rule.h"
 
+#include "composite/texture.h"
 #include "engine/engine.h"
 
 namespace dro::composite {
@@ -9,8 +10,8 @@ void DiscardTexture() noexcept {
 }
 
 void RebuildTextureFrom(int32_t slot) noexcept {
-  (void)slot;
-  DiscardTexture();
+  // A map that cannot be made from the slot must not outlive its source.
+  if (!CreateTexture(slot)) DiscardTexture();
 }
 
 }  // namespace dro::composite

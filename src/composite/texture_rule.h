@@ -10,9 +10,9 @@ namespace dro::composite {
 // Drops the texture map.
 void DiscardTexture() noexcept;
 
-// Makes the texture map from the "Texturize3" layer in `slot`. This is the
-// hook of the texture map builder; until the builder is wired in, it
-// discards the map, so no stale map ever outlives its source layer.
+// Makes the texture map from the "Texturize3" layer in `slot`
+// (CreateTexture); when it cannot be made, the map is dropped, so no stale
+// map ever outlives its source layer.
 void RebuildTextureFrom(int32_t slot) noexcept;
 
 }  // namespace dro::composite

@@ -4,8 +4,11 @@
 #include <cstring>
 
 #include "composite/layer_state.h"
+#include "composite/layers.h"
 #include "engine/canvas.h"
 #include "engine/engine.h"
+#include "engine/guard.h"
+#include "history/undo_store.h"
 
 namespace dro::pixels {
 namespace {
@@ -590,6 +593,22 @@ int32_t ColorAt(const Plane& plane, int32_t x, int32_t y) noexcept {
   if (!p) return 0;
   if (High(p->a) == 0) return -1;
   return High(p->r) << 16 | High(p->g) << 8 | High(p->b);
+}
+
+int32_t ColorAtHistory(int32_t x, int32_t y) noexcept {
+  return history::CanUndo() ? ColorAt(UnderLayerOnCanvas(), x, y) : 0;
+}
+
+int32_t ColorAtMerged(int32_t x, int32_t y) noexcept {
+  return Guard("DRO_GetColorAtMerged", 0, [&]() -> int32_t {
+    if (!HaveCanvas()) return 0;
+    const Engine& e = engine();
+    // The one pixel lives on the stack: a query needs no allocation.
+    Pixel64 merged{0, 0, 0, 0};
+    composite::MergeRect(&merged, std::clamp(x, 0, e.canvas.width - 1),
+                         std::clamp(y, 0, e.canvas.height - 1), 1, 1);
+    return ColorAt(Plane{&merged, 1, 1, 1}, 0, 0);
+  });
 }
 
 bool FindDataExtents(int32_t slot, int32_t& minX, int32_t& minY, int32_t& maxX,

@@ -120,6 +120,12 @@ int32_t RgbaAt(const Plane& plane, int32_t x, int32_t y) noexcept;
 // R8 G8 B8 from bit 16 down, or -1 when the alpha high byte is 0; 0 for an
 // empty plane.
 int32_t ColorAt(const Plane& plane, int32_t x, int32_t y) noexcept;
+// ColorAt of the under-layer buffer while the undo store has an entry to
+// undo, else 0.
+int32_t ColorAtHistory(int32_t x, int32_t y) noexcept;
+// ColorAt of the visible layers flattened at (x, y), clamped into the
+// canvas; 0 without a canvas. Guarded ("DRO_GetColorAtMerged").
+int32_t ColorAtMerged(int32_t x, int32_t y) noexcept;
 // A canvas-size host Pixel64 buffer (row stride = canvas width).
 Plane HostCanvasBuffer(void* buffer) noexcept;
 

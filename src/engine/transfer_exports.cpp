@@ -195,6 +195,13 @@ int32_t DRO_CALL DRO_GetColorAtTrace(int32_t x, int32_t y) {
   return px::ColorAt(px::TraceOnCanvas(), x, y);
 }
 
+int32_t DRO_CALL DRO_GetColorAtHistory(int32_t x, int32_t y) {
+  return px::ColorAtHistory(x, y);
+}
+int32_t DRO_CALL DRO_GetColorAtMerged(int32_t x, int32_t y) {
+  return px::ColorAtMerged(x, y);
+}
+
 void DRO_CALL DRO_FindDataExtentsLayer(int32_t layer, int32_t* minX, int32_t* minY, int32_t* maxX,
                                        int32_t* maxY) {
   if (!minX || !minY || !maxX || !maxY) return;

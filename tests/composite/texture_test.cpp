@@ -77,6 +77,25 @@ TEST_F(Texture, MapBytesFollowLuminanceWithinFourTo250) {
   EXPECT_FALSE(engine().layers.texture.present());
 }
 
+TEST_F(Texture, TheTextureRuleBuildsTheMapFromATexturize3Layer) {
+  ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
+  ASSERT_EQ(DRO_CreateLayer(3, kW, kH), 1);
+  auto& paper = engine().layers.slots[3].pixels;
+  paper[5] = {65280, 65280, 65280, 65535};
+  DRO_SetLayer(2);
+  DRO_SetLayerOptions(3, 1, 0, 100, "Texturize3");  // visible, not current
+  ASSERT_TRUE(engine().layers.texture.present());
+  EXPECT_EQ(engine().layers.texture[0], 4);
+  EXPECT_EQ(engine().layers.texture[5], 250);
+
+  DRO_SetLayer(3);  // the paper becomes current: no map while it is edited
+  EXPECT_FALSE(engine().layers.texture.present());
+  paper[0] = {32768, 32768, 32768, 65535};
+  DRO_SetLayer(2);  // and it is rebuilt, with the edit, when it stops being
+  ASSERT_TRUE(engine().layers.texture.present());
+  EXPECT_EQ(engine().layers.texture[0], 128);
+}
+
 TEST_F(Texture, FailedAllocationLeavesTheMapAbsent) {
   MakeLayer(3, kW, kH, {0, 0, 0, 0});
   dro::FailAllocationAfter(0);

@@ -374,6 +374,32 @@ TEST_F(Transfers, QueriesClampAndReportTransparency) {
   EXPECT_EQ(DRO_GetMask64(1, 1), 0);
 }
 
+TEST_F(Transfers, HistoryAndMergedQueries) {
+  DRO_SetUndoLevels(5);
+  ASSERT_EQ(DRO_CreateLayer(1, kW, kH), 1);  // opaque white background
+  ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
+  DRO_SetLayer(2);
+  EXPECT_EQ(DRO_GetColorAtHistory(0, 0), 0);  // nothing to undo yet
+  At(2, 1, 1) = {0x1100, 0x2200, 0x3300, 0xFF00};
+  DRO_SaveUndoBuffer(1, 0);
+  ASSERT_EQ(DRO_CanUndo(), 1);
+  // The under-layer buffer now holds the committed state.
+  EXPECT_EQ(DRO_GetColorAtHistory(1, 1), 0x112233);
+  EXPECT_EQ(DRO_GetColorAtHistory(0, 0), -1);
+
+  // Merged: white background under a visible opaque pixel of slot 2.
+  DRO_SetLayerOptions(1, 1, 0, 100, "Normal");
+  DRO_SetLayerOptions(2, 1, 0, 100, "Normal");
+  EXPECT_EQ(DRO_GetColorAtMerged(1, 1), 0x112233);
+  EXPECT_EQ(DRO_GetColorAtMerged(0, 0), 0xFFFFFF);
+  EXPECT_EQ(DRO_GetColorAtMerged(-3, 99), 0xFFFFFF);  // clamped into the canvas
+  DRO_SetLayerOptions(1, 0, 0, 100, "Normal");        // hidden background
+  EXPECT_EQ(DRO_GetColorAtMerged(0, 0), -1);
+  DRO_DeleteImage();
+  EXPECT_EQ(DRO_GetColorAtMerged(0, 0), 0);
+  EXPECT_EQ(DRO_GetColorAtHistory(0, 0), 0);
+}
+
 TEST_F(Transfers, DataExtents) {
   MakeLayer(2, kW, kH, {0, 0, 0, 0});
   int32_t box[4] = {-1, -1, -1, -1};
