@@ -409,6 +409,27 @@ DRO_API int32_t DRO_CALL DRO_CopyLayerData(int32_t fromLayer, int32_t toLayer);
  * selects the plain reference code (identical results, slower). */
 
 /* ===================================================================== */
+/* Display                                                               */
+/* ===================================================================== */
+
+/* Composes the canvas rectangle (x, y, width, height) of the visible layers
+ * (slot 1 upwards, the paint layer directly above the current layer) into
+ * the host's 24-bit bitmap: bytes blue, green, red, rows `stride` bytes
+ * apart (negative for a bottom-up bitmap), output row 0 showing the top of
+ * the rectangle. Zoom N/D (DRO_SetScale): N = D shows each canvas pixel
+ * once, N < D every D-th canvas pixel, N > D each canvas pixel as N x N
+ * output pixels. The output is at most the view size (DRO_SetViewSize):
+ * min(width, view width) x min(height, view height) at 1/1, width / D at
+ * 1/D, N x width at N/1; the host provides that room. Tracing averages in
+ * the trace layer (slot 0), transparency shows as a 32 x 32 checkerboard
+ * of white and grey, and the displayed mask tints unselected pixels with
+ * the overlay colours of DRO_SetMaskOptions. Nothing is drawn without a
+ * current layer or a view size; layers whose size no longer matches the
+ * canvas are left out. */
+DRO_API void DRO_CALL DRO_Render(void* destination, int32_t stride, int32_t x, int32_t y,
+                                 int32_t width, int32_t height);
+
+/* ===================================================================== */
 /* Undo                                                                  */
 /* ===================================================================== */
 

@@ -41,6 +41,16 @@ void ReferenceRow(const Pixel64* src, const Pixel64* mask, Pixel64* dst, int32_t
 void CompositePixel(int32_t formula, bool opaqueShortcut, int32_t r, int32_t g, int32_t b,
                     int32_t a, Pixel64& dst, bool keepAlpha) noexcept;
 
+// Steps 6 and 7 of the merge before the conversion to integers: the
+// single-precision composite by `formula` (0..19) of the source (r, g, b, a)
+// onto a destination given premultiplied (dc, each straight colour on the
+// 65280 = 1 scale times da) with alpha da on 0..1. Writes the straight
+// colours and the alpha, each clamped to 0..1. CompositePixel's float path,
+// shared with the display compositor, which carries its running result in
+// floats.
+void CompositeFloat(int32_t formula, int32_t r, int32_t g, int32_t b, int32_t a,
+                    const float dc[3], float da, float colour[3], float& alpha) noexcept;
+
 // The integer front of the alpha family for n pixels: layer mask, opacity
 // and the mode's transform. Writes the transformed source pixels to `out`
 // and returns the compositing formula they take (0 Normal or 18

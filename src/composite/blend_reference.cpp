@@ -263,6 +263,22 @@ int32_t AlphaRamp(int32_t a) {
 
 }  // namespace
 
+void CompositeFloat(int32_t formula, int32_t r, int32_t g, int32_t b, int32_t a,
+                    const float dc[3], float da, float colour[3], float& alpha) noexcept {
+  FloatPixel p;
+  p.sa = static_cast<float>(a) / kAlphaScale;
+  p.da = da;
+  const int32_t src[3] = {r, g, b};
+  for (int c = 0; c < 3; ++c) {
+    p.sc[c] = static_cast<float>(src[c]) * p.sa / kColourScale;
+    p.dc[c] = dc[c];
+  }
+  p.lum = static_cast<float>(r + g + b) / (3.f * kColourScale);
+  float cr[3];
+  alpha = Clamp01(Compose(formula, p, cr));
+  for (int c = 0; c < 3; ++c) colour[c] = Clamp01(cr[c] / alpha);
+}
+
 void CompositePixel(int32_t formula, bool opaqueShortcut, int32_t r, int32_t g, int32_t b,
                     int32_t a, Pixel64& d, bool keepAlpha) noexcept {
   Pixel64 out;
@@ -274,21 +290,16 @@ void CompositePixel(int32_t formula, bool opaqueShortcut, int32_t r, int32_t g, 
     out = Pixel64{static_cast<uint16_t>(r), static_cast<uint16_t>(g), static_cast<uint16_t>(b),
                   static_cast<uint16_t>(a)};
   } else {
-    FloatPixel p;
-    p.sa = static_cast<float>(a) / kAlphaScale;
-    p.da = static_cast<float>(d.a) / kAlphaScale;
-    const int32_t src[3] = {r, g, b};
+    const float da = static_cast<float>(d.a) / kAlphaScale;
     const int32_t dst[3] = {d.r, d.g, d.b};
-    for (int c = 0; c < 3; ++c) {
-      p.sc[c] = static_cast<float>(src[c]) * p.sa / kColourScale;
-      p.dc[c] = static_cast<float>(dst[c]) * p.da / kColourScale;
-    }
-    p.lum = static_cast<float>(r + g + b) / (3.f * kColourScale);
-    float cr[3];
-    const float alpha = Clamp01(Compose(formula, p, cr));
-    out.r = static_cast<uint16_t>(static_cast<int32_t>(Clamp01(cr[0] / alpha) * kColourScale));
-    out.g = static_cast<uint16_t>(static_cast<int32_t>(Clamp01(cr[1] / alpha) * kColourScale));
-    out.b = static_cast<uint16_t>(static_cast<int32_t>(Clamp01(cr[2] / alpha) * kColourScale));
+    float dc[3];
+    for (int c = 0; c < 3; ++c) dc[c] = static_cast<float>(dst[c]) * da / kColourScale;
+    float colour[3];
+    float alpha;
+    CompositeFloat(formula, r, g, b, a, dc, da, colour, alpha);
+    out.r = static_cast<uint16_t>(static_cast<int32_t>(colour[0] * kColourScale));
+    out.g = static_cast<uint16_t>(static_cast<int32_t>(colour[1] * kColourScale));
+    out.b = static_cast<uint16_t>(static_cast<int32_t>(colour[2] * kColourScale));
     out.a = static_cast<uint16_t>(static_cast<int32_t>(alpha * kAlphaScale));
   }
   d.r = out.r;

@@ -1,0 +1,251 @@
+// The display compositor as a host sees it: which layers show, in which
+// order, the checkerboard, tracing, the mask overlay, zoom and the bitmap.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "drovine.h"
+#include "engine/engine.h"
+
+namespace {
+
+using dro::engine;
+using dro::Pixel64;
+
+constexpr int32_t kW = 100;
+constexpr int32_t kH = 80;
+
+class Render : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DRO_SetLastError("");
+    DRO_CreateImage(nullptr, kW, kH, 16, 5);
+    DRO_SetViewSize(kW, kH);
+    DRO_SetScale(1, 1);
+    DRO_DisplayMask(0);
+    DRO_SetTracingMode(0);
+  }
+  void TearDown() override { DRO_DeleteImage(); }
+
+  // A layer of one colour, visible, Normal, 100 %.
+  static void Layer(int32_t slot, Pixel64 fill, const char* mode = "Normal") {
+    ASSERT_EQ(DRO_CreateLayer(slot, kW, kH), 1);
+    for (Pixel64& p : engine().layers.slots[slot].pixels) p = fill;
+    DRO_SetLayerOptions(slot, 1, 0, 100, mode);
+  }
+  static Pixel64& At(int32_t slot, int32_t x, int32_t y) {
+    return engine().layers.slots[slot].pixels[static_cast<size_t>(y) * kW + x];
+  }
+
+  // Renders (x, y, w, h) into a bitmap of `cols` x `rows` pixels (plus a
+  // guard row and column of 0xAB) and returns it.
+  struct Bitmap {
+    int32_t cols, rows, stride;
+    std::vector<uint8_t> bytes;
+    const uint8_t* Px(int32_t c, int32_t r) const { return &bytes[r * stride + c * 3]; }
+    uint32_t Bgr(int32_t c, int32_t r) const {
+      const uint8_t* p = Px(c, r);
+      return uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+    }
+  };
+  static Bitmap Draw(int32_t x, int32_t y, int32_t w, int32_t h, int32_t cols, int32_t rows) {
+    Bitmap b{cols, rows, (cols + 1) * 3, {}};
+    b.bytes.assign(static_cast<size_t>(b.stride) * (rows + 1), 0xAB);
+    DRO_Render(b.bytes.data(), b.stride, x, y, w, h);
+    return b;
+  }
+  static uint32_t Grey(uint8_t v) { return uint32_t{v} << 16 | uint32_t{v} << 8 | v; }
+};
+
+TEST_F(Render, TransparencyIsACheckerboardOf32PixelSquares) {
+  Layer(2, Pixel64{0, 0, 0, 0});
+  DRO_SetLayerOptions(2, 0, 0, 100, "Normal");  // hidden: nothing visible
+  DRO_SetLayer(2);
+  const Bitmap b = Draw(0, 0, kW, kH, kW, kH);
+  EXPECT_EQ(b.Bgr(0, 0), Grey(255));
+  EXPECT_EQ(b.Bgr(31, 31), Grey(255));
+  EXPECT_EQ(b.Bgr(32, 0), Grey(159));
+  EXPECT_EQ(b.Bgr(0, 32), Grey(159));
+  EXPECT_EQ(b.Bgr(32, 32), Grey(255));
+  EXPECT_EQ(b.Bgr(99, 79), Grey(159));  // squares (3, 2): odd
+  // Squares are canvas squares: a rectangle starting at x = 20 still
+  // changes colour at canvas column 32.
+  const Bitmap shifted = Draw(20, 0, 40, 10, 40, 10);
+  EXPECT_EQ(shifted.Bgr(11, 0), Grey(255));
+  EXPECT_EQ(shifted.Bgr(12, 0), Grey(159));
+
+  // A half-covered red pixel over each kind of square.
+  Layer(2, Pixel64{65280, 0, 0, 32768});
+  const Bitmap half = Draw(0, 0, kW, kH, kW, kH);
+  EXPECT_EQ(half.Px(0, 0)[2], 255);
+  EXPECT_EQ(half.Px(0, 0)[0], 127);
+  EXPECT_EQ(half.Px(32, 0)[2], 207);
+  EXPECT_EQ(half.Px(32, 0)[0], 79);
+}
+
+TEST_F(Render, TheBackgroundIsOpaqueAndOnlyVisibleLayersShowInSlotOrder) {
+  Layer(1, Pixel64{65535, 65535, 65535, 65535});
+  At(1, 5, 5) = Pixel64{0x1200, 0x3400, 0x5600, 0};  // the background ignores alpha
+  Layer(2, Pixel64{0, 0, 0, 0});
+  At(2, 6, 5) = Pixel64{0, 65280, 0, 65535};
+  Layer(3, Pixel64{0, 0, 0, 0}, "Texturize3");  // feeds the texture map; never shown
+  At(3, 7, 5) = Pixel64{0, 0, 65280, 65535};
+  Layer(0, Pixel64{0, 0, 0, 65535});  // slot 0 never takes part
+  DRO_SetLayer(2);
+  const Bitmap b = Draw(0, 0, kW, kH, kW, kH);
+  EXPECT_EQ(b.Bgr(0, 0), Grey(255));
+  EXPECT_EQ(b.Bgr(5, 5), 0x563412u);
+  EXPECT_EQ(b.Bgr(6, 5), 0x00FF00u);
+  EXPECT_EQ(b.Bgr(7, 5), Grey(255));
+  EXPECT_EQ(b.Px(kW, 0)[0], 0xAB);  // nothing past the rectangle
+  EXPECT_EQ(b.Px(0, kH)[0], 0xAB);
+  // Hidden and layers at 0 % opacity show nothing; the guard needs a
+  // current layer with pixels.
+  DRO_SetLayerOptions(2, 0, 0, 100, "Normal");
+  EXPECT_EQ(Draw(0, 0, kW, kH, kW, kH).Bgr(6, 5), Grey(255));
+  DRO_DeleteLayer(2);
+  EXPECT_EQ(Draw(0, 0, kW, kH, kW, kH).Px(0, 0)[0], 0xAB);
+}
+
+TEST_F(Render, ThePaintLayerShowsRightAboveTheCurrentLayer) {
+  Layer(1, Pixel64{65535, 65535, 65535, 65535});
+  Layer(2, Pixel64{0, 0, 0, 0});
+  Layer(3, Pixel64{0, 0, 0, 0});
+  At(3, 10, 10) = Pixel64{0, 0, 65280, 65535};
+  DRO_SetLayer(2);
+  DRO_SetLayerOptions(2, 0, 0, 100, "Normal");  // hidden: the paint still shows
+  DRO_CreatePaintLayer(100, "Normal");
+  for (Pixel64& p : engine().layers.paint.pixels) p = Pixel64{65280, 0, 0, 65535};
+  const Bitmap b = Draw(0, 0, kW, kH, kW, kH);
+  EXPECT_EQ(b.Bgr(9, 10), 0x0000FFu);
+  EXPECT_EQ(b.Bgr(10, 10), 0xFF0000u);  // slot 3 lies above the paint
+  // The paint layer's own opacity and mode apply.
+  DRO_CreatePaintLayer(50, "Normal");  // 128: alpha x 129 / 256
+  const Bitmap faded = Draw(0, 0, 20, 20, 20, 20);
+  EXPECT_GT(faded.Px(9, 10)[1], 100);
+  EXPECT_LT(faded.Px(9, 10)[1], 160);
+}
+
+TEST_F(Render, ALayerMaskAboveScalesAlphaAndIsLookedForAboveThePaintLayer) {
+  Layer(1, Pixel64{65535, 65535, 65535, 65535});
+  Layer(2, Pixel64{0, 0, 0, 65535});
+  Layer(3, Pixel64{32768, 32768, 32768, 65535}, "Layer Mask");
+  DRO_SetLayer(2);
+  // Black at alpha 65535 x 32768 / 65536 over white: mid grey; the mask
+  // layer itself shows nothing.
+  EXPECT_EQ(Draw(0, 0, 4, 4, 4, 4).Bgr(0, 0), Grey(127));
+  // A mask pixel without alpha leaves the layer whole.
+  At(3, 1, 0).a = 0;
+  EXPECT_EQ(Draw(0, 0, 4, 4, 4, 4).Bgr(1, 0), Grey(0));
+  // With a paint layer between them the current layer still finds its mask
+  // (above the paint layer), and so does the paint layer: black paint at
+  // half strength over the half-dark result leaves a quarter.
+  DRO_CreatePaintLayer(100, "Normal");
+  engine().layers.paint.pixels[3] = Pixel64{0, 0, 0, 65535};
+  const Bitmap b = Draw(0, 0, 4, 4, 4, 4);
+  EXPECT_EQ(b.Bgr(2, 0), Grey(127));
+  EXPECT_EQ(b.Bgr(3, 0), Grey(64));
+}
+
+TEST_F(Render, TracingAveragesInTheTraceLayer) {
+  Layer(1, Pixel64{65280, 65280, 65280, 65535});
+  DRO_SetLayer(1);
+  DRO_SetTracingMode(1);
+  EXPECT_EQ(Draw(0, 0, 4, 4, 4, 4).Bgr(0, 0), Grey(255));  // no trace layer: unchanged
+  Layer(0, Pixel64{0, 0, 0, 0});
+  DRO_SetLayerOptions(0, 0, 0, 100, "Normal");  // hidden does not matter
+  EXPECT_EQ(Draw(0, 0, 4, 4, 4, 4).Bgr(0, 0), Grey(127));
+  DRO_SetTracingMode(0);
+  EXPECT_EQ(Draw(0, 0, 4, 4, 4, 4).Bgr(0, 0), Grey(255));
+}
+
+TEST_F(Render, TheDisplayedMaskTintsUnselectedPixels) {
+  Layer(1, Pixel64{65280, 65280, 65280, 65535});
+  DRO_SetLayer(1);
+  engine().mask.values[0] = 0;
+  engine().mask.values[32] = 0;
+  DRO_SetMaskOptions(0, 0, 0, 255, 255, 255, 0);  // colour 1 black, colour 2 white
+  DRO_DisplayMask(1);
+  Bitmap b = Draw(0, 0, 40, 4, 40, 4);
+  EXPECT_EQ(b.Bgr(0, 0), Grey(254));        // even square: colour 2, at most half
+  EXPECT_EQ(b.Bgr(32, 0), Grey(127));       // odd square: colour 1
+  EXPECT_EQ(b.Bgr(1, 0), Grey(255));        // open pixels are untouched
+  DRO_SetMaskOptions(0, 0, 0, 0, 0, 0, 1);  // full strength: the colour itself
+  EXPECT_EQ(Draw(0, 0, 4, 4, 4, 4).Bgr(0, 0), Grey(0));
+  // Only while the mask is both displayed and enabled.
+  DRO_EnableMask(0);
+  EXPECT_EQ(Draw(0, 0, 4, 4, 4, 4).Bgr(0, 0), Grey(255));
+}
+
+TEST_F(Render, ZoomViewAndStrideShapeTheOutput) {
+  Layer(1, Pixel64{65535, 65535, 65535, 65535});
+  for (int32_t y = 0; y < kH; ++y)
+    for (int32_t x = 0; x < kW; ++x)
+      At(1, x, y) = Pixel64{static_cast<uint16_t>(x << 8), static_cast<uint16_t>(y << 8), 0, 0};
+  DRO_SetLayer(1);
+  // 1/2: every second canvas pixel, 25 x 20 for a 50 x 40 rectangle.
+  DRO_SetScale(1, 2);
+  Bitmap half = Draw(10, 20, 50, 40, 25, 20);
+  EXPECT_EQ(half.Bgr(0, 0), (20u << 8) | 10u);
+  EXPECT_EQ(half.Bgr(24, 19), ((20u + 38) << 8) | (10u + 48));
+  EXPECT_EQ(half.Px(25, 0)[0], 0xAB);
+  EXPECT_EQ(half.Px(0, 20)[0], 0xAB);
+  // 3/1: each canvas pixel as a 3 x 3 block.
+  DRO_SetScale(3, 1);
+  Bitmap big = Draw(4, 5, 10, 10, 30, 30);
+  EXPECT_EQ(big.Bgr(0, 0), (5u << 8) | 4u);
+  EXPECT_EQ(big.Bgr(2, 2), (5u << 8) | 4u);
+  EXPECT_EQ(big.Bgr(3, 2), (5u << 8) | 5u);
+  EXPECT_EQ(big.Bgr(29, 29), (14u << 8) | 13u);
+  EXPECT_EQ(big.Px(30, 0)[0], 0xAB);
+  EXPECT_EQ(big.Px(0, 30)[0], 0xAB);
+  // 2/2 is 1/1; the view bounds the output, a negative corner moves to the
+  // edge without shortening the rectangle.
+  DRO_SetScale(2, 2);
+  DRO_SetViewSize(6, 3);
+  Bitmap view = Draw(-5, -5, 20, 20, 6, 3);
+  EXPECT_EQ(view.Bgr(5, 2), (2u << 8) | 5u);
+  EXPECT_EQ(view.Px(6, 0)[0], 0xAB);
+  EXPECT_EQ(view.Px(0, 3)[0], 0xAB);
+  // A negative stride writes a bottom-up bitmap.
+  std::vector<uint8_t> up(6 * 3 * 3, 0xAB);
+  DRO_Render(up.data() + 2 * 18, -18, 0, 0, 6, 3);
+  EXPECT_EQ(up[2 * 18 + 1], 0);  // output row 0 (canvas row 0) is the last row
+  EXPECT_EQ(up[0 * 18 + 1], 2);  // output row 2 (canvas row 2) is the first
+  // Without a view size nothing is written; nor for an empty rectangle.
+  DRO_SetViewSize(0, 0);
+  EXPECT_EQ(Draw(0, 0, 4, 4, 4, 4).Px(0, 0)[0], 0xAB);
+  DRO_SetViewSize(kW, kH);
+  EXPECT_EQ(Draw(kW, 0, 4, 4, 4, 4).Px(0, 0)[0], 0xAB);
+}
+
+TEST_F(Render, LayersOfAnotherSizeAreLeftOut) {
+  Layer(1, Pixel64{65280, 65280, 65280, 65535});
+  Layer(2, Pixel64{0, 0, 0, 65535});
+  DRO_SetLayer(1);
+  ASSERT_EQ(DRO_CreateLayer(2, 10, 10), 1);  // smaller than the canvas
+  DRO_SetLayerOptions(2, 1, 0, 100, "Normal");
+  EXPECT_EQ(Draw(0, 0, kW, kH, kW, kH).Bgr(kW - 1, kH - 1), Grey(255));
+}
+
+TEST_F(Render, FloatStepsCarryOnInFloatingPoint) {
+  // Two half-covered layers over nothing: the first is taken exactly, the
+  // second composites in floating point, the result goes to the checker.
+  Layer(2, Pixel64{65280, 0, 0, 32768});
+  Layer(3, Pixel64{0, 0, 65280, 32768}, "Multiply");
+  DRO_SetLayer(2);
+  const Bitmap b = Draw(0, 0, 4, 4, 4, 4);
+  // Multiply of red and blue is black: Cr = Sc Dc + Sc (1 - Da) + Dc (1 - Sa).
+  const float sa = 32768.f / 65535.f;
+  const float da = 32768.f / 65535.f;
+  const float alpha = da + (1.f - da) * sa;
+  const float red = ((65280.f / 65280.f) * da) * (1.f - sa) / alpha;
+  const uint32_t a = static_cast<uint32_t>(alpha * 65535.f);
+  const uint32_t r = static_cast<uint32_t>(red * 65280.f);
+  const uint32_t shown = ((a * r >> 8) + (65535u * (65535u - a) >> 8)) >> 8;
+  EXPECT_EQ(b.Px(0, 0)[2], shown >> 8);
+  EXPECT_LT(b.Px(0, 0)[1], 100);
+}
+
+}  // namespace
