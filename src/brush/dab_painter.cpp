@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "brush/dab_kernels.h"
 #include "brush/dab_painter.h"
 #include "brush/settings.h"
 
@@ -64,7 +65,66 @@ bool CanvasSized(size_t elements, const Engine& e) noexcept {
   return elements >= static_cast<size_t>(int64_t{e.canvas.width} * e.canvas.height);
 }
 
+bool g_fastPaths = true;
+
+bool CpuHasAvx2() noexcept {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+#else
+  return false;
+#endif
+}
+
+// floor(n / d) for n below 2^40 and 0 < d < 2^16, exactly: a product with
+// the reciprocal in double precision is within 2^-12 of the quotient, so
+// one step up or down corrects it.
+inline uint32_t DivideExact(uint64_t n, double reciprocal, uint32_t d) noexcept {
+  int64_t q = static_cast<int64_t>(static_cast<double>(n) * reciprocal);
+  const int64_t r = static_cast<int64_t>(n) - q * d;
+  if (r < 0) {
+    --q;
+  } else if (r >= static_cast<int64_t>(d)) {
+    ++q;
+  }
+  return static_cast<uint32_t>(q);
+}
+
+// The integer "over" of the plain paint path onto a covered pixel (dA > 0):
+// a = V pA / 65535 of the source over the premultiplied target, divided
+// back by the new alpha. Mode 32 mixes; the other modes up to 33 also
+// lighten a thin target towards the source.
+inline void PlainOver(bool mode32, uint32_t v, const uint32_t p[3], uint32_t pA, uint32_t dA,
+                      const uint32_t d[3], uint32_t out[3], uint32_t& newA) noexcept {
+  const uint32_t a = v * pA / kFull;
+  const uint32_t k = kFull - a;
+  newA = dA + (kFull - dA) * a / kFull;
+  uint64_t sum[3];
+  for (int c = 0; c < 3; ++c) {
+    const uint32_t under = dA * d[c] / 65536;
+    if (mode32) {
+      sum[c] = uint64_t{under * k / kFull} + p[c] * a / 65536;
+    } else {
+      const uint32_t q = p[c] * a / 65536;
+      sum[c] = uint64_t{under * k / kFull} + (kFull - dA) * q / kFull + under * q / kFull;
+    }
+  }
+  if (newA == kFull) {
+    // x 65535 / 65535: the sums stand.
+    for (int c = 0; c < 3; ++c) out[c] = static_cast<uint32_t>(std::min<uint64_t>(sum[c], kFull));
+    return;
+  }
+  const double reciprocal = 1.0 / newA;
+  for (int c = 0; c < 3; ++c) {
+    out[c] = std::min(DivideExact(sum[c] * kFull, reciprocal, newA), kFull);
+  }
+}
+
 }  // namespace
+
+void SetDabFastPathsEnabled(bool enabled) noexcept {
+  g_fastPaths = enabled;
+}
 
 bool DabPainter::SetupCommon(Engine& e) noexcept {
   const BrushState& b = e.brush;
@@ -245,21 +305,7 @@ void DabPainter::PaintPixel(Pixel64& t, uint32_t v, int32_t pos, RuntimeRandom& 
       out[1] = d[1];
       out[2] = d[2];
     } else {
-      const uint32_t a = v * pA / kFull;
-      const uint32_t k = kFull - a;
-      newA = dA + (kFull - dA) * a / kFull;
-      for (int c = 0; c < 3; ++c) {
-        const uint32_t under = dA * d[c] / 65536;
-        uint64_t sum;
-        if (mixMode_ == 32) {
-          sum = uint64_t{under * k / kFull} + p[c] * a / 65536;
-        } else {
-          // Lighten towards the source where the layer is thin.
-          const uint32_t q = p[c] * a / 65536;
-          sum = uint64_t{under * k / kFull} + (kFull - dA) * q / kFull + under * q / kFull;
-        }
-        out[c] = static_cast<uint32_t>(std::min<uint64_t>(sum * kFull / newA, kFull));
-      }
+      PlainOver(mixMode_ == 32, v, p, pA, dA, d, out, newA);
     }
   } else {
     // Pre-tint a partly covered target towards the source, so that thin
@@ -320,6 +366,11 @@ void DabPainter::PaintPixel(Pixel64& t, uint32_t v, int32_t pos, RuntimeRandom& 
     }
     return;
   }
+  Write(t, out, newA, dA);
+}
+
+inline void DabPainter::Write(Pixel64& t, const uint32_t out[3], uint32_t newA,
+                              uint32_t dA) const noexcept {
   if (!colourLock_) {
     t.r = static_cast<uint16_t>(out[0]);
     t.g = static_cast<uint16_t>(out[1]);
@@ -330,6 +381,58 @@ void DabPainter::PaintPixel(Pixel64& t, uint32_t v, int32_t pos, RuntimeRandom& 
   }
 }
 
+// The plain dab: the dab colour as it is (no pick-up, no vary), a mix mode
+// up to 33, no erase and an unturned tip. The source is the same for every
+// pixel, so each row is its coverage, then the composite.
+void DabPainter::PaintPlain(const int32_t* tipColumn) noexcept {
+  const int32_t columns = rect.x1 - rect.x0;
+  const int32_t* map = brush_->sizeIndexMap.data();
+  const bool vector = CpuHasAvx2() && mixMode_ == 32 && !colourLock_ && alphaWritable_ &&
+                      !blobLock_ && alphaLevel_ == 0;
+  uint32_t cover[kSizeIndexEntries];
+  for (int32_t row = rect.y0; row < rect.y1; ++row) {
+    const int32_t tipRow = std::clamp(map[skipY + row - rect.y0], 0, size_ - 1);
+    const Mask16* tipLine = tip_ + int64_t{tipRow} * limit_;
+    const uint8_t* gritLine = grit_ ? grit_ + int64_t{tipRow} * limit_ : nullptr;
+    const int64_t lineStart = int64_t{row} * width_ + rect.x0;
+    const uint8_t* textureLine = texture_ ? texture_ + lineStart : nullptr;
+    const Mask16* maskLine = mask_ ? mask_ + lineStart : nullptr;
+    for (int32_t k = 0; k < columns; ++k) {
+      const int32_t tipX = tipColumn[k];
+      uint32_t v = tipLine[tipX];
+      if (gritLine && density_ < gritLine[tipX]) v = 0;
+      if (scaleAlpha_) v = v * alphaScale_ / 128;
+      if (textureLine && textureLine[k] != 255) v = v * textureLine[k] / 256;
+      if (maskLine && maskLine[k] != kFull) v = v * maskLine[k] / 65536;
+      if (solid_ && v != 0) v = kFull;
+      cover[k] = v;
+    }
+    Pixel64* line = target_ + lineStart;
+    const int32_t done = vector ? PlainRowAvx2(cover, line, columns, colour_) : 0;
+    for (int32_t k = done; k < columns; ++k) {
+      if (cover[k] != 0) PlainPixel(line[k], cover[k]);
+    }
+  }
+}
+
+inline void DabPainter::PlainPixel(Pixel64& t, uint32_t v) noexcept {
+  const uint32_t p[3] = {colour_[0], colour_[1], colour_[2]};
+  const uint32_t pA = colour_[3];
+  const uint32_t dA = t.a;
+  uint32_t out[3];
+  uint32_t newA;
+  if (dA == 0) {
+    out[0] = p[0];
+    out[1] = p[1];
+    out[2] = p[2];
+    newA = v * pA / 65536;
+  } else {
+    const uint32_t d[3] = {t.r, t.g, t.b};
+    PlainOver(mixMode_ == 32, v, p, pA, dA, d, out, newA);
+  }
+  Write(t, out, newA, dA);
+}
+
 void DabPainter::Paint(RuntimeRandom& rng) noexcept {
   const int32_t columns = rect.x1 - rect.x0;
   int32_t tipColumn[kSizeIndexEntries];
@@ -337,6 +440,12 @@ void DabPainter::Paint(RuntimeRandom& rng) noexcept {
   // A dab clipped at the left edge samples the tip from its skipped
   // columns on, as the rows do from their skipped rows.
   for (int32_t k = 0; k < columns; ++k) tipColumn[k] = std::clamp(map[skipX + k], 0, size_ - 1);
+  const bool plain = !blendSource_ && !colourVary_.table && !lumVary_.table && mixMode_ <= 33 &&
+                     !erase_ && !rotate_;
+  if (plain && g_fastPaths) {
+    PaintPlain(tipColumn);
+    return;
+  }
   const int32_t centre = size_ / 2;
   for (int32_t row = rect.y0; row < rect.y1; ++row) {
     RefreshCursors(rng);

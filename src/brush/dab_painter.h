@@ -17,6 +17,10 @@ struct VaryCursor {
   int32_t at = -1;  // unset until the first row
 };
 
+// Test hook: off, every dab takes the general per-pixel path (the
+// reference for the plain fast path).
+void SetDabFastPathsEnabled(bool enabled) noexcept;
+
 class DabPainter {
  public:
   // Gathers the settings and buffers of a pixel dab into `target` (a
@@ -44,6 +48,10 @@ class DabPainter {
   uint32_t Coverage(int64_t index, int32_t tipPos, int32_t gritPos,
                     bool weighByMask) const noexcept;
   void PaintPixel(Pixel64& t, uint32_t v, int32_t pos, RuntimeRandom& rng) noexcept;
+  void PaintPlain(const int32_t* tipColumn) noexcept;
+  void PlainPixel(Pixel64& t, uint32_t v) noexcept;
+  // The write under the colour, alpha and blob locks (not for erase dabs).
+  void Write(Pixel64& t, const uint32_t out[3], uint32_t newA, uint32_t dA) const noexcept;
   void PaintMaskValue(Mask16& m, uint32_t v, int32_t pos) noexcept;
   uint32_t VaryLuminance(uint32_t x, uint8_t byte) const noexcept;
   int32_t NextColourOffset() noexcept;
