@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 #include "composite/blend_kernels.h"
 #include "composite/blend_modes.h"
@@ -43,7 +44,14 @@ struct Entry {
 struct DisplayList {
   Entry entries[kMaxEntries];
   int32_t count = 0;
-  bool background = false;  // slot 1 is the first entry
+  bool background = false;       // slot 1 is the first entry
+  bool plainBackground = false;  // ... in a colour mode that never empties the result
+  // The plain top of the stack (over a plain background): the entries from
+  // the top down in mode 0 at full opacity without a layer mask, and whether
+  // they reach down to a fully opaque background.
+  const Pixel64* plainTop[kMaxEntries] = {};
+  int32_t plainTopCount = 0;
+  bool plainTopReachesBase = false;
 };
 
 bool IsTextureFormula(int32_t formula) noexcept {
@@ -75,6 +83,17 @@ void BuildDisplayList(const Engine& e, DisplayList& list) noexcept {
     en.mode = en.record->mode;
     en.opacity = en.record->opacity;
   }
+  const int32_t baseMode = list.count > 0 ? list.entries[0].mode : 0;
+  list.plainBackground = list.background && (baseMode <= kModeSubtract || baseMode == kModeUnnamed);
+  if (list.plainBackground) {
+    int32_t i = list.count - 1;
+    for (; i >= 1; --i) {
+      const Entry& en = list.entries[i];
+      if (en.mode != kModeNormal || en.layerMask || en.opacity < 255) break;
+      list.plainTop[list.plainTopCount++] = en.pixels;
+    }
+    list.plainTopReachesBase = i == 0 && list.entries[0].opacity >= 255;
+  }
   // The layer mask of an entry is the entry above it, looked for above the
   // paint layer when the entry is the current layer.
   for (int32_t i = 0; i + 1 < list.count; ++i) {
@@ -87,79 +106,172 @@ void BuildDisplayList(const Engine& e, DisplayList& list) noexcept {
   }
 }
 
+// The running result: integers while every step was exact; the floats
+// (straight colour on the 65280 = 1 scale, alpha on 0..1) once a step went
+// through the floating-point composite. Before that the floats are the
+// integers' values, computed when a float step needs them.
 struct Running {
   uint32_t r = 0, g = 0, b = 0, a = 0;
   float fr = 0, fg = 0, fb = 0, fa = 0;
   bool isFloat = false;
+
+  bool Empty() const noexcept { return isFloat ? fa == 0.f : a == 0; }
+  void Set(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha) noexcept {
+    r = red;
+    g = green;
+    b = blue;
+    a = alpha;
+    isFloat = false;
+  }
+  void ToFloat() noexcept {
+    if (isFloat) return;
+    fr = static_cast<float>(r) / kColourScale;
+    fg = static_cast<float>(g) / kColourScale;
+    fb = static_cast<float>(b) / kColourScale;
+    fa = static_cast<float>(a) / kAlphaScale;
+    isFloat = true;
+  }
 };
 
-// Steps 6 to 8 for canvas pixel `index`: the layers' result, 16-bit.
-inline void ComposeLayers(const DisplayList& list, size_t index, uint32_t out[4]) noexcept {
-  Running run;
-  for (int32_t i = 0; i < list.count; ++i) {
-    const Entry& en = list.entries[i];
-    const Pixel64 px = en.pixels[index];
-    int32_t r = px.r, g = px.g, b = px.b, a = px.a;
-    const bool forceOpaque = i == 0 && list.background;
-    if (forceOpaque) {
-      a = 65535;
-    } else if (a == 0 && en.mode <= kModeUnnamed) {
-      continue;
-    }
-    if (en.layerMask) {
-      const Pixel64 m = en.layerMask[index];
-      if (m.a > 0) {
-        const uint32_t grey = (uint32_t{m.r} + m.g + m.b) / 3;
-        a = static_cast<int32_t>(static_cast<uint32_t>(a) * grey / 65536);
-      }
-      if (forceOpaque) a = 65535;
-    }
-    if (en.opacity < 255) a = a * (en.opacity + 1) / 256;
-    int32_t formula = en.mode;
-    if (en.mode >= kModeAlphaFilter && en.mode <= kLastBlendMode) {
-      if (blend::AlphaFamilyTransform(en.mode, r, g, b, a) == kModeTexturize2) {
-        formula = kModeTexturize2;
-      }
-    }
+float Clamp01(float x) noexcept {
+  const float low = x > 0.f ? x : 0.f;
+  return low < 1.f ? low : 1.f;
+}
 
-    if (run.fa == 0.f) {
-      if (IsTextureFormula(formula)) {
-        run = Running{};
-      } else {
-        run.r = static_cast<uint32_t>(r);
-        run.g = static_cast<uint32_t>(g);
-        run.b = static_cast<uint32_t>(b);
-        run.a = static_cast<uint32_t>(a);
-        run.fr = static_cast<float>(r) / kColourScale;
-        run.fg = static_cast<float>(g) / kColourScale;
-        run.fb = static_cast<float>(b) / kColourScale;
-        run.fa = static_cast<float>(a) / kAlphaScale;
-        run.isFloat = false;
-      }
-    } else if (formula == kModeNormal && a >= 65280) {
-      run.r = static_cast<uint32_t>(r);
-      run.g = static_cast<uint32_t>(g);
-      run.b = static_cast<uint32_t>(b);
-      run.a = 65535;
-      run.fr = static_cast<float>(r) / kColourScale;
-      run.fg = static_cast<float>(g) / kColourScale;
-      run.fb = static_cast<float>(b) / kColourScale;
-      run.fa = 1.f;
-      run.isFloat = false;
-    } else if (formula == kModeTexturize3) {
-      // A texture layer keeps what lies under it.
-    } else {
-      const float dc[3] = {run.fr * run.fa, run.fg * run.fa, run.fb * run.fa};
-      float colour[3];
-      float alpha;
-      blend::CompositeFloat(formula, r, g, b, a, dc, run.fa, colour, alpha);
-      run.fr = colour[0];
-      run.fg = colour[1];
-      run.fb = colour[2];
-      run.fa = alpha;
-      run.isFloat = true;
-    }
+// Formulas that composite as Normal (the alpha family included, apart from
+// the Texturize2 pair, whose formula is 18 by now).
+bool NormalFormula(int32_t formula) noexcept {
+  return formula == kModeNormal || formula == kModeReflect || formula == kModeGlow ||
+         formula >= kModeUnnamed;
+}
+
+// The floating-point composite onto the running floats. Normal, by far the
+// most common, is spelled out here with the blend routine's operations in
+// its order (Sa = A / 65535, Sc = X Sa / 65280, Cr = Sc + Dc (1 - Sa),
+// alpha = Da + (1 - Da) Sa, colour = clamp(Cr / alpha)); every other
+// formula goes through the blend routine itself.
+[[gnu::noinline]] void CompositeOther(Running& run, int32_t formula, int32_t r, int32_t g,
+                                      int32_t b, int32_t a) noexcept {
+  const float da = run.fa;
+  const float dc[3] = {run.fr * da, run.fg * da, run.fb * da};
+  float colour[3];
+  float alpha;
+  blend::CompositeFloat(formula, r, g, b, a, dc, da, colour, alpha);
+  run.fr = colour[0];
+  run.fg = colour[1];
+  run.fb = colour[2];
+  run.fa = alpha;
+}
+
+[[gnu::always_inline]] inline void CompositeRunning(Running& run, int32_t formula, int32_t r,
+                                                    int32_t g, int32_t b, int32_t a) noexcept {
+  run.ToFloat();
+  if (!NormalFormula(formula)) {
+    CompositeOther(run, formula, r, g, b, a);
+    return;
   }
+  const float da = run.fa;
+  const float sa = static_cast<float>(a) / kAlphaScale;
+  const float keep = 1.f - sa;
+  const float alpha = Clamp01(da + (1.f - da) * sa);
+  const float sr = static_cast<float>(r) * sa / kColourScale;
+  const float sg = static_cast<float>(g) * sa / kColourScale;
+  const float sb = static_cast<float>(b) * sa / kColourScale;
+  run.fr = Clamp01((sr + run.fr * da * keep) / alpha);
+  run.fg = Clamp01((sg + run.fg * da * keep) / alpha);
+  run.fb = Clamp01((sb + run.fb * da * keep) / alpha);
+  run.fa = alpha;
+}
+
+// Step 7.4: the alpha family's transform; the formula it composites with.
+[[gnu::noinline]] int32_t AlphaFamily(int32_t mode, int32_t& r, int32_t& g, int32_t& b,
+                                      int32_t& a) noexcept {
+  return blend::AlphaFamilyTransform(mode, r, g, b, a) == kModeTexturize2 ? kModeTexturize2 : mode;
+}
+
+// Steps 7.1 to 7.3 for entry i: the pixel's alpha after the background
+// rule, the layer mask and the opacity; false where the entry is skipped.
+[[gnu::always_inline]] inline bool EntryAlpha(const DisplayList& list, int32_t i, size_t index,
+                                              const Pixel64& px, int32_t& a) noexcept {
+  const Entry& en = list.entries[i];
+  a = px.a;
+  const bool forceOpaque = i == 0 && list.background;
+  if (forceOpaque) {
+    a = 65535;
+  } else if (a == 0 && en.mode <= kModeUnnamed) {
+    return false;
+  }
+  if (en.layerMask) {
+    const Pixel64 m = en.layerMask[index];
+    if (m.a > 0) {
+      const uint32_t grey = (uint32_t{m.r} + m.g + m.b) / 3;
+      a = static_cast<int32_t>(static_cast<uint32_t>(a) * grey / 65536);
+    }
+    if (forceOpaque) a = 65535;
+  }
+  if (en.opacity < 255) a = a * (en.opacity + 1) / 256;
+  return true;
+}
+
+// Step 6 and the search of the top-down shortcut for canvas pixel `index`:
+// the running result to start from and the first entry still to compose.
+//
+// Over a background in a plain colour mode (0 to 16, or 20) the running
+// result is never empty again, so an opaque pixel in mode 0 replaces it
+// outright, whatever lies below: the layers are searched from the top for
+// the last such pixel and composed from there on. (A background in a
+// texture or alpha-family mode can leave the result empty.)
+[[gnu::always_inline]] inline int32_t StartLayers(const DisplayList& list, size_t index,
+                                                  Running& run) noexcept {
+  run = Running{};
+  if (!list.plainBackground) return 0;
+  for (int32_t i = list.count - 1; i >= 1; --i) {
+    const Entry& en = list.entries[i];
+    if (en.mode != kModeNormal) continue;
+    const Pixel64 px = en.pixels[index];
+    int32_t a;
+    if (px.a < 65280 || !EntryAlpha(list, i, index, px, a) || a < 65280) continue;
+    run.Set(px.r, px.g, px.b, 65535);
+    return i + 1;
+  }
+  // Nothing covers it: the background starts the result.
+  const Pixel64 px = list.entries[0].pixels[index];
+  int32_t a;
+  EntryAlpha(list, 0, index, px, a);
+  run.Set(px.r, px.g, px.b, static_cast<uint32_t>(a));
+  return 1;
+}
+
+// Step 7 for entry i at canvas pixel `index`.
+[[gnu::always_inline]] inline void ComposeEntry(const DisplayList& list, int32_t i, size_t index,
+                                                Running& run) noexcept {
+  const Entry& en = list.entries[i];
+  const Pixel64 px = en.pixels[index];
+  int32_t a;
+  if (!EntryAlpha(list, i, index, px, a)) return;
+  int32_t r = px.r, g = px.g, b = px.b;
+  int32_t formula = en.mode;
+  if (en.mode >= kModeAlphaFilter && en.mode <= kLastBlendMode) {
+    formula = AlphaFamily(en.mode, r, g, b, a);
+  }
+  if (run.Empty()) {
+    if (IsTextureFormula(formula)) {
+      run = Running{};
+    } else {
+      run.Set(static_cast<uint32_t>(r), static_cast<uint32_t>(g), static_cast<uint32_t>(b),
+              static_cast<uint32_t>(a));
+    }
+  } else if (formula == kModeNormal && a >= 65280) {
+    run.Set(static_cast<uint32_t>(r), static_cast<uint32_t>(g), static_cast<uint32_t>(b), 65535);
+  } else if (formula == kModeTexturize3) {
+    // A texture layer keeps what lies under it.
+  } else {
+    CompositeRunning(run, formula, r, g, b, a);
+  }
+}
+
+// Step 8: the layers' result, 16-bit.
+[[gnu::always_inline]] inline void Result(const Running& run, uint32_t out[4]) noexcept {
   if (run.isFloat) {
     out[0] = static_cast<uint32_t>(run.fr * kColourScale);
     out[1] = static_cast<uint32_t>(run.fg * kColourScale);
@@ -181,8 +293,8 @@ struct Finish {
   bool fullStrength = false;
 
   // Steps 9 to 11: writes blue, green, red.
-  inline void Apply(uint32_t c[4], int32_t cx, int32_t cy, size_t index,
-                    uint8_t* bgr) const noexcept {
+  [[gnu::always_inline]] inline void Apply(uint32_t c[4], int32_t cx, int32_t cy, size_t index,
+                                           uint8_t* bgr) const noexcept {
     if (trace) {
       const Pixel64 t = trace[index];
       c[0] = (c[0] + t.r) / 2;
@@ -209,6 +321,90 @@ struct Finish {
     bgr[2] = static_cast<uint8_t>(c[0] >> 8);
   }
 };
+
+// The common pixel: under transparent plain pixels, an opaque one (or the
+// opaque background) shows as it is. False where the general path must
+// compose the pixel.
+[[gnu::always_inline]] inline bool PlainPixel(const DisplayList& list, size_t index,
+                                              Pixel64& shown) noexcept {
+  for (int32_t i = 0; i < list.plainTopCount; ++i) {
+    const Pixel64 px = list.plainTop[i][index];
+    if (px.a >= 65280) {
+      shown = px;
+      return true;
+    }
+    if (px.a != 0) return false;
+  }
+  if (!list.plainTopReachesBase) return false;
+  shown = list.entries[0].pixels[index];
+  return true;
+}
+
+// Shows canvas row cy from column x0 every `step` columns in `columns`
+// output pixels, each canvas pixel `repeat` times. Pixels are composed a
+// chunk at a time, one layer across the chunk after the other, so that the
+// floating-point steps of neighbouring pixels overlap instead of waiting
+// for each other.
+void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64_t x0, int64_t step,
+                int64_t columns, uint8_t* out, int64_t repeat) noexcept {
+  constexpr int32_t kChunk = 128;
+  constexpr int32_t kDone = INT32_MAX;  // shown by the plain path
+  Running run[kChunk];
+  int32_t start[kChunk];
+  const bool plain = !finish.trace && !finish.mask;
+  const size_t rowIndex = static_cast<size_t>(cy) * static_cast<size_t>(engine().canvas.width);
+  const int64_t pixels = (columns + repeat - 1) / repeat;  // canvas pixels shown
+  for (int64_t first = 0; first < pixels; first += kChunk) {
+    const int32_t n = static_cast<int32_t>(std::min<int64_t>(kChunk, pixels - first));
+    const size_t index0 = rowIndex + static_cast<size_t>(x0 + step * first);
+    int32_t lowest = list.count;
+    for (int32_t k = 0; k < n; ++k) {
+      const size_t index = index0 + static_cast<size_t>(step * k);
+      Pixel64 px;
+      if (plain && PlainPixel(list, index, px)) {
+        // Opaque: no checkerboard; no trace or overlay in this mode.
+        const uint8_t bgr[3] = {static_cast<uint8_t>(px.b >> 8), static_cast<uint8_t>(px.g >> 8),
+                                static_cast<uint8_t>(px.r >> 8)};
+        if (repeat == 1) {
+          std::memcpy(out + 3 * (first + k), bgr, 3);
+        } else {
+          const int64_t from = (first + k) * repeat;
+          const int64_t to = std::min(from + repeat, columns);
+          for (int64_t col = from; col < to; ++col) std::memcpy(out + 3 * col, bgr, 3);
+        }
+        start[k] = kDone;
+        continue;
+      }
+      start[k] = StartLayers(list, index, run[k]);
+      lowest = std::min(lowest, start[k]);
+    }
+    for (int32_t i = lowest; i < list.count; ++i) {
+      for (int32_t k = 0; k < n; ++k) {
+        if (i >= start[k]) ComposeEntry(list, i, index0 + static_cast<size_t>(step * k), run[k]);
+      }
+    }
+    for (int32_t k = 0; k < n; ++k) {
+      if (start[k] == kDone) continue;
+      const int64_t pixel = first + k;
+      const int32_t cx = static_cast<int32_t>(x0 + step * pixel);
+      uint32_t c[4];
+      Result(run[k], c);
+      if (repeat == 1) {
+        finish.Apply(c, cx, cy, index0 + static_cast<size_t>(step * k), out + 3 * pixel);
+        continue;
+      }
+      uint8_t bgr[3];
+      finish.Apply(c, cx, cy, index0 + static_cast<size_t>(step * k), bgr);
+      const int64_t from = pixel * repeat;
+      const int64_t to = std::min(from + repeat, columns);
+      for (int64_t col = from; col < to; ++col) {
+        out[3 * col] = bgr[0];
+        out[3 * col + 1] = bgr[1];
+        out[3 * col + 2] = bgr[2];
+      }
+    }
+  }
+}
 
 }  // namespace
 
@@ -267,37 +463,14 @@ void Render(void* destination, int32_t stride, int32_t x, int32_t y, int32_t wid
   finish.fullStrength = e.mask.overlay.fullStrength != 0;
 
   uint8_t* const base = static_cast<uint8_t*>(destination);
-  uint32_t px[4];
   for (int64_t r = 0; r < rows; ++r) {
     uint8_t* out = base + r * static_cast<int64_t>(stride);
-    if (num == den || num < den) {
+    if (num <= den) {
       const int64_t step = num == den ? 1 : den;
-      const int32_t cy = static_cast<int32_t>(y0 + step * r);
-      const size_t rowIndex = static_cast<size_t>(cy * canvasW);
-      for (int64_t col = 0; col < columns; ++col, out += 3) {
-        const int32_t cx = static_cast<int32_t>(x0 + step * col);
-        const size_t index = rowIndex + static_cast<size_t>(cx);
-        ComposeLayers(list, index, px);
-        finish.Apply(px, cx, cy, index, out);
-      }
+      RenderSpan(list, finish, static_cast<int32_t>(y0 + step * r), x0, step, columns, out, 1);
     } else {
       // Each canvas pixel once per output row, written num times.
-      const int32_t cy = static_cast<int32_t>(y0 + r / num);
-      const size_t rowIndex = static_cast<size_t>(cy * canvasW);
-      for (int64_t col = 0; col < columns;) {
-        const int32_t cx = static_cast<int32_t>(x0 + col / num);
-        const size_t index = rowIndex + static_cast<size_t>(cx);
-        ComposeLayers(list, index, px);
-        uint8_t bgr[3];
-        finish.Apply(px, cx, cy, index, bgr);
-        const int64_t repeat = std::min(num - col % num, columns - col);
-        for (int64_t k = 0; k < repeat; ++k, out += 3) {
-          out[0] = bgr[0];
-          out[1] = bgr[1];
-          out[2] = bgr[2];
-        }
-        col += repeat;
-      }
+      RenderSpan(list, finish, static_cast<int32_t>(y0 + r / num), x0, 1, columns, out, num);
     }
   }
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "composite/blend_kernels.h"
+#include "composite/layer_state.h"
 #include "drovine.h"
 #include "engine/engine.h"
 
@@ -246,6 +248,148 @@ TEST_F(Render, FloatStepsCarryOnInFloatingPoint) {
   const uint32_t shown = ((a * r >> 8) + (65535u * (65535u - a) >> 8)) >> 8;
   EXPECT_EQ(b.Px(0, 0)[2], shown >> 8);
   EXPECT_LT(b.Px(0, 0)[1], 100);
+}
+
+// The display against a plain transcription of its rules, bottom-up with no
+// shortcuts taken early, over random stacks: modes of every kind (the alpha
+// family, texture modes, layer masks), visibility, opacity, a paint layer
+// and partial, empty and opaque pixels.
+struct ReferenceDisplay {
+  static uint32_t Pixel(int32_t cx, int32_t cy) {
+    const dro::Engine& e = engine();
+    const dro::composite::LayerState& l = e.layers;
+    std::vector<const dro::composite::LayerRecord*> list;
+    bool background = false;
+    for (int32_t n = 1; n < 64; ++n) {
+      const dro::composite::LayerRecord& rec = l.slots[n];
+      if (rec.pixels && rec.visible && rec.mode != 19) {
+        if (n == 1) background = true;
+        list.push_back(&rec);
+      }
+      if (l.paint.pixels && rec.pixels && rec.pixels.data() == l.current->pixels.data()) {
+        list.push_back(&l.paint);
+      }
+    }
+    const size_t index = static_cast<size_t>(cy) * kW + cx;
+    uint32_t ir = 0, ig = 0, ib = 0, ia = 0;
+    float fr = 0, fg = 0, fb = 0, fa = 0;
+    bool isFloat = false;
+    const int32_t count = static_cast<int32_t>(list.size());
+    for (int32_t i = 0; i < count; ++i) {
+      const Pixel64 px = list[i]->pixels[index];
+      int32_t r = px.r, g = px.g, b = px.b, a = px.a;
+      const int32_t mode = list[i]->mode;
+      if (i == 0 && background) {
+        a = 65535;
+      } else if (a == 0 && mode <= 20) {
+        continue;
+      }
+      if (i != count - 1) {
+        int32_t j = i + 1;
+        if (l.paint.pixels && list[i] == l.current && i + 1 != count - 1) j = i + 2;
+        const Pixel64 m = list[j]->pixels[index];
+        if (list[j]->mode == 38 && list[j]->visible && m.a > 0) {
+          a = static_cast<int32_t>(static_cast<uint32_t>(a) * ((m.r + m.g + m.b) / 3u) / 65536);
+        }
+        if (i == 0 && background) a = 65535;
+      }
+      if (list[i]->opacity < 255) a = a * (list[i]->opacity + 1) / 256;
+      int32_t formula = mode;
+      if (mode >= 21 && mode <= 40 &&
+          dro::composite::blend::AlphaFamilyTransform(mode, r, g, b, a) == 18) {
+        formula = 18;
+      }
+      if (fa == 0.f) {
+        if (formula >= 17 && formula <= 19) {
+          ir = ig = ib = ia = 0;
+          fr = fg = fb = fa = 0;
+        } else {
+          ir = r, ig = g, ib = b, ia = a;
+          fr = r / 65280.f, fg = g / 65280.f, fb = b / 65280.f, fa = a / 65535.f;
+        }
+        isFloat = false;
+      } else if (formula == 0 && a >= 65280) {
+        ir = r, ig = g, ib = b, ia = 65535;
+        fr = r / 65280.f, fg = g / 65280.f, fb = b / 65280.f, fa = 1.f;
+        isFloat = false;
+      } else if (formula != 19) {
+        const float dc[3] = {fr * fa, fg * fa, fb * fa};
+        float colour[3], alpha;
+        dro::composite::blend::CompositeFloat(formula, r, g, b, a, dc, fa, colour, alpha);
+        fr = colour[0], fg = colour[1], fb = colour[2], fa = alpha;
+        isFloat = true;
+      }
+    }
+    if (isFloat) {
+      ir = static_cast<uint32_t>(fr * 65280.f), ig = static_cast<uint32_t>(fg * 65280.f);
+      ib = static_cast<uint32_t>(fb * 65280.f), ia = static_cast<uint32_t>(fa * 65535.f);
+    }
+    uint32_t c[3] = {ir, ig, ib};
+    if (ia < 65535) {
+      const uint32_t k = ((cx >> 5) + (cy >> 5)) % 2 ? 40959 : 65535;
+      for (uint32_t& x : c) x = ((ia * x >> 8) + (k * (65535 - ia) >> 8)) >> 8;
+    }
+    return (c[2] >> 8) << 16 | (c[1] >> 8) << 8 | (c[0] >> 8);
+  }
+};
+
+TEST_F(Render, MatchesTheRulesOverRandomStacks) {
+  static const char* const kModes[] = {"Normal",
+                                       "Normal",
+                                       "Normal",
+                                       "Multiply",
+                                       "Screen",
+                                       "Difference",
+                                       "Overlay",
+                                       "Soft Light",
+                                       "Dodge",
+                                       "Add",
+                                       "Texturize",
+                                       "Texturize2",
+                                       "Texturize3",
+                                       "Alpha Filter",
+                                       "Alpha Shader Texture2",
+                                       "Alpha Smooth Lum4",
+                                       "Layer Mask",
+                                       "Luminance Alpha",
+                                       "Alpha Highlight Texture2",
+                                       "Glow"};
+  uint32_t seed = 2024;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  auto value = [&]() -> uint16_t {
+    const uint32_t kind = next() % 5;
+    return kind == 0 ? 0 : kind == 1 ? 65535 : kind == 2 ? 65280 : static_cast<uint16_t>(next());
+  };
+  for (int trial = 0; trial < 40; ++trial) {
+    for (int32_t slot = 1; slot < 8; ++slot) DRO_DeleteLayer(slot);
+    DRO_DeletePaintLayer();
+    const int32_t layers = 1 + static_cast<int32_t>(next() % 7);
+    for (int32_t slot = 1; slot <= layers; ++slot) {
+      ASSERT_EQ(DRO_CreateLayer(slot, kW, kH), 1);
+      for (Pixel64& p : engine().layers.slots[slot].pixels) {
+        p = Pixel64{value(), value(), value(), value()};
+      }
+      DRO_SetLayerOptions(slot, next() % 5 != 0, 0,
+                          next() % 3 ? 100 : static_cast<int32_t>(next() % 100),
+                          kModes[next() % (sizeof(kModes) / sizeof(kModes[0]))]);
+    }
+    DRO_SetLayer(1 + static_cast<int32_t>(next() % layers));
+    if (next() % 2) {
+      DRO_CreatePaintLayer(next() % 2 ? 100 : 60, kModes[next() % 4]);
+      for (Pixel64& p : engine().layers.paint.pixels)
+        p = Pixel64{value(), value(), value(), value()};
+    }
+    const Bitmap b = Draw(0, 0, kW, kH, kW, kH);
+    for (int32_t y = 0; y < kH; y += 3) {
+      for (int32_t x = 0; x < kW; x += 3) {
+        ASSERT_EQ(b.Bgr(x, y), ReferenceDisplay::Pixel(x, y))
+            << "trial " << trial << " at (" << x << ", " << y << ")";
+      }
+    }
+  }
 }
 
 }  // namespace
