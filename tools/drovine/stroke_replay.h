@@ -145,6 +145,13 @@ class StrokeReplay {
     Show(dirty);
   }
 
+  // Paints into another layer from the next stroke on.
+  void SetLayer(int32_t layer) {
+    Finish();
+    layer_ = layer;
+    DRO_SetLayer(layer);
+  }
+
   // Lifts the pen if it is down.
   void Finish() {
     if (down_) EndStroke();
