@@ -38,8 +38,9 @@ int64_t SoftLight(int64_t p16, int64_t d16) noexcept {
 }
 
 // X of the formula modes 34..48 for one channel.
-int64_t FormulaX(int32_t mode, int64_t p, int64_t d) noexcept {
-  switch (mode) {
+template <int32_t kMode>
+[[gnu::always_inline]] inline int64_t FormulaX(int64_t p, int64_t d) noexcept {
+  switch (kMode) {
     case 34:  // screen
       return kMax - ((kMax - d) * (kMax - p)) / 65536;
     case 35:
@@ -75,8 +76,17 @@ int64_t FormulaX(int32_t mode, int64_t p, int64_t d) noexcept {
   }
 }
 
-bool IsFormulaMode(int32_t mode) noexcept {
-  return mode >= 34 && mode <= 48;
+// Y = ((P a') / 16 + (a X) / 16) / 16 per channel, kept within 0..65535.
+template <int32_t kMode>
+bool FormulaMix(const MixSettings& mix, const uint32_t p[3], const uint32_t d[3],
+                uint32_t y[3]) noexcept {
+  const int64_t a = mix.amount;
+  const int64_t inv = mix.inverse;
+  for (int c = 0; c < 3; ++c) {
+    const int64_t x = Clamp16(FormulaX<kMode>(p[c], d[c]));
+    y[c] = static_cast<uint32_t>(Clamp16(((int64_t{p[c]} * inv) / 16 + (a * x) / 16) / 16));
+  }
+  return true;
 }
 
 // Which bank a lightness picks in the bank modes; -1 the source itself,
@@ -101,13 +111,38 @@ bool MixModeColour(const MixSettings& mix, const uint32_t p[3], uint32_t pA, uin
     return false;
   };
 
-  if (IsFormulaMode(mix.mode)) {
-    for (int c = 0; c < 3; ++c) amountMix(c, Clamp16(FormulaX(mix.mode, p[c], d[c])));
-    return true;
-  }
-
   int32_t pick = kSource;
   switch (mix.mode) {
+    case 34:
+      return FormulaMix<34>(mix, p, d, y);
+    case 35:
+      return FormulaMix<35>(mix, p, d, y);
+    case 36:
+      return FormulaMix<36>(mix, p, d, y);
+    case 37:
+      return FormulaMix<37>(mix, p, d, y);
+    case 38:
+      return FormulaMix<38>(mix, p, d, y);
+    case 39:
+      return FormulaMix<39>(mix, p, d, y);
+    case 40:
+      return FormulaMix<40>(mix, p, d, y);
+    case 41:
+      return FormulaMix<41>(mix, p, d, y);
+    case 42:
+      return FormulaMix<42>(mix, p, d, y);
+    case 43:
+      return FormulaMix<43>(mix, p, d, y);
+    case 44:
+      return FormulaMix<44>(mix, p, d, y);
+    case 45:
+      return FormulaMix<45>(mix, p, d, y);
+    case 46:
+      return FormulaMix<46>(mix, p, d, y);
+    case 47:
+      return FormulaMix<47>(mix, p, d, y);
+    case 48:
+      return FormulaMix<48>(mix, p, d, y);
     case 249:
       pick = l > 32766 ? 1 : 0;
       break;

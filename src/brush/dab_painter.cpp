@@ -241,12 +241,15 @@ uint32_t DabPainter::VaryLuminance(uint32_t x, uint8_t byte) const noexcept {
   return Clamp16(static_cast<int64_t>(r));
 }
 
-void DabPainter::PaintPixel(Pixel64& t, uint32_t v, int32_t pos, RuntimeRandom& rng) noexcept {
+// kBlend: the source is the blend buffer; kMix: a mix mode above 33.
+template <bool kBlend, bool kMix>
+[[gnu::always_inline]] inline void DabPainter::PaintPixel(Pixel64& t, uint32_t v, int32_t pos,
+                                                          RuntimeRandom& rng) noexcept {
   // --- the source colour ---------------------------------------------------
   uint32_t p[3];
   uint32_t pA;
   uint32_t bA = 0;
-  if (!blendSource_) {
+  if constexpr (!kBlend) {
     if (colourVary_.table) {
       const int32_t off = NextColourOffset();
       for (int c = 0; c < 3; ++c) p[c] = Clamp16(int64_t{colour_[c]} + off);
@@ -278,7 +281,7 @@ void DabPainter::PaintPixel(Pixel64& t, uint32_t v, int32_t pos, RuntimeRandom& 
     const uint8_t byte = lumVary_.table[lumVary_.at++];
     for (uint32_t& c : p) c = VaryLuminance(c, byte);
   }
-  if (blendSource_ && ps_ > 0) {
+  if (kBlend && ps_ > 0) {
     for (int c = 0; c < 3; ++c) p[c] = Clamp16((colour_[c] * ps_ + p[c] * psInverse_) / 256);
     pA = Clamp16((colour_[3] * ps_ + bA * psInverse_) / 256);
   }
@@ -288,13 +291,13 @@ void DabPainter::PaintPixel(Pixel64& t, uint32_t v, int32_t pos, RuntimeRandom& 
   uint32_t d[3] = {t.r, t.g, t.b};
   uint32_t out[3];
   uint32_t newA;
-  if (mixMode_ <= 33) {
+  if constexpr (!kMix) {
     if (dA == 0) {
       out[0] = p[0];
       out[1] = p[1];
       out[2] = p[2];
       newA = v * pA / 65536;
-    } else if (blendSource_ && mixMode_ == 32) {
+    } else if (kBlend && mixMode_ == 32) {
       newA = ((65536 - v) * dA / 256 + v * pA / 256) / 256;
       for (int c = 0; c < 3; ++c) {
         out[c] = pA != 0 ? (v * p[c] / 256 + (65536 - v) * d[c] / 256) / 256 : d[c];
@@ -446,6 +449,18 @@ void DabPainter::Paint(RuntimeRandom& rng) noexcept {
     PaintPlain(tipColumn);
     return;
   }
+  const bool mix = mixMode_ > 33;
+  if (blendSource_) {
+    mix ? PaintGeneral<true, true>(tipColumn, rng) : PaintGeneral<true, false>(tipColumn, rng);
+  } else {
+    mix ? PaintGeneral<false, true>(tipColumn, rng) : PaintGeneral<false, false>(tipColumn, rng);
+  }
+}
+
+template <bool kBlend, bool kMix>
+void DabPainter::PaintGeneral(const int32_t* tipColumn, RuntimeRandom& rng) noexcept {
+  const int32_t columns = rect.x1 - rect.x0;
+  const int32_t* map = brush_->sizeIndexMap.data();
   const int32_t centre = size_ / 2;
   for (int32_t row = rect.y0; row < rect.y1; ++row) {
     RefreshCursors(rng);
@@ -466,7 +481,7 @@ void DabPainter::Paint(RuntimeRandom& rng) noexcept {
         if (rx >= 0 && rx < size_ && ry >= 0 && ry < size_) pos = ry * limit_ + rx;
       }
       const uint32_t v = Coverage(lineStart + k, pos, gritPos, true);
-      if (v != 0) PaintPixel(line[k], v, pos, rng);
+      if (v != 0) PaintPixel<kBlend, kMix>(line[k], v, pos, rng);
     }
   }
 }

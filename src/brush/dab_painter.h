@@ -47,6 +47,9 @@ class DabPainter {
   // grit offset `gritPos`; 0 where the pixel is not painted.
   uint32_t Coverage(int64_t index, int32_t tipPos, int32_t gritPos,
                     bool weighByMask) const noexcept;
+  template <bool kBlend, bool kMix>
+  void PaintGeneral(const int32_t* tipColumn, RuntimeRandom& rng) noexcept;
+  template <bool kBlend, bool kMix>
   void PaintPixel(Pixel64& t, uint32_t v, int32_t pos, RuntimeRandom& rng) noexcept;
   void PaintPlain(const int32_t* tipColumn) noexcept;
   void PlainPixel(Pixel64& t, uint32_t v) noexcept;
