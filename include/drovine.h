@@ -266,9 +266,11 @@ DRO_API void DRO_CALL DRO_SetBrushShape_ORIGINAL(const char* path, int32_t angle
  * texture and the enabled mask, coloured from the colour or the blend
  * buffer, mixed by the mix mode, and fed back into the blend buffer when
  * remix is on. It grows the undo rectangle and the paint layer's dirty
- * rectangle. With the mask-maker flag set it paints the mask instead
- * (DRO_DrawDabGritMask). Clears the one-dab flags (temporary blend-off,
- * mask maker, erase). The result has no meaning (0). */
+ * rectangle. Mix modes above 33 that have no formula of their own paint
+ * the source colour unchanged; an erase dab only ever lowers alpha. With
+ * the mask-maker flag set it paints the mask instead (DRO_DrawDabGritMask).
+ * Clears the one-dab flags (temporary blend-off, mask maker, erase). The
+ * result has no meaning (0). */
 DRO_API int32_t DRO_CALL DRO_DrawDabGrit(int32_t x, int32_t y, int32_t red, int32_t green,
                                          int32_t blue);
 /* One dab into the mask: dark current colours open it (65535), light ones
