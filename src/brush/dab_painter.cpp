@@ -79,7 +79,7 @@ bool CpuHasAvx2() noexcept {
 // floor(n / d) for n below 2^40 and 0 < d < 2^16, exactly: a product with
 // the reciprocal in double precision is within 2^-12 of the quotient, so
 // one step up or down corrects it.
-inline uint32_t DivideExact(uint64_t n, double reciprocal, uint32_t d) noexcept {
+inline uint64_t DivideExact(uint64_t n, double reciprocal, uint32_t d) noexcept {
   int64_t q = static_cast<int64_t>(static_cast<double>(n) * reciprocal);
   const int64_t r = static_cast<int64_t>(n) - q * d;
   if (r < 0) {
@@ -87,7 +87,7 @@ inline uint32_t DivideExact(uint64_t n, double reciprocal, uint32_t d) noexcept 
   } else if (r >= static_cast<int64_t>(d)) {
     ++q;
   }
-  return static_cast<uint32_t>(q);
+  return static_cast<uint64_t>(q);
 }
 
 // The integer "over" of the plain paint path onto a covered pixel (dA > 0):
@@ -116,7 +116,8 @@ inline void PlainOver(bool mode32, uint32_t v, const uint32_t p[3], uint32_t pA,
   }
   const double reciprocal = 1.0 / newA;
   for (int c = 0; c < 3; ++c) {
-    out[c] = std::min(DivideExact(sum[c] * kFull, reciprocal, newA), kFull);
+    const uint64_t quotient = DivideExact(sum[c] * kFull, reciprocal, newA);
+    out[c] = static_cast<uint32_t>(std::min<uint64_t>(quotient, kFull));
   }
 }
 
@@ -224,10 +225,10 @@ uint32_t DabPainter::Coverage(int64_t index, int32_t tipPos, int32_t gritPos,
   return solid_ ? kFull : v;
 }
 
-int32_t DabPainter::NextColourOffset() noexcept {
-  const int32_t pv = colourVary_.amount;
+int64_t DabPainter::NextColourOffset() noexcept {
+  const int64_t pv = colourVary_.amount;
   const uint8_t byte = colourVary_.table[colourVary_.at++];
-  return ((pv & ~1) - (byte % pv) * 2) * 128;
+  return ((pv & ~int64_t{1}) - (byte % pv) * 2) * 128;
 }
 
 // Moves a channel towards white (f above 0.5) or black by the luminance
@@ -251,7 +252,7 @@ template <bool kBlend, bool kMix>
   uint32_t bA = 0;
   if constexpr (!kBlend) {
     if (colourVary_.table) {
-      const int32_t off = NextColourOffset();
+      const int64_t off = NextColourOffset();
       for (int c = 0; c < 3; ++c) p[c] = Clamp16(int64_t{colour_[c]} + off);
       pA = Clamp16(int64_t{colour_[3]} + off);
     } else {
@@ -272,7 +273,7 @@ template <bool kBlend, bool kMix>
       bA = kFull;
     }
     if (colourVary_.table) {
-      const int32_t off = NextColourOffset();
+      const int64_t off = NextColourOffset();
       for (uint32_t& c : p) c = Clamp16(int64_t{c} + off);
     }
     pA = bA;

@@ -57,7 +57,7 @@ class DabPainter {
   void Write(Pixel64& t, const uint32_t out[3], uint32_t newA, uint32_t dA) const noexcept;
   void PaintMaskValue(Mask16& m, uint32_t v, int32_t pos) noexcept;
   uint32_t VaryLuminance(uint32_t x, uint8_t byte) const noexcept;
-  int32_t NextColourOffset() noexcept;
+  int64_t NextColourOffset() noexcept;
 
   // Canvas and tip.
   int32_t width_ = 0;
