@@ -1,6 +1,7 @@
 #include "engine/pixel_transfers.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "composite/layer_state.h"
@@ -390,6 +391,8 @@ void NarrowRectTight(const uint8_t* src, int32_t x, int32_t y, int32_t w, int32_
   // The block must lie inside the source rows the stride describes.
   if (!src || !dst || x < 0 || y < 0 || w <= 0 || h <= 0) return;
   if (int64_t{x} + w > stridePixels) return;
+  // Row strides are passed on in bytes as 32-bit values; a wider one is refused.
+  if (stridePixels > INT32_MAX / 8) return;
   const uint8_t* first = src + (int64_t{y} * stridePixels + x) * 8;
   NarrowBlock(dst, w * bytesPerPixel, first, stridePixels * 8, w, h, bytesPerPixel);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -285,6 +286,17 @@ TEST_F(Transfers, BlockNarrowingAndTightReshaping) {
   std::vector<uint8_t> back(8, 0);
   dro::pixels::ReduceRgba32Block(wide.data(), 2, 1, back.data());
   EXPECT_EQ(back, block);
+}
+
+TEST_F(Transfers, TightBlockRefusesAStrideWhoseBytesDoNotFit32Bits) {
+  // 2^28 pixels are 2^31 bytes per row: one byte more than a 32-bit stride holds.
+  const std::vector<Pixel64> src(1, Pixel64{0x1100, 0x2200, 0x3300, 0x4400});
+  std::vector<uint8_t> tight(4, 0xEE);
+  DRO_RGBA64RectToRGBA32(src.data(), 0, 0, 1, 1, 1 << 28, 0, tight.data());
+  EXPECT_EQ(tight, (std::vector<uint8_t>(4, 0xEE)));
+  // The widest stride that fits still reads the block.
+  DRO_RGBA64RectToRGBA32(src.data(), 0, 0, 1, 1, INT32_MAX / 8, 0, tight.data());
+  EXPECT_EQ(tight, (std::vector<uint8_t>{0x11, 0x22, 0x33, 0x44}));
 }
 
 TEST_F(Transfers, FillsAndTheMaskedFills) {
