@@ -257,16 +257,21 @@ bool ValidBuffer(const uint8_t* rgba, int32_t width, int32_t height) noexcept {
 
 }  // namespace
 
-void AdjustBufferHsl(uint8_t* rgba, int32_t width, int32_t height, int32_t hueShift,
-                     int32_t saturationPercent, int32_t lightnessPercent) noexcept {
+namespace {
+
+// Shifts the hue and moves saturation and the third component (lightness or
+// value) of every pixel, through one of the two hue models. Grey (hue -1)
+// stays grey whatever the saturation change; HSL never reports -1, so there
+// grey takes the shifted hue and a saturation increase tints it.
+template <auto ToModel, auto FromModel>
+void AdjustBuffer(uint8_t* rgba, int32_t width, int32_t height, int32_t hueShift,
+                  int32_t saturationPercent, int32_t thirdPercent) noexcept {
   if (!ValidBuffer(rgba, width, height)) return;
   const int64_t count = int64_t{width} * height;
   for (int64_t i = 0; i < count; ++i) {
     uint8_t* p = rgba + i * 4;
-    double h, s, l;
-    RgbToHsl(p[0], p[1], p[2], h, s, l);
-    // HSL gives grey a hue of 0, never -1: grey takes the shifted hue and
-    // a saturation increase tints it.
+    double h, s, third;
+    ToModel(p[0], p[1], p[2], h, s, third);
     if (h != -1.0) {
       h = ShiftHue(h, hueShift);
       s = Unit(s + saturationPercent * 0.01);
@@ -274,38 +279,26 @@ void AdjustBufferHsl(uint8_t* rgba, int32_t width, int32_t height, int32_t hueSh
       h = 0.0;
       s = 0.0;
     }
-    l = Unit(l + lightnessPercent * 0.01);
+    third = Unit(third + thirdPercent * 0.01);
     int32_t r, g, b;
-    HslToRgb(h, s, l, r, g, b);
+    FromModel(h, s, third, r, g, b);
     p[0] = static_cast<uint8_t>(r);
     p[1] = static_cast<uint8_t>(g);
     p[2] = static_cast<uint8_t>(b);
   }
 }
 
+}  // namespace
+
+void AdjustBufferHsl(uint8_t* rgba, int32_t width, int32_t height, int32_t hueShift,
+                     int32_t saturationPercent, int32_t lightnessPercent) noexcept {
+  AdjustBuffer<RgbToHsl, HslToRgb>(rgba, width, height, hueShift, saturationPercent,
+                                   lightnessPercent);
+}
+
 void AdjustBufferHsv(uint8_t* rgba, int32_t width, int32_t height, int32_t hueShift,
                      int32_t saturationPercent, int32_t valuePercent) noexcept {
-  if (!ValidBuffer(rgba, width, height)) return;
-  const int64_t count = int64_t{width} * height;
-  for (int64_t i = 0; i < count; ++i) {
-    uint8_t* p = rgba + i * 4;
-    double h, s, v;
-    RgbToHsv(p[0], p[1], p[2], h, s, v);
-    if (h != -1.0) {
-      h = ShiftHue(h, hueShift);
-      s = Unit(s + saturationPercent * 0.01);
-    } else {
-      // Grey stays grey whatever the saturation change.
-      h = 0.0;
-      s = 0.0;
-    }
-    v = Unit(v + valuePercent * 0.01);
-    int32_t r, g, b;
-    HsvToRgb(h, s, v, r, g, b);
-    p[0] = static_cast<uint8_t>(r);
-    p[1] = static_cast<uint8_t>(g);
-    p[2] = static_cast<uint8_t>(b);
-  }
+  AdjustBuffer<RgbToHsv, HsvToRgb>(rgba, width, height, hueShift, saturationPercent, valuePercent);
 }
 
 }  // namespace dro::color
