@@ -458,6 +458,18 @@ void DabPainter::Paint(RuntimeRandom& rng) noexcept {
   }
 }
 
+int32_t DabPainter::RotatedTipPos(int32_t tipX, int32_t tipRow, int32_t centre,
+                                  int32_t unrotated) const noexcept {
+  const int32_t dx = tipX - centre;
+  const int32_t dy = tipRow - centre;
+  const int32_t rx =
+      centre + static_cast<int32_t>(static_cast<float>(dx) * cos_ - static_cast<float>(dy) * sin_);
+  const int32_t ry =
+      centre + static_cast<int32_t>(static_cast<float>(dy) * cos_ + static_cast<float>(dx) * sin_);
+  if (rx >= 0 && rx < size_ && ry >= 0 && ry < size_) return ry * limit_ + rx;
+  return unrotated;
+}
+
 template <bool kBlend, bool kMix>
 void DabPainter::PaintGeneral(const int32_t* tipColumn, RuntimeRandom& rng) noexcept {
   const int32_t columns = rect.x1 - rect.x0;
@@ -471,16 +483,7 @@ void DabPainter::PaintGeneral(const int32_t* tipColumn, RuntimeRandom& rng) noex
     for (int32_t k = 0; k < columns; ++k) {
       const int32_t tipX = tipColumn[k];
       const int32_t gritPos = tipRow * limit_ + tipX;
-      int32_t pos = gritPos;
-      if (rotate_) {
-        const int32_t dx = tipX - centre;
-        const int32_t dy = tipRow - centre;
-        const int32_t rx = centre + static_cast<int32_t>(static_cast<float>(dx) * cos_ -
-                                                         static_cast<float>(dy) * sin_);
-        const int32_t ry = centre + static_cast<int32_t>(static_cast<float>(dy) * cos_ +
-                                                         static_cast<float>(dx) * sin_);
-        if (rx >= 0 && rx < size_ && ry >= 0 && ry < size_) pos = ry * limit_ + rx;
-      }
+      const int32_t pos = rotate_ ? RotatedTipPos(tipX, tipRow, centre, gritPos) : gritPos;
       const uint32_t v = Coverage(lineStart + k, pos, gritPos, true);
       if (v != 0) PaintPixel<kBlend, kMix>(line[k], v, pos, rng);
     }
@@ -521,16 +524,7 @@ void DabPainter::PaintMask(Mask16* mask, RuntimeRandom& rng) noexcept {
     for (int32_t k = 0; k < columns; ++k) {
       const int32_t tipX = tipColumn[k];
       const int32_t gritPos = tipRow * limit_ + tipX;
-      int32_t pos = gritPos;
-      if (rotate_) {
-        const int32_t dx = tipX - centre;
-        const int32_t dy = tipRow - centre;
-        const int32_t rx = centre + static_cast<int32_t>(static_cast<float>(dx) * cos_ -
-                                                         static_cast<float>(dy) * sin_);
-        const int32_t ry = centre + static_cast<int32_t>(static_cast<float>(dy) * cos_ +
-                                                         static_cast<float>(dx) * sin_);
-        if (rx >= 0 && rx < size_ && ry >= 0 && ry < size_) pos = ry * limit_ + rx;
-      }
+      const int32_t pos = rotate_ ? RotatedTipPos(tipX, tipRow, centre, gritPos) : gritPos;
       const uint32_t v = Coverage(lineStart + k, pos, gritPos, false);
       if (v != 0) PaintMaskValue(mask[lineStart + k], v, pos);
     }

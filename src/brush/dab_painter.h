@@ -47,6 +47,10 @@ class DabPainter {
   // grit offset `gritPos`; 0 where the pixel is not painted.
   uint32_t Coverage(int64_t index, int32_t tipPos, int32_t gritPos,
                     bool weighByMask) const noexcept;
+  // The tip offset of (tipX, tipRow) turned about the tip centre; a point
+  // turned off the tip keeps its unrotated offset.
+  int32_t RotatedTipPos(int32_t tipX, int32_t tipRow, int32_t centre,
+                        int32_t unrotated) const noexcept;
   template <bool kBlend, bool kMix>
   void PaintGeneral(const int32_t* tipColumn, RuntimeRandom& rng) noexcept;
   template <bool kBlend, bool kMix>
