@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "brush/settings.h"
+#include "brush/source_picture.h"
 #include "engine/engine.h"
 #include "engine/guard.h"
 #include "platform/effect_script.h"
@@ -60,10 +62,6 @@ void MakeDisc() {
   }
 }
 
-size_t RgbaBytes(int32_t width, int32_t height) {
-  return CheckedCount(int64_t{width} * 4, height);
-}
-
 // Remembers the path of the picture just loaded. A path that does not fit
 // the buffer is not remembered, so no later call can match it.
 void RememberPath(ShapeSource& cache, const char* path) noexcept {
@@ -73,42 +71,6 @@ void RememberPath(ShapeSource& cache, const char* path) noexcept {
     return;
   }
   std::memcpy(cache.path, path, length + 1);
-}
-
-// A script that renders the picture. `isScript` tells whether the path
-// loaded as a script at all; the result whether it gave a picture.
-bool LoadFromScript(const char* path, ShapeSource& cache, bool& isScript) {
-  namespace fx = platform::effects;
-  fx::Session session;
-  isScript = session.ready() && session.LoadScriptFromFile(path);
-  if (!isScript) return false;
-  session.InitBuffers();
-  fx::ScriptHeader header;
-  if (!session.ReadScriptHeaderFromFile(path, header)) return false;
-  const int32_t w = header.width();
-  const int32_t h = header.height();
-  if (w <= 0 || h <= 0) return false;
-  Buffer<uint8_t> pixels = Buffer<uint8_t>::Make(RgbaBytes(w, h));
-  if (!session.ExecuteScript(pixels.data(), w, h)) return false;
-  platform::image::RgbaToBgra(pixels.data(), w, h, w * 4);
-  cache.pixels = std::move(pixels);
-  cache.width = w;
-  cache.height = h;
-  RememberPath(cache, path);
-  return true;
-}
-
-bool LoadFromImage(const char* path, ShapeSource& cache) {
-  platform::image::Picture picture;
-  if (!platform::image::ReadImageRGBA(path, picture) || picture.channels != 4) return false;
-  const int32_t w = picture.width;
-  const int32_t h = picture.height;
-  if (w <= 0 || h <= 0 || picture.pixels.size() < RgbaBytes(w, h)) return false;
-  cache.pixels = std::move(picture.pixels);
-  cache.width = w;
-  cache.height = h;
-  RememberPath(cache, path);
-  return true;
 }
 
 // Rotates the picture in place by `angle` degrees. A rotation the script
@@ -171,14 +133,16 @@ bool TipFromSource(const char* path, int32_t angle, Sources sources) {
   if (!cached) {
     cache.Reset();
     // A path that loads as a script is not read again as an image file.
+    platform::image::Picture picture;
     bool isScript = false;
     const bool loaded =
-        (sources == Sources::kScriptOrImage && LoadFromScript(path, cache, isScript)) ||
-        (!isScript && LoadFromImage(path, cache));
-    if (!loaded) {
-      cache.Reset();
-      return false;
-    }
+        (sources == Sources::kScriptOrImage && RenderScriptPicture(path, picture, isScript)) ||
+        (!isScript && ReadRgbaPicture(path, picture));
+    if (!loaded) return false;
+    cache.pixels = std::move(picture.pixels);
+    cache.width = picture.width;
+    cache.height = picture.height;
+    RememberPath(cache, path);
     ++g_loads;
     Rotate(cache, angle);
   }

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "brush/settings.h"
+#include "brush/source_picture.h"
 #include "engine/engine.h"
-#include "platform/effect_script.h"
 #include "platform/image_library.h"
 
 namespace dro::brush {
@@ -47,10 +47,6 @@ class TableCursor {
 // Grit pictures are rendered as 600 x 600 tiles of what a script draws.
 constexpr int32_t kScriptGritSide = 600;
 
-size_t RgbaBytes(int32_t width, int32_t height) {
-  return CheckedCount(int64_t{width} * 4, height);
-}
-
 // Copies a random (S + 25)-pixel window of a grey picture into each grit
 // buffer, seen as an L x L picture at stride L (so a window wider than L is
 // clipped). A picture not larger than the window in both directions leaves
@@ -79,28 +75,17 @@ bool FillGritFromGrey(const uint8_t* grey, int32_t width, int32_t height) {
   return true;
 }
 
-// A script renders one tile; the tile repeats over a 600 x 600 picture.
-// Returns false when the path is not a script.
-bool GreyFromScript(const char* path, Buffer<uint8_t>& grey, bool& isScript) {
-  namespace fx = platform::effects;
-  fx::Session session;
-  isScript = session.ready() && session.LoadScriptFromFile(path);
-  if (!isScript) return false;
-  session.InitBuffers();
-  fx::ScriptHeader header;
-  if (!session.ReadScriptHeaderFromFile(path, header)) return false;
-  const int32_t w = header.width();
-  const int32_t h = header.height();
-  if (w <= 0 || h <= 0) return false;
-  Buffer<uint8_t> tile = Buffer<uint8_t>::Make(RgbaBytes(w, h));
+// A script's picture is one tile, repeated over a 600 x 600 picture that is
+// then turned to grey.
+bool GreyFromTile(const platform::image::Picture& tile, Buffer<uint8_t>& grey) {
   constexpr int32_t side = kScriptGritSide;
   Buffer<uint8_t> tiled = Buffer<uint8_t>::MakeBytes(RgbaBytes(side, side), 0);
-  if (!session.ExecuteScript(tile.data(), w, h)) return false;
-  platform::image::RgbaToBgra(tile.data(), w, h, w * 4);
+  const int32_t w = tile.width;
+  const int32_t h = tile.height;
   for (int32_t y = 0; y < side; y += h) {
     for (int32_t x = 0; x < side; x += w) {
-      platform::image::OverlayImage(tiled.data(), side, side, 4, side * 4, tile.data(), w, h, w * 4,
-                                    x, y, 1.0, 0);
+      platform::image::OverlayImage(tiled.data(), side, side, 4, side * 4, tile.pixels.data(), w, h,
+                                    w * 4, x, y, 1.0, 0);
     }
   }
   grey = Buffer<uint8_t>::Make(CheckedCount(side, side));
@@ -111,17 +96,17 @@ bool GreyFromScript(const char* path, Buffer<uint8_t>& grey, bool& isScript) {
 
 bool MakeGritFromSource(const char* path) {
   if (!path || !GritBuffersReady()) return false;
+  platform::image::Picture picture;
   Buffer<uint8_t> grey;
   bool isScript = false;
-  if (GreyFromScript(path, grey, isScript)) {
+  if (RenderScriptPicture(path, picture, isScript)) {
+    if (!GreyFromTile(picture, grey)) return false;
     return FillGritFromGrey(grey.data(), kScriptGritSide, kScriptGritSide);
   }
   if (isScript) return false;  // a script that failed is not read as an image
-  platform::image::Picture picture;
-  if (!platform::image::ReadImageRGBA(path, picture) || picture.channels != 4) return false;
+  if (!ReadRgbaPicture(path, picture)) return false;
   const int32_t w = picture.width;
   const int32_t h = picture.height;
-  if (w <= 0 || h <= 0 || picture.pixels.size() < RgbaBytes(w, h)) return false;
   grey = Buffer<uint8_t>::Make(CheckedCount(w, h));
   if (!platform::image::ImageToGray8(picture.pixels.data(), w, h, 4, w * 4, grey.data(), w)) {
     return false;
