@@ -17,37 +17,16 @@
 #if defined(__AVX2__)
 #include <immintrin.h>
 
+#include "engine/lanes_avx2.h"
+
 namespace dro::brush {
 namespace {
 
 using I8 = __m256i;
 
-struct Lanes {
-  I8 r, g, b, a;
-};
-
-// Eight pixels as four channels of 32-bit lanes, in pixel order
-// 0 1 4 5 2 3 6 7 (the same for every channel; Join undoes it).
-Lanes Split(I8 v0, I8 v1) {
-  const I8 words = _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15,  //
-                                    0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15);
-  const I8 t0 = _mm256_shuffle_epi8(v0, words);
-  const I8 t1 = _mm256_shuffle_epi8(v1, words);
-  const I8 rg = _mm256_unpacklo_epi32(t0, t1);
-  const I8 ba = _mm256_unpackhi_epi32(t0, t1);
-  const I8 zero = _mm256_setzero_si256();
-  return Lanes{_mm256_unpacklo_epi16(rg, zero), _mm256_unpackhi_epi16(rg, zero),
-               _mm256_unpacklo_epi16(ba, zero), _mm256_unpackhi_epi16(ba, zero)};
-}
-
-void Join(const Lanes& l, I8& v0, I8& v1) {
-  const I8 rg = _mm256_shuffle_epi32(_mm256_packus_epi32(l.r, l.g), 0xD8);  // 0 2 1 3
-  const I8 ba = _mm256_shuffle_epi32(_mm256_packus_epi32(l.b, l.a), 0xD8);
-  const I8 words = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15,  //
-                                    0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15);
-  v0 = _mm256_shuffle_epi8(_mm256_unpacklo_epi64(rg, ba), words);
-  v1 = _mm256_shuffle_epi8(_mm256_unpackhi_epi64(rg, ba), words);
-}
+using lanes::Join;
+using lanes::Lanes;
+using lanes::Split;
 
 // x / 65535 for 0 <= x <= 65535^2.
 I8 Div65535(I8 x) {

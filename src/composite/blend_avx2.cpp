@@ -16,6 +16,8 @@
 #if defined(__AVX2__)
 #include <immintrin.h>
 
+#include "engine/lanes_avx2.h"
+
 namespace dro::composite::blend {
 namespace {
 
@@ -24,24 +26,9 @@ using I8 = __m256i;
 
 // --- lanes --------------------------------------------------------------
 
-// Eight pixels as four channels of 32-bit lanes. Lane order is the pixel
-// order 0 1 4 5 2 3 6 7, the same for every channel, so lane-wise work is
-// unaffected and Store8 undoes it.
-struct Lanes {
-  I8 r, g, b, a;
-};
-
-Lanes Split(I8 v0, I8 v1) {
-  const I8 words = _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15,  //
-                                    0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15);
-  const I8 t0 = _mm256_shuffle_epi8(v0, words);
-  const I8 t1 = _mm256_shuffle_epi8(v1, words);
-  const I8 rg = _mm256_unpacklo_epi32(t0, t1);
-  const I8 ba = _mm256_unpackhi_epi32(t0, t1);
-  const I8 zero = _mm256_setzero_si256();
-  return Lanes{_mm256_unpacklo_epi16(rg, zero), _mm256_unpackhi_epi16(rg, zero),
-               _mm256_unpacklo_epi16(ba, zero), _mm256_unpackhi_epi16(ba, zero)};
-}
+// Eight pixels as four channels of 32-bit lanes (see engine/lanes_avx2.h).
+using lanes::Lanes;
+using lanes::Split;
 
 Lanes Load8(const Pixel64* p) {
   return Split(_mm256_loadu_si256(reinterpret_cast<const I8*>(p)),
@@ -49,16 +36,10 @@ Lanes Load8(const Pixel64* p) {
 }
 
 void Store8(Pixel64* p, const Lanes& l) {
-  const I8 rg = _mm256_packus_epi32(l.r, l.g);
-  const I8 ba = _mm256_packus_epi32(l.b, l.a);
-  const I8 x = _mm256_unpacklo_epi32(rg, ba);
-  const I8 y = _mm256_unpackhi_epi32(rg, ba);
-  const I8 t0 = _mm256_unpacklo_epi32(x, y);
-  const I8 t1 = _mm256_unpackhi_epi32(x, y);
-  const I8 pixels = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15,  //
-                                     0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15);
-  _mm256_storeu_si256(reinterpret_cast<I8*>(p), _mm256_shuffle_epi8(t0, pixels));
-  _mm256_storeu_si256(reinterpret_cast<I8*>(p + 4), _mm256_shuffle_epi8(t1, pixels));
+  I8 v0, v1;
+  lanes::Join(l, v0, v1);
+  _mm256_storeu_si256(reinterpret_cast<I8*>(p), v0);
+  _mm256_storeu_si256(reinterpret_cast<I8*>(p + 4), v1);
 }
 
 I8 Select(I8 otherwise, I8 chosen, I8 mask) {
