@@ -328,31 +328,35 @@ void LoadRgb24ToAlpha(const uint8_t* data, int32_t stride, bool useMask) noexcep
 
 // --- Narrowing reads ---------------------------------------------------------
 
-void GetRgba32(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
-  if (!src || !HostRows(dst, stride, int64_t{src.width} * 4)) return;
-  for (int32_t y = 0; y < src.height; ++y) {
-    const Pixel64* in = src.Row(y);
-    uint8_t* out = dst + int64_t{y} * stride;
-    for (int32_t x = 0; x < src.width; ++x, out += 4) {
-      out[0] = High(in[x].r);
-      out[1] = High(in[x].g);
-      out[2] = High(in[x].b);
-      out[3] = High(in[x].a);
-    }
+namespace {
+
+// n pixels narrowed to their high bytes: RGBA for 4 bytes a pixel, RGB for 3.
+template <int32_t kBytes>
+void NarrowPixels(const Pixel64* in, int64_t n, uint8_t* out) noexcept {
+  for (int64_t x = 0; x < n; ++x, out += kBytes) {
+    out[0] = High(in[x].r);
+    out[1] = High(in[x].g);
+    out[2] = High(in[x].b);
+    if constexpr (kBytes == 4) out[3] = High(in[x].a);
   }
 }
 
-void GetRgb24(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
-  if (!src || !HostRows(dst, stride, int64_t{src.width} * 3)) return;
+template <int32_t kBytes>
+void NarrowPlane(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
+  if (!src || !HostRows(dst, stride, int64_t{src.width} * kBytes)) return;
   for (int32_t y = 0; y < src.height; ++y) {
-    const Pixel64* in = src.Row(y);
-    uint8_t* out = dst + int64_t{y} * stride;
-    for (int32_t x = 0; x < src.width; ++x, out += 3) {
-      out[0] = High(in[x].r);
-      out[1] = High(in[x].g);
-      out[2] = High(in[x].b);
-    }
+    NarrowPixels<kBytes>(src.Row(y), src.width, dst + int64_t{y} * stride);
   }
+}
+
+}  // namespace
+
+void GetRgba32(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
+  NarrowPlane<4>(src, dst, stride);
+}
+
+void GetRgb24(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
+  NarrowPlane<3>(src, dst, stride);
 }
 
 void GetRgb24FromAlpha(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
@@ -407,13 +411,7 @@ void ExpandRgba32Block(const uint8_t* src, int32_t w, int32_t h, Pixel64* dst) n
 
 void ReduceRgba32Block(const Pixel64* src, int32_t w, int32_t h, uint8_t* dst) noexcept {
   if (!src || !dst || w <= 0 || h <= 0) return;
-  const int64_t count = int64_t{w} * h;
-  for (int64_t i = 0; i < count; ++i, dst += 4) {
-    dst[0] = High(src[i].r);
-    dst[1] = High(src[i].g);
-    dst[2] = High(src[i].b);
-    dst[3] = High(src[i].a);
-  }
+  NarrowPixels<4>(src, int64_t{w} * h, dst);
 }
 
 // --- Host-buffer reshaping -----------------------------------------------------
