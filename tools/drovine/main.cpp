@@ -7,6 +7,8 @@
 // it with DRO_Render and writes the view as a PNG file.
 #include <png.h>
 
+#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -44,8 +46,11 @@ void PrintHelp() {
 
 bool ParseInt(const char* text, int& out) {
   char* end = nullptr;
+  errno = 0;
   const long v = std::strtol(text, &end, 10);
-  if (!text[0] || *end) return false;
+  // A number that does not fit an int is refused rather than cut down to
+  // some other size.
+  if (!text[0] || *end || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
   out = static_cast<int>(v);
   return true;
 }
