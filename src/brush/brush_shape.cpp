@@ -7,8 +7,9 @@
 
 #include "brush/settings.h"
 #include "brush/source_picture.h"
-#include "engine/engine.h"
-#include "engine/guard.h"
+#include "base/canvas_state.h"
+#include "brush/brush_state.h"
+#include "base/guard.h"
 #include "platform/effect_script.h"
 #include "platform/image_library.h"
 
@@ -25,9 +26,10 @@ bool HasSource(const char* path) noexcept {
 
 // The tip exists and is L x L for the current limit.
 bool TipReady() noexcept {
-  const Engine& e = engine();
-  const int64_t limit = e.canvas.brushLimit;
-  return e.brush.tip && limit >= 0 && e.brush.tip.size() >= static_cast<size_t>(limit * limit);
+  const CanvasGeometry& geometry = Geometry();
+  const brush::BrushState& brushState = brush::State();
+  const int64_t limit = geometry.brushLimit;
+  return brushState.tip && limit >= 0 && brushState.tip.size() >= static_cast<size_t>(limit * limit);
 }
 
 // A disc of diameter S centred on the integer centre c = S / 2, solid out to
@@ -35,10 +37,11 @@ bool TipReady() noexcept {
 // an even S the disc reaches row and column 0 but stops short of S, one
 // pixel fuller towards the top left.
 void MakeDisc() {
-  Engine& e = engine();
-  BrushState& b = e.brush;
+  CanvasGeometry& geometry = Geometry();
+  brush::BrushState& brushState = brush::State();
+  BrushState& b = brushState;
   const int32_t size = BrushSize();
-  const int64_t stride = e.canvas.brushLimit;
+  const int64_t stride = geometry.brushLimit;
   const double radius = size * 0.5;
   const int32_t centre = size / 2;
   const double fade = radius * b.tipSoftness / 255;
@@ -92,10 +95,11 @@ void Rotate(ShapeSource& cache, int32_t angle) {
 // Scales the cached picture to S x S, turns it to grey and writes the tip.
 // Returns whether the tip was made.
 bool ScaleIntoTip(const ShapeSource& cache) {
-  Engine& e = engine();
-  BrushState& b = e.brush;
+  CanvasGeometry& geometry = Geometry();
+  brush::BrushState& brushState = brush::State();
+  BrushState& b = brushState;
   const int32_t size = BrushSize();
-  const int64_t stride = e.canvas.brushLimit;
+  const int64_t stride = geometry.brushLimit;
   Buffer<uint8_t> scaled = Buffer<uint8_t>::Make(RgbaBytes(size, size));
   Buffer<uint8_t> grey = Buffer<uint8_t>::Make(CheckedCount(size, size));
   namespace img = platform::image;
@@ -127,7 +131,7 @@ bool ScaleIntoTip(const ShapeSource& cache) {
 // The tip from a picture, loaded (and rotated) only when the path or the
 // angle differ from the cached picture's.
 bool TipFromSource(const char* path, int32_t angle, Sources sources) {
-  ShapeSource& cache = engine().brush.shapeSourceCache;
+  ShapeSource& cache = brush::State().shapeSourceCache;
   const bool cached = cache.present() && cache.path[0] != '\0' &&
                       std::strcmp(cache.path, path) == 0 && cache.angle == angle;
   if (!cached) {
@@ -152,7 +156,7 @@ bool TipFromSource(const char* path, int32_t angle, Sources sources) {
 void BuildShape(const char* path, int32_t angle, Sources sources) noexcept {
   Guard("SetBrushShape", [&] {
     if (!TipReady()) return;  // no canvas: there is no tip to build
-    engine().brush.tip.FillBytes(0);
+    brush::State().tip.FillBytes(0);
     bool complete = false;
     if (HasSource(path)) {
       // A picture that cannot be loaded or scaled gives the disc instead.

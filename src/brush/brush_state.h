@@ -11,9 +11,9 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/allocation.h"
-#include "engine/random.h"
-#include "engine/types.h"
+#include "base/allocation.h"
+#include "base/random.h"
+#include "base/types.h"
 
 namespace dro::brush {
 
@@ -140,6 +140,13 @@ struct BrushState {
   std::array<double, kSplinePoints> splineX = {};
   std::array<double, kSplinePoints> splineY = {};
   int32_t splineCount = 0;  // 0 until the first spline
+
+  // --- Pick-up ------------------------------------------------------------
+  // L x L colour picked up under the dab (blend_buffer.h).
+  Buffer<Pixel64> blendBuffer;
 };
+
+// The engine's brush state (the engine aggregate owns it).
+BrushState& State() noexcept;
 
 }  // namespace dro::brush

@@ -4,7 +4,12 @@
 
 #include "brush/dab_painter.h"
 #include "brush/settings.h"
-#include "engine/engine.h"
+#include "base/canvas_state.h"
+#include "base/random.h"
+#include "brush/brush_state.h"
+#include "composite/layer_state.h"
+#include "history/undo_state.h"
+#include "mask/mask_state.h"
 
 namespace dro::brush {
 namespace {
@@ -38,7 +43,7 @@ DabRect MakeDabRect(int32_t x, int32_t y, int32_t count, int32_t width, int32_t 
 }
 
 void GrowUndoRect(const DabRect& r) noexcept {
-  IntRect& u = engine().undo.rect;
+  IntRect& u = history::Store().rect;
   u.x0 = std::min(u.x0, r.x0);
   u.y0 = std::min(u.y0, r.y0);
   u.x1 = std::max(u.x1, r.right);
@@ -54,9 +59,9 @@ void GrowDirtyRect(LayerRecord& layer, const DabRect& r) noexcept {
 
 // The dab's size on the canvas: the scaled count, never above the brush
 // size limit nor the size index map.
-int32_t DabCount(const Engine& e) noexcept {
-  const int32_t limit = std::max(e.canvas.brushLimit, 0);
-  return std::clamp(e.brush.scaledCount, 0, std::min(limit, kSizeIndexEntries));
+int32_t DabCount(const BrushState& b) noexcept {
+  const int32_t limit = std::max(Geometry().brushLimit, 0);
+  return std::clamp(b.scaledCount, 0, std::min(limit, kSizeIndexEntries));
 }
 
 bool GritOn(const BrushState& b) noexcept {
@@ -65,16 +70,14 @@ bool GritOn(const BrushState& b) noexcept {
 
 // When the drawing-length counter has run out, a dab moves to a random
 // window of another grit buffer (never the very window it reads now).
-void ChangeGrit(Engine& e) noexcept {
-  BrushState& b = e.brush;
+void ChangeGrit(BrushState& b, RuntimeRandom& rng) noexcept {
   if (!GritOn(b) || b.drawingLengthCounter >= 1) return;
-  RuntimeRandom& rng = e.random.generator;
   int32_t pick = rng.Next() % kGritBuffers;
   while (pick == b.currentGrit && b.currentGritOffset == 0) pick = rng.Next() % kGritBuffers;
   const int32_t row = rng.Next() % kGritWindow;
   const int32_t column = rng.Next() % kGritWindow;
   b.currentGrit = pick;
-  b.currentGritOffset = row * std::max(e.canvas.brushLimit, 0) + column;
+  b.currentGritOffset = row * std::max(Geometry().brushLimit, 0) + column;
   b.drawingLengthCounter = b.drawingLength;
 }
 
@@ -92,15 +95,16 @@ DabPainter PainterFor(const DabRect& r, int32_t count) noexcept {
 }  // namespace
 
 int32_t DrawDabGrit(int32_t x, int32_t y, int32_t red, int32_t green, int32_t blue) noexcept {
-  Engine& e = engine();
-  BrushState& b = e.brush;
+  const CanvasGeometry& geometry = Geometry();
+  composite::LayerState& layerState = composite::Layers();
+  BrushState& b = State();
   SetColor16(red, green, blue);
   if (b.maskMaker) {
     DrawDabGritMask(x, y);
     b.tempBlendOff = b.maskMaker = b.eraseMode = 0;
     return 0;
   }
-  RuntimeRandom& rng = e.random.generator;
+  RuntimeRandom& rng = Random().generator;
 
   // 1. The dab colour; the colour vary moves all four values (so alpha
   //    only ever drops).
@@ -112,23 +116,23 @@ int32_t DrawDabGrit(int32_t x, int32_t y, int32_t red, int32_t green, int32_t bl
   if (b.eraseMode) colour[0] = colour[1] = colour[2] = 65535, colour[3] = 0;
 
   // 2. Grit change.
-  ChangeGrit(e);
+  ChangeGrit(b, rng);
 
   // 3. and 4. The dab rectangle and the two rectangles it grows.
-  const int32_t width = e.canvas.width;
-  const int32_t height = e.canvas.height;
-  const int32_t count = DabCount(e);
+  const int32_t width = geometry.width;
+  const int32_t height = geometry.height;
+  const int32_t count = DabCount(b);
   const DabRect rect = MakeDabRect(x, y, count, width, height);
   GrowUndoRect(rect);
-  LayerRecord& paint = e.layers.paint;
+  LayerRecord& paint = layerState.paint;
   const bool paintLayer = static_cast<bool>(paint.pixels);
   if (paintLayer) GrowDirtyRect(paint, rect);
 
   // 5. The target.
-  LayerRecord* target = paintLayer ? &paint : e.layers.current;
+  LayerRecord* target = paintLayer ? &paint : layerState.current;
   DabPainter painter = PainterFor(rect, count);
   if (target && target->Matches(width, height) && count > 0 &&
-      painter.Setup(e, target->pixels.data(), paintLayer, colour)) {
+      painter.Setup(target->pixels.data(), paintLayer, colour)) {
     painter.Paint(rng);
   }
 
@@ -137,9 +141,9 @@ int32_t DrawDabGrit(int32_t x, int32_t y, int32_t red, int32_t green, int32_t bl
 }
 
 int32_t DrawDabGritMask(int32_t x, int32_t y) noexcept {
-  Engine& e = engine();
-  BrushState& b = e.brush;
-  RuntimeRandom& rng = e.random.generator;
+  const CanvasGeometry& geometry = Geometry();
+  BrushState& b = State();
+  RuntimeRandom& rng = Random().generator;
 
   // 1. The paint value: dark colours open the mask, light ones close it.
   const int64_t grey = (int64_t{b.color[0]} + b.color[1] + b.color[2]) / 3;
@@ -151,17 +155,17 @@ int32_t DrawDabGritMask(int32_t x, int32_t y) noexcept {
   if (b.eraseMode) value = 65535;
 
   // 2. Grit change, dab rectangle and the undo rectangle.
-  ChangeGrit(e);
-  const int32_t width = e.canvas.width;
-  const int32_t height = e.canvas.height;
-  const int32_t count = DabCount(e);
+  ChangeGrit(b, rng);
+  const int32_t width = geometry.width;
+  const int32_t height = geometry.height;
+  const int32_t count = DabCount(b);
   const DabRect rect = MakeDabRect(x, y, count, width, height);
   GrowUndoRect(rect);
 
-  Buffer<Mask16>& mask = e.mask.values;
+  Buffer<Mask16>& mask = mask::State().values;
   DabPainter painter = PainterFor(rect, count);
   if (count > 0 && mask && mask.size() >= static_cast<size_t>(int64_t{width} * height) &&
-      painter.SetupMask(e, static_cast<uint32_t>(value))) {
+      painter.SetupMask(static_cast<uint32_t>(value))) {
     painter.PaintMask(mask.data(), rng);
   }
 

@@ -20,7 +20,7 @@
 
 #include <cstdint>
 
-#include "engine/random.h"
+#include "base/random.h"
 
 namespace dro::brush {
 

@@ -17,7 +17,7 @@
 #if defined(__AVX2__)
 #include <immintrin.h>
 
-#include "engine/lanes_avx2.h"
+#include "base/lanes_avx2.h"
 
 namespace dro::brush {
 namespace {

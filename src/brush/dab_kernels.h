@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace dro::brush {
 

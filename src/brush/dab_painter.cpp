@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/cpu.h"
 #include "brush/dab_kernels.h"
 #include "brush/dab_painter.h"
 #include "brush/settings.h"
@@ -34,12 +35,11 @@ uint32_t Clamp16(int64_t v) noexcept {
 
 // The grain the dab reads, at the current window; null when the buffer
 // cannot hold a full window at the current limit.
-const uint8_t* GritWindow(const Engine& e) noexcept {
-  const BrushState& b = e.brush;
+const uint8_t* GritWindow(const BrushState& b, int32_t limit) noexcept {
   if (b.currentGrit < 0 || b.currentGrit >= kGritBuffers) return nullptr;
   const Buffer<uint8_t>& grit = b.grit[static_cast<size_t>(b.currentGrit)];
-  const int64_t side = int64_t{e.canvas.brushLimit} + kGritMargin;
-  const int64_t window = int64_t{24} * e.canvas.brushLimit + 24;
+  const int64_t side = int64_t{limit} + kGritMargin;
+  const int64_t window = int64_t{24} * limit + 24;
   if (!grit || grit.size() < static_cast<size_t>(side * side) || b.currentGritOffset < 0 ||
       b.currentGritOffset > window) {
     return nullptr;
@@ -61,20 +61,13 @@ VaryCursor MakeCursor(const RandomTable& table, int32_t amount, int32_t limit,
   return c;
 }
 
-bool CanvasSized(size_t elements, const Engine& e) noexcept {
-  return elements >= static_cast<size_t>(int64_t{e.canvas.width} * e.canvas.height);
+bool CanvasSized(size_t elements, const CanvasGeometry& canvas) noexcept {
+  return elements >= static_cast<size_t>(int64_t{canvas.width} * canvas.height);
 }
 
-bool g_fastPaths = true;
-
-bool CpuHasAvx2() noexcept {
-#if defined(__x86_64__) || defined(__i386__)
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-#else
-  return false;
-#endif
-}
+// The plain path and its AVX2 row kernel; DROVINE_NO_FAST_PATHS turns both
+// off, a test may turn the plain path off to compare it with the general one.
+bool g_fastPaths = cpu::FastPathsAllowed();
 
 // floor(n / d) for n below 2^40 and 0 < d < 2^16, exactly: a product with
 // the reciprocal in double precision is within 2^-12 of the quotient, so
@@ -127,27 +120,30 @@ void SetDabFastPathsEnabled(bool enabled) noexcept {
   g_fastPaths = enabled;
 }
 
-bool DabPainter::SetupCommon(Engine& e) noexcept {
-  const BrushState& b = e.brush;
+bool DabPainter::SetupCommon() noexcept {
+  const BrushState& b = State();
+  const CanvasGeometry& canvas = Geometry();
+  const composite::LayerState& layers = composite::Layers();
+  const mask::MaskState& selection = mask::State();
   brush_ = &b;
-  width_ = e.canvas.width;
-  limit_ = e.canvas.brushLimit;
+  width_ = canvas.width;
+  limit_ = canvas.brushLimit;
   size_ = BrushSize();
   if (size_ <= 0 || limit_ <= 0 || count > limit_) return false;
   if (!b.tip || b.tip.size() < static_cast<size_t>(int64_t{limit_} * limit_)) return false;
   tip_ = b.tip.data();
   if (b.gritCellSize != 0) {
-    grit_ = GritWindow(e);
+    grit_ = GritWindow(b, limit_);
     if (!grit_) return false;
   }
   density_ = b.density;
   scaleAlpha_ = b.alpha <= 99;
   alphaScale_ = static_cast<uint32_t>(std::clamp(b.alphaScaled, 0, 128));
-  if (e.layers.texture && CanvasSized(e.layers.texture.size(), e)) {
-    texture_ = e.layers.texture.data();
+  if (layers.texture && CanvasSized(layers.texture.size(), canvas)) {
+    texture_ = layers.texture.data();
   }
-  if (e.mask.enabled && e.mask.values && CanvasSized(e.mask.values.size(), e)) {
-    mask_ = e.mask.values.data();
+  if (selection.enabled && selection.values && CanvasSized(selection.values.size(), canvas)) {
+    mask_ = selection.values.data();
   }
   solid_ = b.solidBrushMode != 0;
   rotate_ = b.rotateBrush == 1;
@@ -157,7 +153,7 @@ bool DabPainter::SetupCommon(Engine& e) noexcept {
   blendSource_ = b.blendStrength != 0 && !b.tempBlendOff;
   remix_ = b.blendStrength > 0 && b.blendRemix && !b.tempBlendOff;
   if (blendSource_ || remix_) {
-    Buffer<Pixel64>& blend = e.layers.blendBuffer;
+    Buffer<Pixel64>& blend = State().blendBuffer;
     if (!blend || blend.size() < static_cast<size_t>(int64_t{limit_} * limit_)) return false;
     blend_ = blend.data();
   }
@@ -171,10 +167,10 @@ bool DabPainter::SetupCommon(Engine& e) noexcept {
   return true;
 }
 
-bool DabPainter::Setup(Engine& e, Pixel64* target, bool paintLayer,
-                       const int64_t colour[4]) noexcept {
-  if (!SetupCommon(e)) return false;
-  const BrushState& b = e.brush;
+bool DabPainter::Setup(Pixel64* target, bool paintLayer, const int64_t colour[4]) noexcept {
+  if (!SetupCommon()) return false;
+  const BrushState& b = State();
+  const composite::LayerState& layers = composite::Layers();
   for (int c = 0; c < 4; ++c) colour_[c] = Clamp16(colour[c]);
   imageBrush_ = b.imageBrushMode != 0;
   target_ = target;
@@ -188,16 +184,16 @@ bool DabPainter::Setup(Engine& e, Pixel64* target, bool paintLayer,
   blobLock_ = b.blobLocked != 0;
   // Without a paint layer the dab writes the layer itself, whose alpha the
   // locks (and the background's own opacity) protect.
-  const composite::LayerRecord* current = e.layers.current;
+  const composite::LayerRecord* current = layers.current;
   const bool locked =
-      (current && current->lockAlpha) || b.alphaLocked != 0 || e.layers.currentIndex < 2;
+      (current && current->lockAlpha) || b.alphaLocked != 0 || layers.currentIndex < 2;
   alphaWritable_ = paintLayer || !locked;
   alphaLevel_ = b.alphaLevel >= 1 ? Clamp16(b.alphaLevel) : 0;
   return true;
 }
 
-bool DabPainter::SetupMask(Engine& e, uint32_t value) noexcept {
-  if (!SetupCommon(e)) return false;
+bool DabPainter::SetupMask(uint32_t value) noexcept {
+  if (!SetupCommon()) return false;
   maskValue_ = value;
   return true;
 }
@@ -391,7 +387,7 @@ inline void DabPainter::Write(Pixel64& t, const uint32_t out[3], uint32_t newA,
 void DabPainter::PaintPlain(const int32_t* tipColumn) noexcept {
   const int32_t columns = rect.x1 - rect.x0;
   const int32_t* map = brush_->sizeIndexMap.data();
-  const bool vector = CpuHasAvx2() && mixMode_ == 32 && !colourLock_ && alphaWritable_ &&
+  const bool vector = cpu::UseAvx2() && mixMode_ == 32 && !colourLock_ && alphaWritable_ &&
                       !blobLock_ && alphaLevel_ == 0;
   uint32_t cover[kSizeIndexEntries];
   for (int32_t row = rect.y0; row < rect.y1; ++row) {

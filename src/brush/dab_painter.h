@@ -4,8 +4,11 @@
 
 #include <cstdint>
 
+#include "base/canvas_state.h"
+#include "brush/brush_state.h"
 #include "brush/dab.h"
-#include "engine/engine.h"
+#include "composite/layer_state.h"
+#include "mask/mask_state.h"
 
 namespace dro::brush {
 
@@ -26,9 +29,9 @@ class DabPainter {
   // Gathers the settings and buffers of a pixel dab into `target` (a
   // canvas-size layer). False when the dab cannot paint (no tip, no grit
   // or blend buffer where one is needed).
-  bool Setup(Engine& e, Pixel64* target, bool paintLayer, const int64_t colour[4]) noexcept;
+  bool Setup(Pixel64* target, bool paintLayer, const int64_t colour[4]) noexcept;
   // The same for a mask dab of paint value `value`.
-  bool SetupMask(Engine& e, uint32_t value) noexcept;
+  bool SetupMask(uint32_t value) noexcept;
 
   // Paints the rectangle `rect` (canvas columns x0..x1 - 1, rows y0..y1 - 1)
   // whose first pixel is dab pixel (skipX, skipY) of a count x count dab.
@@ -41,7 +44,7 @@ class DabPainter {
   int32_t count = 0;
 
  private:
-  bool SetupCommon(Engine& e) noexcept;
+  bool SetupCommon() noexcept;
   void RefreshCursors(RuntimeRandom& rng) noexcept;
   // The tip coverage of canvas pixel `index` at tip offset `tipPos` and
   // grit offset `gritPos`; 0 where the pixel is not painted.

@@ -77,24 +77,6 @@ void DRO_CALL DRO_SetPixLumVary(int32_t amount) {
 void DRO_CALL DRO_SetRandomSeed(int32_t seed) {
   brush::SetRandomSeed(seed);
 }
-void DRO_CALL DRO_SetTracingMode(uint8_t flag) {
-  brush::SetTracingMode(flag);
-}
-void DRO_CALL DRO_DisplayMask(uint8_t flag) {
-  brush::DisplayMask(flag);
-}
-void DRO_CALL DRO_EnableMask(uint8_t flag) {
-  brush::EnableMask(flag);
-}
-void DRO_CALL DRO_SetScale(int32_t numerator, int32_t denominator) {
-  brush::SetScale(numerator, denominator);
-}
-void DRO_CALL DRO_SetOffset(int32_t x, int32_t y) {
-  brush::SetOffset(x, y);
-}
-void DRO_CALL DRO_SetViewSize(int32_t width, int32_t height) {
-  brush::SetViewSize(width, height);
-}
 void DRO_CALL DRO_SetGridSpacing(int32_t /*spacing*/) {}
 void DRO_CALL DRO_DecDrawingLength(void) {
   brush::DecDrawingLength();

@@ -4,7 +4,9 @@
 
 #include "brush/settings.h"
 #include "brush/source_picture.h"
-#include "engine/engine.h"
+#include "base/canvas_state.h"
+#include "base/random.h"
+#include "brush/brush_state.h"
 #include "platform/image_library.h"
 
 namespace dro::brush {
@@ -12,9 +14,10 @@ namespace {
 
 // All 20 buffers exist and hold (L + 25)^2 bytes.
 bool GritBuffersReady() noexcept {
-  const Engine& e = engine();
-  const int64_t side = int64_t{e.canvas.brushLimit} + kGritMargin;
-  for (const Buffer<uint8_t>& grit : e.brush.grit) {
+  const CanvasGeometry& geometry = Geometry();
+  const brush::BrushState& brushState = brush::State();
+  const int64_t side = int64_t{geometry.brushLimit} + kGritMargin;
+  for (const Buffer<uint8_t>& grit : brushState.grit) {
     if (!grit || grit.size() < static_cast<size_t>(side * side)) return false;
   }
   return true;
@@ -52,14 +55,16 @@ constexpr int32_t kScriptGritSide = 600;
 // clipped). A picture not larger than the window in both directions leaves
 // the buffers as they were.
 bool FillGritFromGrey(const uint8_t* grey, int32_t width, int32_t height) {
-  Engine& e = engine();
-  BrushState& b = e.brush;
+  CanvasGeometry& geometry = Geometry();
+  brush::BrushState& brushState = brush::State();
+  RandomState& randomState = Random();
+  BrushState& b = brushState;
   const int32_t side = BrushSize() + kGritMargin;
   const int32_t spanX = width - side;
   const int32_t spanY = height - side;
   if (spanX <= 0 || spanY <= 0) return false;
-  const int32_t limit = e.canvas.brushLimit;
-  RuntimeRandom& rng = e.random.generator;
+  const int32_t limit = geometry.brushLimit;
+  RuntimeRandom& rng = randomState.generator;
   for (int32_t k = 0; k < kGritBuffers; ++k) {
     Buffer<uint8_t>& buffer = b.grit[k];
     buffer.FillBytes(255);
@@ -115,14 +120,16 @@ bool MakeGritFromSource(const char* path) {
 }
 
 bool MakeRandomGrit() noexcept {
-  Engine& e = engine();
-  BrushState& b = e.brush;
+  CanvasGeometry& geometry = Geometry();
+  brush::BrushState& brushState = brush::State();
+  RandomState& randomState = Random();
+  BrushState& b = brushState;
   const int32_t cell = b.gritCellSize;
   if (cell <= 0 || !GritBuffersReady() || !TableReady(b.gritDecision) || !TableReady(b.gritLevel)) {
     return false;
   }
   const int64_t side = int64_t{BrushSize()} + kGritMargin;
-  const int64_t stride = e.canvas.brushLimit;
+  const int64_t stride = geometry.brushLimit;
   const uint32_t length = static_cast<uint32_t>(kGritTableLength);
   // The start spacing of each row's cursors, as unsigned 32-bit quotients;
   // for huge cells the difference wraps, which the cursor's modulo absorbs.
@@ -131,7 +138,7 @@ bool MakeRandomGrit() noexcept {
   const uint32_t levelStep = (length - cellU) / 32767u;
   const int32_t cellThreshold = b.gritCellThreshold;
   const int32_t pixelThreshold = b.gritPixelThreshold;
-  RuntimeRandom& rng = e.random.generator;
+  RuntimeRandom& rng = randomState.generator;
 
   for (int32_t k = 0; k < kGritBuffers; ++k) {
     b.currentGrit = k;

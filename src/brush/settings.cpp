@@ -6,16 +6,15 @@
 
 #include "brush/brush_shape.h"
 #include "brush/grit.h"
-#include "engine/canvas.h"
-#include "engine/engine.h"
-#include "engine/guard.h"
+#include "base/canvas_state.h"
+#include "base/random.h"
+#include "brush/brush_state.h"
+#include "composite/display_state.h"
+#include "mask/mask_state.h"
+#include "base/guard.h"
 
 namespace dro::brush {
 namespace {
-
-BrushState& State() noexcept {
-  return engine().brush;
-}
 
 uint16_t Widen8(int32_t value) noexcept {
   return static_cast<uint16_t>((value & 0xFF) << 8);
@@ -35,8 +34,9 @@ bool HasSource(const char* path) noexcept {
 }  // namespace
 
 int32_t BrushSize() noexcept {
-  const Engine& e = engine();
-  return std::clamp(e.brush.size, 0, std::max(e.canvas.brushLimit, 0));
+  const CanvasGeometry& geometry = Geometry();
+  const brush::BrushState& brushState = brush::State();
+  return std::clamp(brushState.size, 0, std::max(geometry.brushLimit, 0));
 }
 
 void SetColor(int32_t red, int32_t green, int32_t blue) noexcept {
@@ -133,12 +133,13 @@ void SetMixMode(int32_t mode, int32_t amount) noexcept {
 }
 
 void SetSize(int32_t size) noexcept {
-  Engine& e = engine();
-  BrushState& b = e.brush;
+  CanvasGeometry& geometry = Geometry();
+  brush::BrushState& brushState = brush::State();
+  BrushState& b = brushState;
   // The size index map has 1000 entries and every brush-sized buffer is
   // L wide; a larger size would run past both.
   int32_t limit = kMaxBrushSize;
-  if (canvas::Live()) limit = std::min(limit, std::max(e.canvas.brushLimit, 0));
+  if (Geometry().live) limit = std::min(limit, std::max(geometry.brushLimit, 0));
   const int32_t s = std::clamp(size, 0, limit);
   b.size = s;
   b.scaledCount = s;
@@ -166,52 +167,24 @@ void SetScaleSize(int32_t count) noexcept {
 }
 
 void SetPixColorVary(int32_t amount) noexcept {
-  Engine& e = engine();
-  e.brush.pixColorVaryAmount = amount;
+  CanvasGeometry& geometry = Geometry();
+  brush::BrushState& brushState = brush::State();
+  brushState.pixColorVaryAmount = amount;
   if (amount > 0)
-    BuildRandomTable(e.brush.pixColorVary, 1000, 3 * std::max(e.canvas.brushLimit, 0));
+    BuildRandomTable(brushState.pixColorVary, 1000, 3 * std::max(geometry.brushLimit, 0));
 }
 
 void SetPixLumVary(int32_t amount) noexcept {
-  Engine& e = engine();
-  e.brush.pixLumVaryAmount = amount;
-  if (amount > 0) BuildRandomTable(e.brush.pixLumVary, 256, 3 * std::max(e.canvas.brushLimit, 0));
+  CanvasGeometry& geometry = Geometry();
+  brush::BrushState& brushState = brush::State();
+  brushState.pixLumVaryAmount = amount;
+  if (amount > 0) BuildRandomTable(brushState.pixLumVary, 256, 3 * std::max(geometry.brushLimit, 0));
 }
 
 void SetRandomSeed(int32_t seed) noexcept {
-  Engine& e = engine();
-  e.random.seed = seed;
-  e.random.generator.Seed(static_cast<uint32_t>(seed));
-}
-
-void SetTracingMode(uint8_t flag) noexcept {
-  engine().display.tracingMode = flag;
-}
-void DisplayMask(uint8_t flag) noexcept {
-  engine().display.maskDisplay = flag;
-}
-void EnableMask(uint8_t flag) noexcept {
-  engine().mask.enabled = flag;
-}
-
-void SetScale(int32_t numerator, int32_t denominator) noexcept {
-  // The compositor divides by both; a zoom that is not positive is refused.
-  if (numerator <= 0 || denominator <= 0) return;
-  CanvasGeometry& c = engine().canvas;
-  c.zoomNumerator = numerator;
-  c.zoomDenominator = denominator;
-}
-
-void SetOffset(int32_t x, int32_t y) noexcept {
-  CanvasGeometry& c = engine().canvas;
-  c.offsetX = x;
-  c.offsetY = y;
-}
-
-void SetViewSize(int32_t width, int32_t height) noexcept {
-  CanvasGeometry& c = engine().canvas;
-  c.viewWidth = width;
-  c.viewHeight = height;
+  RandomState& randomState = Random();
+  randomState.seed = seed;
+  randomState.generator.Seed(static_cast<uint32_t>(seed));
 }
 
 void DecDrawingLength() noexcept {
@@ -231,10 +204,11 @@ void SetEraseModeOn() noexcept {
 
 bool SetTool(const ToolValues& tool) noexcept {
   return Guard("SetTool", false, [&] {
-    Engine& e = engine();
-    BrushState& b = e.brush;
+    brush::BrushState& brushState = brush::State();
+    RandomState& randomState = Random();
+    BrushState& b = brushState;
     // The same tool with the same seed always yields the same grain.
-    e.random.generator.Seed(static_cast<uint32_t>(e.random.seed));
+    randomState.generator.Seed(static_cast<uint32_t>(randomState.seed));
 
     b.tipOpacity = tool.tipOpacity;
     b.gritCellSize = tool.gritCellSize;

@@ -37,14 +37,6 @@ void SetPixColorVary(int32_t amount) noexcept;
 void SetPixLumVary(int32_t amount) noexcept;
 void SetRandomSeed(int32_t seed) noexcept;
 
-// View and mask display (state of the compositor and the mask).
-void SetTracingMode(uint8_t flag) noexcept;
-void DisplayMask(uint8_t flag) noexcept;
-void EnableMask(uint8_t flag) noexcept;
-void SetScale(int32_t numerator, int32_t denominator) noexcept;
-void SetOffset(int32_t x, int32_t y) noexcept;
-void SetViewSize(int32_t width, int32_t height) noexcept;
-
 void DecDrawingLength() noexcept;
 void TempDisableBlend() noexcept;
 void SetMaskMakerOn() noexcept;

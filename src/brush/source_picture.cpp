@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "engine/allocation.h"
+#include "base/allocation.h"
 #include "platform/effect_script.h"
 
 namespace dro::brush {

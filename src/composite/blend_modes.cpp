@@ -7,7 +7,8 @@
 #include <cstring>
 
 #include "composite/blend_kernels.h"
-#include "engine/engine.h"
+#include "base/cpu.h"
+#include "base/canvas_state.h"
 
 namespace dro::composite {
 namespace {
@@ -56,25 +57,12 @@ constexpr std::array<const char*, blend::kModeCount> kModeNames = {
     "Luminance Alpha Invert",
 };
 
-bool CpuHasAvx2() noexcept {
-#if defined(__x86_64__) || defined(__i386__)
-  return __builtin_cpu_supports("avx2");
-#else
-  return false;
-#endif
-}
-
-bool FastPathsWanted() noexcept {
-  const char* off = std::getenv("DROVINE_NO_FAST_PATHS");
-  return !(off && *off && std::strcmp(off, "0") != 0);
-}
-
 struct KernelTable {
   std::array<blend::RowFn, blend::kModeCount> rows{};
   std::array<bool, blend::kModeCount> fast{};
 
   void Fill(bool enableFast) noexcept {
-    const blend::RowFn* vector = enableFast && CpuHasAvx2() ? blend::Avx2Rows() : nullptr;
+    const blend::RowFn* vector = enableFast && cpu::HasAvx2() ? blend::Avx2Rows() : nullptr;
     for (int32_t m = 0; m < blend::kModeCount; ++m) {
       fast[m] = vector && vector[m];
       rows[m] = fast[m] ? vector[m] : &blend::ReferenceRow;
@@ -85,7 +73,7 @@ struct KernelTable {
 KernelTable& Kernels() noexcept {
   static KernelTable table = [] {
     KernelTable t;
-    t.Fill(FastPathsWanted());
+    t.Fill(cpu::FastPathsAllowed());
     return t;
   }();
   return table;
@@ -181,7 +169,7 @@ void BlendRGBA32IntoLayer(const uint8_t* rgba, int32_t rgbaStride, int32_t width
 
 void BlendRGBA32IntoLayer(const uint8_t* rgba, Pixel64* dst, int32_t mode, int32_t maskMode,
                           int32_t opacity, bool keepAlpha) noexcept {
-  const CanvasGeometry& c = engine().canvas;
+  const CanvasGeometry& c = Geometry();
   BlendRGBA32IntoLayer(rgba, c.width * 4, c.width, c.height, dst, c.width * 4, mode, maskMode,
                        opacity, keepAlpha);
 }

@@ -18,7 +18,7 @@
 
 #include <cstdint>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace dro::composite {
 

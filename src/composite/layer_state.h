@@ -1,11 +1,11 @@
-// The layer table, the paint layer, the blend buffer and the texture map.
+// The layer table, the paint layer and the texture map: plain data.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
-#include "engine/allocation.h"
-#include "engine/types.h"
+#include "base/allocation.h"
+#include "base/types.h"
 
 namespace dro::composite {
 
@@ -44,21 +44,10 @@ struct LayerState {
   int32_t currentIndex = 0;
   LayerRecord* current = nullptr;  // none until the host selects a layer
   int32_t layerTop = 1;
-  Buffer<Pixel64> blendBuffer;  // L x L colour picked up under the dab
-  Buffer<uint8_t> texture;      // one byte per canvas pixel, when a texture layer exists
+  Buffer<uint8_t> texture;  // one byte per canvas pixel, when a texture layer exists
 };
 
-// Display settings read by the compositor.
-struct DisplayState {
-  uint8_t tracingMode = 0;
-  int32_t traceLayer = 0;  // layer record 0
-  uint8_t maskDisplay = 0;
-};
-
-bool ValidSlot(int32_t slot) noexcept;
-// Frees the slot's pixels; other fields stay. Guarded ("DeleteLayer").
-void DeleteLayer(int32_t slot) noexcept;
-// Number of slots holding pixels.
-int32_t CountLayers() noexcept;
+// The engine's layer state (the engine aggregate owns it).
+LayerState& Layers() noexcept;
 
 }  // namespace dro::composite

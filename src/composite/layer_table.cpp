@@ -5,8 +5,9 @@
 #include "composite/blend_modes.h"
 #include "composite/layer_state.h"
 #include "composite/layers.h"
-#include "engine/engine.h"
-#include "engine/guard.h"
+#include "base/canvas_state.h"
+#include "composite/layer_state.h"
+#include "base/guard.h"
 
 namespace dro::composite {
 
@@ -17,7 +18,7 @@ bool ValidSlot(int32_t slot) noexcept {
 void DeleteLayer(int32_t slot) noexcept {
   if (!ValidSlot(slot)) return;
   Guard("DeleteLayer", [&] {
-    LayerRecord& rec = engine().layers.slots[slot];
+    LayerRecord& rec = composite::Layers().slots[slot];
     if (!rec.pixels) return;
     rec.pixels.Reset();
     rec.serial = 0;
@@ -27,19 +28,19 @@ void DeleteLayer(int32_t slot) noexcept {
 
 int32_t CountLayers() noexcept {
   int32_t n = 0;
-  for (const LayerRecord& r : engine().layers.slots) n += r.pixels ? 1 : 0;
+  for (const LayerRecord& r : composite::Layers().slots) n += r.pixels ? 1 : 0;
   return n;
 }
 
 LayerRecord* LayerWithPixels(int32_t slot) noexcept {
   if (!ValidSlot(slot)) return nullptr;
-  LayerRecord& rec = engine().layers.slots[slot];
+  LayerRecord& rec = composite::Layers().slots[slot];
   return rec.pixels ? &rec : nullptr;
 }
 
 LayerRecord* CanvasLayer(int32_t slot) noexcept {
   LayerRecord* rec = LayerWithPixels(slot);
-  const CanvasGeometry& c = engine().canvas;
+  const CanvasGeometry& c = Geometry();
   return rec && rec->Matches(c.width, c.height) &&
                  rec->pixels.size() == static_cast<size_t>(c.width) * static_cast<size_t>(c.height)
              ? rec
@@ -47,12 +48,12 @@ LayerRecord* CanvasLayer(int32_t slot) noexcept {
 }
 
 LayerRecord* CurrentCanvasLayer() noexcept {
-  const LayerState& l = engine().layers;
+  const LayerState& l = composite::Layers();
   return l.current ? CanvasLayer(l.currentIndex) : nullptr;
 }
 
 const Pixel64* LayerMaskFor(int32_t slot) noexcept {
-  const LayerState& l = engine().layers;
+  const LayerState& l = composite::Layers();
   if (!ValidSlot(slot)) return nullptr;
   for (int32_t n = slot + 1; n <= l.layerTop && n < kLayerSlots; ++n) {
     const LayerRecord* rec = CanvasLayer(n);
@@ -63,7 +64,7 @@ const Pixel64* LayerMaskFor(int32_t slot) noexcept {
 }
 
 void RecomputeLayerTop() noexcept {
-  LayerState& l = engine().layers;
+  LayerState& l = composite::Layers();
   l.layerTop = 1;
   for (int32_t n = 1; n < kLayerSlots; ++n) {
     if (l.slots[n].pixels) l.layerTop = n;

@@ -9,20 +9,17 @@
 #include "composite/blend_modes.h"
 #include "composite/texture.h"
 #include "composite/texture_rule.h"
-#include "engine/engine.h"
-#include "engine/guard.h"
-#include "engine/transfers.h"
-#include "history/undo_store.h"
+#include "base/canvas_state.h"
+#include "composite/layer_state.h"
+#include "base/guard.h"
+#include "composite/layer_transfers.h"
 #include "platform/image_library.h"
 
 namespace dro::composite {
 namespace {
 
 uint64_t g_nextSerial = 1;
-
-LayerState& Layers() noexcept {
-  return engine().layers;
-}
+MemoryReclaimer g_reclaimer = nullptr;
 
 bool IsCurrent(int32_t slot) noexcept {
   const LayerState& l = Layers();
@@ -36,7 +33,7 @@ bool FeedsTexture(const LayerRecord& rec) noexcept {
 }
 
 int32_t CanvasStride() noexcept {
-  return engine().canvas.width * 4;
+  return Geometry().width * 4;
 }
 
 // Clips [a, a + n) to [0, limit) in 64-bit arithmetic.
@@ -49,9 +46,9 @@ Span Clip(int64_t a, int64_t n, int64_t limit) noexcept {
   return Span{std::max<int64_t>(a, 0), std::min<int64_t>(a + n, limit)};
 }
 
-// The layer's pixels, allocated with the undo store's help: when memory is
-// short the store gives back its oldest snapshots, as long as that frees
-// anything at all.
+// The layer's pixels, allocated with the reclaimer's help: when memory is
+// short it gives back what it can (the undo store its oldest snapshots), as
+// long as that frees anything at all.
 Buffer<Pixel64> AllocateLayerPixels(size_t count) {
   const int64_t kilobytes = static_cast<int64_t>(count) * sizeof(Pixel64) / 1024;
   const int32_t request = static_cast<int32_t>(std::clamp<int64_t>(kilobytes, 1, INT32_MAX));
@@ -60,15 +57,12 @@ Buffer<Pixel64> AllocateLayerPixels(size_t count) {
       return Buffer<Pixel64>::Make(count);
     } catch (const std::bad_alloc&) {
     }
-    const int32_t before = history::UndoCount();
-    if (before == 0) return {};
-    history::ReduceUndo(request);
-    if (history::UndoCount() == before) return {};
+    if (!g_reclaimer || !g_reclaimer(request)) return {};
   }
 }
 
 void ResetDirty(LayerRecord& rec) noexcept {
-  const CanvasGeometry& c = engine().canvas;
+  const CanvasGeometry& c = Geometry();
   rec.left = c.width;
   rec.top = c.height;
   rec.right = 0;
@@ -84,13 +78,17 @@ size_t TightPixels(int32_t w, int32_t h) noexcept {
 }
 
 size_t CanvasPixels() noexcept {
-  const CanvasGeometry& c = engine().canvas;
+  const CanvasGeometry& c = Geometry();
   return TightPixels(c.width, c.height);
 }
 
 }  // namespace
 
 // --- the table -------------------------------------------------------------
+
+void SetMemoryReclaimer(MemoryReclaimer reclaimer) noexcept {
+  g_reclaimer = reclaimer;
+}
 
 int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept {
   return Guard("CreateLayer", 0, [&]() -> int32_t {
@@ -116,15 +114,13 @@ int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept {
     // The background starts opaque white, every other layer transparent.
     rec.pixels.FillBytes(slot == 1 ? 0xFF : 0x00);
     RecomputeLayerTop();
-    // The back buffer must hold the committed state of the current layer.
-    if (IsCurrent(slot)) history::SaveUndoBackBuffer(slot);
     return 1;
   });
 }
 
-void SetLayer(int32_t slot) noexcept {
+bool SetLayer(int32_t slot) noexcept {
   LayerRecord* rec = LayerWithPixels(slot);
-  if (!rec) return;
+  if (!rec) return false;
   LayerState& l = Layers();
   if (rec->mode == kModeTexturize3) DiscardTexture();
   if (l.current && l.currentIndex != slot && FeedsTexture(*l.current)) {
@@ -132,7 +128,7 @@ void SetLayer(int32_t slot) noexcept {
   }
   l.currentIndex = slot;
   l.current = rec;
-  history::SaveUndoBackBuffer(slot);
+  return true;
 }
 
 void SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlpha, int32_t opacityPercent,
@@ -148,13 +144,12 @@ void SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlpha, int32_t o
   if (!IsCurrent(slot) && FeedsTexture(*rec)) RebuildTextureFrom(slot);
 }
 
-void SwapLayers(int32_t a, int32_t b) noexcept {
-  if (!ValidSlot(a) || !ValidSlot(b) || a == b) return;
+bool SwapLayers(int32_t a, int32_t b) noexcept {
+  if (!ValidSlot(a) || !ValidSlot(b) || a == b) return false;
   LayerState& l = Layers();
   std::swap(l.slots[a], l.slots[b]);
   RecomputeLayerTop();
-  // The current slot now holds other pixels: its committed state is theirs.
-  if (IsCurrent(a) || IsCurrent(b)) history::SaveUndoBackBuffer(l.currentIndex);
+  return true;
 }
 
 // --- merges ----------------------------------------------------------------
@@ -163,7 +158,7 @@ void MergeLayer(int32_t src, int32_t dst) noexcept {
   const LayerRecord* s = CanvasLayer(src);
   LayerRecord* d = CanvasLayer(dst);
   if (!s || !d) return;
-  const CanvasGeometry& c = engine().canvas;
+  const CanvasGeometry& c = Geometry();
   const Pixel64* mask = LayerMaskFor(src);
   BlendLayerRect(s->pixels.data(), 0, 0, c.width, c.height, CanvasStride(), mask, d->pixels.data(),
                  0, 0, CanvasStride(), s->mode, mask ? kModeLayerMask : 0, s->opacity, false);
@@ -173,7 +168,7 @@ void MergeLayerIntoRect(int32_t slot, Pixel64* dst, int32_t x, int32_t y, int32_
                         int32_t h) noexcept {
   const LayerRecord* s = CanvasLayer(slot);
   if (!s || !dst || w <= 0 || h <= 0 || w > INT32_MAX / 4) return;
-  const CanvasGeometry& c = engine().canvas;
+  const CanvasGeometry& c = Geometry();
   const Span cols = Clip(x, w, c.width);
   const Span rows = Clip(y, h, c.height);
   if (cols.empty() || rows.empty()) return;
@@ -186,7 +181,7 @@ void MergeLayerIntoRect(int32_t slot, Pixel64* dst, int32_t x, int32_t y, int32_
 }
 
 void MergeLayerInto(int32_t slot, Pixel64* dst) noexcept {
-  const CanvasGeometry& c = engine().canvas;
+  const CanvasGeometry& c = Geometry();
   MergeLayerIntoRect(slot, dst, 0, 0, c.width, c.height);
 }
 
@@ -195,7 +190,7 @@ void MergeRect(Pixel64* dst, int32_t x, int32_t y, int32_t w, int32_t h) noexcep
   std::memset(static_cast<void*>(dst), 0, TightPixels(w, h) * sizeof(Pixel64));
   LayerState& l = Layers();
   if (l.slots[1].visible == 1 && CanvasLayer(1)) {
-    transfers::CopyLayerRectOut(l.slots[1], reinterpret_cast<uint8_t*>(dst),
+    composite::CopyLayerRectOut(l.slots[1], reinterpret_cast<uint8_t*>(dst),
                                 int64_t{w} * int64_t{sizeof(Pixel64)}, x, y, w, h);
   }
   for (int32_t n = 2; n < kLayerSlots; ++n) {
@@ -204,7 +199,7 @@ void MergeRect(Pixel64* dst, int32_t x, int32_t y, int32_t w, int32_t h) noexcep
 }
 
 void Merge(Pixel64* dst) noexcept {
-  const CanvasGeometry& c = engine().canvas;
+  const CanvasGeometry& c = Geometry();
   MergeRect(dst, 0, 0, c.width, c.height);
 }
 
@@ -213,7 +208,7 @@ void Merge(Pixel64* dst) noexcept {
 void CreatePaintLayer(int32_t opacityPercent, const char* modeName) noexcept {
   Guard("CreatePaintLayer", [&] {
     LayerRecord& p = Layers().paint;
-    const CanvasGeometry& c = engine().canvas;
+    const CanvasGeometry& c = Geometry();
     if (!p.pixels || !p.Matches(c.width, c.height) || p.pixels.size() != CanvasPixels()) {
       p.pixels.Reset();
       p.pixels = Buffer<Pixel64>::Make(CheckedCount(c.width, c.height, INT32_MAX / 4));
@@ -257,7 +252,7 @@ void ClearPaintLayerOld() noexcept {
 void MergePaintLayer(int32_t slot) noexcept {
   LayerRecord& p = Layers().paint;
   LayerRecord* d = CanvasLayer(slot);
-  const CanvasGeometry& c = engine().canvas;
+  const CanvasGeometry& c = Geometry();
   if (!d || !p.pixels || !p.Matches(c.width, c.height) || p.pixels.size() != CanvasPixels()) {
     return;
   }
@@ -404,8 +399,8 @@ void LoadRGBA32LayerBad(uint8_t* data, int32_t slot, int32_t w, int32_t h, bool 
     if (useMask) AdjustRgba32ByMaskAndTexture(data, 0, 0, w, h);
     // The slot being loaded is cleared (through the mask), not whichever
     // layer happens to be current.
-    transfers::ClearMasked(*rec, 0, 0, 0, 0);
-    const CanvasGeometry& c = engine().canvas;
+    composite::ClearMasked(*rec, 0, 0, 0, 0);
+    const CanvasGeometry& c = Geometry();
     BlendRGBA32IntoLayer(data, w * 4, std::min(w, c.width), std::min(h, c.height),
                          rec->pixels.data(), CanvasStride(), kModeNormal, 0, 255,
                          rec->lockAlpha != 0);

@@ -11,11 +11,15 @@
 #include <cstdint>
 
 #include "composite/layer_state.h"
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace dro::composite {
 
 // --- lookups -------------------------------------------------------------
+
+bool ValidSlot(int32_t slot) noexcept;
+// Number of slots holding pixels.
+int32_t CountLayers() noexcept;
 
 // The slot's record when the number is valid and the slot holds pixels.
 LayerRecord* LayerWithPixels(int32_t slot) noexcept;
@@ -39,15 +43,25 @@ void SetLayerMode(LayerRecord& layer, const char* modeName) noexcept;
 
 // --- the table -----------------------------------------------------------
 
+// When a layer cannot be allocated, the allocator asks the reclaimer to give
+// back about `kilobytes` of other memory and tries again for as long as it
+// frees anything (it returns false when it freed nothing). The undo store
+// registers one; without it a failed allocation fails at once.
+using MemoryReclaimer = bool (*)(int32_t kilobytes) noexcept;
+void SetMemoryReclaimer(MemoryReclaimer reclaimer) noexcept;
+
 // 1 on success, 0 on failure (slot out of range, bad size, no memory after
-// the undo store gave back what it could). Guarded ("CreateLayer").
+// the reclaimer gave back what it could). Guarded ("CreateLayer").
 int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept;
-// Applies the texture rule, makes the slot current and refreshes the undo
-// store's back buffer from it.
-void SetLayer(int32_t slot) noexcept;
+// Frees the slot's pixels; other fields stay. Guarded ("DeleteLayer").
+void DeleteLayer(int32_t slot) noexcept;
+// Applies the texture rule and makes the slot current; false (nothing
+// changed) for a slot without pixels.
+bool SetLayer(int32_t slot) noexcept;
 void SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlpha, int32_t opacityPercent,
                      const char* modeName) noexcept;
-void SwapLayers(int32_t a, int32_t b) noexcept;
+// False (nothing changed) for a bad slot or a == b.
+bool SwapLayers(int32_t a, int32_t b) noexcept;
 
 // --- merges --------------------------------------------------------------
 

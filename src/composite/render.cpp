@@ -22,7 +22,10 @@
 
 #include "composite/blend_kernels.h"
 #include "composite/blend_modes.h"
-#include "engine/engine.h"
+#include "base/canvas_state.h"
+#include "composite/display_state.h"
+#include "composite/layer_state.h"
+#include "mask/mask_state.h"
 
 namespace dro::composite {
 namespace {
@@ -61,10 +64,10 @@ bool IsTextureFormula(int32_t formula) noexcept {
 // Bottom slot first; the paint layer directly above the current layer's
 // place (even when the current layer itself is hidden). Layers whose size
 // no longer matches the canvas are left out.
-void BuildDisplayList(const Engine& e, DisplayList& list) noexcept {
-  const LayerState& l = e.layers;
-  const int32_t w = e.canvas.width;
-  const int32_t h = e.canvas.height;
+void BuildDisplayList(const LayerState& l, const CanvasGeometry& canvas,
+                      DisplayList& list) noexcept {
+  const int32_t w = canvas.width;
+  const int32_t h = canvas.height;
   const Pixel64* current = l.current ? l.current->pixels.data() : nullptr;
   const bool paint = l.paint.Matches(w, h);
   for (int32_t n = 1; n < kLayerSlots; ++n) {
@@ -352,7 +355,7 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
   Running run[kChunk];
   int32_t start[kChunk];
   const bool plain = !finish.trace && !finish.mask;
-  const size_t rowIndex = static_cast<size_t>(cy) * static_cast<size_t>(engine().canvas.width);
+  const size_t rowIndex = static_cast<size_t>(cy) * static_cast<size_t>(Geometry().width);
   const int64_t pixels = (columns + repeat - 1) / repeat;  // canvas pixels shown
   for (int64_t first = 0; first < pixels; first += kChunk) {
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(kChunk, pixels - first));
@@ -410,10 +413,11 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
 
 void Render(void* destination, int32_t stride, int32_t x, int32_t y, int32_t width,
             int32_t height) noexcept {
-  const Engine& e = engine();
-  const LayerState& l = e.layers;
+  const CanvasGeometry& c = Geometry();
+  const LayerState& l = Layers();
+  const DisplayState& view = Display();
+  const mask::MaskState& maskState = mask::State();
   if (!destination || !l.current || !l.current->pixels) return;
-  const CanvasGeometry& c = e.canvas;
   const int64_t canvasW = c.width;
   const int64_t canvasH = c.height;
 
@@ -426,11 +430,11 @@ void Render(void* destination, int32_t stride, int32_t x, int32_t y, int32_t wid
   if (w <= 0 || h <= 0) return;
 
   // Output geometry by zoom.
-  const int64_t num = c.zoomNumerator;
-  const int64_t den = c.zoomDenominator;
+  const int64_t num = view.zoomNumerator;
+  const int64_t den = view.zoomDenominator;
   if (num <= 0 || den <= 0) return;
-  const int64_t viewW = std::max(c.viewWidth, 0);
-  const int64_t viewH = std::max(c.viewHeight, 0);
+  const int64_t viewW = std::max(view.viewWidth, 0);
+  const int64_t viewH = std::max(view.viewHeight, 0);
   int64_t columns, rows;
   if (num == den) {
     columns = std::min(w, viewW);
@@ -445,22 +449,22 @@ void Render(void* destination, int32_t stride, int32_t x, int32_t y, int32_t wid
   if (columns <= 0 || rows <= 0) return;
 
   DisplayList list;
-  BuildDisplayList(e, list);
+  BuildDisplayList(l, c, list);
   Finish finish;
   const LayerRecord& traceLayer = l.slots[0];
-  if (e.display.tracingMode && traceLayer.Matches(c.width, c.height)) {
+  if (view.tracingMode && traceLayer.Matches(c.width, c.height)) {
     finish.trace = traceLayer.pixels.data();
   }
-  const Buffer<Mask16>& mask = e.mask.values;
-  if (e.display.maskDisplay && e.mask.enabled && mask &&
+  const Buffer<Mask16>& mask = maskState.values;
+  if (view.maskDisplay && maskState.enabled && mask &&
       mask.size() >= static_cast<size_t>(canvasW * canvasH)) {
     finish.mask = mask.data();
   }
   for (int i = 0; i < 3; ++i) {
-    finish.overlay[0][i] = e.mask.overlay.color2[i];
-    finish.overlay[1][i] = e.mask.overlay.color1[i];
+    finish.overlay[0][i] = maskState.overlay.color2[i];
+    finish.overlay[1][i] = maskState.overlay.color1[i];
   }
-  finish.fullStrength = e.mask.overlay.fullStrength != 0;
+  finish.fullStrength = maskState.overlay.fullStrength != 0;
 
   uint8_t* const base = static_cast<uint8_t*>(destination);
   for (int64_t r = 0; r < rows; ++r) {

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "mask/mask_state.h"
+#include "base/canvas_state.h"
 #include "composite/layer_state.h"
-#include "engine/canvas.h"
-#include "engine/engine.h"
-#include "engine/guard.h"
-#include "engine/pixel_transfers.h"
+#include "base/guard.h"
+#include "composite/pixel_transfers.h"
 
 namespace dro::composite {
 namespace {
@@ -21,19 +21,20 @@ int64_t TightCount(const void* p, int32_t w, int32_t h) noexcept {
 
 uint8_t* CreateTexture(int32_t slot) noexcept {
   return Guard("CreateTexture", static_cast<uint8_t*>(nullptr), [&]() -> uint8_t* {
-    const pixels::Plane layer = pixels::LayerOnCanvas(slot);
+    const Plane layer = composite::LayerOnCanvas(slot);
     if (!layer) return nullptr;
-    Engine& e = engine();
-    const size_t count = CheckedCount(e.canvas.width, e.canvas.height);
-    Buffer<uint8_t>& map = e.layers.texture;
+    CanvasGeometry& geometry = Geometry();
+    composite::LayerState& layerState = composite::Layers();
+    const size_t count = CheckedCount(geometry.width, geometry.height);
+    Buffer<uint8_t>& map = layerState.texture;
     if (map.size() != count) {
       map.Reset();
       map = Buffer<uint8_t>::Make(count);
     }
-    if (layer.width < e.canvas.width || layer.height < e.canvas.height) map.FillBytes(kTextureMax);
+    if (layer.width < geometry.width || layer.height < geometry.height) map.FillBytes(kTextureMax);
     for (int32_t y = 0; y < layer.height; ++y) {
       const Pixel64* in = layer.Row(y);
-      uint8_t* out = map.data() + static_cast<size_t>(y) * e.canvas.width;
+      uint8_t* out = map.data() + static_cast<size_t>(y) * geometry.width;
       for (int32_t x = 0; x < layer.width; ++x) {
         const uint32_t grey = (uint32_t{in[x].r} + in[x].g + in[x].b) / 768;
         out[x] = static_cast<uint8_t>(std::clamp<uint32_t>(grey, kTextureMin, kTextureMax));
@@ -44,7 +45,7 @@ uint8_t* CreateTexture(int32_t slot) noexcept {
 }
 
 void DeleteTexture() noexcept {
-  engine().layers.texture.Reset();
+  composite::Layers().texture.Reset();
 }
 
 uint32_t TextureWeight(uint8_t t) noexcept {
@@ -58,17 +59,17 @@ uint32_t MaskWeight(uint32_t w, Mask16 m) noexcept {
 void AdjustRgba32ByMaskAndTexture(uint8_t* rgba, int32_t x, int32_t y, int32_t w,
                                   int32_t h) noexcept {
   if (!rgba || w <= 0 || h <= 0) return;
-  const uint8_t* texture = pixels::TextureMap();
-  const Mask16* mask = pixels::EnabledMask();
+  const uint8_t* texture = composite::TextureMap();
+  const Mask16* mask = dro::mask::EnabledValues();
   if (!texture && !mask) return;
-  const Engine& e = engine();
+  const CanvasGeometry& geometry = Geometry();
   const int64_t x0 = std::max<int64_t>(x, 0);
   const int64_t y0 = std::max<int64_t>(y, 0);
-  const int64_t x1 = std::min<int64_t>(int64_t{x} + w, e.canvas.width);
-  const int64_t y1 = std::min<int64_t>(int64_t{y} + h, e.canvas.height);
+  const int64_t x1 = std::min<int64_t>(int64_t{x} + w, geometry.width);
+  const int64_t y1 = std::min<int64_t>(int64_t{y} + h, geometry.height);
   for (int64_t row = y0; row < y1; ++row) {
     uint8_t* out = rgba + ((row - y) * w + (x0 - x)) * 4;
-    const size_t base = static_cast<size_t>(row) * e.canvas.width;
+    const size_t base = static_cast<size_t>(row) * geometry.width;
     for (int64_t col = x0; col < x1; ++col, out += 4) {
       uint32_t weight = kFull;
       if (texture) weight = TextureWeight(texture[base + col]);
@@ -104,9 +105,9 @@ void AdjustRgba32PostFilter(uint8_t* rgba, int32_t w, int32_t h) noexcept {
 }
 
 void AdjustRgba32ForAlphaComp(uint8_t* rgba) noexcept {
-  const Engine& e = engine();
-  if (!canvas::Live()) return;
-  const int64_t n = TightCount(rgba, e.canvas.width, e.canvas.height);
+  const CanvasGeometry& geometry = Geometry();
+  if (!Geometry().live) return;
+  const int64_t n = TightCount(rgba, geometry.width, geometry.height);
   for (int64_t i = 0; i < n; ++i, rgba += 4) {
     if (rgba[3] != 0) Unpremultiply32(rgba);
   }

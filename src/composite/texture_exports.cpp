@@ -1,7 +1,6 @@
 // Exports of the texture map and the alpha modulation passes.
 #include "composite/texture.h"
 #include "drovine.h"
-#include "engine/engine.h"
 
 namespace cp = dro::composite;
 

@@ -1,12 +1,12 @@
 #include "composite/texture_rule.h"
 
 #include "composite/texture.h"
-#include "engine/engine.h"
+#include "composite/layer_state.h"
 
 namespace dro::composite {
 
 void DiscardTexture() noexcept {
-  engine().layers.texture.Reset();
+  composite::Layers().texture.Reset();
 }
 
 void RebuildTextureFrom(int32_t slot) noexcept {

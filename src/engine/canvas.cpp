@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "composite/layers.h"
 #include "engine/engine.h"
-#include "engine/guard.h"
+#include "history/undo_store.h"
+#include "base/guard.h"
 
 namespace dro::canvas {
 namespace {
-
-bool g_live = false;
 
 void RequirePossible(int32_t brushLimit) {
   if (!BrushLimitIsPossible(brushLimit)) throw std::length_error("brush size limit");
@@ -25,7 +25,7 @@ void MakeBuffers(bool zeroBlendBuffer) {
   const size_t gritBytes = CheckedCount(limit + brush::kGritMargin, limit + brush::kGritMargin);
   for (Buffer<uint8_t>& grit : e.brush.grit) grit = Buffer<uint8_t>::Make(gritBytes);
   e.brush.tip = Buffer<Mask16>::Make(CheckedCount(limit, limit));
-  e.layers.blendBuffer = zeroBlendBuffer ? Buffer<Pixel64>::MakeBytes(CheckedCount(limit, limit), 0)
+  e.brush.blendBuffer = zeroBlendBuffer ? Buffer<Pixel64>::MakeBytes(CheckedCount(limit, limit), 0)
                                          : Buffer<Pixel64>::Make(CheckedCount(limit, limit));
   e.canvas.blendFilterStride = limit * 4;
   e.mask.values = Buffer<Mask16>::MakeBytes(CheckedCount(w, h), 0xFF);
@@ -46,7 +46,7 @@ void BuildGritTables() {
 // the paint layer, the tip, the cached shape source and the grit buffers.
 void ReleaseBrushBuffers() {
   Engine& e = engine();
-  e.layers.blendBuffer.Reset();
+  e.brush.blendBuffer.Reset();
   e.layers.paint.pixels.Reset();
   e.brush.tip.Reset();
   e.brush.shapeSourceCache.Reset();
@@ -70,7 +70,7 @@ void ReleaseEverything() {
   ReleaseBrushBuffers();
   for (int32_t slot = 0; slot < composite::kLayerSlots; ++slot) composite::DeleteLayer(slot);
   engine().work.Release();
-  g_live = false;
+  engine().canvas.live = false;
 }
 
 }  // namespace
@@ -87,7 +87,7 @@ bool BrushLimitIsPossible(int32_t limit) noexcept {
 }
 
 bool Live() noexcept {
-  return g_live;
+  return engine().canvas.live;
 }
 
 void CreateImage(void* window, int32_t width, int32_t height, int32_t brushLimit,
@@ -96,10 +96,10 @@ void CreateImage(void* window, int32_t width, int32_t height, int32_t brushLimit
     RequirePossible(brushLimit);
     // A second create without a delete would otherwise keep the earlier
     // canvas's buffers alive next to the new ones.
-    if (g_live) ReleaseEverything();
     Engine& e = engine();
-    g_live = true;
+    if (e.canvas.live) ReleaseEverything();
     CanvasGeometry& c = e.canvas;
+    c.live = true;
     c.width = ClampSide(width);
     c.height = ClampSide(height);
     c.rgbaStride = c.width * 4;
@@ -107,8 +107,8 @@ void CreateImage(void* window, int32_t width, int32_t height, int32_t brushLimit
     c.brushLimit = brushLimit;
     c.brushStride = brushLimit * 4;
     c.creationValue = creationValue;
-    c.zoomNumerator = c.zoomDenominator = 1;
-    c.offsetX = c.offsetY = 0;
+    e.display.zoomNumerator = e.display.zoomDenominator = 1;
+    e.display.offsetX = e.display.offsetY = 0;
 
     for (composite::LayerRecord& rec : e.layers.slots) rec.pixels.Reset();
     e.layers.current = nullptr;
@@ -127,8 +127,8 @@ void NewSize(void* window, int32_t width, int32_t height, int32_t brushLimit,
   Guard("NewSize", [&] {
     RequirePossible(brushLimit);
     Engine& e = engine();
-    g_live = true;
     CanvasGeometry& c = e.canvas;
+    c.live = true;
     c.height = ClampSide(height);
     c.hostWindow = window;
     c.width = ClampSide(width);
@@ -141,8 +141,8 @@ void NewSize(void* window, int32_t width, int32_t height, int32_t brushLimit,
     c.brushStride = brushLimit * 4;
     c.brushLimit = brushLimit;
     c.creationValue = creationValue;
-    c.zoomNumerator = c.zoomDenominator = 1;
-    c.offsetX = c.offsetY = 0;
+    e.display.zoomNumerator = e.display.zoomDenominator = 1;
+    e.display.offsetX = e.display.offsetY = 0;
 
     MakeBuffers(/*zeroBlendBuffer=*/false);
     history::ClearUndo();

@@ -7,6 +7,7 @@
 
 #include "drovine.h"
 #include "engine/canvas.h"
+#include "composite/layers.h"
 #include "engine/engine.h"
 #include "engine/frame.h"
 #include "platform/memory_status.h"

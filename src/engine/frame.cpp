@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
-#include "engine/guard.h"
+#include "base/guard.h"
 #include "platform/window.h"
 
 namespace dro {

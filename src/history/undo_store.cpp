@@ -5,18 +5,18 @@
 #include <new>
 
 #include "composite/layers.h"
-#include "engine/engine.h"
-#include "engine/guard.h"
+#include "composite/pixel_transfers.h"
+#include "base/canvas_state.h"
+#include "composite/layer_state.h"
+#include "history/undo_state.h"
+#include "mask/mask_state.h"
+#include "base/guard.h"
 #include "platform/memory_status.h"
 
 namespace dro::history {
 namespace {
 
 MemoryQuery g_memoryQuery = nullptr;
-
-UndoStore& Store() noexcept {
-  return engine().undo;
-}
 
 int64_t Area(const IntRect& r) noexcept {
   return (int64_t{r.x1} - r.x0 + 1) * (int64_t{r.y1} - r.y0 + 1);
@@ -56,7 +56,7 @@ int32_t FreeSlot(UndoSlot& s) noexcept {
     SubtractUsage(maskKb);
     kb += maskKb;
   }
-  s.maskEnabled = engine().mask.enabled;
+  s.maskEnabled = mask::State().enabled;
   s.rect = IntRect{0, 0, 0, 0};
   s.layer = 0;
   s.layerSerial = 0;
@@ -116,14 +116,15 @@ Buffer<T> TryMake(int64_t count) noexcept {
 }
 
 bool CanvasSized(size_t elements) noexcept {
-  const CanvasGeometry& c = engine().canvas;
+  const CanvasGeometry& c = Geometry();
   return elements == static_cast<size_t>(c.width) * static_cast<size_t>(c.height);
 }
 
 bool MaskUsable() noexcept {
-  const Engine& e = engine();
-  return e.mask.values && e.undo.maskBack && CanvasSized(e.mask.values.size()) &&
-         CanvasSized(e.undo.maskBack.size());
+  const mask::MaskState& maskState = mask::State();
+  const history::UndoStore& undoStore = history::Store();
+  return maskState.values && undoStore.maskBack && CanvasSized(maskState.values.size()) &&
+         CanvasSized(undoStore.maskBack.size());
 }
 
 // The slot whose canvas-size layer holds the pixels an entry was taken
@@ -183,16 +184,21 @@ void Exchange(T* block, T* layer, T* back, const IntRect& r, int32_t canvasWidth
 }
 
 void Apply(UndoSlot& s) noexcept {
-  Engine& e = engine();
+  CanvasGeometry& geometry = Geometry();
+  composite::LayerState& layerState = composite::Layers();
+  mask::MaskState& maskState = mask::State();
+  history::UndoStore& undoStore = history::Store();
   if (s.pixels) {
-    if (!e.layers.current || e.layers.currentIndex != s.layer) composite::SetLayer(s.layer);
+    if (!layerState.current || layerState.currentIndex != s.layer) {
+      if (composite::SetLayer(s.layer)) SaveUndoBackBuffer(s.layer);
+    }
     composite::LayerRecord* layer = composite::CanvasLayer(s.layer);
     if (layer) {
-      Exchange(s.pixels.data(), layer->pixels.data(), e.undo.back.data(), s.rect, e.canvas.width);
+      Exchange(s.pixels.data(), layer->pixels.data(), undoStore.back.data(), s.rect, geometry.width);
     }
   }
   if (s.mask) {
-    Exchange(s.mask.data(), e.mask.values.data(), e.undo.maskBack.data(), s.rect, e.canvas.width);
+    Exchange(s.mask.data(), maskState.values.data(), undoStore.maskBack.data(), s.rect, geometry.width);
   }
 }
 
@@ -203,29 +209,55 @@ int32_t BackBufferKilobytes(int32_t width, int32_t height) noexcept {
 }
 
 void ResetUndoRect() noexcept {
-  Engine& e = engine();
-  e.undo.rect = IntRect{e.canvas.width - 1, e.canvas.height - 1, 0, 0};
+  CanvasGeometry& geometry = Geometry();
+  history::UndoStore& undoStore = history::Store();
+  undoStore.rect = IntRect{geometry.width - 1, geometry.height - 1, 0, 0};
 }
 
 void ResetSlots() noexcept {
-  Engine& e = engine();
-  UndoStore& u = e.undo;
-  u.backMaskEnabled = e.mask.enabled;
+  mask::MaskState& maskState = mask::State();
+  history::UndoStore& undoStore = history::Store();
+  UndoStore& u = undoStore;
+  u.backMaskEnabled = maskState.enabled;
   u.backRect = IntRect{0, 0, 0, 0};
   for (UndoSlot& s : u.slots) FreeSlot(s);
 }
 
 void SaveUndoBackBuffer(int32_t layer) noexcept {
-  Engine& e = engine();
-  UndoStore& u = e.undo;
+  mask::MaskState& maskState = mask::State();
+  history::UndoStore& undoStore = history::Store();
+  UndoStore& u = undoStore;
   if (u.paused) return;
   const composite::LayerRecord* rec = composite::CanvasLayer(layer);
   if (u.back && rec && u.back.size() == rec->pixels.size()) {
     std::memcpy(u.back.data(), rec->pixels.data(), rec->pixels.bytes());
   }
-  if (u.maskBack && e.mask.values && u.maskBack.size() == e.mask.values.size()) {
-    std::memcpy(u.maskBack.data(), e.mask.values.data(), e.mask.values.bytes());
+  if (u.maskBack && maskState.values && u.maskBack.size() == maskState.values.size()) {
+    std::memcpy(u.maskBack.data(), maskState.values.data(), maskState.values.bytes());
   }
+}
+
+void SaveUndoBackBufferIfCurrent(int32_t slot) noexcept {
+  const composite::LayerState& layers = composite::Layers();
+  if (layers.current && layers.currentIndex == slot) SaveUndoBackBuffer(slot);
+}
+
+bool ReclaimForLayers(int32_t kilobytes) noexcept {
+  const int32_t before = UndoCount();
+  if (before == 0) return false;
+  ReduceUndo(kilobytes);
+  return UndoCount() != before;
+}
+
+Plane BackBufferOnCanvas() noexcept {
+  const CanvasGeometry& canvas = Geometry();
+  UndoStore& u = Store();
+  if (!canvas.HasPixels() || !CanvasSized(u.back.size())) return {};
+  return Plane{u.back.data(), canvas.width, canvas.height, canvas.width};
+}
+
+int32_t ColorAtHistory(int32_t x, int32_t y) noexcept {
+  return CanUndo() ? composite::ColorAt(BackBufferOnCanvas(), x, y) : 0;
 }
 
 void SetMemoryQuery(MemoryQuery query) noexcept {
@@ -233,13 +265,14 @@ void SetMemoryQuery(MemoryQuery query) noexcept {
 }
 
 void RecomputeBudget() noexcept {
-  Engine& e = engine();
-  UndoStore& u = e.undo;
+  CanvasGeometry& geometry = Geometry();
+  history::UndoStore& undoStore = history::Store();
+  UndoStore& u = undoStore;
   const platform::MemoryStatus m = g_memoryQuery ? g_memoryQuery() : platform::QueryMemoryStatus();
   if (!u.automaticBudget) return;
   const uint64_t freeKb = std::min(m.availablePhysical, m.availablePageFile) >> 10;
   const int64_t value = static_cast<int64_t>(static_cast<double>(freeKb) * 0.85 + u.usageKb);
-  const int64_t p = int64_t{e.canvas.width} * e.canvas.height / 1024;
+  const int64_t p = int64_t{geometry.width} * geometry.height / 1024;
   int64_t budget = value - 20 * p;
   if (budget < 15 * p) budget = 15 * p;
   u.budgetKb = static_cast<int32_t>(std::min<int64_t>(budget, INT32_MAX));
@@ -247,21 +280,24 @@ void RecomputeBudget() noexcept {
 
 void ClearUndo() noexcept {
   Guard("ClearUndo", [] {
-    Engine& e = engine();
-    UndoStore& u = e.undo;
+    CanvasGeometry& geometry = Geometry();
+    composite::LayerState& layerState = composite::Layers();
+    mask::MaskState& maskState = mask::State();
+    history::UndoStore& undoStore = history::Store();
+    UndoStore& u = undoStore;
     ResetUndoRect();
     u.paused = false;
     u.redoCount = 0;
     for (UndoSlot& s : u.slots) {
       s.pixels.Reset();
       s.mask.Reset();
-      s.maskEnabled = e.mask.enabled;
+      s.maskEnabled = maskState.enabled;
       s.rect = IntRect{0, 0, 0, 0};
       s.layer = 0;
       s.layerSerial = 0;
     }
-    u.usageKb = BackBufferKilobytes(e.canvas.width, e.canvas.height);
-    SaveUndoBackBuffer(e.layers.currentIndex);
+    u.usageKb = BackBufferKilobytes(geometry.width, geometry.height);
+    SaveUndoBackBuffer(layerState.currentIndex);
     RecomputeBudget();
   });
 }
@@ -285,11 +321,14 @@ void RemoveAbandonedUndo() noexcept {
 
 void SaveUndoBuffer(bool savePixels, bool saveMask) noexcept {
   Guard("SaveUndoBuf", [&] {
-    Engine& e = engine();
-    UndoStore& u = e.undo;
+    CanvasGeometry& geometry = Geometry();
+    composite::LayerState& layerState = composite::Layers();
+    mask::MaskState& maskState = mask::State();
+    history::UndoStore& undoStore = history::Store();
+    UndoStore& u = undoStore;
     if (u.paused) return;
-    const int32_t width = e.canvas.width;
-    const int32_t height = e.canvas.height;
+    const int32_t width = geometry.width;
+    const int32_t height = geometry.height;
     IntRect r = u.rect;
     r.x0 = std::max(r.x0, 0);
     r.y0 = std::max(r.y0, 0);
@@ -339,9 +378,9 @@ void SaveUndoBuffer(bool savePixels, bool saveMask) noexcept {
       UndoSlot& s = u.slots[0];
       s.pixels = std::move(pixelBlock);
       s.mask = std::move(maskBlock);
-      s.maskEnabled = e.mask.enabled;
+      s.maskEnabled = maskState.enabled;
       s.rect = r;
-      s.layer = e.layers.currentIndex;
+      s.layer = layerState.currentIndex;
       s.layerSerial = pixels ? layer->serial : 0;
       if (s.pixels) {
         CopyRect(s.pixels.data(), w, h, 0, 0, u.back.data(), width, height, r.x0, r.y0, w, h);
@@ -359,7 +398,7 @@ void SaveUndoBuffer(bool savePixels, bool saveMask) noexcept {
                r.y0, w, h);
     }
     if (mask) {
-      CopyRect(u.maskBack.data(), width, height, r.x0, r.y0, e.mask.values.data(), width, height,
+      CopyRect(u.maskBack.data(), width, height, r.x0, r.y0, maskState.values.data(), width, height,
                r.x0, r.y0, w, h);
     }
     ResetUndoRect();

@@ -13,44 +13,13 @@
 // canvas pixel; freeing a block subtracts exactly what it added.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
-#include "engine/allocation.h"
-#include "engine/types.h"
+#include "base/plane.h"
+#include "history/undo_state.h"
 #include "platform/memory_status.h"
 
 namespace dro::history {
-
-constexpr int32_t kUndoSlots = 500;
-
-struct UndoSlot {
-  Buffer<Pixel64> pixels;  // tight rectangle, or absent
-  Buffer<Mask16> mask;     // tight rectangle, or absent
-  uint8_t maskEnabled = 0;
-  IntRect rect{0, 0, 0, 0};  // inclusive canvas coordinates
-  int32_t layer = 0;
-  uint64_t layerSerial = 0;  // the layer buffer the pixel block came from
-
-  bool empty() const noexcept { return !pixels && !mask; }
-};
-
-struct UndoStore {
-  Buffer<Pixel64> back;     // W x H committed current layer
-  Buffer<Mask16> maskBack;  // W x H committed mask
-  uint8_t backMaskEnabled = 0;
-  IntRect backRect{0, 0, 0, 0};
-
-  std::array<UndoSlot, kUndoSlots> slots;  // index 0 the newest
-  int32_t levels = 0;
-  int32_t redoCount = 0;
-  IntRect rect{0, 0, 0, 0};  // changed area since the last save, inclusive
-  bool paused = false;
-
-  int32_t usageKb = 0;
-  int32_t budgetKb = 0;
-  bool automaticBudget = true;
-};
 
 // Kilobytes the two back buffers account for: 10 bytes per canvas pixel.
 int32_t BackBufferKilobytes(int32_t width, int32_t height) noexcept;
@@ -63,6 +32,13 @@ void ClearUndo() noexcept;
 // Copies the layer and the mask into the back buffers (when both sides of
 // each copy exist and the layer matches the canvas); nothing while paused.
 void SaveUndoBackBuffer(int32_t layer) noexcept;
+// SaveUndoBackBuffer of the slot when it is the current layer: what the
+// layer calls that change the current layer's pixels, or which layer is
+// current, are followed by.
+void SaveUndoBackBufferIfCurrent(int32_t slot) noexcept;
+// The layer allocator's reclaimer: drops entries to free about `kilobytes`;
+// false when there was nothing to drop or dropping freed no entry.
+bool ReclaimForLayers(int32_t kilobytes) noexcept;
 // Recomputes the automatic budget from free memory.
 void RecomputeBudget() noexcept;
 // Resets the changed-area rectangle to empty.
@@ -92,6 +68,14 @@ int32_t SetUndoMB(int32_t megabytes) noexcept;
 int32_t TotalUndoMemoryMB() noexcept;
 // The usage, in megabytes.
 int32_t CurrentUndoMemoryMB() noexcept;
+
+// The back buffer as a canvas-size plane; empty without a canvas or when
+// its size does not match the canvas.
+Plane BackBufferOnCanvas() noexcept;
+// The colour (R8 G8 B8 from bit 16 down, -1 for alpha 0) of the back buffer
+// at (x, y), clamped into the canvas, while there is an entry to undo;
+// else 0.
+int32_t ColorAtHistory(int32_t x, int32_t y) noexcept;
 
 // Test hook: the memory query the automatic budget uses (null restores the
 // platform's).

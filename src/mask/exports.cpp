@@ -13,6 +13,10 @@ uint8_t* Out(void* p) {
 }
 }  // namespace
 
+void DRO_CALL DRO_EnableMask(uint8_t flag) {
+  mk::Enable(flag);
+}
+
 void DRO_CALL DRO_SetMaskOptions(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2,
                                  int32_t b2, int32_t fullStrength) {
   mk::SetOptions(r1, g1, b1, r2, g2, b2, fullStrength);

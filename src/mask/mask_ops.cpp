@@ -6,8 +6,9 @@
 #include <cstring>
 
 #include "color/conversions.h"
-#include "engine/engine.h"
-#include "engine/pixel_transfers.h"
+#include "base/canvas_state.h"
+#include "mask/mask_state.h"
+#include "composite/pixel_transfers.h"
 
 namespace dro::mask {
 namespace {
@@ -23,8 +24,8 @@ struct CanvasMask {
 };
 
 CanvasMask Mask() noexcept {
-  const Engine& e = engine();
-  return CanvasMask{pixels::MaskValues(), e.canvas.width, e.canvas.height};
+  const CanvasGeometry& geometry = Geometry();
+  return CanvasMask{dro::mask::CanvasValues(), geometry.width, geometry.height};
 }
 
 // Runs `test` on every pixel of a tight canvas-size host buffer in row
@@ -50,9 +51,13 @@ bool Near(int32_t a, int32_t b, int32_t t) noexcept {
 
 }  // namespace
 
+void Enable(uint8_t flag) noexcept {
+  State().enabled = flag;
+}
+
 void SetOptions(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2, int32_t b2,
                 int32_t full) noexcept {
-  MaskOverlay& o = engine().mask.overlay;
+  MaskOverlay& o = mask::State().overlay;
   auto widen = [](int32_t c) { return static_cast<uint16_t>(static_cast<uint32_t>(c) << 8); };
   o.color1 = {widen(r1), widen(g1), widen(b1)};
   o.color2 = {widen(r2), widen(g2), widen(b2)};
@@ -108,7 +113,7 @@ namespace {
 template <class Step>
 void WithCurrentLayer(Step&& step) noexcept {
   const CanvasMask m = Mask();
-  const pixels::Plane layer = pixels::CurrentOnCanvas();
+  const Plane layer = composite::CurrentOnCanvas();
   if (!m || !layer) return;
   for (int32_t y = 0; y < layer.height; ++y) {
     Pixel64* row = layer.Row(y);
@@ -250,8 +255,8 @@ void ApplyToAlphaRect(uint8_t* rgba32, int32_t stride, int32_t x0, int32_t y0, i
 }
 
 void ApplyToAlpha(uint8_t* rgba32) noexcept {
-  const Engine& e = engine();
-  ApplyToAlphaRect(rgba32, e.canvas.width * 4, 0, 0, e.canvas.width - 1, e.canvas.height - 1);
+  const CanvasGeometry& geometry = Geometry();
+  ApplyToAlphaRect(rgba32, geometry.width * 4, 0, 0, geometry.width - 1, geometry.height - 1);
 }
 
 void ReplaceAlphaRange(uint8_t* rgba32, int32_t a, int32_t tolerance, int32_t r, int32_t g,

@@ -13,6 +13,9 @@
 
 namespace dro::mask {
 
+// Whether the mask limits painting and loads; the values stay either way.
+void Enable(uint8_t flag) noexcept;
+
 void SetOptions(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2, int32_t b2,
                 int32_t full) noexcept;
 

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
-#include "engine/allocation.h"
-#include "engine/types.h"
+#include "base/allocation.h"
+#include "base/canvas_state.h"
+#include "base/types.h"
 
 namespace dro::mask {
 
@@ -25,5 +27,22 @@ struct MaskState {
   uint8_t enabled = 0;
   MaskOverlay overlay;
 };
+
+// The engine's mask (the engine aggregate owns it).
+MaskState& State() noexcept;
+
+// The mask values whatever the enabled flag, row stride the canvas width;
+// null without a canvas or when the buffer does not match the canvas.
+inline Mask16* CanvasValues() noexcept {
+  const CanvasGeometry& canvas = Geometry();
+  MaskState& mask = State();
+  const size_t area = static_cast<size_t>(canvas.width) * static_cast<size_t>(canvas.height);
+  return canvas.HasPixels() && mask.values.size() == area ? mask.values.data() : nullptr;
+}
+
+// The same while the mask is enabled, else null.
+inline const Mask16* EnabledValues() noexcept {
+  return State().enabled ? CanvasValues() : nullptr;
+}
 
 }  // namespace dro::mask

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "engine/allocation.h"
+#include "base/allocation.h"
 #include "platform/effect_script_internal.h"
 #include "platform/image_internal.h"
 

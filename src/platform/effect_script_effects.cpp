@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/allocation.h"
+#include "base/allocation.h"
 #include "platform/effect_script.h"
 #include "platform/effect_script_internal.h"
 

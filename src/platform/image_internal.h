@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <new>
 
-#include "engine/allocation.h"
+#include "base/allocation.h"
 #include "platform/image_library.h"
 
 namespace dro::platform::image::detail {

@@ -23,7 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/allocation.h"
+#include "base/allocation.h"
 
 namespace dro::platform::image {
 

@@ -94,10 +94,10 @@ class Dab : public ::testing::Test {
     return layer.pixels[static_cast<size_t>(y) * kW + x];
   }
   static Pixel64& Blend(int32_t x, int32_t y) {
-    return engine().layers.blendBuffer[y * kLimit + x];
+    return engine().brush.blendBuffer[y * kLimit + x];
   }
   static void FillBlend(Pixel64 p) {
-    for (Pixel64& b : engine().layers.blendBuffer) b = p;
+    for (Pixel64& b : engine().brush.blendBuffer) b = p;
   }
 };
 
@@ -597,7 +597,7 @@ TEST_F(Dab, MaskDabsPaintTheMaskFromTheColoursGrey) {
 
   // A blend source reads the blend buffer's mask form and remixes into it.
   Tool(0, 128, 0, 1, 100);
-  uint16_t* entries = reinterpret_cast<uint16_t*>(engine().layers.blendBuffer.data());
+  uint16_t* entries = reinterpret_cast<uint16_t*>(engine().brush.blendBuffer.data());
   for (int32_t r = 0; r < 5; ++r)
     for (int32_t c = 0; c < 5; ++c) entries[r * 4 * kLimit + c] = 1000;
   DRO_DrawDabGritMask(40, 30);

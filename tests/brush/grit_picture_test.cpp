@@ -8,7 +8,7 @@
 
 #include "drovine.h"
 #include "engine/engine.h"
-#include "engine/random.h"
+#include "base/random.h"
 #include "picture_test_util.h"
 
 namespace {

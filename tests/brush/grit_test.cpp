@@ -7,7 +7,7 @@
 
 #include "drovine.h"
 #include "engine/engine.h"
-#include "engine/random.h"
+#include "base/random.h"
 
 namespace {
 

@@ -194,16 +194,16 @@ TEST_F(BrushSettings, ViewAndMaskSettingsLandInTheirSubsystems) {
   DRO_SetScale(3, 2);
   DRO_SetOffset(-4, 9);
   DRO_SetViewSize(640, 480);
-  EXPECT_EQ(engine().canvas.zoomNumerator, 3);
-  EXPECT_EQ(engine().canvas.zoomDenominator, 2);
-  EXPECT_EQ(engine().canvas.offsetX, -4);
-  EXPECT_EQ(engine().canvas.offsetY, 9);
-  EXPECT_EQ(engine().canvas.viewWidth, 640);
-  EXPECT_EQ(engine().canvas.viewHeight, 480);
+  EXPECT_EQ(engine().display.zoomNumerator, 3);
+  EXPECT_EQ(engine().display.zoomDenominator, 2);
+  EXPECT_EQ(engine().display.offsetX, -4);
+  EXPECT_EQ(engine().display.offsetY, 9);
+  EXPECT_EQ(engine().display.viewWidth, 640);
+  EXPECT_EQ(engine().display.viewHeight, 480);
   DRO_SetScale(1, 0);  // a zoom the compositor could not divide by
   DRO_SetScale(-1, 2);
-  EXPECT_EQ(engine().canvas.zoomNumerator, 3);
-  EXPECT_EQ(engine().canvas.zoomDenominator, 2);
+  EXPECT_EQ(engine().display.zoomNumerator, 3);
+  EXPECT_EQ(engine().display.zoomDenominator, 2);
 }
 
 TEST_F(BrushSettings, DrawingLengthAndOneDabFlags) {

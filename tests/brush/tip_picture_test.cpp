@@ -6,7 +6,7 @@
 
 #include "brush/brush_shape.h"
 #include "drovine.h"
-#include "engine/allocation.h"
+#include "base/allocation.h"
 #include "engine/engine.h"
 #include "picture_test_util.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "composite/blend_modes.h"
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace {
 

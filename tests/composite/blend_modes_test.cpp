@@ -10,7 +10,7 @@
 #include "composite/blend_modes.h"
 #include "drovine.h"
 #include "engine/engine.h"
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace {
 

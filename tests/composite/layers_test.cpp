@@ -10,7 +10,7 @@
 
 #include "composite/layers.h"
 #include "drovine.h"
-#include "engine/allocation.h"
+#include "base/allocation.h"
 #include "engine/engine.h"
 
 namespace {

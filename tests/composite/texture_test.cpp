@@ -8,7 +8,7 @@
 
 #include "composite/texture.h"
 #include "drovine.h"
-#include "engine/allocation.h"
+#include "base/allocation.h"
 #include "engine/engine.h"
 
 namespace {

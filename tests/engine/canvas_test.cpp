@@ -7,7 +7,7 @@
 #include <string>
 
 #include "drovine.h"
-#include "engine/allocation.h"
+#include "base/allocation.h"
 #include "engine/canvas.h"
 #include "engine/engine.h"
 
@@ -47,13 +47,13 @@ TEST_F(Canvas, CreateMakesEveryBufferWithItsSizeAndContents) {
   EXPECT_EQ(e.canvas.brushStride, 48);
   EXPECT_EQ(e.canvas.blendFilterStride, 48);
   EXPECT_EQ(e.canvas.creationValue, 77);
-  EXPECT_EQ(e.canvas.zoomNumerator, 1);
-  EXPECT_EQ(e.canvas.zoomDenominator, 1);
+  EXPECT_EQ(e.display.zoomNumerator, 1);
+  EXPECT_EQ(e.display.zoomDenominator, 1);
 
   for (const auto& grit : e.brush.grit) EXPECT_EQ(grit.size(), 37u * 37u);
   EXPECT_EQ(e.brush.tip.size(), 144u);
-  ASSERT_EQ(e.layers.blendBuffer.size(), 144u);
-  EXPECT_TRUE(std::all_of(e.layers.blendBuffer.begin(), e.layers.blendBuffer.end(),
+  ASSERT_EQ(e.brush.blendBuffer.size(), 144u);
+  EXPECT_TRUE(std::all_of(e.brush.blendBuffer.begin(), e.brush.blendBuffer.end(),
                           [](const dro::Pixel64& p) { return !p.r && !p.g && !p.b && !p.a; }));
   ASSERT_EQ(e.mask.values.size(), 600u);
   EXPECT_TRUE(std::all_of(e.mask.values.begin(), e.mask.values.end(),
@@ -126,7 +126,7 @@ TEST_F(Canvas, NewSizeKeepsBothBrushStridesInStep) {
   DRO_NewSize(nullptr, 16, 16, 40, 9);
   EXPECT_EQ(engine().canvas.brushStride, 160);
   EXPECT_EQ(engine().canvas.blendFilterStride, 160);
-  EXPECT_EQ(engine().layers.blendBuffer.size(), 1600u);
+  EXPECT_EQ(engine().brush.blendBuffer.size(), 1600u);
   EXPECT_EQ(engine().canvas.creationValue, 9);
 }
 
@@ -135,7 +135,7 @@ TEST_F(Canvas, NewSizeLeavesLayersButResetsViewAndMask) {
   engine().layers.slots[2].pixels = dro::Buffer<dro::Pixel64>::Make(16 * 16);
   engine().layers.currentIndex = 2;
   engine().layers.current = &engine().layers.slots[2];
-  engine().canvas.zoomNumerator = 4;
+  engine().display.zoomNumerator = 4;
   engine().display.tracingMode = 1;
   engine().display.traceLayer = 5;
   engine().mask.values[3] = 0;
@@ -144,7 +144,7 @@ TEST_F(Canvas, NewSizeLeavesLayersButResetsViewAndMask) {
   EXPECT_EQ(engine().layers.current, &engine().layers.slots[2]);
   EXPECT_EQ(engine().display.traceLayer, 5);
   EXPECT_EQ(engine().display.tracingMode, 0);
-  EXPECT_EQ(engine().canvas.zoomNumerator, 1);
+  EXPECT_EQ(engine().display.zoomNumerator, 1);
   EXPECT_EQ(engine().mask.values[3], 65535);
   EXPECT_EQ(engine().mask.values.size(), 200u);
 }

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "drovine.h"
-#include "engine/allocation.h"
+#include "base/allocation.h"
 #include "engine/engine.h"
 #include "engine/frame.h"
-#include "engine/guard.h"
+#include "base/guard.h"
 #include "platform/window.h"
 
 namespace {

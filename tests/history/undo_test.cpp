@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "drovine.h"
-#include "engine/allocation.h"
+#include "base/allocation.h"
 #include "engine/engine.h"
 #include "history/undo_store.h"
 

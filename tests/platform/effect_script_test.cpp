@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/allocation.h"
+#include "base/allocation.h"
 #include "platform/effect_script.h"
 #include "platform/effect_script_internal.h"
 #include "platform/image_library.h"

@@ -1,4 +1,4 @@
-#include "engine/pixel_transfers.h"
+#include "composite/pixel_transfers.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,12 +6,13 @@
 
 #include "composite/layer_state.h"
 #include "composite/layers.h"
-#include "engine/canvas.h"
-#include "engine/engine.h"
-#include "engine/guard.h"
-#include "history/undo_store.h"
+#include "base/canvas_state.h"
+#include "composite/display_state.h"
+#include "composite/layer_state.h"
+#include "mask/mask_state.h"
+#include "base/guard.h"
 
-namespace dro::pixels {
+namespace dro::composite {
 namespace {
 
 constexpr uint32_t kFull = 65535;
@@ -30,8 +31,8 @@ uint16_t WidenArg(int32_t c) noexcept {
 }
 
 bool HaveCanvas() noexcept {
-  const Engine& e = engine();
-  return canvas::Live() && e.canvas.width > 0 && e.canvas.height > 0;
+  const CanvasGeometry& geometry = Geometry();
+  return Geometry().live && geometry.width > 0 && geometry.height > 0;
 }
 
 // A host buffer of `rows` rows of `rowBytes` bytes, `stride` bytes apart:
@@ -41,7 +42,7 @@ bool HostRows(const void* data, int64_t stride, int64_t rowBytes) noexcept {
 }
 
 size_t CanvasIndex(int32_t x, int32_t y) noexcept {
-  return static_cast<size_t>(y) * static_cast<size_t>(engine().canvas.width) +
+  return static_cast<size_t>(y) * static_cast<size_t>(Geometry().width) +
          static_cast<size_t>(x);
 }
 
@@ -98,8 +99,8 @@ void StoreWeighted(Pixel64& p, const uint8_t* s, uint32_t w, bool lockAlpha) noe
 bool LoadWeightAt(const uint8_t* texture, const Mask16* mask, int32_t x, int32_t y,
                   uint32_t& w) noexcept {
   w = kFull;
-  const Engine& e = engine();
-  if (x >= e.canvas.width || y >= e.canvas.height) return true;
+  const CanvasGeometry& geometry = Geometry();
+  if (x >= geometry.width || y >= geometry.height) return true;
   const size_t i = CanvasIndex(x, y);
   if (texture) w = LoadTextureWeight(texture[i]);
   if (mask) {
@@ -115,7 +116,7 @@ template <class Source>
 void LoadInto(const Plane& target, int32_t x0, int32_t y0, int32_t x1, int32_t y1, bool weighted,
               bool lockAlpha, Source&& source) noexcept {
   const uint8_t* texture = weighted ? TextureMap() : nullptr;
-  const Mask16* mask = weighted ? EnabledMask() : nullptr;
+  const Mask16* mask = weighted ? dro::mask::EnabledValues() : nullptr;
   for (int32_t row = y0; row < y1; ++row) {
     Pixel64* out = target.Row(row);
     for (int32_t col = x0; col < x1; ++col) {
@@ -131,18 +132,18 @@ void LoadInto(const Plane& target, int32_t x0, int32_t y0, int32_t x1, int32_t y
 }
 
 bool WeightingOn(bool useMask) noexcept {
-  return useMask && (engine().mask.enabled || TextureMap() != nullptr);
+  return useMask && (mask::State().enabled || TextureMap() != nullptr);
 }
 
 composite::LayerRecord* CurrentRecord() noexcept {
-  composite::LayerRecord* rec = engine().layers.current;
+  composite::LayerRecord* rec = composite::Layers().current;
   return rec && rec->pixels ? rec : nullptr;
 }
 
 }  // namespace
 
 int32_t CurrentSlot() noexcept {
-  composite::LayerState& layers = engine().layers;
+  composite::LayerState& layers = composite::Layers();
   const int32_t slot = layers.currentIndex;
   if (!composite::ValidSlot(slot) || layers.current != &layers.slots[slot]) return -1;
   return layers.slots[slot].pixels ? slot : -1;
@@ -158,15 +159,15 @@ Plane WholeLayer(composite::LayerRecord& record) noexcept {
 
 Plane OnCanvas(Plane plane) noexcept {
   if (!plane || !HaveCanvas()) return {};
-  const Engine& e = engine();
-  plane.width = std::min(plane.width, e.canvas.width);
-  plane.height = std::min(plane.height, e.canvas.height);
+  const CanvasGeometry& geometry = Geometry();
+  plane.width = std::min(plane.width, geometry.width);
+  plane.height = std::min(plane.height, geometry.height);
   return plane;
 }
 
 Plane LayerOnCanvas(int32_t slot) noexcept {
   if (!composite::ValidSlot(slot)) return {};
-  return OnCanvas(WholeLayer(engine().layers.slots[slot]));
+  return OnCanvas(WholeLayer(composite::Layers().slots[slot]));
 }
 
 Plane CurrentOnCanvas() noexcept {
@@ -174,36 +175,21 @@ Plane CurrentOnCanvas() noexcept {
   return rec ? OnCanvas(WholeLayer(*rec)) : Plane{};
 }
 
-Plane UnderLayerOnCanvas() noexcept {
-  Engine& e = engine();
-  if (!HaveCanvas() || e.undo.back.size() != CanvasIndex(0, e.canvas.height)) return {};
-  return Plane{e.undo.back.data(), e.canvas.width, e.canvas.height, e.canvas.width};
-}
-
 Plane TraceOnCanvas() noexcept {
-  return LayerOnCanvas(engine().display.traceLayer);
+  return LayerOnCanvas(composite::Display().traceLayer);
 }
 
 Plane HostCanvasBuffer(void* buffer) noexcept {
   if (!buffer || !HaveCanvas()) return {};
-  const Engine& e = engine();
-  return Plane{static_cast<Pixel64*>(buffer), e.canvas.width, e.canvas.height, e.canvas.width};
-}
-
-Mask16* MaskValues() noexcept {
-  Engine& e = engine();
-  if (!HaveCanvas() || e.mask.values.size() != CanvasIndex(0, e.canvas.height)) return nullptr;
-  return e.mask.values.data();
-}
-
-const Mask16* EnabledMask() noexcept {
-  return engine().mask.enabled ? MaskValues() : nullptr;
+  const CanvasGeometry& geometry = Geometry();
+  return Plane{static_cast<Pixel64*>(buffer), geometry.width, geometry.height, geometry.width};
 }
 
 const uint8_t* TextureMap() noexcept {
-  Engine& e = engine();
-  if (!HaveCanvas() || e.layers.texture.size() != CanvasIndex(0, e.canvas.height)) return nullptr;
-  return e.layers.texture.data();
+  CanvasGeometry& geometry = Geometry();
+  composite::LayerState& layerState = composite::Layers();
+  if (!HaveCanvas() || layerState.texture.size() != CanvasIndex(0, geometry.height)) return nullptr;
+  return layerState.texture.data();
 }
 
 uint32_t LoadTextureWeight(uint8_t t) noexcept {
@@ -245,7 +231,7 @@ void LoadBgr(const uint8_t* data, int32_t stride, int32_t width, int32_t rows) n
 void LoadRgba32Layer(const uint8_t* data, int32_t stride, int32_t slot, int32_t x, int32_t y,
                      int32_t w, int32_t h, bool useMask) noexcept {
   if (!data || !HaveCanvas() || !composite::ValidSlot(slot)) return;
-  composite::LayerRecord& rec = engine().layers.slots[slot];
+  composite::LayerRecord& rec = composite::Layers().slots[slot];
   const Plane target = WholeLayer(rec);
   if (!target || w <= 0 || h <= 0 || !HostRows(data, stride, int64_t{w} * 4)) return;
   const int64_t x0 = std::max<int64_t>(x, 0);
@@ -265,7 +251,7 @@ void LoadRgba32Layer(const uint8_t* data, int32_t stride, int32_t slot, int32_t 
 void LoadRgba32Current(const uint8_t* data, int32_t stride, bool useMask) noexcept {
   const int32_t slot = CurrentSlot();
   if (slot < 0) return;
-  const composite::LayerRecord& rec = engine().layers.slots[slot];
+  const composite::LayerRecord& rec = composite::Layers().slots[slot];
   LoadRgba32Layer(data, stride, slot, 0, 0, rec.width, rec.height, useMask);
 }
 
@@ -273,7 +259,7 @@ void LoadRgb24(const uint8_t* data, int32_t stride, bool useMask) noexcept {
   const Plane target = CurrentOnCanvas();
   if (!target || !HostRows(data, stride, int64_t{target.width} * 3)) return;
   const uint8_t* texture = useMask ? TextureMap() : nullptr;
-  const Mask16* mask = useMask ? EnabledMask() : nullptr;
+  const Mask16* mask = useMask ? dro::mask::EnabledValues() : nullptr;
   for (int32_t row = 0; row < target.height; ++row) {
     const uint8_t* s = data + int64_t{row} * stride;
     Pixel64* out = target.Row(row);
@@ -298,7 +284,7 @@ void LoadRgb24ToAlpha(const uint8_t* data, int32_t stride, bool useMask) noexcep
   const Plane target = CurrentOnCanvas();
   if (!target || !HostRows(data, stride, int64_t{target.width} * 3)) return;
   const uint8_t* texture = useMask ? TextureMap() : nullptr;
-  const Mask16* mask = useMask ? EnabledMask() : nullptr;
+  const Mask16* mask = useMask ? dro::mask::EnabledValues() : nullptr;
   for (int32_t row = 0; row < target.height; ++row) {
     const uint8_t* s = data + int64_t{row} * stride;
     Pixel64* out = target.Row(row);
@@ -467,23 +453,23 @@ void Clear(int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
 void ClearRgba64(uint8_t* dst, int32_t strideBytes, int32_t r16, int32_t g16, int32_t b16,
                  int32_t a16) noexcept {
   if (!HaveCanvas()) return;
-  const Engine& e = engine();
-  if (!HostRows(dst, strideBytes, int64_t{e.canvas.width} * 8)) return;
+  const CanvasGeometry& geometry = Geometry();
+  if (!HostRows(dst, strideBytes, int64_t{geometry.width} * 8)) return;
   const Pixel64 v{static_cast<uint16_t>(r16), static_cast<uint16_t>(g16),
                   static_cast<uint16_t>(b16), static_cast<uint16_t>(a16)};
-  for (int32_t y = 0; y < e.canvas.height; ++y) {
+  for (int32_t y = 0; y < geometry.height; ++y) {
     uint8_t* out = dst + int64_t{y} * strideBytes;
-    for (int32_t x = 0; x < e.canvas.width; ++x, out += 8) std::memcpy(out, &v, sizeof v);
+    for (int32_t x = 0; x < geometry.width; ++x, out += 8) std::memcpy(out, &v, sizeof v);
   }
 }
 
 void ClearRgba32(uint8_t* dst, int32_t stride, int32_t r, int32_t g, int32_t b,
                  int32_t a) noexcept {
   if (!HaveCanvas()) return;
-  const Engine& e = engine();
-  if (!HostRows(dst, stride, int64_t{e.canvas.width} * 4)) return;
-  for (int32_t y = 0; y < e.canvas.height; ++y) {
-    ClearRgba32Tight(dst + int64_t{y} * stride, e.canvas.width, 1, r, g, b, a);
+  const CanvasGeometry& geometry = Geometry();
+  if (!HostRows(dst, stride, int64_t{geometry.width} * 4)) return;
+  for (int32_t y = 0; y < geometry.height; ++y) {
+    ClearRgba32Tight(dst + int64_t{y} * stride, geometry.width, 1, r, g, b, a);
   }
 }
 
@@ -499,9 +485,9 @@ void ClearMasked(int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
   const Plane target = CurrentOnCanvas();
   if (!target) return;
   const Pixel64 colour{WidenArg(r), WidenArg(g), WidenArg(b), WidenArg(a)};
-  const Mask16* mask = EnabledMask();
+  const Mask16* mask = dro::mask::EnabledValues();
   if (!mask) {
-    if (!engine().mask.enabled) FillPlane(target, colour);
+    if (!mask::State().enabled) FillPlane(target, colour);
     return;
   }
   const uint8_t c8[3] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)};
@@ -528,7 +514,7 @@ void ClearMasked(int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
 }
 
 void ClearMaskedAlpha(int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
-  if (!engine().mask.enabled) {
+  if (!mask::State().enabled) {
     Clear(r, g, b, a);
     return;
   }
@@ -540,8 +526,8 @@ void ClearMaskedAlpha(int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
   if (!target) return;
   const uint8_t colour[4] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g),
                              static_cast<uint8_t>(b), static_cast<uint8_t>(a)};
-  LoadInto(target, 0, 0, std::min(target.width, engine().canvas.width),
-           std::min(target.height, engine().canvas.height), true, rec->lockAlpha != 0,
+  LoadInto(target, 0, 0, std::min(target.width, Geometry().width),
+           std::min(target.height, Geometry().height), true, rec->lockAlpha != 0,
            [&](int32_t, int32_t) { return colour; });
 }
 
@@ -565,10 +551,10 @@ int32_t GetChannel64(int32_t x, int32_t y, Channel channel) noexcept {
 }
 
 int32_t GetMask64(int32_t x, int32_t y) noexcept {
-  const Engine& e = engine();
-  const Mask16* mask = EnabledMask();
+  const CanvasGeometry& geometry = Geometry();
+  const Mask16* mask = dro::mask::EnabledValues();
   if (!mask || !CurrentRecord()) return 0;
-  if (x < 0 || y < 0 || x >= e.canvas.width || y >= e.canvas.height) return 0;
+  if (x < 0 || y < 0 || x >= geometry.width || y >= geometry.height) return 0;
   return 65535 - mask[CanvasIndex(x, y)];
 }
 
@@ -596,18 +582,14 @@ int32_t ColorAt(const Plane& plane, int32_t x, int32_t y) noexcept {
   return High(p->r) << 16 | High(p->g) << 8 | High(p->b);
 }
 
-int32_t ColorAtHistory(int32_t x, int32_t y) noexcept {
-  return history::CanUndo() ? ColorAt(UnderLayerOnCanvas(), x, y) : 0;
-}
-
 int32_t ColorAtMerged(int32_t x, int32_t y) noexcept {
   return Guard("DRO_GetColorAtMerged", 0, [&]() -> int32_t {
     if (!HaveCanvas()) return 0;
-    const Engine& e = engine();
+    const CanvasGeometry& geometry = Geometry();
     // The one pixel lives on the stack: a query needs no allocation.
     Pixel64 merged{0, 0, 0, 0};
-    composite::MergeRect(&merged, std::clamp(x, 0, e.canvas.width - 1),
-                         std::clamp(y, 0, e.canvas.height - 1), 1, 1);
+    composite::MergeRect(&merged, std::clamp(x, 0, geometry.width - 1),
+                         std::clamp(y, 0, geometry.height - 1), 1, 1);
     return ColorAt(Plane{&merged, 1, 1, 1}, 0, 0);
   });
 }
@@ -616,9 +598,9 @@ bool FindDataExtents(int32_t slot, int32_t& minX, int32_t& minY, int32_t& maxX,
                      int32_t& maxY) noexcept {
   const Plane p = LayerOnCanvas(slot);
   if (!p) return false;
-  const Engine& e = engine();
-  minX = e.canvas.width;
-  minY = e.canvas.height;
+  const CanvasGeometry& geometry = Geometry();
+  minX = geometry.width;
+  minY = geometry.height;
   maxX = 0;
   maxY = 0;
   for (int32_t y = 0; y < p.height; ++y) {
@@ -634,4 +616,4 @@ bool FindDataExtents(int32_t slot, int32_t& minX, int32_t& minY, int32_t& maxX,
   return true;
 }
 
-}  // namespace dro::pixels
+}  // namespace dro::composite

@@ -1,12 +1,13 @@
-#include "engine/transfers.h"
+#include "composite/layer_transfers.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "composite/layers.h"
-#include "engine/engine.h"
+#include "base/canvas_state.h"
+#include "mask/mask_state.h"
 
-namespace dro::transfers {
+namespace dro::composite {
 namespace {
 
 using composite::LayerRecord;
@@ -29,7 +30,7 @@ int32_t SetRGBA64Layer(const void* src, int32_t srcStrideBytes, int32_t layer) n
 }
 
 int32_t GetRGBA64Layer(void* dst, int32_t dstStrideBytes, int32_t layer) noexcept {
-  const CanvasGeometry& c = engine().canvas;
+  const CanvasGeometry& c = Geometry();
   return GetRGBA64LayerRect(dst, dstStrideBytes, layer, 0, 0, c.width, c.height);
 }
 
@@ -79,16 +80,17 @@ int32_t CopyLayerData(int32_t fromLayer, int32_t toLayer) noexcept {
 }
 
 void ClearMasked(LayerRecord& layer, int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
-  const Engine& e = engine();
-  if (!layer.Matches(e.canvas.width, e.canvas.height)) return;
+  const CanvasGeometry& geometry = Geometry();
+  const mask::MaskState& maskState = mask::State();
+  if (!layer.Matches(geometry.width, geometry.height)) return;
   const auto wide = [](int32_t v) { return static_cast<uint16_t>((v & 0xFF) << 8); };
   const Pixel64 colour{wide(r), wide(g), wide(b), wide(a)};
-  const bool masked = e.mask.enabled && e.mask.values.size() == layer.pixels.size();
+  const bool masked = maskState.enabled && maskState.values.size() == layer.pixels.size();
   if (!masked) {
     std::fill(layer.pixels.begin(), layer.pixels.end(), colour);
     return;
   }
-  const Mask16* mask = e.mask.values.data();
+  const Mask16* mask = maskState.values.data();
   const uint32_t c[3] = {uint32_t(r & 0xFF), uint32_t(g & 0xFF), uint32_t(b & 0xFF)};
   for (size_t i = 0; i < layer.pixels.size(); ++i) {
     const uint32_t m = mask[i];
@@ -105,4 +107,4 @@ void ClearMasked(LayerRecord& layer, int32_t r, int32_t g, int32_t b, int32_t a)
   }
 }
 
-}  // namespace dro::transfers
+}  // namespace dro::composite

@@ -1,10 +1,11 @@
 // Exports of the run-length lines: raw lines, layer rows and mask rows.
 #include "drovine.h"
-#include "engine/engine.h"
-#include "engine/pixel_transfers.h"
-#include "engine/rle.h"
+#include "base/canvas_state.h"
+#include "composite/pixel_transfers.h"
+#include "mask/mask_state.h"
+#include "composite/rle.h"
 
-namespace px = dro::pixels;
+namespace composite = dro::composite;
 namespace rle = dro::rle;
 
 int32_t DRO_CALL DRO_RLECompressRGBA64ToRGBA32(const void* src, void* dst, int32_t n) {
@@ -24,28 +25,28 @@ int32_t DRO_CALL DRO_RLEUncompressG8ToG16(const void* src, void* dst, int32_t n)
 }
 
 int32_t DRO_CALL DRO_GetRGBA32LayerLineRLE(void* dst, int32_t slot, int32_t row) {
-  const px::Plane layer = px::LayerOnCanvas(slot);
+  const dro::Plane layer = composite::LayerOnCanvas(slot);
   if (!layer || row < 0 || row >= layer.height) return 0;
   return rle::EncodeRgbaLine(layer.Row(row), layer.width, static_cast<uint8_t*>(dst));
 }
 
 int32_t DRO_CALL DRO_PutRGBA32LayerLineRLE(const void* src, int32_t slot, int32_t row) {
-  const px::Plane layer = px::LayerOnCanvas(slot);
+  const dro::Plane layer = composite::LayerOnCanvas(slot);
   if (!layer || row < 0 || row >= layer.height) return 0;
   return rle::DecodeRgbaLine(static_cast<const uint8_t*>(src), layer.Row(row), layer.width);
 }
 
 int32_t DRO_CALL DRO_GetMaskLineRLE(void* dst, int32_t row) {
-  dro::Mask16* mask = px::MaskValues();
-  const int32_t width = dro::engine().canvas.width;
-  if (!mask || row < 0 || row >= dro::engine().canvas.height) return 0;
+  dro::Mask16* mask = dro::mask::CanvasValues();
+  const int32_t width = dro::Geometry().width;
+  if (!mask || row < 0 || row >= dro::Geometry().height) return 0;
   return rle::EncodeMaskLine(mask + int64_t{row} * width, width, static_cast<uint8_t*>(dst));
 }
 
 int32_t DRO_CALL DRO_PutMaskLineRLE(const void* src, int32_t row) {
-  dro::Mask16* mask = px::MaskValues();
-  const int32_t width = dro::engine().canvas.width;
-  if (!mask || row < 0 || row >= dro::engine().canvas.height) return 0;
+  dro::Mask16* mask = dro::mask::CanvasValues();
+  const int32_t width = dro::Geometry().width;
+  if (!mask || row < 0 || row >= dro::Geometry().height) return 0;
   return rle::DecodeMaskLine(static_cast<const uint8_t*>(src), mask + int64_t{row} * width, width);
 }
 

@@ -9,9 +9,9 @@
 
 #include <cstdint>
 
-#include "engine/pixel_transfers.h"
+#include "base/plane.h"
 
-namespace dro::composite {
+namespace dro::brush {
 
 // The dab square centred at (x, y), clipped to a width x height area. A
 // left or top edge before 0 skips that many blend-buffer columns or rows;
@@ -25,7 +25,7 @@ DabSquare ClipDab(int32_t x, int32_t y, int32_t n, int32_t width, int32_t height
 
 // Fills the blend buffer from a canvas-size source; 1 when it was filled,
 // 0 when the blend strength is 0 or there is no source or buffer.
-int32_t CopyBlendBuffer(int32_t x, int32_t y, const pixels::Plane& source, int32_t weight,
+int32_t CopyBlendBuffer(int32_t x, int32_t y, const Plane& source, int32_t weight,
                         bool alphaFlag) noexcept;
 // Fills the mask form from the mask buffer (the enabled flag is not read).
 int32_t CopyBlendBufferMask(int32_t x, int32_t y, int32_t weight) noexcept;
@@ -35,4 +35,4 @@ void ClearBlendBuffer() noexcept;
 // channels below trunc(amount x 655.35) to 0, 292 those above it to 65280.
 void FilterBlendBuffer(int32_t kind, int32_t amount) noexcept;
 
-}  // namespace dro::composite
+}  // namespace dro::brush

@@ -10,7 +10,7 @@
 
 #include "drovine.h"
 #include "engine/engine.h"
-#include "engine/pixel_transfers.h"
+#include "composite/pixel_transfers.h"
 
 namespace {
 
@@ -154,8 +154,8 @@ TEST_F(Transfers, LoadClipsToTheLayerAndSkipsSourceForNegativeOrigins) {
 }
 
 TEST_F(Transfers, TextureAndMaskWeights) {
-  using dro::pixels::LoadMaskWeight;
-  using dro::pixels::LoadTextureWeight;
+  using dro::composite::LoadMaskWeight;
+  using dro::composite::LoadTextureWeight;
   EXPECT_EQ(LoadTextureWeight(0), 0u);
   EXPECT_EQ(LoadTextureWeight(4), 2303u);
   EXPECT_EQ(LoadTextureWeight(127), 65279u);
@@ -163,11 +163,11 @@ TEST_F(Transfers, TextureAndMaskWeights) {
   EXPECT_EQ(LoadMaskWeight(65535, 0x00FF), 0u);
   EXPECT_EQ(LoadMaskWeight(65535, 0xFF00), 65535u);
   EXPECT_EQ(LoadMaskWeight(2303, 0x7F12), 2303u * 128 / 256);
-  EXPECT_EQ(dro::pixels::BlendChannel(10000, 100, 2303), 10548);
+  EXPECT_EQ(dro::composite::BlendChannel(10000, 100, 2303), 10548);
   // The formula loses a step at both ends, which is why the loads store a
   // full weight directly and leave a zero weight alone.
-  EXPECT_EQ(dro::pixels::BlendChannel(12345, 200, 65535), 51199);
-  EXPECT_EQ(dro::pixels::BlendChannel(12345, 200, 0), 12344);
+  EXPECT_EQ(dro::composite::BlendChannel(12345, 200, 65535), 51199);
+  EXPECT_EQ(dro::composite::BlendChannel(12345, 200, 0), 12344);
 }
 
 TEST_F(Transfers, WeightedLoadMixesByTextureAndMask) {
@@ -281,10 +281,10 @@ TEST_F(Transfers, BlockNarrowingAndTightReshaping) {
 
   std::vector<uint8_t> block = {1, 2, 3, 255, 0, 128, 255, 7};
   std::vector<Pixel64> wide(2);
-  dro::pixels::ExpandRgba32Block(block.data(), 2, 1, wide.data());
+  dro::composite::ExpandRgba32Block(block.data(), 2, 1, wide.data());
   EXPECT_EQ(Q(wide[0]), (Quad{256, 512, 768, 65280}));
   std::vector<uint8_t> back(8, 0);
-  dro::pixels::ReduceRgba32Block(wide.data(), 2, 1, back.data());
+  dro::composite::ReduceRgba32Block(wide.data(), 2, 1, back.data());
   EXPECT_EQ(back, block);
 }
 

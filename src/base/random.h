@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "engine/allocation.h"
+#include "base/allocation.h"
 
 namespace dro {
 
@@ -24,6 +24,15 @@ class RuntimeRandom {
  private:
   uint32_t state_ = 1;  // the runtime's state before any seeding
 };
+
+// The generator every seeded pattern draws from, and the seed the host set.
+struct RandomState {
+  RuntimeRandom generator;
+  int32_t seed = 0;
+};
+
+// The engine's random state (the engine aggregate owns it).
+RandomState& Random() noexcept;
 
 // A byte table of rand() % modulus entries; only the low byte of each
 // remainder survives, so with modulus 1000 entries wrap at 256.

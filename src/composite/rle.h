@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace dro::rle {
 

@@ -10,25 +10,14 @@
 
 #include <cstdint>
 
-#include "engine/types.h"
+#include "base/plane.h"
+#include "base/types.h"
 
 namespace dro::composite {
 struct LayerRecord;
 }
 
-namespace dro::pixels {
-
-// A rectangle of Pixel64 rows: `width` x `height` pixels usable, rows
-// `stride` pixels apart.
-struct Plane {
-  Pixel64* pixels = nullptr;
-  int32_t width = 0;
-  int32_t height = 0;
-  int32_t stride = 0;
-
-  explicit operator bool() const noexcept { return pixels && width > 0 && height > 0; }
-  Pixel64* Row(int32_t y) const noexcept { return pixels + int64_t{y} * stride; }
-};
+namespace dro::composite {
 
 // The slot of the current layer when it holds pixels, else -1.
 int32_t CurrentSlot() noexcept;
@@ -36,19 +25,15 @@ int32_t CurrentSlot() noexcept;
 Plane WholeLayer(composite::LayerRecord& record) noexcept;
 // The part of a buffer that lies on the canvas; empty without a canvas.
 Plane OnCanvas(Plane plane) noexcept;
-// Canvas parts of a slot, of the current layer, of the under-layer (back)
-// buffer and of the trace buffer; empty when absent.
+// Canvas parts of a slot, of the current layer and of the trace buffer;
+// empty when absent.
 Plane LayerOnCanvas(int32_t slot) noexcept;
 Plane CurrentOnCanvas() noexcept;
-Plane UnderLayerOnCanvas() noexcept;
 Plane TraceOnCanvas() noexcept;
 
-// The mask values while the mask is enabled, else null; the texture map when
-// it exists, else null. Both are canvas-size (row stride = canvas width).
-const Mask16* EnabledMask() noexcept;
+// The texture map when it exists, else null; canvas-size (row stride =
+// canvas width).
 const uint8_t* TextureMap() noexcept;
-// The mask values whatever the enabled flag; null without a canvas.
-Mask16* MaskValues() noexcept;
 
 // Weights of the loads on a 0..65535 scale.
 // Texture byte t: 0 gives 0, t >= 128 gives 65535, else ((2t + 1) x 65535)
@@ -120,9 +105,6 @@ int32_t RgbaAt(const Plane& plane, int32_t x, int32_t y) noexcept;
 // R8 G8 B8 from bit 16 down, or -1 when the alpha high byte is 0; 0 for an
 // empty plane.
 int32_t ColorAt(const Plane& plane, int32_t x, int32_t y) noexcept;
-// ColorAt of the under-layer buffer while the undo store has an entry to
-// undo, else 0.
-int32_t ColorAtHistory(int32_t x, int32_t y) noexcept;
 // ColorAt of the visible layers flattened at (x, y), clamped into the
 // canvas; 0 without a canvas. Guarded ("DRO_GetColorAtMerged").
 int32_t ColorAtMerged(int32_t x, int32_t y) noexcept;
@@ -134,4 +116,4 @@ Plane HostCanvasBuffer(void* buffer) noexcept;
 bool FindDataExtents(int32_t slot, int32_t& minX, int32_t& minY, int32_t& maxX,
                      int32_t& maxY) noexcept;
 
-}  // namespace dro::pixels
+}  // namespace dro::composite

@@ -1,28 +1,27 @@
-#include "engine/random.h"
+#include "base/random.h"
 
-#include "engine/engine.h"
-#include "engine/guard.h"
+#include "base/guard.h"
 
 namespace dro {
 
 void BuildRandomTable(RandomTable& table, int32_t modulus, int32_t length) noexcept {
-  Engine& e = engine();
+  RandomState& random = Random();
   if (table.data && table.length == length && table.modulus == modulus &&
-      table.seed == e.random.seed) {
+      table.seed == random.seed) {
     return;
   }
   Guard("DeleteRandArrayBtye", [&] { table.data.Reset(); });
   Guard("MakeRandArrayByte", [&] {
     if (length < 0 || modulus <= 0) throw std::bad_alloc();
-    e.random.generator.Seed(static_cast<uint32_t>(e.random.seed));
+    random.generator.Seed(static_cast<uint32_t>(random.seed));
     Buffer<uint8_t> data = Buffer<uint8_t>::Make(static_cast<size_t>(length));
     for (int32_t i = 0; i < length; ++i) {
-      data[i] = static_cast<uint8_t>(e.random.generator.Next() % modulus);
+      data[i] = static_cast<uint8_t>(random.generator.Next() % modulus);
     }
     table.data = std::move(data);
     table.length = length;
     table.modulus = modulus;
-    table.seed = e.random.seed;
+    table.seed = random.seed;
   });
 }
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine.h"
-#include "engine/random.h"
+#include "base/random.h"
 
 namespace {
 

@@ -1,11 +1,12 @@
-#include "engine/rle.h"
+#include "composite/rle.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "engine/engine.h"
-#include "engine/guard.h"
-#include "engine/pixel_transfers.h"
+#include "base/canvas_state.h"
+#include "composite/layers.h"
+#include "base/guard.h"
+#include "composite/pixel_transfers.h"
 #include "platform/image_library.h"
 
 namespace dro::rle {
@@ -106,14 +107,14 @@ int32_t DecodeMaskLine(const uint8_t* src, Mask16* dst, int32_t n) noexcept {
 
 int32_t CompressLayer(int32_t slot, uint8_t* dst, int32_t capacity) noexcept {
   return Guard("GetRGBA32Layer", 0, [&]() -> int32_t {
-    const pixels::Plane layer = pixels::LayerOnCanvas(slot);
+    const Plane layer = composite::LayerOnCanvas(slot);
     if (!layer || !dst || capacity <= 0) return 0;
-    const Engine& e = engine();
-    const size_t bytes = CheckedCount(e.canvas.width, int64_t{e.canvas.height} * 4);
+    const CanvasGeometry& geometry = Geometry();
+    const size_t bytes = CheckedCount(geometry.width, int64_t{geometry.height} * 4);
     // Zeroed, so a layer smaller than the canvas compresses as transparent
     // black where it does not reach.
     Buffer<uint8_t> image = Buffer<uint8_t>::MakeBytes(bytes, 0);
-    pixels::GetRgba32(layer, image.data(), e.canvas.width * 4);
+    composite::GetRgba32(layer, image.data(), geometry.width * 4);
     Buffer<uint8_t> packed;
     if (!platform::image::Deflate(image.data(), bytes, packed)) return 0;
     if (packed.size() > static_cast<size_t>(capacity)) return 0;
@@ -125,8 +126,8 @@ int32_t CompressLayer(int32_t slot, uint8_t* dst, int32_t capacity) noexcept {
 int32_t LoadCompressedLayer(const uint8_t* src, int32_t length, int32_t slot) noexcept {
   return Guard("LoadRGBA32LayerCompressed", 0, [&]() -> int32_t {
     if (!src || length <= 0 || !composite::ValidSlot(slot)) return 0;
-    if (!pixels::LayerOnCanvas(slot)) return 0;
-    const composite::LayerRecord& rec = engine().layers.slots[slot];
+    if (!composite::LayerOnCanvas(slot)) return 0;
+    const composite::LayerRecord& rec = composite::Layers().slots[slot];
     const size_t bytes = CheckedCount(rec.width, int64_t{rec.height} * 4);
     Buffer<uint8_t> image = Buffer<uint8_t>::Make(bytes);
     size_t written = 0;
@@ -134,7 +135,7 @@ int32_t LoadCompressedLayer(const uint8_t* src, int32_t length, int32_t slot) no
         written != bytes) {
       return 0;
     }
-    pixels::LoadRgba32Layer(image.data(), rec.width * 4, slot, 0, 0, rec.width, rec.height, false);
+    composite::LoadRgba32Layer(image.data(), rec.width * 4, slot, 0, 0, rec.width, rec.height, false);
     return 1;
   });
 }

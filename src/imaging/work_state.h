@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/allocation.h"
+#include "base/allocation.h"
 
 namespace dro::imaging {
 
@@ -21,5 +21,8 @@ struct WorkBuffers {
     destination24.Reset();
   }
 };
+
+// The engine's work buffers (the engine aggregate owns it).
+WorkBuffers& Work() noexcept;
 
 }  // namespace dro::imaging

@@ -12,7 +12,7 @@
 
 #include "composite/layer_state.h"
 
-namespace dro::transfers {
+namespace dro::composite {
 
 // Raw Pixel64 transfers. Strides are in bytes.
 int32_t SetRGBA64Layer(const void* src, int32_t srcStrideBytes, int32_t layer) noexcept;
@@ -38,4 +38,4 @@ int32_t CopyLayerRectOut(const composite::LayerRecord& layer, uint8_t* dst, int6
 void ClearMasked(composite::LayerRecord& layer, int32_t r, int32_t g, int32_t b,
                  int32_t a) noexcept;
 
-}  // namespace dro::transfers
+}  // namespace dro::composite

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "drovine.h"
-#include "engine/allocation.h"
+#include "base/allocation.h"
 #include "engine/engine.h"
-#include "engine/random.h"
+#include "base/random.h"
 
 namespace {
 

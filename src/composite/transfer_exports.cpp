@@ -1,8 +1,10 @@
 // Exports of the pixel transfers, fills and pixel queries.
 #include "drovine.h"
-#include "engine/pixel_transfers.h"
+#include "history/undo_store.h"
+#include "composite/pixel_transfers.h"
 
-namespace px = dro::pixels;
+namespace composite = dro::composite;
+namespace history = dro::history;
 
 namespace {
 const uint8_t* In(const void* p) {
@@ -16,194 +18,194 @@ uint8_t* Out(void* p) {
 // --- Loads -------------------------------------------------------------------
 
 void DRO_CALL DRO_Load(const void* data, int32_t stride, int32_t width, int32_t rows) {
-  px::LoadBgr(In(data), stride, width, rows);
+  composite::LoadBgr(In(data), stride, width, rows);
 }
 
 void DRO_CALL DRO_LoadRGBA32Layer(const void* data, int32_t stride, int32_t layer, int32_t x,
                                   int32_t y, int32_t w, int32_t h, uint8_t useMask) {
-  px::LoadRgba32Layer(In(data), stride, layer, x, y, w, h, useMask != 0);
+  composite::LoadRgba32Layer(In(data), stride, layer, x, y, w, h, useMask != 0);
 }
 
 void DRO_CALL DRO_LoadRGBA32(const void* data, int32_t stride, uint8_t useMask) {
-  px::LoadRgba32Current(In(data), stride, useMask != 0);
+  composite::LoadRgba32Current(In(data), stride, useMask != 0);
 }
 
 void DRO_CALL DRO_LoadRGBA32Into(const void* data, int32_t stride, int32_t layer, int32_t x,
                                  int32_t y, int32_t w, int32_t h) {
-  px::LoadRgba32Layer(In(data), stride, layer, x, y, w, h, true);
+  composite::LoadRgba32Layer(In(data), stride, layer, x, y, w, h, true);
 }
 
 void DRO_CALL DRO_LoadRGB24(const void* data, int32_t stride, uint8_t useMask) {
-  px::LoadRgb24(In(data), stride, useMask != 0);
+  composite::LoadRgb24(In(data), stride, useMask != 0);
 }
 
 void DRO_CALL DRO_LoadRGB24ToAlpha(const void* data, int32_t stride, uint8_t useMask) {
-  px::LoadRgb24ToAlpha(In(data), stride, useMask != 0);
+  composite::LoadRgb24ToAlpha(In(data), stride, useMask != 0);
 }
 
 // --- Narrowing reads -----------------------------------------------------------
 
 void DRO_CALL DRO_GetRGBA32Layer(void* dst, int32_t stride, int32_t layer) {
-  px::GetRgba32(px::LayerOnCanvas(layer), Out(dst), stride);
+  composite::GetRgba32(composite::LayerOnCanvas(layer), Out(dst), stride);
 }
 
 void DRO_CALL DRO_GetRGBA32(void* dst, int32_t stride) {
-  px::GetRgba32(px::CurrentOnCanvas(), Out(dst), stride);
+  composite::GetRgba32(composite::CurrentOnCanvas(), Out(dst), stride);
 }
 
 void DRO_CALL DRO_GetRGB24Layer(void* dst, int32_t stride, int32_t layer) {
-  px::GetRgb24(px::LayerOnCanvas(layer), Out(dst), stride);
+  composite::GetRgb24(composite::LayerOnCanvas(layer), Out(dst), stride);
 }
 
 void DRO_CALL DRO_GetRGB24(void* dst, int32_t stride) {
-  px::GetRgb24(px::CurrentOnCanvas(), Out(dst), stride);
+  composite::GetRgb24(composite::CurrentOnCanvas(), Out(dst), stride);
 }
 
 void DRO_CALL DRO_GetRGB24FromAlpha(void* dst, int32_t stride) {
-  px::GetRgb24FromAlpha(px::CurrentOnCanvas(), Out(dst), stride);
+  composite::GetRgb24FromAlpha(composite::CurrentOnCanvas(), Out(dst), stride);
 }
 
 // x and y do not move either buffer: dst and src address the block itself.
 void DRO_CALL DRO_GetRGBA32FromRGBA64Rect(void* dst, int32_t dstStride, const void* src,
                                           int32_t srcStrideBytes, int32_t, int32_t, int32_t w,
                                           int32_t h) {
-  px::NarrowBlock(Out(dst), dstStride, In(src), srcStrideBytes, w, h, 4);
+  composite::NarrowBlock(Out(dst), dstStride, In(src), srcStrideBytes, w, h, 4);
 }
 
 void DRO_CALL DRO_GetRGBA32FromRGBA64(void* dst, int32_t dstStride, int32_t w, int32_t h,
                                       const void* src, int32_t srcStrideBytes) {
-  px::NarrowBlock(Out(dst), dstStride, In(src), srcStrideBytes, w, h, 4);
+  composite::NarrowBlock(Out(dst), dstStride, In(src), srcStrideBytes, w, h, 4);
 }
 
 void DRO_CALL DRO_GetRGB24FromRGBA64Rect(void* dst, int32_t dstStride, const void* src,
                                          int32_t srcStrideBytes, int32_t, int32_t, int32_t w,
                                          int32_t h) {
-  px::NarrowBlock(Out(dst), dstStride, In(src), srcStrideBytes, w, h, 3);
+  composite::NarrowBlock(Out(dst), dstStride, In(src), srcStrideBytes, w, h, 3);
 }
 
 void DRO_CALL DRO_GetRGB24FromRGBA64(void* dst, int32_t dstStride, const void* src,
                                      int32_t srcStrideBytes) {
-  const px::Plane canvas = px::HostCanvasBuffer(const_cast<void*>(src));
+  const dro::Plane canvas = composite::HostCanvasBuffer(const_cast<void*>(src));
   if (!canvas) return;
-  px::NarrowBlock(Out(dst), dstStride, In(src), srcStrideBytes, canvas.width, canvas.height, 3);
+  composite::NarrowBlock(Out(dst), dstStride, In(src), srcStrideBytes, canvas.width, canvas.height, 3);
 }
 
 void DRO_CALL DRO_RGBA64RectToRGBA32(const void* src, int32_t x, int32_t y, int32_t w, int32_t h,
                                      int32_t srcStridePixels, int32_t, void* dst) {
-  px::NarrowRectTight(In(src), x, y, w, h, srcStridePixels, Out(dst), 4);
+  composite::NarrowRectTight(In(src), x, y, w, h, srcStridePixels, Out(dst), 4);
 }
 
 void DRO_CALL DRO_RGBA64RectToRGBA24(const void* src, int32_t x, int32_t y, int32_t w, int32_t h,
                                      int32_t srcStridePixels, int32_t, void* dst) {
-  px::NarrowRectTight(In(src), x, y, w, h, srcStridePixels, Out(dst), 3);
+  composite::NarrowRectTight(In(src), x, y, w, h, srcStridePixels, Out(dst), 3);
 }
 
 // --- Host-buffer reshaping -------------------------------------------------------
 
 void DRO_CALL DRO_RGBToRGBA(void* rgba32, int32_t w, int32_t h, const void* rgb24) {
-  px::RgbToRgba(Out(rgba32), w, h, In(rgb24));
+  composite::RgbToRgba(Out(rgba32), w, h, In(rgb24));
 }
 
 void DRO_CALL DRO_RGBAToRGB(void* rgb24, int32_t w, int32_t h, const void* rgba32) {
-  px::RgbaToRgb(Out(rgb24), w, h, In(rgba32));
+  composite::RgbaToRgb(Out(rgb24), w, h, In(rgba32));
 }
 
 void DRO_CALL DRO_RGBAlphaToRGB(void* rgb24, int32_t w, int32_t h, const void* rgba32) {
-  px::RgbaAlphaToRgb(Out(rgb24), w, h, In(rgba32));
+  composite::RgbaAlphaToRgb(Out(rgb24), w, h, In(rgba32));
 }
 
 void DRO_CALL DRO_RGBToRGBAlpha(void* rgba32, int32_t w, int32_t h, const void* rgb24) {
-  px::RgbToRgbaAlpha(Out(rgba32), w, h, In(rgb24));
+  composite::RgbToRgbaAlpha(Out(rgba32), w, h, In(rgb24));
 }
 
 // --- Fills -------------------------------------------------------------------------
 
 void DRO_CALL DRO_Clear(int32_t r, int32_t g, int32_t b, int32_t a) {
-  px::Clear(r, g, b, a);
+  composite::Clear(r, g, b, a);
 }
 
 void DRO_CALL DRO_ClearRGBA64(void* dst, int32_t strideBytes, int32_t r16, int32_t g16, int32_t b16,
                               int32_t a16) {
-  px::ClearRgba64(Out(dst), strideBytes, r16, g16, b16, a16);
+  composite::ClearRgba64(Out(dst), strideBytes, r16, g16, b16, a16);
 }
 
 void DRO_CALL DRO_ClearRGBA32(void* dst, int32_t stride, int32_t r, int32_t g, int32_t b,
                               int32_t a) {
-  px::ClearRgba32(Out(dst), stride, r, g, b, a);
+  composite::ClearRgba32(Out(dst), stride, r, g, b, a);
 }
 
 void DRO_CALL DRO_ClearRGBA32Buf(void* dst, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b,
                                  int32_t a) {
-  px::ClearRgba32Tight(Out(dst), w, h, r, g, b, a);
+  composite::ClearRgba32Tight(Out(dst), w, h, r, g, b, a);
 }
 
 void DRO_CALL DRO_ClearMasked(int32_t r, int32_t g, int32_t b, int32_t a) {
-  px::ClearMasked(r, g, b, a);
+  composite::ClearMasked(r, g, b, a);
 }
 
 void DRO_CALL DRO_ClearMaskedAlpha(int32_t r, int32_t g, int32_t b, int32_t a) {
-  px::ClearMaskedAlpha(r, g, b, a);
+  composite::ClearMaskedAlpha(r, g, b, a);
 }
 
 // --- Queries -------------------------------------------------------------------------
 
 int32_t DRO_CALL DRO_GetRed64(int32_t x, int32_t y) {
-  return px::GetChannel64(x, y, px::Channel::kRed);
+  return composite::GetChannel64(x, y, composite::Channel::kRed);
 }
 int32_t DRO_CALL DRO_GetGreen64(int32_t x, int32_t y) {
-  return px::GetChannel64(x, y, px::Channel::kGreen);
+  return composite::GetChannel64(x, y, composite::Channel::kGreen);
 }
 int32_t DRO_CALL DRO_GetBlue64(int32_t x, int32_t y) {
-  return px::GetChannel64(x, y, px::Channel::kBlue);
+  return composite::GetChannel64(x, y, composite::Channel::kBlue);
 }
 int32_t DRO_CALL DRO_GetAlpha64(int32_t x, int32_t y) {
-  return px::GetChannel64(x, y, px::Channel::kAlpha);
+  return composite::GetChannel64(x, y, composite::Channel::kAlpha);
 }
 int32_t DRO_CALL DRO_GetMask64(int32_t x, int32_t y) {
-  return px::GetMask64(x, y);
+  return composite::GetMask64(x, y);
 }
 
 int32_t DRO_CALL DRO_GetRGBAAt(int32_t x, int32_t y, const void* buffer) {
-  return px::RgbaAt(px::HostCanvasBuffer(const_cast<void*>(buffer)), x, y);
+  return composite::RgbaAt(composite::HostCanvasBuffer(const_cast<void*>(buffer)), x, y);
 }
 int32_t DRO_CALL DRO_GetRGBAAtSurface(int32_t x, int32_t y) {
-  return px::RgbaAt(px::CurrentOnCanvas(), x, y);
+  return composite::RgbaAt(composite::CurrentOnCanvas(), x, y);
 }
 int32_t DRO_CALL DRO_GetRGBAAtLayer(int32_t x, int32_t y, int32_t layer) {
-  return px::RgbaAt(px::LayerOnCanvas(layer), x, y);
+  return composite::RgbaAt(composite::LayerOnCanvas(layer), x, y);
 }
 int32_t DRO_CALL DRO_GetRGBAAtUnderLayer(int32_t x, int32_t y) {
-  return px::RgbaAt(px::UnderLayerOnCanvas(), x, y);
+  return composite::RgbaAt(history::BackBufferOnCanvas(), x, y);
 }
 int32_t DRO_CALL DRO_GetRGBAAtTrace(int32_t x, int32_t y) {
-  return px::RgbaAt(px::TraceOnCanvas(), x, y);
+  return composite::RgbaAt(composite::TraceOnCanvas(), x, y);
 }
 
 int32_t DRO_CALL DRO_GetColorAt(int32_t x, int32_t y, const void* buffer) {
-  return px::ColorAt(px::HostCanvasBuffer(const_cast<void*>(buffer)), x, y);
+  return composite::ColorAt(composite::HostCanvasBuffer(const_cast<void*>(buffer)), x, y);
 }
 int32_t DRO_CALL DRO_GetColorAtSurface(int32_t x, int32_t y) {
-  return px::ColorAt(px::CurrentOnCanvas(), x, y);
+  return composite::ColorAt(composite::CurrentOnCanvas(), x, y);
 }
 int32_t DRO_CALL DRO_GetColorAtLayer(int32_t x, int32_t y, int32_t layer) {
-  return px::ColorAt(px::LayerOnCanvas(layer), x, y);
+  return composite::ColorAt(composite::LayerOnCanvas(layer), x, y);
 }
 int32_t DRO_CALL DRO_GetColorAtUnderLayer(int32_t x, int32_t y) {
-  return px::ColorAt(px::UnderLayerOnCanvas(), x, y);
+  return composite::ColorAt(history::BackBufferOnCanvas(), x, y);
 }
 int32_t DRO_CALL DRO_GetColorAtTrace(int32_t x, int32_t y) {
-  return px::ColorAt(px::TraceOnCanvas(), x, y);
+  return composite::ColorAt(composite::TraceOnCanvas(), x, y);
 }
 
 int32_t DRO_CALL DRO_GetColorAtHistory(int32_t x, int32_t y) {
-  return px::ColorAtHistory(x, y);
+  return history::ColorAtHistory(x, y);
 }
 int32_t DRO_CALL DRO_GetColorAtMerged(int32_t x, int32_t y) {
-  return px::ColorAtMerged(x, y);
+  return composite::ColorAtMerged(x, y);
 }
 
 void DRO_CALL DRO_FindDataExtentsLayer(int32_t layer, int32_t* minX, int32_t* minY, int32_t* maxX,
                                        int32_t* maxY) {
   if (!minX || !minY || !maxX || !maxY) return;
-  px::FindDataExtents(layer, *minX, *minY, *maxX, *maxY);
+  composite::FindDataExtents(layer, *minX, *minY, *maxX, *maxY);
 }

@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "composite/blend_buffer.h"
+#include "brush/blend_buffer.h"
 #include "drovine.h"
 #include "engine/engine.h"
 
@@ -42,7 +42,7 @@ class BlendBuffer : public ::testing::Test {
     DRO_SetSize(0);
     DRO_DeleteImage();
   }
-  static Pixel64& Blend(int col, int row) { return engine().layers.blendBuffer[row * kL + col]; }
+  static Pixel64& Blend(int col, int row) { return engine().brush.blendBuffer[row * kL + col]; }
   std::vector<Pixel64> source_;
 };
 
@@ -99,7 +99,7 @@ TEST_F(BlendBuffer, TransparentSourceTakesTheColourAndAWeightAlpha) {
 }
 
 TEST_F(BlendBuffer, DabPartlyOffTheCanvasIsPrefilledAndClipped) {
-  for (auto& p : engine().layers.blendBuffer) p = {7, 7, 7, 7};
+  for (auto& p : engine().brush.blendBuffer) p = {7, 7, 7, 7};
   DRO_DoCopyBlendBuffer(0, 0, source_.data(), 0, 0);
   // Rows and columns 0..3 keep the pre-fill: colour and (0 mod 256) x 256.
   EXPECT_EQ(Q(Blend(0, 0)), (Quad{1000, 2000, 3000, 0}));
@@ -112,7 +112,7 @@ TEST_F(BlendBuffer, DabPartlyOffTheCanvasIsPrefilledAndClipped) {
   EXPECT_EQ(Q(Blend(0, 9)), (Quad{7, 7, 7, 7}));
 
   // With alphaFlag the pre-fill writes only an opaque alpha.
-  for (auto& p : engine().layers.blendBuffer) p = {7, 7, 7, 7};
+  for (auto& p : engine().brush.blendBuffer) p = {7, 7, 7, 7};
   DRO_DoCopyBlendBuffer(kW - 1, kH - 1, source_.data(), 0, 1);
   EXPECT_EQ(Q(Blend(8, 8)), (Quad{7, 7, 7, 65535}));
   EXPECT_EQ(Q(Blend(0, 0)), (Quad{7 * 256 + 1, 5 * 256 + 1, 1, 65280}));
@@ -120,7 +120,7 @@ TEST_F(BlendBuffer, DabPartlyOffTheCanvasIsPrefilledAndClipped) {
   // Entirely off the canvas: only the pre-fill.
   DRO_DoCopyBlendBuffer(-100, 3, source_.data(), 40, 0);
   EXPECT_EQ(Q(Blend(4, 4)), (Quad{1000, 2000, 3000, 40 * 256}));
-  const auto d = dro::composite::ClipDab(-100, 3, 9, kW, kH);
+  const auto d = dro::brush::ClipDab(-100, 3, 9, kW, kH);
   EXPECT_TRUE(d.partlyOutside);
   EXPECT_LT(d.right, d.left);
 }
@@ -176,13 +176,13 @@ TEST_F(BlendBuffer, MaskFormPaintsTheColoursDarkness) {
 }
 
 TEST_F(BlendBuffer, ClearZeroesTheWholeBuffer) {
-  for (auto& p : engine().layers.blendBuffer) p = {9, 9, 9, 9};
+  for (auto& p : engine().brush.blendBuffer) p = {9, 9, 9, 9};
   DRO_ClearBlendBuffer();
-  for (const auto& p : engine().layers.blendBuffer) ASSERT_EQ(Q(p), (Quad{0, 0, 0, 0}));
+  for (const auto& p : engine().brush.blendBuffer) ASSERT_EQ(Q(p), (Quad{0, 0, 0, 0}));
 }
 
 TEST_F(BlendBuffer, FiltersTouchColourOfTheUsedSquare) {
-  for (auto& p : engine().layers.blendBuffer) p = {30000, 40000, 3, 77};
+  for (auto& p : engine().brush.blendBuffer) p = {30000, 40000, 3, 77};
   DRO_FilterBlendBuffer(291, 50);  // threshold 32767
   EXPECT_EQ(Q(Blend(0, 0)), (Quad{0, 40000, 0, 77}));
   EXPECT_EQ(Q(Blend(9, 0)), (Quad{30000, 40000, 3, 77}));  // outside n x n

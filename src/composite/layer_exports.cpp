@@ -1,12 +1,17 @@
 // Exports of the layer table and the paint layer.
+//
+// The undo store follows the layer stack: after a call that changes the
+// current layer's pixels, or which layer is current, its back buffer takes
+// the current layer's committed state. The layer stack itself knows nothing
+// of the undo store.
+#include "composite/layer_state.h"
+#include "composite/layer_transfers.h"
 #include "composite/layers.h"
 #include "drovine.h"
-#include "engine/engine.h"
-#include "engine/transfers.h"
+#include "history/undo_store.h"
 
-using dro::engine;
 namespace composite = dro::composite;
-namespace transfers = dro::transfers;
+namespace history = dro::history;
 
 namespace {
 dro::Pixel64* Pixels(void* p) {
@@ -18,14 +23,16 @@ uint8_t* Bytes(void* p) {
 }  // namespace
 
 int32_t DRO_CALL DRO_DeletePaintLayer(void) {
-  dro::Buffer<dro::Pixel64>& pixels = engine().layers.paint.pixels;
+  dro::Buffer<dro::Pixel64>& pixels = composite::Layers().paint.pixels;
   if (!pixels) return 0;
   pixels.Reset();
   return 1;
 }
 
 int32_t DRO_CALL DRO_CreateLayer(int32_t slot, int32_t width, int32_t height) {
-  return composite::CreateLayer(slot, width, height);
+  const int32_t made = composite::CreateLayer(slot, width, height);
+  if (made) history::SaveUndoBackBufferIfCurrent(slot);
+  return made;
 }
 
 void DRO_CALL DRO_DeleteLayer(int32_t slot) {
@@ -33,7 +40,7 @@ void DRO_CALL DRO_DeleteLayer(int32_t slot) {
 }
 
 void DRO_CALL DRO_SetLayer(int32_t slot) {
-  composite::SetLayer(slot);
+  if (composite::SetLayer(slot)) history::SaveUndoBackBuffer(slot);
 }
 
 void DRO_CALL DRO_SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlpha,
@@ -42,7 +49,10 @@ void DRO_CALL DRO_SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlp
 }
 
 void DRO_CALL DRO_SwapLayers(int32_t slotA, int32_t slotB) {
-  composite::SwapLayers(slotA, slotB);
+  if (!composite::SwapLayers(slotA, slotB)) return;
+  // The current slot now holds other pixels: its committed state is theirs.
+  history::SaveUndoBackBufferIfCurrent(slotA);
+  history::SaveUndoBackBufferIfCurrent(slotB);
 }
 
 void DRO_CALL DRO_MergeLayer(int32_t src, int32_t dst) {
@@ -125,28 +135,28 @@ void DRO_CALL DRO_CreateBlobFromImage(int32_t slot, int32_t kind) {
 }
 
 int32_t DRO_CALL DRO_SetRGBA64Layer(const void* src, int32_t srcStrideBytes, int32_t layer) {
-  return transfers::SetRGBA64Layer(src, srcStrideBytes, layer);
+  return composite::SetRGBA64Layer(src, srcStrideBytes, layer);
 }
 
 int32_t DRO_CALL DRO_GetRGBA64Layer(void* dst, int32_t dstStrideBytes, int32_t layer) {
-  return transfers::GetRGBA64Layer(dst, dstStrideBytes, layer);
+  return composite::GetRGBA64Layer(dst, dstStrideBytes, layer);
 }
 
 int32_t DRO_CALL DRO_GetRGBA64LayerRect(void* dst, int32_t dstStrideBytes, int32_t layer, int32_t x,
                                         int32_t y, int32_t w, int32_t h) {
-  return transfers::GetRGBA64LayerRect(dst, dstStrideBytes, layer, x, y, w, h);
+  return composite::GetRGBA64LayerRect(dst, dstStrideBytes, layer, x, y, w, h);
 }
 
 int32_t DRO_CALL DRO_SetLayerData(const void* src, int32_t layer) {
-  return transfers::SetLayerData(src, layer);
+  return composite::SetLayerData(src, layer);
 }
 
 int32_t DRO_CALL DRO_GetLayerData(void* dst, int32_t layer) {
-  return transfers::GetLayerData(dst, layer);
+  return composite::GetLayerData(dst, layer);
 }
 
 int32_t DRO_CALL DRO_CopyLayerData(int32_t fromLayer, int32_t toLayer) {
-  return transfers::CopyLayerData(fromLayer, toLayer);
+  return composite::CopyLayerData(fromLayer, toLayer);
 }
 
 void DRO_CALL DRO_LoadRGBA32Layer_BAD(void* data, int32_t ignored, int32_t slot, int32_t w,

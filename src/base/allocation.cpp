@@ -1,4 +1,4 @@
-#include "engine/allocation.h"
+#include "base/allocation.h"
 
 #include <cstdlib>
 

@@ -1,11 +1,13 @@
-#include "composite/blend_buffer.h"
+#include "brush/blend_buffer.h"
 
 #include <algorithm>
 
 #include "brush/settings.h"
-#include "engine/engine.h"
+#include "base/canvas_state.h"
+#include "brush/brush_state.h"
+#include "mask/mask_state.h"
 
-namespace dro::composite {
+namespace dro::brush {
 namespace {
 
 constexpr uint32_t kFull = 65535;
@@ -20,9 +22,9 @@ struct Square {
 };
 
 Square BlendSquare() noexcept {
-  Engine& e = engine();
-  const int32_t side = e.canvas.brushLimit;
-  Buffer<Pixel64>& buffer = e.layers.blendBuffer;
+  CanvasGeometry& geometry = Geometry();
+  const int32_t side = geometry.brushLimit;
+  Buffer<Pixel64>& buffer = State().blendBuffer;
   if (!buffer || side <= 0 || buffer.size() < static_cast<size_t>(side) * side) return {};
   return Square{buffer.data(), side, std::min(brush::BrushSize(), side)};
 }
@@ -77,16 +79,17 @@ DabSquare ClipDab(int32_t x, int32_t y, int32_t n, int32_t width, int32_t height
   return d;
 }
 
-int32_t CopyBlendBuffer(int32_t x, int32_t y, const pixels::Plane& source, int32_t weight,
+int32_t CopyBlendBuffer(int32_t x, int32_t y, const Plane& source, int32_t weight,
                         bool alphaFlag) noexcept {
-  const Engine& e = engine();
-  if (e.brush.blendStrength == 0) return 0;
+  const CanvasGeometry& geometry = Geometry();
+  const brush::BrushState& brushState = brush::State();
+  if (brushState.blendStrength == 0) return 0;
   const Square sq = BlendSquare();
   if (!sq.pixels || !source || sq.used <= 0) return 0;
   weight = std::clamp(weight, 0, 256);
   const uint32_t wt = static_cast<uint32_t>(weight);
   const uint32_t inv = 256 - wt;
-  const auto& c = e.brush.color;
+  const auto& c = brushState.color;
   const DabSquare d = ClipDab(x, y, sq.used, source.width, source.height);
 
   if (d.partlyOutside) {
@@ -103,12 +106,12 @@ int32_t CopyBlendBuffer(int32_t x, int32_t y, const pixels::Plane& source, int32
     }
   }
 
-  const Mask16* mask = pixels::EnabledMask();
+  const Mask16* mask = dro::mask::EnabledValues();
   const uint16_t emptyAlpha = static_cast<uint16_t>((alphaFlag ? (inv % 256) : (wt % 256)) * 256);
   for (int32_t row = d.top; row <= d.bottom; ++row) {
     const Pixel64* in = source.Row(row);
     Pixel64* out = sq.Row(row - d.top + d.skipY);
-    const Mask16* m = mask ? mask + static_cast<size_t>(row) * e.canvas.width : nullptr;
+    const Mask16* m = mask ? mask + static_cast<size_t>(row) * geometry.width : nullptr;
     for (int32_t col = d.left; col <= d.right; ++col) {
       const Pixel64& s = in[col];
       uint32_t a = s.a;
@@ -133,17 +136,18 @@ int32_t CopyBlendBuffer(int32_t x, int32_t y, const pixels::Plane& source, int32
 }
 
 int32_t CopyBlendBufferMask(int32_t x, int32_t y, int32_t weight) noexcept {
-  const Engine& e = engine();
-  if (e.brush.blendStrength == 0) return 0;
+  const CanvasGeometry& geometry = Geometry();
+  const brush::BrushState& brushState = brush::State();
+  if (brushState.blendStrength == 0) return 0;
   const Square sq = BlendSquare();
-  const Mask16* mask = pixels::MaskValues();
+  const Mask16* mask = dro::mask::CanvasValues();
   if (!sq.pixels || !mask || sq.used <= 0) return 0;
   const uint32_t wt = static_cast<uint32_t>(std::clamp(weight, 0, 256));
-  const auto& c = e.brush.color;
+  const auto& c = brushState.color;
   // A dark colour paints a high (open) value; white paints 0.
   const uint32_t g = (uint32_t{c[0]} + c[1] + c[2]) / 3;
   const uint32_t paint = g < 256 ? kFull : (g > 65280 ? 0 : 65280 - g);
-  const DabSquare d = ClipDab(x, y, sq.used, e.canvas.width, e.canvas.height);
+  const DabSquare d = ClipDab(x, y, sq.used, geometry.width, geometry.height);
 
   if (d.partlyOutside) {
     for (int32_t i = 0; i < sq.used; ++i) {
@@ -151,7 +155,7 @@ int32_t CopyBlendBufferMask(int32_t x, int32_t y, int32_t weight) noexcept {
     }
   }
   for (int32_t row = d.top; row <= d.bottom; ++row) {
-    const Mask16* m = mask + static_cast<size_t>(row) * e.canvas.width;
+    const Mask16* m = mask + static_cast<size_t>(row) * geometry.width;
     Pixel64* out = sq.Row(row - d.top + d.skipY);
     for (int32_t col = d.left; col <= d.right; ++col) {
       const uint32_t s = wt * paint + (256 - wt) * m[col];
@@ -165,7 +169,7 @@ int32_t CopyBlendBufferMask(int32_t x, int32_t y, int32_t weight) noexcept {
 void ClearBlendBuffer() noexcept {
   // The whole buffer: clearing only part of it would leave stale colour for
   // the next dab of a larger brush.
-  engine().layers.blendBuffer.FillBytes(0);
+  State().blendBuffer.FillBytes(0);
 }
 
 void FilterBlendBuffer(int32_t kind, int32_t amount) noexcept {
@@ -202,4 +206,4 @@ void FilterBlendBuffer(int32_t kind, int32_t amount) noexcept {
   }
 }
 
-}  // namespace dro::composite
+}  // namespace dro::brush
