@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/types.h"
 #include "composite/blend_modes.h"
-#include "engine/types.h"
 
 namespace {
 

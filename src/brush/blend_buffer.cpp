@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "brush/settings.h"
 #include "base/canvas_state.h"
 #include "brush/brush_state.h"
+#include "brush/settings.h"
 #include "mask/mask_state.h"
 
 namespace dro::brush {
@@ -82,7 +82,7 @@ DabSquare ClipDab(int32_t x, int32_t y, int32_t n, int32_t width, int32_t height
 int32_t CopyBlendBuffer(int32_t x, int32_t y, const Plane& source, int32_t weight,
                         bool alphaFlag) noexcept {
   const CanvasGeometry& geometry = Geometry();
-  const brush::BrushState& brushState = brush::State();
+  const BrushState& brushState = State();
   if (brushState.blendStrength == 0) return 0;
   const Square sq = BlendSquare();
   if (!sq.pixels || !source || sq.used <= 0) return 0;
@@ -137,7 +137,7 @@ int32_t CopyBlendBuffer(int32_t x, int32_t y, const Plane& source, int32_t weigh
 
 int32_t CopyBlendBufferMask(int32_t x, int32_t y, int32_t weight) noexcept {
   const CanvasGeometry& geometry = Geometry();
-  const brush::BrushState& brushState = brush::State();
+  const BrushState& brushState = State();
   if (brushState.blendStrength == 0) return 0;
   const Square sq = BlendSquare();
   const Mask16* mask = dro::mask::CanvasValues();

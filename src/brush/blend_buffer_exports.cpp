@@ -11,8 +11,8 @@ namespace history = dro::history;
 
 int32_t DRO_CALL DRO_DoCopyBlendBuffer(int32_t x, int32_t y, const void* source, int32_t weight,
                                        uint8_t alphaFlag) {
-  return brush::CopyBlendBuffer(x, y, composite::HostCanvasBuffer(const_cast<void*>(source)), weight,
-                             alphaFlag != 0);
+  return brush::CopyBlendBuffer(x, y, composite::HostCanvasBuffer(const_cast<void*>(source)),
+                                weight, alphaFlag != 0);
 }
 
 int32_t DRO_CALL DRO_CopyBlendBufferSurface(int32_t x, int32_t y, int32_t weight,

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <utility>
 
+#include "base/canvas_state.h"
+#include "base/guard.h"
+#include "brush/brush_state.h"
 #include "brush/settings.h"
 #include "brush/source_picture.h"
-#include "base/canvas_state.h"
-#include "brush/brush_state.h"
-#include "base/guard.h"
 #include "platform/effect_script.h"
 #include "platform/image_library.h"
 
@@ -27,9 +27,10 @@ bool HasSource(const char* path) noexcept {
 // The tip exists and is L x L for the current limit.
 bool TipReady() noexcept {
   const CanvasGeometry& geometry = Geometry();
-  const brush::BrushState& brushState = brush::State();
+  const BrushState& brushState = State();
   const int64_t limit = geometry.brushLimit;
-  return brushState.tip && limit >= 0 && brushState.tip.size() >= static_cast<size_t>(limit * limit);
+  return brushState.tip && limit >= 0 &&
+         brushState.tip.size() >= static_cast<size_t>(limit * limit);
 }
 
 // A disc of diameter S centred on the integer centre c = S / 2, solid out to
@@ -38,8 +39,7 @@ bool TipReady() noexcept {
 // pixel fuller towards the top left.
 void MakeDisc() {
   CanvasGeometry& geometry = Geometry();
-  brush::BrushState& brushState = brush::State();
-  BrushState& b = brushState;
+  BrushState& b = State();
   const int32_t size = BrushSize();
   const int64_t stride = geometry.brushLimit;
   const double radius = size * 0.5;
@@ -96,8 +96,7 @@ void Rotate(ShapeSource& cache, int32_t angle) {
 // Returns whether the tip was made.
 bool ScaleIntoTip(const ShapeSource& cache) {
   CanvasGeometry& geometry = Geometry();
-  brush::BrushState& brushState = brush::State();
-  BrushState& b = brushState;
+  BrushState& b = State();
   const int32_t size = BrushSize();
   const int64_t stride = geometry.brushLimit;
   Buffer<uint8_t> scaled = Buffer<uint8_t>::Make(RgbaBytes(size, size));
@@ -131,7 +130,7 @@ bool ScaleIntoTip(const ShapeSource& cache) {
 // The tip from a picture, loaded (and rotated) only when the path or the
 // angle differ from the cached picture's.
 bool TipFromSource(const char* path, int32_t angle, Sources sources) {
-  ShapeSource& cache = brush::State().shapeSourceCache;
+  ShapeSource& cache = State().shapeSourceCache;
   const bool cached = cache.present() && cache.path[0] != '\0' &&
                       std::strcmp(cache.path, path) == 0 && cache.angle == angle;
   if (!cached) {
@@ -156,7 +155,7 @@ bool TipFromSource(const char* path, int32_t angle, Sources sources) {
 void BuildShape(const char* path, int32_t angle, Sources sources) noexcept {
   Guard("SetBrushShape", [&] {
     if (!TipReady()) return;  // no canvas: there is no tip to build
-    brush::State().tip.FillBytes(0);
+    State().tip.FillBytes(0);
     bool complete = false;
     if (HasSource(path)) {
       // A picture that cannot be loaded or scaled gives the disc instead.

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "brush/dab_painter.h"
-#include "brush/settings.h"
 #include "base/canvas_state.h"
 #include "base/random.h"
 #include "brush/brush_state.h"
+#include "brush/dab_painter.h"
+#include "brush/settings.h"
 #include "composite/layer_state.h"
 #include "history/undo_state.h"
 #include "mask/mask_state.h"

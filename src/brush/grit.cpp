@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "brush/settings.h"
-#include "brush/source_picture.h"
 #include "base/canvas_state.h"
 #include "base/random.h"
 #include "brush/brush_state.h"
+#include "brush/settings.h"
+#include "brush/source_picture.h"
 #include "platform/image_library.h"
 
 namespace dro::brush {
@@ -15,7 +15,7 @@ namespace {
 // All 20 buffers exist and hold (L + 25)^2 bytes.
 bool GritBuffersReady() noexcept {
   const CanvasGeometry& geometry = Geometry();
-  const brush::BrushState& brushState = brush::State();
+  const BrushState& brushState = State();
   const int64_t side = int64_t{geometry.brushLimit} + kGritMargin;
   for (const Buffer<uint8_t>& grit : brushState.grit) {
     if (!grit || grit.size() < static_cast<size_t>(side * side)) return false;
@@ -56,9 +56,8 @@ constexpr int32_t kScriptGritSide = 600;
 // the buffers as they were.
 bool FillGritFromGrey(const uint8_t* grey, int32_t width, int32_t height) {
   CanvasGeometry& geometry = Geometry();
-  brush::BrushState& brushState = brush::State();
+  BrushState& b = State();
   RandomState& randomState = Random();
-  BrushState& b = brushState;
   const int32_t side = BrushSize() + kGritMargin;
   const int32_t spanX = width - side;
   const int32_t spanY = height - side;
@@ -121,9 +120,8 @@ bool MakeGritFromSource(const char* path) {
 
 bool MakeRandomGrit() noexcept {
   CanvasGeometry& geometry = Geometry();
-  brush::BrushState& brushState = brush::State();
+  BrushState& b = State();
   RandomState& randomState = Random();
-  BrushState& b = brushState;
   const int32_t cell = b.gritCellSize;
   if (cell <= 0 || !GritBuffersReady() || !TableReady(b.gritDecision) || !TableReady(b.gritLevel)) {
     return false;

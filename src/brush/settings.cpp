@@ -4,14 +4,14 @@
 #include <cmath>
 #include <cstring>
 
-#include "brush/brush_shape.h"
-#include "brush/grit.h"
 #include "base/canvas_state.h"
+#include "base/guard.h"
 #include "base/random.h"
+#include "brush/brush_shape.h"
 #include "brush/brush_state.h"
+#include "brush/grit.h"
 #include "composite/display_state.h"
 #include "mask/mask_state.h"
-#include "base/guard.h"
 
 namespace dro::brush {
 namespace {
@@ -35,7 +35,7 @@ bool HasSource(const char* path) noexcept {
 
 int32_t BrushSize() noexcept {
   const CanvasGeometry& geometry = Geometry();
-  const brush::BrushState& brushState = brush::State();
+  const BrushState& brushState = State();
   return std::clamp(brushState.size, 0, std::max(geometry.brushLimit, 0));
 }
 
@@ -134,8 +134,7 @@ void SetMixMode(int32_t mode, int32_t amount) noexcept {
 
 void SetSize(int32_t size) noexcept {
   CanvasGeometry& geometry = Geometry();
-  brush::BrushState& brushState = brush::State();
-  BrushState& b = brushState;
+  BrushState& b = State();
   // The size index map has 1000 entries and every brush-sized buffer is
   // L wide; a larger size would run past both.
   int32_t limit = kMaxBrushSize;
@@ -168,7 +167,7 @@ void SetScaleSize(int32_t count) noexcept {
 
 void SetPixColorVary(int32_t amount) noexcept {
   CanvasGeometry& geometry = Geometry();
-  brush::BrushState& brushState = brush::State();
+  BrushState& brushState = State();
   brushState.pixColorVaryAmount = amount;
   if (amount > 0)
     BuildRandomTable(brushState.pixColorVary, 1000, 3 * std::max(geometry.brushLimit, 0));
@@ -176,9 +175,10 @@ void SetPixColorVary(int32_t amount) noexcept {
 
 void SetPixLumVary(int32_t amount) noexcept {
   CanvasGeometry& geometry = Geometry();
-  brush::BrushState& brushState = brush::State();
+  BrushState& brushState = State();
   brushState.pixLumVaryAmount = amount;
-  if (amount > 0) BuildRandomTable(brushState.pixLumVary, 256, 3 * std::max(geometry.brushLimit, 0));
+  if (amount > 0)
+    BuildRandomTable(brushState.pixLumVary, 256, 3 * std::max(geometry.brushLimit, 0));
 }
 
 void SetRandomSeed(int32_t seed) noexcept {
@@ -204,9 +204,8 @@ void SetEraseModeOn() noexcept {
 
 bool SetTool(const ToolValues& tool) noexcept {
   return Guard("SetTool", false, [&] {
-    brush::BrushState& brushState = brush::State();
+    BrushState& b = State();
     RandomState& randomState = Random();
-    BrushState& b = brushState;
     // The same tool with the same seed always yields the same grain.
     randomState.generator.Seed(static_cast<uint32_t>(randomState.seed));
 

@@ -9,7 +9,7 @@ namespace dro::brush {
 namespace {
 
 double PointOf(const std::array<double, kSplinePoints>& values, int32_t index) noexcept {
-  const BrushState& b = brush::State();
+  const BrushState& b = State();
   if (b.splineCount <= 0) return 0;
   // Unsigned, so a negative index counts as past the end.
   const uint32_t last = static_cast<uint32_t>(b.splineCount) - 1u;
@@ -33,7 +33,7 @@ bool CalcSpline3(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, uint32_t x2
                                        outZ.data())) {
     return false;
   }
-  BrushState& b = brush::State();
+  BrushState& b = State();
   b.splineX = outX;
   b.splineY = outY;
   b.splineCount = kSplinePoints;
@@ -41,15 +41,15 @@ bool CalcSpline3(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, uint32_t x2
 }
 
 int32_t SplinePointCount() noexcept {
-  return brush::State().splineCount;
+  return State().splineCount;
 }
 
 double SplinePointX(int32_t index) noexcept {
-  return PointOf(brush::State().splineX, index);
+  return PointOf(State().splineX, index);
 }
 
 double SplinePointY(int32_t index) noexcept {
-  return PointOf(brush::State().splineY, index);
+  return PointOf(State().splineY, index);
 }
 
 }  // namespace dro::brush

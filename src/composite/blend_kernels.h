@@ -48,8 +48,8 @@ void CompositePixel(int32_t formula, bool opaqueShortcut, int32_t r, int32_t g, 
 // colours and the alpha, each clamped to 0..1. CompositePixel's float path,
 // shared with the display compositor, which carries its running result in
 // floats.
-void CompositeFloat(int32_t formula, int32_t r, int32_t g, int32_t b, int32_t a,
-                    const float dc[3], float da, float colour[3], float& alpha) noexcept;
+void CompositeFloat(int32_t formula, int32_t r, int32_t g, int32_t b, int32_t a, const float dc[3],
+                    float da, float colour[3], float& alpha) noexcept;
 
 // The integer front of the alpha family for n pixels: layer mask, opacity
 // and the mode's transform. Writes the transformed source pixels to `out`

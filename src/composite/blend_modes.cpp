@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "composite/blend_kernels.h"
-#include "base/cpu.h"
 #include "base/canvas_state.h"
+#include "base/cpu.h"
+#include "composite/blend_kernels.h"
 
 namespace dro::composite {
 namespace {

@@ -263,8 +263,8 @@ int32_t AlphaRamp(int32_t a) {
 
 }  // namespace
 
-void CompositeFloat(int32_t formula, int32_t r, int32_t g, int32_t b, int32_t a,
-                    const float dc[3], float da, float colour[3], float& alpha) noexcept {
+void CompositeFloat(int32_t formula, int32_t r, int32_t g, int32_t b, int32_t a, const float dc[3],
+                    float da, float colour[3], float& alpha) noexcept {
   FloatPixel p;
   p.sa = static_cast<float>(a) / kAlphaScale;
   p.da = da;

@@ -2,12 +2,11 @@
 // fields shared by layers and the paint layer.
 #include <cstring>
 
+#include "base/canvas_state.h"
+#include "base/guard.h"
 #include "composite/blend_modes.h"
 #include "composite/layer_state.h"
 #include "composite/layers.h"
-#include "base/canvas_state.h"
-#include "composite/layer_state.h"
-#include "base/guard.h"
 
 namespace dro::composite {
 
@@ -18,7 +17,7 @@ bool ValidSlot(int32_t slot) noexcept {
 void DeleteLayer(int32_t slot) noexcept {
   if (!ValidSlot(slot)) return;
   Guard("DeleteLayer", [&] {
-    LayerRecord& rec = composite::Layers().slots[slot];
+    LayerRecord& rec = Layers().slots[slot];
     if (!rec.pixels) return;
     rec.pixels.Reset();
     rec.serial = 0;
@@ -28,13 +27,13 @@ void DeleteLayer(int32_t slot) noexcept {
 
 int32_t CountLayers() noexcept {
   int32_t n = 0;
-  for (const LayerRecord& r : composite::Layers().slots) n += r.pixels ? 1 : 0;
+  for (const LayerRecord& r : Layers().slots) n += r.pixels ? 1 : 0;
   return n;
 }
 
 LayerRecord* LayerWithPixels(int32_t slot) noexcept {
   if (!ValidSlot(slot)) return nullptr;
-  LayerRecord& rec = composite::Layers().slots[slot];
+  LayerRecord& rec = Layers().slots[slot];
   return rec.pixels ? &rec : nullptr;
 }
 
@@ -48,12 +47,12 @@ LayerRecord* CanvasLayer(int32_t slot) noexcept {
 }
 
 LayerRecord* CurrentCanvasLayer() noexcept {
-  const LayerState& l = composite::Layers();
+  const LayerState& l = Layers();
   return l.current ? CanvasLayer(l.currentIndex) : nullptr;
 }
 
 const Pixel64* LayerMaskFor(int32_t slot) noexcept {
-  const LayerState& l = composite::Layers();
+  const LayerState& l = Layers();
   if (!ValidSlot(slot)) return nullptr;
   for (int32_t n = slot + 1; n <= l.layerTop && n < kLayerSlots; ++n) {
     const LayerRecord* rec = CanvasLayer(n);
@@ -64,7 +63,7 @@ const Pixel64* LayerMaskFor(int32_t slot) noexcept {
 }
 
 void RecomputeLayerTop() noexcept {
-  LayerState& l = composite::Layers();
+  LayerState& l = Layers();
   l.layerTop = 1;
   for (int32_t n = 1; n < kLayerSlots; ++n) {
     if (l.slots[n].pixels) l.layerTop = n;

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "composite/layers.h"
 #include "base/canvas_state.h"
+#include "composite/layers.h"
 #include "mask/mask_state.h"
 
 namespace dro::composite {
 namespace {
-
-using composite::LayerRecord;
 
 size_t RowBytes(const LayerRecord& layer) {
   return static_cast<size_t>(layer.width) * sizeof(Pixel64);

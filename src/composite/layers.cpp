@@ -6,13 +6,13 @@
 #include <cstring>
 #include <new>
 
+#include "base/canvas_state.h"
+#include "base/guard.h"
 #include "composite/blend_modes.h"
+#include "composite/layer_state.h"
+#include "composite/layer_transfers.h"
 #include "composite/texture.h"
 #include "composite/texture_rule.h"
-#include "base/canvas_state.h"
-#include "composite/layer_state.h"
-#include "base/guard.h"
-#include "composite/layer_transfers.h"
 #include "platform/image_library.h"
 
 namespace dro::composite {

@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "composite/layer_state.h"
 #include "base/types.h"
+#include "composite/layer_state.h"
 
 namespace dro::composite {
 

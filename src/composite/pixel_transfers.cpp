@@ -4,13 +4,12 @@
 #include <cstdint>
 #include <cstring>
 
-#include "composite/layer_state.h"
-#include "composite/layers.h"
 #include "base/canvas_state.h"
+#include "base/guard.h"
 #include "composite/display_state.h"
 #include "composite/layer_state.h"
+#include "composite/layers.h"
 #include "mask/mask_state.h"
-#include "base/guard.h"
 
 namespace dro::composite {
 namespace {
@@ -42,8 +41,7 @@ bool HostRows(const void* data, int64_t stride, int64_t rowBytes) noexcept {
 }
 
 size_t CanvasIndex(int32_t x, int32_t y) noexcept {
-  return static_cast<size_t>(y) * static_cast<size_t>(Geometry().width) +
-         static_cast<size_t>(x);
+  return static_cast<size_t>(y) * static_cast<size_t>(Geometry().width) + static_cast<size_t>(x);
 }
 
 Pixel64 ReadHostPixel(const uint8_t* p) noexcept {
@@ -135,15 +133,15 @@ bool WeightingOn(bool useMask) noexcept {
   return useMask && (mask::State().enabled || TextureMap() != nullptr);
 }
 
-composite::LayerRecord* CurrentRecord() noexcept {
-  composite::LayerRecord* rec = composite::Layers().current;
+LayerRecord* CurrentRecord() noexcept {
+  LayerRecord* rec = Layers().current;
   return rec && rec->pixels ? rec : nullptr;
 }
 
 }  // namespace
 
 int32_t CurrentSlot() noexcept {
-  composite::LayerState& layers = composite::Layers();
+  LayerState& layers = Layers();
   const int32_t slot = layers.currentIndex;
   if (!composite::ValidSlot(slot) || layers.current != &layers.slots[slot]) return -1;
   return layers.slots[slot].pixels ? slot : -1;
@@ -151,7 +149,7 @@ int32_t CurrentSlot() noexcept {
 
 // --- Planes and weights --------------------------------------------------
 
-Plane WholeLayer(composite::LayerRecord& record) noexcept {
+Plane WholeLayer(LayerRecord& record) noexcept {
   if (!record.pixels || record.width <= 0 || record.height <= 0) return {};
   if (record.pixels.size() < static_cast<size_t>(record.width) * record.height) return {};
   return Plane{record.pixels.data(), record.width, record.height, record.width};
@@ -167,16 +165,16 @@ Plane OnCanvas(Plane plane) noexcept {
 
 Plane LayerOnCanvas(int32_t slot) noexcept {
   if (!composite::ValidSlot(slot)) return {};
-  return OnCanvas(WholeLayer(composite::Layers().slots[slot]));
+  return OnCanvas(WholeLayer(Layers().slots[slot]));
 }
 
 Plane CurrentOnCanvas() noexcept {
-  composite::LayerRecord* rec = CurrentRecord();
+  LayerRecord* rec = CurrentRecord();
   return rec ? OnCanvas(WholeLayer(*rec)) : Plane{};
 }
 
 Plane TraceOnCanvas() noexcept {
-  return LayerOnCanvas(composite::Display().traceLayer);
+  return LayerOnCanvas(Display().traceLayer);
 }
 
 Plane HostCanvasBuffer(void* buffer) noexcept {
@@ -187,7 +185,7 @@ Plane HostCanvasBuffer(void* buffer) noexcept {
 
 const uint8_t* TextureMap() noexcept {
   CanvasGeometry& geometry = Geometry();
-  composite::LayerState& layerState = composite::Layers();
+  LayerState& layerState = Layers();
   if (!HaveCanvas() || layerState.texture.size() != CanvasIndex(0, geometry.height)) return nullptr;
   return layerState.texture.data();
 }
@@ -231,7 +229,7 @@ void LoadBgr(const uint8_t* data, int32_t stride, int32_t width, int32_t rows) n
 void LoadRgba32Layer(const uint8_t* data, int32_t stride, int32_t slot, int32_t x, int32_t y,
                      int32_t w, int32_t h, bool useMask) noexcept {
   if (!data || !HaveCanvas() || !composite::ValidSlot(slot)) return;
-  composite::LayerRecord& rec = composite::Layers().slots[slot];
+  LayerRecord& rec = Layers().slots[slot];
   const Plane target = WholeLayer(rec);
   if (!target || w <= 0 || h <= 0 || !HostRows(data, stride, int64_t{w} * 4)) return;
   const int64_t x0 = std::max<int64_t>(x, 0);
@@ -251,7 +249,7 @@ void LoadRgba32Layer(const uint8_t* data, int32_t stride, int32_t slot, int32_t 
 void LoadRgba32Current(const uint8_t* data, int32_t stride, bool useMask) noexcept {
   const int32_t slot = CurrentSlot();
   if (slot < 0) return;
-  const composite::LayerRecord& rec = composite::Layers().slots[slot];
+  const LayerRecord& rec = Layers().slots[slot];
   LoadRgba32Layer(data, stride, slot, 0, 0, rec.width, rec.height, useMask);
 }
 
@@ -520,7 +518,7 @@ void ClearMaskedAlpha(int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
   }
   // The weighted load of a buffer filled with the colour, without making
   // the buffer: every source pixel is the same four bytes.
-  composite::LayerRecord* rec = CurrentRecord();
+  LayerRecord* rec = CurrentRecord();
   if (!rec || !HaveCanvas()) return;
   const Plane target = WholeLayer(*rec);
   if (!target) return;

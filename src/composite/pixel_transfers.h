@@ -22,7 +22,7 @@ namespace dro::composite {
 // The slot of the current layer when it holds pixels, else -1.
 int32_t CurrentSlot() noexcept;
 // The whole of a layer's own pixels (empty for an empty or broken record).
-Plane WholeLayer(composite::LayerRecord& record) noexcept;
+Plane WholeLayer(LayerRecord& record) noexcept;
 // The part of a buffer that lies on the canvas; empty without a canvas.
 Plane OnCanvas(Plane plane) noexcept;
 // Canvas parts of a slot, of the current layer and of the trace buffer;

@@ -20,9 +20,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/canvas_state.h"
 #include "composite/blend_kernels.h"
 #include "composite/blend_modes.h"
-#include "base/canvas_state.h"
 #include "composite/display_state.h"
 #include "composite/layer_state.h"
 #include "mask/mask_state.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "base/canvas_state.h"
-#include "composite/layers.h"
 #include "base/guard.h"
+#include "composite/layers.h"
 #include "composite/pixel_transfers.h"
 #include "platform/image_library.h"
 
@@ -135,7 +135,8 @@ int32_t LoadCompressedLayer(const uint8_t* src, int32_t length, int32_t slot) no
         written != bytes) {
       return 0;
     }
-    composite::LoadRgba32Layer(image.data(), rec.width * 4, slot, 0, 0, rec.width, rec.height, false);
+    composite::LoadRgba32Layer(image.data(), rec.width * 4, slot, 0, 0, rec.width, rec.height,
+                               false);
     return 1;
   });
 }

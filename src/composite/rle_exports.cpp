@@ -1,9 +1,9 @@
 // Exports of the run-length lines: raw lines, layer rows and mask rows.
-#include "drovine.h"
 #include "base/canvas_state.h"
 #include "composite/pixel_transfers.h"
-#include "mask/mask_state.h"
 #include "composite/rle.h"
+#include "drovine.h"
+#include "mask/mask_state.h"
 
 namespace composite = dro::composite;
 namespace rle = dro::rle;

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "mask/mask_state.h"
 #include "base/canvas_state.h"
-#include "composite/layer_state.h"
 #include "base/guard.h"
+#include "composite/layer_state.h"
 #include "composite/pixel_transfers.h"
+#include "mask/mask_state.h"
 
 namespace dro::composite {
 namespace {
@@ -24,7 +24,7 @@ uint8_t* CreateTexture(int32_t slot) noexcept {
     const Plane layer = composite::LayerOnCanvas(slot);
     if (!layer) return nullptr;
     CanvasGeometry& geometry = Geometry();
-    composite::LayerState& layerState = composite::Layers();
+    LayerState& layerState = Layers();
     const size_t count = CheckedCount(geometry.width, geometry.height);
     Buffer<uint8_t>& map = layerState.texture;
     if (map.size() != count) {
@@ -45,7 +45,7 @@ uint8_t* CreateTexture(int32_t slot) noexcept {
 }
 
 void DeleteTexture() noexcept {
-  composite::Layers().texture.Reset();
+  Layers().texture.Reset();
 }
 
 uint32_t TextureWeight(uint8_t t) noexcept {

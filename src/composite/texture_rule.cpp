@@ -1,12 +1,12 @@
 #include "composite/texture_rule.h"
 
-#include "composite/texture.h"
 #include "composite/layer_state.h"
+#include "composite/texture.h"
 
 namespace dro::composite {
 
 void DiscardTexture() noexcept {
-  composite::Layers().texture.Reset();
+  Layers().texture.Reset();
 }
 
 void RebuildTextureFrom(int32_t slot) noexcept {

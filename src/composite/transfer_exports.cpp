@@ -1,7 +1,7 @@
 // Exports of the pixel transfers, fills and pixel queries.
+#include "composite/pixel_transfers.h"
 #include "drovine.h"
 #include "history/undo_store.h"
-#include "composite/pixel_transfers.h"
 
 namespace composite = dro::composite;
 namespace history = dro::history;
@@ -87,7 +87,8 @@ void DRO_CALL DRO_GetRGB24FromRGBA64(void* dst, int32_t dstStride, const void* s
                                      int32_t srcStrideBytes) {
   const dro::Plane canvas = composite::HostCanvasBuffer(const_cast<void*>(src));
   if (!canvas) return;
-  composite::NarrowBlock(Out(dst), dstStride, In(src), srcStrideBytes, canvas.width, canvas.height, 3);
+  composite::NarrowBlock(Out(dst), dstStride, In(src), srcStrideBytes, canvas.width, canvas.height,
+                         3);
 }
 
 void DRO_CALL DRO_RGBA64RectToRGBA32(const void* src, int32_t x, int32_t y, int32_t w, int32_t h,

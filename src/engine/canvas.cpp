@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "base/guard.h"
 #include "composite/layers.h"
 #include "engine/engine.h"
 #include "history/undo_store.h"
-#include "base/guard.h"
 
 namespace dro::canvas {
 namespace {
@@ -26,7 +26,7 @@ void MakeBuffers(bool zeroBlendBuffer) {
   for (Buffer<uint8_t>& grit : e.brush.grit) grit = Buffer<uint8_t>::Make(gritBytes);
   e.brush.tip = Buffer<Mask16>::Make(CheckedCount(limit, limit));
   e.brush.blendBuffer = zeroBlendBuffer ? Buffer<Pixel64>::MakeBytes(CheckedCount(limit, limit), 0)
-                                         : Buffer<Pixel64>::Make(CheckedCount(limit, limit));
+                                        : Buffer<Pixel64>::Make(CheckedCount(limit, limit));
   e.canvas.blendFilterStride = limit * 4;
   e.mask.values = Buffer<Mask16>::MakeBytes(CheckedCount(w, h), 0xFF);
   e.mask.rowStride = w * 2;

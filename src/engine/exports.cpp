@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
+#include "composite/layers.h"
 #include "drovine.h"
 #include "engine/canvas.h"
-#include "composite/layers.h"
 #include "engine/engine.h"
 #include "engine/frame.h"
 #include "platform/memory_status.h"

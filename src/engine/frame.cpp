@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/engine.h"
 #include "base/guard.h"
+#include "engine/engine.h"
 #include "platform/window.h"
 
 namespace dro {

@@ -4,13 +4,13 @@
 #include <cstring>
 #include <new>
 
+#include "base/canvas_state.h"
+#include "base/guard.h"
+#include "composite/layer_state.h"
 #include "composite/layers.h"
 #include "composite/pixel_transfers.h"
-#include "base/canvas_state.h"
-#include "composite/layer_state.h"
 #include "history/undo_state.h"
 #include "mask/mask_state.h"
-#include "base/guard.h"
 #include "platform/memory_status.h"
 
 namespace dro::history {
@@ -122,7 +122,7 @@ bool CanvasSized(size_t elements) noexcept {
 
 bool MaskUsable() noexcept {
   const mask::MaskState& maskState = mask::State();
-  const history::UndoStore& undoStore = history::Store();
+  const UndoStore& undoStore = Store();
   return maskState.values && undoStore.maskBack && CanvasSized(maskState.values.size()) &&
          CanvasSized(undoStore.maskBack.size());
 }
@@ -187,18 +187,20 @@ void Apply(UndoSlot& s) noexcept {
   CanvasGeometry& geometry = Geometry();
   composite::LayerState& layerState = composite::Layers();
   mask::MaskState& maskState = mask::State();
-  history::UndoStore& undoStore = history::Store();
+  UndoStore& undoStore = Store();
   if (s.pixels) {
     if (!layerState.current || layerState.currentIndex != s.layer) {
       if (composite::SetLayer(s.layer)) SaveUndoBackBuffer(s.layer);
     }
     composite::LayerRecord* layer = composite::CanvasLayer(s.layer);
     if (layer) {
-      Exchange(s.pixels.data(), layer->pixels.data(), undoStore.back.data(), s.rect, geometry.width);
+      Exchange(s.pixels.data(), layer->pixels.data(), undoStore.back.data(), s.rect,
+               geometry.width);
     }
   }
   if (s.mask) {
-    Exchange(s.mask.data(), maskState.values.data(), undoStore.maskBack.data(), s.rect, geometry.width);
+    Exchange(s.mask.data(), maskState.values.data(), undoStore.maskBack.data(), s.rect,
+             geometry.width);
   }
 }
 
@@ -210,14 +212,13 @@ int32_t BackBufferKilobytes(int32_t width, int32_t height) noexcept {
 
 void ResetUndoRect() noexcept {
   CanvasGeometry& geometry = Geometry();
-  history::UndoStore& undoStore = history::Store();
+  UndoStore& undoStore = Store();
   undoStore.rect = IntRect{geometry.width - 1, geometry.height - 1, 0, 0};
 }
 
 void ResetSlots() noexcept {
   mask::MaskState& maskState = mask::State();
-  history::UndoStore& undoStore = history::Store();
-  UndoStore& u = undoStore;
+  UndoStore& u = Store();
   u.backMaskEnabled = maskState.enabled;
   u.backRect = IntRect{0, 0, 0, 0};
   for (UndoSlot& s : u.slots) FreeSlot(s);
@@ -225,8 +226,7 @@ void ResetSlots() noexcept {
 
 void SaveUndoBackBuffer(int32_t layer) noexcept {
   mask::MaskState& maskState = mask::State();
-  history::UndoStore& undoStore = history::Store();
-  UndoStore& u = undoStore;
+  UndoStore& u = Store();
   if (u.paused) return;
   const composite::LayerRecord* rec = composite::CanvasLayer(layer);
   if (u.back && rec && u.back.size() == rec->pixels.size()) {
@@ -266,8 +266,7 @@ void SetMemoryQuery(MemoryQuery query) noexcept {
 
 void RecomputeBudget() noexcept {
   CanvasGeometry& geometry = Geometry();
-  history::UndoStore& undoStore = history::Store();
-  UndoStore& u = undoStore;
+  UndoStore& u = Store();
   const platform::MemoryStatus m = g_memoryQuery ? g_memoryQuery() : platform::QueryMemoryStatus();
   if (!u.automaticBudget) return;
   const uint64_t freeKb = std::min(m.availablePhysical, m.availablePageFile) >> 10;
@@ -283,8 +282,7 @@ void ClearUndo() noexcept {
     CanvasGeometry& geometry = Geometry();
     composite::LayerState& layerState = composite::Layers();
     mask::MaskState& maskState = mask::State();
-    history::UndoStore& undoStore = history::Store();
-    UndoStore& u = undoStore;
+    UndoStore& u = Store();
     ResetUndoRect();
     u.paused = false;
     u.redoCount = 0;
@@ -324,8 +322,7 @@ void SaveUndoBuffer(bool savePixels, bool saveMask) noexcept {
     CanvasGeometry& geometry = Geometry();
     composite::LayerState& layerState = composite::Layers();
     mask::MaskState& maskState = mask::State();
-    history::UndoStore& undoStore = history::Store();
-    UndoStore& u = undoStore;
+    UndoStore& u = Store();
     if (u.paused) return;
     const int32_t width = geometry.width;
     const int32_t height = geometry.height;

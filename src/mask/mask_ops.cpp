@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "color/conversions.h"
 #include "base/canvas_state.h"
-#include "mask/mask_state.h"
+#include "color/conversions.h"
 #include "composite/pixel_transfers.h"
+#include "mask/mask_state.h"
 
 namespace dro::mask {
 namespace {
@@ -57,7 +57,7 @@ void Enable(uint8_t flag) noexcept {
 
 void SetOptions(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2, int32_t b2,
                 int32_t full) noexcept {
-  MaskOverlay& o = mask::State().overlay;
+  MaskOverlay& o = State().overlay;
   auto widen = [](int32_t c) { return static_cast<uint16_t>(static_cast<uint32_t>(c) << 8); };
   o.color1 = {widen(r1), widen(g1), widen(b1)};
   o.color2 = {widen(r2), widen(g2), widen(b2)};

@@ -1,8 +1,8 @@
 // The runtime generator that grit and vary tables reproduce.
 #include <gtest/gtest.h>
 
-#include "engine/engine.h"
 #include "base/random.h"
+#include "engine/engine.h"
 
 namespace {
 

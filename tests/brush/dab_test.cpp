@@ -93,9 +93,7 @@ class Dab : public ::testing::Test {
   static Pixel64 At(const LayerRecord& layer, int32_t x, int32_t y) {
     return layer.pixels[static_cast<size_t>(y) * kW + x];
   }
-  static Pixel64& Blend(int32_t x, int32_t y) {
-    return engine().brush.blendBuffer[y * kLimit + x];
-  }
+  static Pixel64& Blend(int32_t x, int32_t y) { return engine().brush.blendBuffer[y * kLimit + x]; }
   static void FillBlend(Pixel64 p) {
     for (Pixel64& b : engine().brush.blendBuffer) b = p;
   }

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/random.h"
 #include "drovine.h"
 #include "engine/engine.h"
-#include "base/random.h"
 #include "picture_test_util.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/random.h"
 #include "drovine.h"
 #include "engine/engine.h"
-#include "base/random.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "base/allocation.h"
 #include "brush/brush_shape.h"
 #include "drovine.h"
-#include "base/allocation.h"
 #include "engine/engine.h"
 #include "picture_test_util.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "composite/blend_modes.h"
 #include "base/types.h"
+#include "composite/blend_modes.h"
 
 namespace {
 

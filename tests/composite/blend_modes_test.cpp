@@ -6,11 +6,11 @@
 #include <cstring>
 #include <vector>
 
+#include "base/types.h"
 #include "composite/blend_kernels.h"
 #include "composite/blend_modes.h"
 #include "drovine.h"
 #include "engine/engine.h"
-#include "base/types.h"
 
 namespace {
 

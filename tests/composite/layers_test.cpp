@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/allocation.h"
 #include "composite/layers.h"
 #include "drovine.h"
-#include "base/allocation.h"
 #include "engine/engine.h"
 
 namespace {

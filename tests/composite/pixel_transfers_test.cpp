@@ -8,9 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "composite/pixel_transfers.h"
 #include "drovine.h"
 #include "engine/engine.h"
-#include "composite/pixel_transfers.h"
 
 namespace {
 

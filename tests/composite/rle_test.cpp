@@ -5,10 +5,10 @@
 #include <array>
 #include <vector>
 
-#include "drovine.h"
 #include "base/allocation.h"
-#include "engine/engine.h"
 #include "base/random.h"
+#include "drovine.h"
+#include "engine/engine.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/allocation.h"
 #include "composite/texture.h"
 #include "drovine.h"
-#include "base/allocation.h"
 #include "engine/engine.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <climits>
 #include <string>
 
-#include "drovine.h"
 #include "base/allocation.h"
+#include "drovine.h"
 #include "engine/canvas.h"
 #include "engine/engine.h"
 

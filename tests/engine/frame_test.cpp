@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "drovine.h"
 #include "base/allocation.h"
+#include "base/guard.h"
+#include "drovine.h"
 #include "engine/engine.h"
 #include "engine/frame.h"
-#include "base/guard.h"
 #include "platform/window.h"
 
 namespace {

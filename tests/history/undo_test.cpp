@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "drovine.h"
 #include "base/allocation.h"
+#include "drovine.h"
 #include "engine/engine.h"
 #include "history/undo_store.h"
 
