@@ -16,8 +16,6 @@
 namespace dro::history {
 namespace {
 
-MemoryQuery g_memoryQuery = nullptr;
-
 int64_t Area(const IntRect& r) noexcept {
   return (int64_t{r.x1} - r.x0 + 1) * (int64_t{r.y1} - r.y0 + 1);
 }
@@ -260,14 +258,10 @@ int32_t ColorAtHistory(int32_t x, int32_t y) noexcept {
   return CanUndo() ? composite::ColorAt(BackBufferOnCanvas(), x, y) : 0;
 }
 
-void SetMemoryQuery(MemoryQuery query) noexcept {
-  g_memoryQuery = query;
-}
-
 void RecomputeBudget() noexcept {
   CanvasGeometry& geometry = Geometry();
   UndoStore& u = Store();
-  const platform::MemoryStatus m = g_memoryQuery ? g_memoryQuery() : platform::QueryMemoryStatus();
+  const platform::MemoryStatus m = platform::QueryMemoryStatus();
   if (!u.automaticBudget) return;
   const uint64_t freeKb = std::min(m.availablePhysical, m.availablePageFile) >> 10;
   const int64_t value = static_cast<int64_t>(static_cast<double>(freeKb) * 0.85 + u.usageKb);

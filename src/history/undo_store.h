@@ -77,9 +77,4 @@ Plane BackBufferOnCanvas() noexcept;
 // else 0.
 int32_t ColorAtHistory(int32_t x, int32_t y) noexcept;
 
-// Test hook: the memory query the automatic budget uses (null restores the
-// platform's).
-using MemoryQuery = platform::MemoryStatus (*)() noexcept;
-void SetMemoryQuery(MemoryQuery query) noexcept;
-
 }  // namespace dro::history

@@ -16,8 +16,14 @@ struct MemoryStatus {
 };
 
 // Reads the kernel's figures (/proc/meminfo, /proc/self/status, the address
-// space limit). Figures that cannot be read are 0.
+// space limit), or the override's when one is set. Figures that cannot be
+// read are 0.
 MemoryStatus QueryMemoryStatus() noexcept;
+
+// Test hook: every query answers with `query` instead of the kernel's
+// figures; null restores them.
+using MemoryQuery = MemoryStatus (*)() noexcept;
+void SetMemoryStatusOverride(MemoryQuery query) noexcept;
 
 // The machine-wide part, from the text of /proc/meminfo.
 MemoryStatus ParseMemInfo(std::string_view meminfo) noexcept;

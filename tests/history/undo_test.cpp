@@ -36,7 +36,7 @@ class Undo : public ::testing::Test {
   }
   void TearDown() override {
     dro::FailAllocationAfter(-1);
-    dro::history::SetMemoryQuery(nullptr);
+    dro::platform::SetMemoryStatusOverride(nullptr);
     DRO_DeleteImage();
   }
   static Pixel64& At(int slot, int x, int y) {
@@ -302,7 +302,7 @@ TEST_F(Undo, MemoryFiguresAndTheAutomaticBudget) {
   EXPECT_EQ(DRO_SetUndoMB(5), 5);
   EXPECT_EQ(DRO_GetTotalUndoMemory(), 5);
   EXPECT_EQ(DRO_GetCurrentUndoMemory(), 0);
-  dro::history::SetMemoryQuery([]() noexcept {
+  dro::platform::SetMemoryStatusOverride([]() noexcept {
     dro::platform::MemoryStatus m;
     m.availablePhysical = uint64_t{2} << 30;  // 2 GiB
     m.availablePageFile = uint64_t{1} << 30;  // 1 GiB: the smaller one counts
@@ -314,7 +314,7 @@ TEST_F(Undo, MemoryFiguresAndTheAutomaticBudget) {
   EXPECT_EQ(DRO_GetTotalUndoMemory(), 870);
   // Little free memory: the budget never drops below 15 per canvas
   // kilo-pixel.
-  dro::history::SetMemoryQuery([]() noexcept { return dro::platform::MemoryStatus{}; });
+  dro::platform::SetMemoryStatusOverride([]() noexcept { return dro::platform::MemoryStatus{}; });
   DRO_GetTotalUndoMemory();
   EXPECT_EQ(engine().undo.budgetKb, 15);
   // A fixed budget ignores the query.
