@@ -6,29 +6,22 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "base/types.h"
 #include "composite/blend_modes.h"
+#include "hostkit/timing.h"
 
 namespace {
 
 using dro::Pixel64;
 using namespace dro::composite;
+using hostkit::Seconds;
 
 constexpr int kSide = 2048;
 constexpr size_t kPixels = size_t{kSide} * kSide;
-
-// Times one call; returns its seconds.
-template <class Body>
-double Seconds(Body&& body) {
-  const auto t0 = std::chrono::steady_clock::now();
-  body();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 uint16_t Noise(uint32_t& seed) {
   seed = seed * 214013u + 2531011u;

@@ -12,25 +12,20 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "drovine.h"
 #include "engine/engine.h"
+#include "hostkit/timing.h"
 
 namespace {
 
+using hostkit::Seconds;
+
 constexpr int32_t kSide = 2048;
 constexpr size_t kPixels = size_t{kSide} * kSide;
-
-template <class Body>
-double Seconds(Body&& body) {
-  const auto t0 = std::chrono::steady_clock::now();
-  body();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 void SetUpLayers(int32_t layers, uint16_t alpha) {
   DRO_CreateImage(nullptr, kSide, kSide, 64, 5);

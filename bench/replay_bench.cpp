@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "../tools/drovine/stroke_replay.h"
 #include "drovine.h"
+#include "hostkit/stroke_replay.h"
 
 namespace {
 
-using drovine_host::BrushStyle;
-using drovine_host::StrokeReplay;
-using drovine_host::TabletEvent;
+using hostkit::BrushStyle;
+using hostkit::StrokeReplay;
+using hostkit::TabletEvent;
 
 constexpr int32_t kW = 1000;
 constexpr int32_t kH = 660;
@@ -50,7 +50,7 @@ BrushStyle Style(int64_t kind) {
 
 void BM_Replay(benchmark::State& state) {
   const std::vector<TabletEvent> events =
-      drovine_host::ReadTabletEvents(std::string(DROVINE_SHARED_DATA) + "/painting30sec.dat");
+      hostkit::ReadTabletEvents(std::string(DROVINE_SHARED_DATA) + "/painting30sec.dat");
   if (events.empty()) {
     state.SkipWithError("no recording");
     return;

@@ -9,7 +9,9 @@
 namespace dro::platform::image {
 namespace {
 
+using detail::AcceptableSize;
 using detail::ByteReader;
+using detail::MakeRgba;
 
 constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
 
@@ -76,119 +78,161 @@ bool DecodeRle(ByteReader& r, bool four, int32_t width, int32_t height, uint8_t*
   }
 }
 
-}  // namespace
+// What the file and info headers say about the picture, checked against
+// what the later stages can decode, so they meet only pictures they take.
+struct BmpHeader {
+  uint32_t offBits = 0;  // where the rows start, from the start of the file
+  int32_t width = 0;
+  int32_t height = 0;
+  bool topDown = false;  // the file gave a negative height
+  uint32_t bits = 0;
+  uint32_t compression = kRgb;
+  uint32_t colorsUsed = 0;
+  size_t paletteEntrySize = 4;  // BGRx; the core header's entries are BGR
+  Channel red, green, blue, alpha;
+  bool haveMasks = false;  // the colour masks came from the file
+  bool rle() const { return compression == kRle8 || compression == kRle4; }
+};
 
-namespace detail {
-
-bool ReadBmpRgba(const uint8_t* data, size_t size, Picture& out) {
-  ByteReader r(data, size);
-  uint32_t magic, fileSize, reserved, offBits, headerSize;
+// Reads the file header and the core, info or V4/V5 header with any masks
+// that follow it, and leaves `r` at the colour table. The masks are read
+// here because their place depends on the header's size; 16 and 32-bit
+// files without masks get the usual 5-5-5 and 8-8-8 layouts.
+bool ReadBmpHeader(ByteReader& r, BmpHeader& head) {
+  uint32_t magic, fileSize, reserved, headerSize;
   if (!r.U16le(magic) || magic != 0x4d42 || !r.U32le(fileSize) || !r.U32le(reserved) ||
-      !r.U32le(offBits) || !r.U32le(headerSize))
+      !r.U32le(head.offBits) || !r.U32le(headerSize))
     return false;
 
   int64_t width = 0, height = 0;
-  uint32_t planes = 1, bits = 0, compression = kRgb, colorsUsed = 0;
-  Channel red, green, blue, alpha;
-  bool haveMasks = false;
-  size_t paletteEntrySize = 4;
+  uint32_t planes = 1;
   if (headerSize == 12) {
     uint32_t w, h;
-    if (!r.U16le(w) || !r.U16le(h) || !r.U16le(planes) || !r.U16le(bits)) return false;
+    if (!r.U16le(w) || !r.U16le(h) || !r.U16le(planes) || !r.U16le(head.bits)) return false;
     width = w;
     height = h;
-    paletteEntrySize = 3;
+    head.paletteEntrySize = 3;
   } else if (headerSize >= 40 && headerSize <= 124) {
     uint32_t w, h, sizeImage, xppm, yppm, important;
-    if (!r.U32le(w) || !r.U32le(h) || !r.U16le(planes) || !r.U16le(bits) || !r.U32le(compression) ||
-        !r.U32le(sizeImage) || !r.U32le(xppm) || !r.U32le(yppm) || !r.U32le(colorsUsed) ||
-        !r.U32le(important))
+    if (!r.U32le(w) || !r.U32le(h) || !r.U16le(planes) || !r.U16le(head.bits) ||
+        !r.U32le(head.compression) || !r.U32le(sizeImage) || !r.U32le(xppm) || !r.U32le(yppm) ||
+        !r.U32le(head.colorsUsed) || !r.U32le(important))
       return false;
     width = static_cast<int32_t>(w);
     height = static_cast<int32_t>(h);
+    const bool bitFields = head.compression == kBitFields || head.compression == kAlphaBitFields;
     // Masks sit inside the larger headers, or just after a 40-byte one.
-    if (compression == kBitFields || compression == kAlphaBitFields || headerSize >= 52) {
+    if (bitFields || headerSize >= 52) {
       uint32_t rm, gm, bm, am = 0;
       if (!r.U32le(rm) || !r.U32le(gm) || !r.U32le(bm)) return false;
-      if ((headerSize >= 56 || compression == kAlphaBitFields) && !r.U32le(am)) return false;
-      if (compression == kBitFields || compression == kAlphaBitFields) {
-        red.Set(rm), green.Set(gm), blue.Set(bm), alpha.Set(am);
-        haveMasks = true;
+      if ((headerSize >= 56 || head.compression == kAlphaBitFields) && !r.U32le(am)) return false;
+      if (bitFields) {
+        head.red.Set(rm), head.green.Set(gm), head.blue.Set(bm), head.alpha.Set(am);
+        head.haveMasks = true;
       } else if (headerSize >= 56 && am) {
-        alpha.Set(am);
+        head.alpha.Set(am);
       }
     }
     if (!r.Seek(14 + headerSize)) return false;
-    if (headerSize == 40 && (compression == kBitFields || compression == kAlphaBitFields))
-      r.Skip(compression == kBitFields ? 12 : 16);
+    if (headerSize == 40 && bitFields) r.Skip(head.compression == kBitFields ? 12 : 16);
   } else {
     return false;
   }
-  const bool topDown = height < 0;
-  if (topDown) height = -height;
+  head.topDown = height < 0;
+  if (head.topDown) height = -height;
   if (planes != 1 || !AcceptableSize(width, height)) return false;
-  const bool rle = compression == kRle8 || compression == kRle4;
-  if (rle && (topDown || bits != (compression == kRle8 ? 8u : 4u))) return false;
-  if (!rle && compression != kRgb && compression != kBitFields && compression != kAlphaBitFields)
+  const uint32_t bits = head.bits;
+  if (head.rle() && (head.topDown || bits != (head.compression == kRle8 ? 8u : 4u))) return false;
+  if (!head.rle() && head.compression != kRgb && head.compression != kBitFields &&
+      head.compression != kAlphaBitFields)
     return false;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
-  if (haveMasks && bits != 16 && bits != 32) return false;
+  if (head.haveMasks && bits != 16 && bits != 32) return false;
+  head.width = static_cast<int32_t>(width);
+  head.height = static_cast<int32_t>(height);
 
-  // Palette for 1, 4 and 8 bits.
-  uint8_t palette[256][3] = {};
-  uint32_t paletteCount = 0;
-  if (bits <= 8) {
-    paletteCount = colorsUsed ? colorsUsed : 1u << bits;
-    if (paletteCount > 256) return false;
-    if (!r.Has(size_t{paletteCount} * paletteEntrySize)) return false;
-    for (uint32_t i = 0; i < paletteCount; ++i) {
-      const uint8_t* p = r.here() + i * paletteEntrySize;
-      palette[i][0] = p[2], palette[i][1] = p[1], palette[i][2] = p[0];
-    }
+  if (!head.haveMasks) {
+    if (bits == 16) head.red.Set(0x7c00), head.green.Set(0x03e0), head.blue.Set(0x001f);
+    if (bits == 32) head.red.Set(0xff0000), head.green.Set(0xff00), head.blue.Set(0xff);
   }
-  if (!haveMasks) {
-    if (bits == 16) red.Set(0x7c00), green.Set(0x03e0), blue.Set(0x001f);
-    if (bits == 32) red.Set(0xff0000), green.Set(0xff00), blue.Set(0xff);
-  }
-  if (!r.Seek(offBits)) return false;
+  return true;
+}
 
-  const int32_t w = static_cast<int32_t>(width), h = static_cast<int32_t>(height);
-  const size_t rowBytes = (size_t(w) * bits + 31) / 32 * 4;
-  if (!rle && !r.Has(rowBytes * size_t(h))) return false;  // before allocating
-  Picture picture = MakeRgba(w, h, rle);
-  auto rowOut = [&](int64_t fileRow) {
-    const int64_t y = topDown ? fileRow : h - 1 - fileRow;
-    return picture.pixels.data() + size_t(y) * size_t(w) * 4;
-  };
-  auto paletteColour = [&](uint8_t* d, uint32_t index) {
-    // An index past the palette (a damaged file) reads as black.
-    const bool known = index < paletteCount;
-    d[0] = known ? palette[index][0] : 0;
-    d[1] = known ? palette[index][1] : 0;
-    d[2] = known ? palette[index][2] : 0;
+// The colour table of 1, 4 and 8-bit pictures, as RGB.
+struct BmpPalette {
+  uint8_t colours[256][3] = {};
+  uint32_t count = 0;
+
+  // An index past the table (a damaged file) reads as black.
+  void Put(uint8_t* d, uint32_t index) const {
+    const bool known = index < count;
+    d[0] = known ? colours[index][0] : 0;
+    d[1] = known ? colours[index][1] : 0;
+    d[2] = known ? colours[index][2] : 0;
     d[3] = 255;
-  };
-
-  if (rle) {
-    const size_t count = size_t(w) * size_t(h);
-    Buffer<uint8_t> indices = Buffer<uint8_t>::MakeBytes(count, 0);
-    Buffer<uint8_t> set = Buffer<uint8_t>::MakeBytes(count, 0);
-    if (!DecodeRle(r, compression == kRle4, w, h, indices.data(), set.data())) return false;
-    for (int32_t fy = 0; fy < h; ++fy) {
-      uint8_t* d = rowOut(fy);
-      for (int32_t x = 0; x < w; ++x, d += 4) {
-        const size_t at = size_t(fy) * size_t(w) + size_t(x);
-        if (set[at]) paletteColour(d, indices[at]);
-      }
-    }
-    out = std::move(picture);
-    return true;
   }
+};
+
+// Reads the table at `r` without moving it: the rows start at the header's
+// offset, not necessarily right after the table. It holds colorsUsed
+// entries, or 2^bits when that is 0; more than 256 is a damaged header.
+bool ReadBmpPalette(const ByteReader& r, const BmpHeader& head, BmpPalette& palette) {
+  if (head.bits > 8) return true;
+  palette.count = head.colorsUsed ? head.colorsUsed : 1u << head.bits;
+  if (palette.count > 256) return false;
+  if (!r.Has(size_t{palette.count} * head.paletteEntrySize)) return false;
+  for (uint32_t i = 0; i < palette.count; ++i) {
+    const uint8_t* p = r.here() + i * head.paletteEntrySize;
+    palette.colours[i][0] = p[2], palette.colours[i][1] = p[1], palette.colours[i][2] = p[0];
+  }
+  return true;
+}
+
+// The picture row a file row fills: files keep the bottom row first unless
+// the header gave a negative height.
+uint8_t* PictureRow(Picture& picture, const BmpHeader& head, int64_t fileRow) {
+  const int64_t y = head.topDown ? fileRow : head.height - 1 - fileRow;
+  return picture.pixels.data() + size_t(y) * size_t(head.width) * 4;
+}
+
+// RLE8 and RLE4 rows from `r`. The stream is decoded into palette indices
+// first because its moves may skip pixels: those stay transparent, so the
+// picture starts zeroed.
+bool ReadBmpRleRows(ByteReader& r, const BmpHeader& head, const BmpPalette& palette, Picture& out) {
+  const int32_t w = head.width, h = head.height;
+  Picture picture = MakeRgba(w, h, true);
+  const size_t count = size_t(w) * size_t(h);
+  Buffer<uint8_t> indices = Buffer<uint8_t>::MakeBytes(count, 0);
+  Buffer<uint8_t> set = Buffer<uint8_t>::MakeBytes(count, 0);
+  if (!DecodeRle(r, head.compression == kRle4, w, h, indices.data(), set.data())) return false;
+  for (int32_t fy = 0; fy < h; ++fy) {
+    uint8_t* d = PictureRow(picture, head, fy);
+    for (int32_t x = 0; x < w; ++x, d += 4) {
+      const size_t at = size_t(fy) * size_t(w) + size_t(x);
+      if (set[at]) palette.Put(d, indices[at]);
+    }
+  }
+  out = std::move(picture);
+  return true;
+}
+
+// Uncompressed and bit-field rows at `r`, each padded to 4 bytes: palette
+// indices at 1, 4 and 8 bits, BGR at 24, the channel masks at 16 and 32.
+// Every pixel is written, so the picture is not zeroed; the whole pixel
+// block must be in the file before it is allocated.
+bool ReadBmpPlainRows(const ByteReader& r, const BmpHeader& head, const BmpPalette& palette,
+                      Picture& out) {
+  const int32_t w = head.width, h = head.height;
+  const uint32_t bits = head.bits;
+  const size_t rowBytes = (size_t(w) * bits + 31) / 32 * 4;
+  if (!r.Has(rowBytes * size_t(h))) return false;
+  Picture picture = MakeRgba(w, h, false);
 
   // 32-bit files without an alpha mask usually leave the fourth byte 0:
   // then the picture is opaque; any other value is taken as alpha.
+  Channel alpha = head.alpha;
   bool useFourthByte = false;
-  if (bits == 32 && !haveMasks && !alpha.mask) {
+  if (bits == 32 && !head.haveMasks && !alpha.mask) {
     for (int32_t fy = 0; fy < h && !useFourthByte; ++fy)
       for (int32_t x = 0; x < w; ++x)
         if (r.here()[size_t(fy) * rowBytes + size_t(x) * 4 + 3]) {
@@ -199,17 +243,17 @@ bool ReadBmpRgba(const uint8_t* data, size_t size, Picture& out) {
   }
   for (int32_t fy = 0; fy < h; ++fy) {
     const uint8_t* s = r.here() + size_t(fy) * rowBytes;
-    uint8_t* d = rowOut(fy);
+    uint8_t* d = PictureRow(picture, head, fy);
     for (int32_t x = 0; x < w; ++x, d += 4) {
       switch (bits) {
         case 1:
-          paletteColour(d, (s[x / 8] >> (7 - x % 8)) & 1);
+          palette.Put(d, (s[x / 8] >> (7 - x % 8)) & 1);
           break;
         case 4:
-          paletteColour(d, x & 1 ? s[x / 2] & 15 : s[x / 2] >> 4);
+          palette.Put(d, x & 1 ? s[x / 2] & 15 : s[x / 2] >> 4);
           break;
         case 8:
-          paletteColour(d, s[x]);
+          palette.Put(d, s[x]);
           break;
         case 24:
           d[0] = s[x * 3 + 2], d[1] = s[x * 3 + 1], d[2] = s[x * 3], d[3] = 255;
@@ -219,7 +263,7 @@ bool ReadBmpRgba(const uint8_t* data, size_t size, Picture& out) {
                                  ? uint32_t(s[x * 2] | s[x * 2 + 1] << 8)
                                  : uint32_t(s[x * 4] | s[x * 4 + 1] << 8 | s[x * 4 + 2] << 16 |
                                             uint32_t(s[x * 4 + 3]) << 24);
-          d[0] = red.Of(v), d[1] = green.Of(v), d[2] = blue.Of(v);
+          d[0] = head.red.Of(v), d[1] = head.green.Of(v), d[2] = head.blue.Of(v);
           d[3] = alpha.mask ? alpha.Of(v) : 255;
         }
       }
@@ -227,6 +271,22 @@ bool ReadBmpRgba(const uint8_t* data, size_t size, Picture& out) {
   }
   out = std::move(picture);
   return true;
+}
+
+}  // namespace
+
+namespace detail {
+
+// Header, colour table, rows: each stage refuses what it cannot read, and
+// `out` changes only when the rows are complete.
+bool ReadBmpRgba(const uint8_t* data, size_t size, Picture& out) {
+  ByteReader r(data, size);
+  BmpHeader head;
+  BmpPalette palette;
+  if (!ReadBmpHeader(r, head) || !ReadBmpPalette(r, head, palette)) return false;
+  if (!r.Seek(head.offBits)) return false;
+  return head.rle() ? ReadBmpRleRows(r, head, palette, out)
+                    : ReadBmpPlainRows(r, head, palette, out);
 }
 
 }  // namespace detail

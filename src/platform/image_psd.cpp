@@ -10,7 +10,9 @@
 namespace dro::platform::image {
 namespace {
 
+using detail::AcceptableSize;
 using detail::ByteReader;
+using detail::MakeRgba;
 
 enum Mode : uint32_t { kBitmap = 0, kGrey = 1, kIndexed = 2, kRgb = 3, kCmyk = 4 };
 
@@ -45,86 +47,114 @@ bool UnpackBits(const uint8_t* s, size_t size, uint8_t* d, size_t capacity) {
   return true;
 }
 
-}  // namespace
+// The file header and the number of channels its colour mode needs; any
+// channels beyond those are extra (the first may be transparency).
+struct PsdHeader {
+  bool large = false;  // the large layout: wider section lengths and row counts
+  uint32_t channels = 0;
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t depth = 0;
+  uint32_t mode = 0;
+  uint32_t colourChannels = 0;
+};
 
-namespace detail {
-
-bool ReadPsdRgba(const uint8_t* data, size_t size, Picture& out) {
-  ByteReader r(data, size);
-  uint32_t version, channels, height, width, depth, mode;
+// Reads the 26-byte file header and refuses documents the reader does not
+// take, before anything is allocated for them.
+bool ReadPsdHeader(ByteReader& r, PsdHeader& head) {
+  uint32_t version;
   if (!r.Skip(4) || !r.U16be(version) || (version != 1 && version != 2) || !r.Skip(6) ||
-      !r.U16be(channels) || !r.U32be(height) || !r.U32be(width) || !r.U16be(depth) ||
-      !r.U16be(mode))
+      !r.U16be(head.channels) || !r.U32be(head.height) || !r.U32be(head.width) ||
+      !r.U16be(head.depth) || !r.U16be(head.mode))
     return false;
-  const bool large = version == 2;
-  if (channels < 1 || channels > 56 || !AcceptableSize(width, height)) return false;
-  if (!(depth == 8 || depth == 16 || (depth == 1 && mode == kBitmap))) return false;
+  head.large = version == 2;
+  if (head.channels < 1 || head.channels > 56 || !AcceptableSize(head.width, head.height))
+    return false;
+  if (!(head.depth == 8 || head.depth == 16 || (head.depth == 1 && head.mode == kBitmap)))
+    return false;
 
-  uint32_t colourChannels;
-  switch (mode) {
+  switch (head.mode) {
     case kBitmap:
     case kGrey:
     case kIndexed:
-      colourChannels = 1;
+      head.colourChannels = 1;
       break;
     case kRgb:
-      colourChannels = 3;
+      head.colourChannels = 3;
       break;
     case kCmyk:
-      colourChannels = 4;
+      head.colourChannels = 4;
       break;
     default:
       return false;
   }
-  if (channels < colourChannels) return false;
+  return head.channels >= head.colourChannels;
+}
 
+// The colour mode data section: indexed documents keep their palette there
+// (256 reds, then 256 greens, then 256 blues); other modes' data is passed
+// over.
+bool ReadPsdPalette(ByteReader& r, const PsdHeader& head, uint8_t (&palette)[768]) {
   uint64_t length;
-  if (!SectionLength(r, false, length)) return false;  // colour mode data
-  uint8_t palette[768] = {};
-  if (mode == kIndexed) {
+  if (!SectionLength(r, false, length)) return false;
+  if (head.mode == kIndexed) {
     if (length < 768) return false;
     std::memcpy(palette, r.here(), 768);
   }
   r.Skip(length);
+  return true;
+}
+
+// Passes the image resources and the layer and mask information to reach
+// the merged image, and says whether its first extra channel is
+// transparency: a negative layer count says so, and a file without layers
+// keeps its transparency there too. Bitmap and indexed documents have none.
+bool SkipToMergedImage(ByteReader& r, const PsdHeader& head, bool& alpha) {
+  uint64_t length;
   if (!SectionLength(r, false, length)) return false;  // image resources
   r.Skip(length);
-  // Layer and mask information: a negative layer count says the first extra
-  // channel of the merged image is its transparency; a file without layers
-  // keeps its transparency there too.
-  if (!SectionLength(r, large, length)) return false;
-  bool alpha = false;
-  if (channels > colourChannels && mode != kBitmap && mode != kIndexed) {
+  if (!SectionLength(r, head.large, length)) return false;
+  alpha = false;
+  if (head.channels > head.colourChannels && head.mode != kBitmap && head.mode != kIndexed) {
     alpha = true;
     if (length > 0) {
       ByteReader layers(r.here(), length);
       uint64_t layerInfo = 0;
       uint32_t count = 0;
-      if (SectionLength(layers, large, layerInfo) && layerInfo >= 2 && layers.U16be(count))
+      if (SectionLength(layers, head.large, layerInfo) && layerInfo >= 2 && layers.U16be(count))
         alpha = static_cast<int16_t>(count) < 0;
     }
   }
   r.Skip(length);
+  return true;
+}
 
+// The merged image's rows, channel after channel, into one 8-bit plane for
+// each of the first `used` channels: 16-bit samples keep their high byte,
+// and a set bit of a bitmap document is black. Raw rows must all be in the
+// file; PackBits rows follow a table of every row's packed length (for all
+// channels in the file) and each must unpack to exactly one row.
+bool ReadPsdPlanes(ByteReader& r, const PsdHeader& head, uint32_t used, Buffer<uint8_t>& planes) {
   uint32_t compression;
   if (!r.U16be(compression) || compression > 1) return false;
-  const uint32_t used = colourChannels + (alpha ? 1 : 0);
+  const uint32_t width = head.width, height = head.height, depth = head.depth;
   const size_t rowBytes = depth == 1 ? (size_t{width} + 7) / 8 : size_t{width} * depth / 8;
   const size_t planeBytes = rowBytes * height;
   const size_t pixels = size_t{width} * height;
 
-  // Each used channel as one 8-bit plane.
-  Buffer<uint8_t> planes = Buffer<uint8_t>::Make(CheckedCount(int64_t(pixels), used));
+  planes = Buffer<uint8_t>::Make(CheckedCount(int64_t(pixels), used));
   Buffer<uint8_t> row = Buffer<uint8_t>::Make(rowBytes);
   const uint8_t* stream = nullptr;  // PackBits data of every row, in order
   size_t streamOffset = 0;
   ByteReader counts(r.here(), r.size() - r.pos());
   if (compression == 1) {
-    const size_t countBytes = (large ? 4u : 2u) * size_t{channels} * height;
+    const size_t countBytes = (head.large ? 4u : 2u) * size_t{head.channels} * height;
     if (!r.Has(countBytes)) return false;
     stream = r.here() + countBytes;
   } else if (!r.Has(planeBytes * used)) {
     return false;
   }
+  const uint8_t* end = r.data() + r.size();
   for (uint32_t c = 0; c < used; ++c) {
     uint8_t* plane = planes.data() + size_t{c} * pixels;
     for (uint32_t y = 0; y < height; ++y) {
@@ -133,8 +163,8 @@ bool ReadPsdRgba(const uint8_t* data, size_t size, Picture& out) {
         src = r.here() + size_t{c} * planeBytes + size_t{y} * rowBytes;
       } else {
         uint32_t n;
-        if (!(large ? counts.U32be(n) : counts.U16be(n))) return false;
-        const size_t available = size_t(data + size - stream);
+        if (!(head.large ? counts.U32be(n) : counts.U16be(n))) return false;
+        const size_t available = size_t(end - stream);
         if (streamOffset > available || n > available - streamOffset) return false;
         if (!UnpackBits(stream + streamOffset, n, row.data(), rowBytes)) return false;
         streamOffset += n;
@@ -149,12 +179,19 @@ bool ReadPsdRgba(const uint8_t* data, size_t size, Picture& out) {
       }
     }
   }
+  return true;
+}
 
-  Picture picture = MakeRgba(static_cast<int32_t>(width), static_cast<int32_t>(height), false);
+// Joins the planes into RGBA pixels by colour mode; opaque unless a
+// transparency plane follows the colour planes.
+Picture JoinPsdPlanes(const PsdHeader& head, const uint8_t (&palette)[768], bool alpha,
+                      const uint8_t* p) {
+  const size_t pixels = size_t{head.width} * head.height;
+  Picture picture =
+      MakeRgba(static_cast<int32_t>(head.width), static_cast<int32_t>(head.height), false);
   uint8_t* d = picture.pixels.data();
-  const uint8_t* p = planes.data();
   for (size_t i = 0; i < pixels; ++i, d += 4) {
-    switch (mode) {
+    switch (head.mode) {
       case kRgb:
         d[0] = p[i], d[1] = p[pixels + i], d[2] = p[2 * pixels + i];
         break;
@@ -171,9 +208,30 @@ bool ReadPsdRgba(const uint8_t* data, size_t size, Picture& out) {
       default:
         d[0] = d[1] = d[2] = p[i];
     }
-    d[3] = alpha ? p[colourChannels * pixels + i] : 255;
+    d[3] = alpha ? p[head.colourChannels * pixels + i] : 255;
   }
-  out = std::move(picture);
+  return picture;
+}
+
+}  // namespace
+
+namespace detail {
+
+// Header, palette, the sections before the merged image, its rows, then
+// the planes joined: each stage refuses what it cannot read, and `out`
+// changes only when the whole picture is there.
+bool ReadPsdRgba(const uint8_t* data, size_t size, Picture& out) {
+  ByteReader r(data, size);
+  PsdHeader head;
+  uint8_t palette[768] = {};
+  bool alpha = false;
+  if (!ReadPsdHeader(r, head) || !ReadPsdPalette(r, head, palette) ||
+      !SkipToMergedImage(r, head, alpha))
+    return false;
+  const uint32_t used = head.colourChannels + (alpha ? 1 : 0);
+  Buffer<uint8_t> planes;
+  if (!ReadPsdPlanes(r, head, used, planes)) return false;
+  out = JoinPsdPlanes(head, palette, alpha, planes.data());
   return true;
 }
 

@@ -9,15 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/drovine/stroke_replay.h"
 #include "drovine.h"
 #include "engine/engine.h"
+#include "hostkit/fingerprint.h"
+#include "hostkit/stroke_replay.h"
 
 namespace {
 
-using drovine_host::BrushStyle;
-using drovine_host::StrokeReplay;
-using drovine_host::TabletEvent;
+using hostkit::BrushStyle;
+using hostkit::StrokeReplay;
+using hostkit::TabletEvent;
 
 constexpr int32_t kW = 1000;
 constexpr int32_t kH = 660;
@@ -25,7 +26,7 @@ constexpr int32_t kLayer = 2;
 
 const std::vector<TabletEvent>& Recording() {
   static const std::vector<TabletEvent> events =
-      drovine_host::ReadTabletEvents(std::string(DROVINE_SHARED_DATA) + "/painting30sec.dat");
+      hostkit::ReadTabletEvents(std::string(DROVINE_SHARED_DATA) + "/painting30sec.dat");
   return events;
 }
 
@@ -80,8 +81,8 @@ class Replay : public ::testing::Test {
     DRO_Render(full.data(), host.stride(), 0, 0, kW, kH);
     EXPECT_TRUE(full == host.view()) << "the dirty rectangles missed a change";
     EXPECT_STREQ(DRO_GetLastError(), "");
-    return {drovine_host::LayerFingerprint(kLayer, kW, kH),
-            drovine_host::Fnv1a(host.view().data(), host.view().size())};
+    return {hostkit::LayerFingerprint(kLayer, kW, kH),
+            hostkit::Fnv1a(host.view().data(), host.view().size())};
   }
 };
 

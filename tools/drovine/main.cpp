@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "drovine.h"
-#include "stroke_replay.h"
+#include "hostkit/stroke_replay.h"
 
 namespace {
 
-using drovine_host::BrushStyle;
-using drovine_host::StrokeReplay;
-using drovine_host::TabletEvent;
+using hostkit::BrushStyle;
+using hostkit::StrokeReplay;
+using hostkit::TabletEvent;
 
 constexpr double kPi = 3.14159265358979;
 
