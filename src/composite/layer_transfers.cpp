@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/canvas_state.h"
+#include "base/rect_clip.h"
 #include "composite/layers.h"
 #include "mask/mask_state.h"
 
@@ -42,15 +43,12 @@ int32_t GetRGBA64LayerRect(void* dst, int32_t dstStrideBytes, int32_t layer, int
 int32_t CopyLayerRectOut(const LayerRecord& layer, uint8_t* dst, int64_t dstStrideBytes, int32_t x,
                          int32_t y, int32_t w, int32_t h) noexcept {
   if (!dst || !layer.pixels || w <= 0 || h <= 0) return 0;
-  const int64_t col0 = std::max<int64_t>(x, 0);
-  const int64_t row0 = std::max<int64_t>(y, 0);
-  const int64_t col1 = std::min<int64_t>(int64_t{x} + w, layer.width);
-  const int64_t row1 = std::min<int64_t>(int64_t{y} + h, layer.height);
-  if (col0 >= col1 || row0 >= row1) return 0;
-  const size_t bytes = static_cast<size_t>(col1 - col0) * sizeof(Pixel64);
-  for (int64_t row = row0; row < row1; ++row) {
-    uint8_t* out = dst + (row - y) * dstStrideBytes + (col0 - x) * int64_t{sizeof(Pixel64)};
-    std::memcpy(out, layer.pixels.data() + row * layer.width + col0, bytes);
+  const ClippedRect r = ClipRect(x, y, w, h, layer.width, layer.height);
+  if (r.empty()) return 0;
+  const size_t bytes = static_cast<size_t>(r.width()) * sizeof(Pixel64);
+  for (int64_t row = r.y0; row < r.y1; ++row) {
+    uint8_t* out = dst + (row - y) * dstStrideBytes + (r.x0 - x) * int64_t{sizeof(Pixel64)};
+    std::memcpy(out, layer.pixels.data() + row * layer.width + r.x0, bytes);
   }
   return 1;
 }

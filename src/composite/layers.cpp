@@ -8,6 +8,7 @@
 
 #include "base/canvas_state.h"
 #include "base/guard.h"
+#include "base/rect_clip.h"
 #include "composite/blend_modes.h"
 #include "composite/layer_state.h"
 #include "composite/layer_transfers.h"
@@ -36,16 +37,6 @@ int32_t CanvasStride() noexcept {
   return Geometry().width * 4;
 }
 
-// Clips [a, a + n) to [0, limit) in 64-bit arithmetic.
-struct Span {
-  int64_t begin;
-  int64_t end;
-  bool empty() const noexcept { return begin >= end; }
-};
-Span Clip(int64_t a, int64_t n, int64_t limit) noexcept {
-  return Span{std::max<int64_t>(a, 0), std::min<int64_t>(a + n, limit)};
-}
-
 // The layer's pixels, allocated with the reclaimer's help: when memory is
 // short it gives back what it can (the undo store its oldest snapshots), as
 // long as that frees anything at all.
@@ -67,6 +58,13 @@ void ResetDirty(LayerRecord& rec) noexcept {
   rec.top = c.height;
   rec.right = 0;
   rec.bottom = 0;
+}
+
+// The dirty rectangle (right and bottom exclusive) within a width x height
+// area.
+ClippedRect DirtyOn(const LayerRecord& rec, int32_t width, int32_t height) noexcept {
+  return ClipRect(rec.left, rec.top, int64_t{rec.right} - rec.left, int64_t{rec.bottom} - rec.top,
+                  width, height);
 }
 
 uint8_t ByteValue(int32_t v) noexcept {
@@ -169,14 +167,12 @@ void MergeLayerIntoRect(int32_t slot, Pixel64* dst, int32_t x, int32_t y, int32_
   const LayerRecord* s = CanvasLayer(slot);
   if (!s || !dst || w <= 0 || h <= 0 || w > INT32_MAX / 4) return;
   const CanvasGeometry& c = Geometry();
-  const Span cols = Clip(x, w, c.width);
-  const Span rows = Clip(y, h, c.height);
-  if (cols.empty() || rows.empty()) return;
+  const ClippedRect r = ClipRect(x, y, w, h, c.width, c.height);
+  if (r.empty()) return;
   const Pixel64* mask = LayerMaskFor(slot);
-  BlendLayerRect(s->pixels.data(), static_cast<int32_t>(cols.begin),
-                 static_cast<int32_t>(rows.begin), static_cast<int32_t>(cols.end - cols.begin),
-                 static_cast<int32_t>(rows.end - rows.begin), CanvasStride(), mask, dst,
-                 static_cast<int32_t>(cols.begin - x), static_cast<int32_t>(rows.begin - y), w * 4,
+  BlendLayerRect(s->pixels.data(), static_cast<int32_t>(r.x0), static_cast<int32_t>(r.y0),
+                 static_cast<int32_t>(r.width()), static_cast<int32_t>(r.height()), CanvasStride(),
+                 mask, dst, static_cast<int32_t>(r.x0 - x), static_cast<int32_t>(r.y0 - y), w * 4,
                  s->mode, mask ? kModeLayerMask : 0, s->opacity, false);
 }
 
@@ -237,13 +233,10 @@ void ClearPaintLayerOld() noexcept {
   if (!p.pixels) return;
   p.pixels.FillBytes(0xFF);
   if (p.pixels.size() == TightPixels(p.width, p.height)) {
-    const Span cols = Clip(p.left, int64_t{p.right} - p.left, p.width);
-    const Span rows = Clip(p.top, int64_t{p.bottom} - p.top, p.height);
-    if (!cols.empty()) {
-      for (int64_t row = rows.begin; row < rows.end; ++row) {
-        std::memset(static_cast<void*>(p.pixels.data() + row * p.width + cols.begin), 0,
-                    static_cast<size_t>(cols.end - cols.begin) * sizeof(Pixel64));
-      }
+    const ClippedRect r = DirtyOn(p, p.width, p.height);
+    for (int64_t row = r.y0; !r.empty() && row < r.y1; ++row) {
+      std::memset(static_cast<void*>(p.pixels.data() + row * p.width + r.x0), 0,
+                  static_cast<size_t>(r.width()) * sizeof(Pixel64));
     }
   }
   ResetDirty(p);
@@ -256,14 +249,13 @@ void MergePaintLayer(int32_t slot) noexcept {
   if (!d || !p.pixels || !p.Matches(c.width, c.height) || p.pixels.size() != CanvasPixels()) {
     return;
   }
-  const Span cols = Clip(p.left, int64_t{p.right} - p.left, c.width);
-  const Span rows = Clip(p.top, int64_t{p.bottom} - p.top, c.height);
-  if (!cols.empty() && !rows.empty()) {
-    const auto x = static_cast<int32_t>(cols.begin);
-    const auto y = static_cast<int32_t>(rows.begin);
-    BlendLayerRect(p.pixels.data(), x, y, static_cast<int32_t>(cols.end - cols.begin),
-                   static_cast<int32_t>(rows.end - rows.begin), CanvasStride(), nullptr,
-                   d->pixels.data(), x, y, CanvasStride(), p.mode, 0, p.opacity, false);
+  const ClippedRect r = DirtyOn(p, c.width, c.height);
+  if (!r.empty()) {
+    const auto x = static_cast<int32_t>(r.x0);
+    const auto y = static_cast<int32_t>(r.y0);
+    BlendLayerRect(p.pixels.data(), x, y, static_cast<int32_t>(r.width()),
+                   static_cast<int32_t>(r.height()), CanvasStride(), nullptr, d->pixels.data(), x,
+                   y, CanvasStride(), p.mode, 0, p.opacity, false);
   }
   ClearPaintLayer();
 }

@@ -6,6 +6,7 @@
 
 #include "base/canvas_state.h"
 #include "base/guard.h"
+#include "base/rect_clip.h"
 #include "composite/display_state.h"
 #include "composite/layer_state.h"
 #include "composite/layers.h"
@@ -232,16 +233,13 @@ void LoadRgba32Layer(const uint8_t* data, int32_t stride, int32_t slot, int32_t 
   LayerRecord& rec = Layers().slots[slot];
   const Plane target = WholeLayer(rec);
   if (!target || w <= 0 || h <= 0 || !HostRows(data, stride, int64_t{w} * 4)) return;
-  const int64_t x0 = std::max<int64_t>(x, 0);
-  const int64_t y0 = std::max<int64_t>(y, 0);
-  const int64_t x1 = std::min<int64_t>(int64_t{x} + w, target.width);
-  const int64_t y1 = std::min<int64_t>(int64_t{y} + h, target.height);
-  if (x0 >= x1 || y0 >= y1) return;
+  const ClippedRect r = ClipRect(x, y, w, h, target.width, target.height);
+  if (r.empty()) return;
   // Layer pixel (col, row) takes source pixel (col - x, row - y): a
   // negative x or y skips that many source columns or rows.
-  LoadInto(target, static_cast<int32_t>(x0), static_cast<int32_t>(y0), static_cast<int32_t>(x1),
-           static_cast<int32_t>(y1), WeightingOn(useMask), rec.lockAlpha != 0,
-           [&](int32_t col, int32_t row) {
+  LoadInto(target, static_cast<int32_t>(r.x0), static_cast<int32_t>(r.y0),
+           static_cast<int32_t>(r.x1), static_cast<int32_t>(r.y1), WeightingOn(useMask),
+           rec.lockAlpha != 0, [&](int32_t col, int32_t row) {
              return data + (int64_t{row} - y) * stride + (int64_t{col} - x) * 4;
            });
 }

@@ -4,6 +4,7 @@
 
 #include "base/canvas_state.h"
 #include "base/guard.h"
+#include "base/rect_clip.h"
 #include "composite/layer_state.h"
 #include "composite/pixel_transfers.h"
 #include "mask/mask_state.h"
@@ -63,14 +64,11 @@ void AdjustRgba32ByMaskAndTexture(uint8_t* rgba, int32_t x, int32_t y, int32_t w
   const Mask16* mask = dro::mask::EnabledValues();
   if (!texture && !mask) return;
   const CanvasGeometry& geometry = Geometry();
-  const int64_t x0 = std::max<int64_t>(x, 0);
-  const int64_t y0 = std::max<int64_t>(y, 0);
-  const int64_t x1 = std::min<int64_t>(int64_t{x} + w, geometry.width);
-  const int64_t y1 = std::min<int64_t>(int64_t{y} + h, geometry.height);
-  for (int64_t row = y0; row < y1; ++row) {
-    uint8_t* out = rgba + ((row - y) * w + (x0 - x)) * 4;
+  const ClippedRect r = ClipRect(x, y, w, h, geometry.width, geometry.height);
+  for (int64_t row = r.y0; row < r.y1; ++row) {
+    uint8_t* out = rgba + ((row - y) * w + (r.x0 - x)) * 4;
     const size_t base = static_cast<size_t>(row) * geometry.width;
-    for (int64_t col = x0; col < x1; ++col, out += 4) {
+    for (int64_t col = r.x0; col < r.x1; ++col, out += 4) {
       uint32_t weight = kFull;
       if (texture) weight = TextureWeight(texture[base + col]);
       if (mask) weight = MaskWeight(weight, mask[base + col]);

@@ -6,6 +6,7 @@
 
 #include "base/canvas_state.h"
 #include "base/guard.h"
+#include "base/rect_clip.h"
 #include "composite/layer_state.h"
 #include "composite/layers.h"
 #include "composite/pixel_transfers.h"
@@ -320,15 +321,18 @@ void SaveUndoBuffer(bool savePixels, bool saveMask) noexcept {
     if (u.paused) return;
     const int32_t width = geometry.width;
     const int32_t height = geometry.height;
-    IntRect r = u.rect;
-    r.x0 = std::max(r.x0, 0);
-    r.y0 = std::max(r.y0, 0);
-    r.x1 = std::min(r.x1, width - 1);
-    r.y1 = std::min(r.y1, height - 1);
+    const IntRect& changed = u.rect;
+    const ClippedRect clipped =
+        ClipRect(changed.x0, changed.y0, int64_t{changed.x1} - changed.x0 + 1,
+                 int64_t{changed.y1} - changed.y0 + 1, width, height);
     RemoveAbandonedUndo();
     // Changes nobody measured (anything but dabs) are saved as the whole
-    // canvas.
-    if (r.x0 >= r.x1 || r.y0 >= r.y1) r = IntRect{0, 0, width - 1, height - 1};
+    // canvas; so is a rectangle one pixel wide or high.
+    IntRect r{0, 0, width - 1, height - 1};
+    if (clipped.width() > 1 && clipped.height() > 1) {
+      r = IntRect{static_cast<int32_t>(clipped.x0), static_cast<int32_t>(clipped.y0),
+                  static_cast<int32_t>(clipped.x1 - 1), static_cast<int32_t>(clipped.y1 - 1)};
+    }
     const int32_t w = r.x1 - r.x0 + 1;
     const int32_t h = r.y1 - r.y0 + 1;
     if (w < 1 || h < 1) return;

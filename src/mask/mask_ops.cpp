@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/canvas_state.h"
+#include "base/rect_clip.h"
 #include "color/conversions.h"
 #include "composite/pixel_transfers.h"
 #include "mask/mask_state.h"
@@ -235,14 +236,12 @@ void ApplyToAlphaRect(uint8_t* rgba32, int32_t stride, int32_t x0, int32_t y0, i
   const CanvasMask m = Mask();
   if (!m || !rgba32 || x1 < x0 || y1 < y0) return;
   if (stride < (int64_t{x1} - x0 + 1) * 4) return;
-  const int32_t left = std::max(x0, 0);
-  const int32_t top = std::max(y0, 0);
-  const int32_t right = std::min(x1, m.width - 1);
-  const int32_t bottom = std::min(y1, m.height - 1);
-  for (int32_t y = top; y <= bottom; ++y) {
-    uint8_t* row = rgba32 + (int64_t{y} - y0) * stride;
-    const Mask16* values = m.values + int64_t{y} * m.width;
-    for (int32_t x = left; x <= right; ++x) {
+  const ClippedRect r =
+      ClipRect(x0, y0, int64_t{x1} - x0 + 1, int64_t{y1} - y0 + 1, m.width, m.height);
+  for (int64_t y = r.y0; y < r.y1; ++y) {
+    uint8_t* row = rgba32 + (y - y0) * stride;
+    const Mask16* values = m.values + y * m.width;
+    for (int64_t x = r.x0; x < r.x1; ++x) {
       uint8_t& alpha = row[(int64_t{x} - x0) * 4 + 3];
       const int32_t k = values[x] >> 8;
       if (k == 0) {
