@@ -6,6 +6,7 @@
 
 #include "base/canvas_state.h"
 #include "base/guard.h"
+#include "base/pixel.h"
 #include "base/random.h"
 #include "brush/brush_shape.h"
 #include "brush/brush_state.h"
@@ -15,10 +16,6 @@
 
 namespace dro::brush {
 namespace {
-
-uint16_t Widen8(int32_t value) noexcept {
-  return static_cast<uint16_t>((value & 0xFF) << 8);
-}
 
 // A non-positive strength keeps the inverse the last positive one gave.
 void DeriveInverses() noexcept {
@@ -40,7 +37,7 @@ int32_t BrushSize() noexcept {
 }
 
 void SetColor(int32_t red, int32_t green, int32_t blue) noexcept {
-  State().color = {Widen8(red), Widen8(green), Widen8(blue), 65535};
+  State().color = {WidenLowByte(red), WidenLowByte(green), WidenLowByte(blue), 65535};
 }
 
 void SetColor16(int32_t red, int32_t green, int32_t blue) noexcept {
@@ -51,9 +48,9 @@ void SetColor16(int32_t red, int32_t green, int32_t blue) noexcept {
 void SetColorBanks(const int32_t (&rgb)[12]) noexcept {
   std::array<uint16_t, 16>& banks = State().colorBanks;
   for (int32_t bank = 0; bank < 4; ++bank) {
-    banks[bank] = Widen8(rgb[bank * 3]);
-    banks[4 + bank] = Widen8(rgb[bank * 3 + 1]);
-    banks[8 + bank] = Widen8(rgb[bank * 3 + 2]);
+    banks[bank] = WidenLowByte(rgb[bank * 3]);
+    banks[4 + bank] = WidenLowByte(rgb[bank * 3 + 1]);
+    banks[8 + bank] = WidenLowByte(rgb[bank * 3 + 2]);
     banks[12 + bank] = 65535;
   }
 }

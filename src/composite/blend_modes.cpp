@@ -8,6 +8,7 @@
 
 #include "base/canvas_state.h"
 #include "base/cpu.h"
+#include "base/pixel.h"
 #include "composite/blend_kernels.h"
 
 namespace dro::composite {
@@ -158,8 +159,7 @@ void BlendRGBA32IntoLayer(const uint8_t* rgba, int32_t rgbaStride, int32_t width
       const int32_t n = width - x < kSlice ? width - x : kSlice;
       for (int32_t i = 0; i < n; ++i) {
         const uint8_t* p = row + (int64_t{x} + i) * 4;
-        wide[i] = Pixel64{static_cast<uint16_t>(p[0] << 8), static_cast<uint16_t>(p[1] << 8),
-                          static_cast<uint16_t>(p[2] << 8), static_cast<uint16_t>(p[3] << 8)};
+        wide[i] = WidenRgba(p);
       }
       BlendLayerRect(wide, 0, 0, n, 1, n * 4, nullptr, out + x, 0, 0, n * 4, mode, maskMode,
                      opacity, keepAlpha);

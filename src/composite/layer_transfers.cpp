@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/canvas_state.h"
+#include "base/pixel.h"
 #include "base/rect_clip.h"
 #include "composite/layers.h"
 #include "mask/mask_state.h"
@@ -79,8 +80,7 @@ void ClearMasked(LayerRecord& layer, int32_t r, int32_t g, int32_t b, int32_t a)
   const CanvasGeometry& geometry = Geometry();
   const mask::MaskState& maskState = mask::State();
   if (!layer.Matches(geometry.width, geometry.height)) return;
-  const auto wide = [](int32_t v) { return static_cast<uint16_t>((v & 0xFF) << 8); };
-  const Pixel64 colour{wide(r), wide(g), wide(b), wide(a)};
+  const Pixel64 colour{WidenLowByte(r), WidenLowByte(g), WidenLowByte(b), WidenLowByte(a)};
   const bool masked = maskState.enabled && maskState.values.size() == layer.pixels.size();
   if (!masked) {
     std::fill(layer.pixels.begin(), layer.pixels.end(), colour);

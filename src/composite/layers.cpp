@@ -8,6 +8,7 @@
 
 #include "base/canvas_state.h"
 #include "base/guard.h"
+#include "base/pixel.h"
 #include "base/rect_clip.h"
 #include "composite/blend_modes.h"
 #include "composite/layer_state.h"
@@ -267,7 +268,7 @@ void BlurPaintLayerAlpha() noexcept {
     if (!p.pixels || n == 0 || p.pixels.size() != n) return;
     Buffer<uint8_t> plain = Buffer<uint8_t>::Make(n);
     Buffer<uint8_t> blurred = Buffer<uint8_t>::Make(n);
-    for (size_t i = 0; i < n; ++i) plain[i] = static_cast<uint8_t>(p.pixels[i].a >> 8);
+    for (size_t i = 0; i < n; ++i) plain[i] = Narrow(p.pixels[i].a);
     if (!platform::image::BlurImage(plain.data(), p.width, p.height, p.width, blurred.data(),
                                     p.width, 100)) {
       return;
@@ -275,7 +276,7 @@ void BlurPaintLayerAlpha() noexcept {
     // Nearly opaque paint stays solid; everything else takes the softened
     // edge.
     for (size_t i = 0; i < n; ++i) {
-      p.pixels[i].a = plain[i] >= 240 ? 65535 : static_cast<uint16_t>(blurred[i] << 8);
+      p.pixels[i].a = plain[i] >= 240 ? 65535 : Widen(blurred[i]);
     }
   });
 }

@@ -6,6 +6,7 @@
 
 #include "base/canvas_state.h"
 #include "base/guard.h"
+#include "base/pixel.h"
 #include "base/rect_clip.h"
 #include "composite/display_state.h"
 #include "composite/layer_state.h"
@@ -16,19 +17,6 @@ namespace dro::composite {
 namespace {
 
 constexpr uint32_t kFull = 65535;
-
-uint16_t Widen(uint8_t v) noexcept {
-  return static_cast<uint16_t>(v << 8);
-}
-
-uint8_t High(uint16_t v) noexcept {
-  return static_cast<uint8_t>(v >> 8);
-}
-
-// The low byte of a host channel argument, widened: (c x 256) mod 65536.
-uint16_t WidenArg(int32_t c) noexcept {
-  return static_cast<uint16_t>(static_cast<uint32_t>(c) << 8);
-}
 
 bool HaveCanvas() noexcept {
   const CanvasGeometry& geometry = Geometry();
@@ -316,10 +304,10 @@ namespace {
 template <int32_t kBytes>
 void NarrowPixels(const Pixel64* in, int64_t n, uint8_t* out) noexcept {
   for (int64_t x = 0; x < n; ++x, out += kBytes) {
-    out[0] = High(in[x].r);
-    out[1] = High(in[x].g);
-    out[2] = High(in[x].b);
-    if constexpr (kBytes == 4) out[3] = High(in[x].a);
+    out[0] = Narrow(in[x].r);
+    out[1] = Narrow(in[x].g);
+    out[2] = Narrow(in[x].b);
+    if constexpr (kBytes == 4) out[3] = Narrow(in[x].a);
   }
 }
 
@@ -347,7 +335,7 @@ void GetRgb24FromAlpha(const Plane& src, uint8_t* dst, int32_t stride) noexcept 
     const Pixel64* in = src.Row(y);
     uint8_t* out = dst + int64_t{y} * stride;
     for (int32_t x = 0; x < src.width; ++x, out += 3) {
-      out[0] = out[1] = out[2] = High(in[x].a);
+      out[0] = out[1] = out[2] = Narrow(in[x].a);
     }
   }
 }
@@ -364,10 +352,10 @@ void NarrowBlock(uint8_t* dst, int32_t dstStride, const uint8_t* src, int32_t sr
     uint8_t* out = dst + int64_t{y} * dstStride;
     for (int32_t x = 0; x < w; ++x, in += 8, out += bytesPerPixel) {
       const Pixel64 p = ReadHostPixel(in);
-      out[0] = High(p.r);
-      out[1] = High(p.g);
-      out[2] = High(p.b);
-      if (bytesPerPixel == 4) out[3] = High(p.a);
+      out[0] = Narrow(p.r);
+      out[1] = Narrow(p.g);
+      out[2] = Narrow(p.b);
+      if (bytesPerPixel == 4) out[3] = Narrow(p.a);
     }
   }
 }
@@ -443,7 +431,8 @@ void FillPlane(const Plane& plane, const Pixel64& value) noexcept {
 }  // namespace
 
 void Clear(int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
-  FillPlane(CurrentOnCanvas(), Pixel64{WidenArg(r), WidenArg(g), WidenArg(b), WidenArg(a)});
+  FillPlane(CurrentOnCanvas(),
+            Pixel64{WidenLowByte(r), WidenLowByte(g), WidenLowByte(b), WidenLowByte(a)});
 }
 
 void ClearRgba64(uint8_t* dst, int32_t strideBytes, int32_t r16, int32_t g16, int32_t b16,
@@ -480,7 +469,7 @@ void ClearRgba32Tight(uint8_t* dst, int32_t w, int32_t h, int32_t r, int32_t g, 
 void ClearMasked(int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
   const Plane target = CurrentOnCanvas();
   if (!target) return;
-  const Pixel64 colour{WidenArg(r), WidenArg(g), WidenArg(b), WidenArg(a)};
+  const Pixel64 colour{WidenLowByte(r), WidenLowByte(g), WidenLowByte(b), WidenLowByte(a)};
   const Mask16* mask = dro::mask::EnabledValues();
   if (!mask) {
     if (!mask::State().enabled) FillPlane(target, colour);
@@ -566,16 +555,16 @@ const Pixel64* ClampedPixel(const Plane& plane, int32_t x, int32_t y) noexcept {
 int32_t RgbaAt(const Plane& plane, int32_t x, int32_t y) noexcept {
   const Pixel64* p = ClampedPixel(plane, x, y);
   if (!p) return 0;
-  const uint32_t v = uint32_t{High(p->r)} << 24 | uint32_t{High(p->g)} << 16 |
-                     uint32_t{High(p->b)} << 8 | High(p->a);
+  const uint32_t v = uint32_t{Narrow(p->r)} << 24 | uint32_t{Narrow(p->g)} << 16 |
+                     uint32_t{Narrow(p->b)} << 8 | Narrow(p->a);
   return static_cast<int32_t>(v);
 }
 
 int32_t ColorAt(const Plane& plane, int32_t x, int32_t y) noexcept {
   const Pixel64* p = ClampedPixel(plane, x, y);
   if (!p) return 0;
-  if (High(p->a) == 0) return -1;
-  return High(p->r) << 16 | High(p->g) << 8 | High(p->b);
+  if (Narrow(p->a) == 0) return -1;
+  return Narrow(p->r) << 16 | Narrow(p->g) << 8 | Narrow(p->b);
 }
 
 int32_t ColorAtMerged(int32_t x, int32_t y) noexcept {

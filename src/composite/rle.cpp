@@ -5,6 +5,7 @@
 
 #include "base/canvas_state.h"
 #include "base/guard.h"
+#include "base/pixel.h"
 #include "composite/layers.h"
 #include "composite/pixel_transfers.h"
 #include "platform/image_library.h"
@@ -18,8 +19,7 @@ struct RgbaKey {
 };
 
 RgbaKey KeyOf(const Pixel64& p) noexcept {
-  return {static_cast<uint8_t>(p.r >> 8), static_cast<uint8_t>(p.g >> 8),
-          static_cast<uint8_t>(p.b >> 8), static_cast<uint8_t>(p.a >> 8)};
+  return {Narrow(p.r), Narrow(p.g), Narrow(p.b), Narrow(p.a)};
 }
 
 uint8_t* PutRgbaRun(uint8_t* out, int32_t length, const RgbaKey& k) noexcept {
@@ -61,10 +61,10 @@ int32_t EncodeRgbaLine(const Pixel64* src, int32_t n, uint8_t* dst) noexcept {
 int32_t EncodeMaskLine(const Mask16* src, int32_t n, uint8_t* dst) noexcept {
   if (!src || !dst || n <= 0) return 0;
   uint8_t* out = dst;
-  uint8_t run = static_cast<uint8_t>(src[0] >> 8);
+  uint8_t run = Narrow(src[0]);
   int32_t length = 1;
   for (int32_t i = 1; i < n; ++i) {
-    const uint8_t v = static_cast<uint8_t>(src[i] >> 8);
+    const uint8_t v = Narrow(src[i]);
     if (v == run && length < kMaxRun) {
       ++length;
     } else {
@@ -83,8 +83,7 @@ int32_t DecodeRgbaLine(const uint8_t* src, Pixel64* dst, int32_t n) noexcept {
   while (written < n) {
     const int32_t length = std::min<int32_t>(src[0], n - written);
     if (length == 0) break;
-    const Pixel64 p{static_cast<uint16_t>(src[1] << 8), static_cast<uint16_t>(src[2] << 8),
-                    static_cast<uint16_t>(src[3] << 8), static_cast<uint16_t>(src[4] << 8)};
+    const Pixel64 p = WidenRgba(src + 1);
     std::fill_n(dst + written, length, p);
     written += length;
     src += kRgbaRecordBytes;
@@ -98,7 +97,7 @@ int32_t DecodeMaskLine(const uint8_t* src, Mask16* dst, int32_t n) noexcept {
   while (written < n) {
     const int32_t length = std::min<int32_t>(src[0], n - written);
     if (length == 0) break;
-    std::fill_n(dst + written, length, static_cast<Mask16>(src[1] << 8));
+    std::fill_n(dst + written, length, Widen(src[1]));
     written += length;
     src += kMaskRecordBytes;
   }

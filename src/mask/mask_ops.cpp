@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/canvas_state.h"
+#include "base/pixel.h"
 #include "base/rect_clip.h"
 #include "color/conversions.h"
 #include "composite/pixel_transfers.h"
@@ -59,9 +60,8 @@ void Enable(uint8_t flag) noexcept {
 void SetOptions(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2, int32_t b2,
                 int32_t full) noexcept {
   MaskOverlay& o = State().overlay;
-  auto widen = [](int32_t c) { return static_cast<uint16_t>(static_cast<uint32_t>(c) << 8); };
-  o.color1 = {widen(r1), widen(g1), widen(b1)};
-  o.color2 = {widen(r2), widen(g2), widen(b2)};
+  o.color1 = {WidenLowByte(r1), WidenLowByte(g1), WidenLowByte(b1)};
+  o.color2 = {WidenLowByte(r2), WidenLowByte(g2), WidenLowByte(b2)};
   o.fullStrength = static_cast<uint8_t>(full);
 }
 
