@@ -76,31 +76,4 @@ int32_t CopyLayerData(int32_t fromLayer, int32_t toLayer) noexcept {
   return 1;
 }
 
-void ClearMasked(LayerRecord& layer, int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
-  const CanvasGeometry& geometry = Geometry();
-  const mask::MaskState& maskState = mask::State();
-  if (!layer.Matches(geometry.width, geometry.height)) return;
-  const Pixel64 colour{WidenLowByte(r), WidenLowByte(g), WidenLowByte(b), WidenLowByte(a)};
-  const bool masked = maskState.enabled && maskState.values.size() == layer.pixels.size();
-  if (!masked) {
-    std::fill(layer.pixels.begin(), layer.pixels.end(), colour);
-    return;
-  }
-  const Mask16* mask = maskState.values.data();
-  const uint32_t c[3] = {uint32_t(r & 0xFF), uint32_t(g & 0xFF), uint32_t(b & 0xFF)};
-  for (size_t i = 0; i < layer.pixels.size(); ++i) {
-    const uint32_t m = mask[i];
-    Pixel64& p = layer.pixels[i];
-    if (m == 65535) {
-      p = colour;
-    } else if (m != 0) {
-      uint16_t* ch[3] = {&p.r, &p.g, &p.b};
-      for (int k = 0; k < 3; ++k) {
-        *ch[k] = static_cast<uint16_t>((*ch[k] * (65535 - m) / 256 + c[k] * 256 * m / 256) / 256);
-      }
-      p.a = 65535;
-    }
-  }
-}
-
 }  // namespace dro::composite

@@ -31,10 +31,4 @@ int32_t CopyLayerData(int32_t fromLayer, int32_t toLayer) noexcept;
 int32_t CopyLayerRectOut(const LayerRecord& layer, uint8_t* dst, int64_t dstStrideBytes, int32_t x,
                          int32_t y, int32_t w, int32_t h) noexcept;
 
-// Mask-weighted fill of a canvas-size layer with (r, g, b, a) x 256. With
-// the mask enabled, a mask value m of 65535 stores the colour, 0 leaves
-// the pixel, and any other value blends the colour channels as
-// ((old * (65535 - m)) / 256 + (c * 256 * m) / 256) / 256 with alpha 65535.
-void ClearMasked(LayerRecord& layer, int32_t r, int32_t g, int32_t b, int32_t a) noexcept;
-
 }  // namespace dro::composite

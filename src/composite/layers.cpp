@@ -13,6 +13,7 @@
 #include "composite/blend_modes.h"
 #include "composite/layer_state.h"
 #include "composite/layer_transfers.h"
+#include "composite/pixel_transfers.h"
 #include "composite/texture.h"
 #include "composite/texture_rule.h"
 #include "platform/image_library.h"
@@ -392,7 +393,7 @@ void LoadRGBA32LayerBad(uint8_t* data, int32_t slot, int32_t w, int32_t h, bool 
     if (useMask) AdjustRgba32ByMaskAndTexture(data, 0, 0, w, h);
     // The slot being loaded is cleared (through the mask), not whichever
     // layer happens to be current.
-    composite::ClearMasked(*rec, 0, 0, 0, 0);
+    ClearMasked(LayerOnCanvas(slot), 0, 0, 0, 0);
     const CanvasGeometry& c = Geometry();
     BlendRGBA32IntoLayer(data, w * 4, std::min(w, c.width), std::min(h, c.height),
                          rec->pixels.data(), CanvasStride(), kModeNormal, 0, 255,

@@ -466,8 +466,7 @@ void ClearRgba32Tight(uint8_t* dst, int32_t w, int32_t h, int32_t r, int32_t g, 
   for (int64_t i = 0; i < n; ++i, dst += 4) std::memcpy(dst, v, 4);
 }
 
-void ClearMasked(int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
-  const Plane target = CurrentOnCanvas();
+void ClearMasked(const Plane& target, int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
   if (!target) return;
   const Pixel64 colour{WidenLowByte(r), WidenLowByte(g), WidenLowByte(b), WidenLowByte(a)};
   const Mask16* mask = dro::mask::EnabledValues();
@@ -486,13 +485,11 @@ void ClearMasked(int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
       } else if (v != 0) {
         // Partly selected pixels take the colour by the mask value and
         // become opaque, whatever alpha was asked for.
-        uint16_t* ch[3] = {&out[col].r, &out[col].g, &out[col].b};
-        for (int k = 0; k < 3; ++k) {
-          const uint64_t kept = (uint64_t{*ch[k]} * (kFull - v)) / 256;
-          const uint64_t added = (uint64_t{c8[k]} * 256 * v) / 256;
-          *ch[k] = static_cast<uint16_t>((kept + added) / 256);
-        }
-        out[col].a = 65535;
+        Pixel64& p = out[col];
+        p.r = BlendChannel(p.r, c8[0], v);
+        p.g = BlendChannel(p.g, c8[1], v);
+        p.b = BlendChannel(p.b, c8[2], v);
+        p.a = 65535;
       }
     }
   }

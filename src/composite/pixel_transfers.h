@@ -91,7 +91,12 @@ void ClearRgba64(uint8_t* dst, int32_t strideBytes, int32_t r16, int32_t g16, in
 void ClearRgba32(uint8_t* dst, int32_t stride, int32_t r, int32_t g, int32_t b, int32_t a) noexcept;
 void ClearRgba32Tight(uint8_t* dst, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b,
                       int32_t a) noexcept;
-void ClearMasked(int32_t r, int32_t g, int32_t b, int32_t a) noexcept;
+// Fills a canvas-part plane with (r, g, b, a) x 256 through the mask: with
+// the mask enabled, a mask value m of 65535 stores the colour, 0 leaves the
+// pixel, any other value blends the colour channels by m (BlendChannel) and
+// makes the pixel opaque; with the mask enabled but unusable nothing
+// changes; without it the whole plane is filled.
+void ClearMasked(const Plane& target, int32_t r, int32_t g, int32_t b, int32_t a) noexcept;
 void ClearMaskedAlpha(int32_t r, int32_t g, int32_t b, int32_t a) noexcept;
 
 // --- Queries -------------------------------------------------------------

@@ -141,7 +141,7 @@ void DRO_CALL DRO_ClearRGBA32Buf(void* dst, int32_t w, int32_t h, int32_t r, int
 }
 
 void DRO_CALL DRO_ClearMasked(int32_t r, int32_t g, int32_t b, int32_t a) {
-  composite::ClearMasked(r, g, b, a);
+  composite::ClearMasked(composite::CurrentOnCanvas(), r, g, b, a);
 }
 
 void DRO_CALL DRO_ClearMaskedAlpha(int32_t r, int32_t g, int32_t b, int32_t a) {
