@@ -9,12 +9,15 @@
 #include <type_traits>
 #include <utility>
 
+#include "base/failure_texts.h"
+
 namespace dro {
 
-void RecordFailure(const char* operation) noexcept;
+// Records "<name> Excpt" (base/failure_texts.h) as the last error.
+void RecordFailure(Operation operation) noexcept;
 
 template <class Body>
-void Guard(const char* operation, Body&& body) noexcept {
+void Guard(Operation operation, Body&& body) noexcept {
   try {
     std::forward<Body>(body)();
   } catch (...) {
@@ -23,7 +26,7 @@ void Guard(const char* operation, Body&& body) noexcept {
 }
 
 template <class Result, class Body>
-Result Guard(const char* operation, Result failure, Body&& body) noexcept {
+Result Guard(Operation operation, Result failure, Body&& body) noexcept {
   try {
     return std::forward<Body>(body)();
   } catch (...) {

@@ -10,8 +10,8 @@ void BuildRandomTable(RandomTable& table, int32_t modulus, int32_t length) noexc
       table.seed == random.seed) {
     return;
   }
-  Guard("DeleteRandArrayBtye", [&] { table.data.Reset(); });
-  Guard("MakeRandArrayByte", [&] {
+  Guard(Operation::kDeleteRandomTable, [&] { table.data.Reset(); });
+  Guard(Operation::kMakeRandomTable, [&] {
     if (length < 0 || modulus <= 0) throw std::bad_alloc();
     random.generator.Seed(static_cast<uint32_t>(random.seed));
     Buffer<uint8_t> data = Buffer<uint8_t>::Make(static_cast<size_t>(length));

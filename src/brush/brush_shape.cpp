@@ -153,7 +153,7 @@ bool TipFromSource(const char* path, int32_t angle, Sources sources) {
 }
 
 void BuildShape(const char* path, int32_t angle, Sources sources) noexcept {
-  Guard("SetBrushShape", [&] {
+  Guard(Operation::kSetBrushShape, [&] {
     if (!TipReady()) return;  // no canvas: there is no tip to build
     State().tip.FillBytes(0);
     bool complete = false;

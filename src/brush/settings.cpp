@@ -200,7 +200,7 @@ void SetEraseModeOn() noexcept {
 }
 
 bool SetTool(const ToolValues& tool) noexcept {
-  return Guard("SetTool", false, [&] {
+  return Guard(Operation::kSetTool, false, [&] {
     BrushState& b = State();
     RandomState& randomState = Random();
     // The same tool with the same seed always yields the same grain.

@@ -16,7 +16,7 @@ bool ValidSlot(int32_t slot) noexcept {
 
 void DeleteLayer(int32_t slot) noexcept {
   if (!ValidSlot(slot)) return;
-  Guard("DeleteLayer", [&] {
+  Guard(Operation::kDeleteLayer, [&] {
     LayerRecord& rec = Layers().slots[slot];
     if (!rec.pixels) return;
     rec.pixels.Reset();

@@ -91,7 +91,7 @@ void SetMemoryReclaimer(MemoryReclaimer reclaimer) noexcept {
 }
 
 int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept {
-  return Guard("CreateLayer", 0, [&]() -> int32_t {
+  return Guard(Operation::kCreateLayer, 0, [&]() -> int32_t {
     if (!ValidSlot(slot) || width < 0 || height < 0) return 0;
     // Channel offsets (4 per pixel) must stay within 32 bits.
     const size_t count = CheckedCount(width, height, INT32_MAX / 4);
@@ -204,7 +204,7 @@ void Merge(Pixel64* dst) noexcept {
 // --- the paint layer -------------------------------------------------------
 
 void CreatePaintLayer(int32_t opacityPercent, const char* modeName) noexcept {
-  Guard("CreatePaintLayer", [&] {
+  Guard(Operation::kCreatePaintLayer, [&] {
     LayerRecord& p = Layers().paint;
     const CanvasGeometry& c = Geometry();
     if (!p.pixels || !p.Matches(c.width, c.height) || p.pixels.size() != CanvasPixels()) {
@@ -263,7 +263,7 @@ void MergePaintLayer(int32_t slot) noexcept {
 }
 
 void BlurPaintLayerAlpha() noexcept {
-  Guard("BlurPaintLayerAlpha", [] {
+  Guard(Operation::kBlurPaintLayerAlpha, [] {
     LayerRecord& p = Layers().paint;
     const size_t n = TightPixels(p.width, p.height);
     if (!p.pixels || n == 0 || p.pixels.size() != n) return;
@@ -387,7 +387,7 @@ void CreateBlobFromImage(int32_t slot, int32_t kind) noexcept {
 }
 
 void LoadRGBA32LayerBad(uint8_t* data, int32_t slot, int32_t w, int32_t h, bool useMask) noexcept {
-  Guard("LoadRGBA32Layer", [&] {
+  Guard(Operation::kLoadRgba32Layer, [&] {
     LayerRecord* rec = CanvasLayer(slot);
     if (!rec || !data || w <= 0 || h <= 0 || w > INT32_MAX / 4) return;
     if (useMask) AdjustRgba32ByMaskAndTexture(data, 0, 0, w, h);

@@ -565,7 +565,7 @@ int32_t ColorAt(const Plane& plane, int32_t x, int32_t y) noexcept {
 }
 
 int32_t ColorAtMerged(int32_t x, int32_t y) noexcept {
-  return Guard("DRO_GetColorAtMerged", 0, [&]() -> int32_t {
+  return Guard(Operation::kGetColorAtMerged, 0, [&]() -> int32_t {
     if (!HaveCanvas()) return 0;
     const CanvasGeometry& geometry = Geometry();
     // The one pixel lives on the stack: a query needs no allocation.

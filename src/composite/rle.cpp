@@ -105,7 +105,7 @@ int32_t DecodeMaskLine(const uint8_t* src, Mask16* dst, int32_t n) noexcept {
 }
 
 int32_t CompressLayer(int32_t slot, uint8_t* dst, int32_t capacity) noexcept {
-  return Guard("GetRGBA32Layer", 0, [&]() -> int32_t {
+  return Guard(Operation::kCompressLayer, 0, [&]() -> int32_t {
     const Plane layer = composite::LayerOnCanvas(slot);
     if (!layer || !dst || capacity <= 0) return 0;
     const CanvasGeometry& geometry = Geometry();
@@ -123,7 +123,7 @@ int32_t CompressLayer(int32_t slot, uint8_t* dst, int32_t capacity) noexcept {
 }
 
 int32_t LoadCompressedLayer(const uint8_t* src, int32_t length, int32_t slot) noexcept {
-  return Guard("LoadRGBA32LayerCompressed", 0, [&]() -> int32_t {
+  return Guard(Operation::kLoadCompressedLayer, 0, [&]() -> int32_t {
     if (!src || length <= 0 || !composite::ValidSlot(slot)) return 0;
     if (!composite::LayerOnCanvas(slot)) return 0;
     const composite::LayerRecord& rec = composite::Layers().slots[slot];

@@ -21,7 +21,7 @@ int64_t TightCount(const void* p, int32_t w, int32_t h) noexcept {
 }  // namespace
 
 uint8_t* CreateTexture(int32_t slot) noexcept {
-  return Guard("CreateTexture", static_cast<uint8_t*>(nullptr), [&]() -> uint8_t* {
+  return Guard(Operation::kCreateTexture, static_cast<uint8_t*>(nullptr), [&]() -> uint8_t* {
     const Plane layer = composite::LayerOnCanvas(slot);
     if (!layer) return nullptr;
     CanvasGeometry& geometry = Geometry();

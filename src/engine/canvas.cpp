@@ -92,7 +92,7 @@ bool Live() noexcept {
 
 void CreateImage(void* window, int32_t width, int32_t height, int32_t brushLimit,
                  int32_t creationValue) noexcept {
-  Guard("CreateImage", [&] {
+  Guard(Operation::kCreateImage, [&] {
     RequirePossible(brushLimit);
     // A second create without a delete would otherwise keep the earlier
     // canvas's buffers alive next to the new ones.
@@ -124,7 +124,7 @@ void CreateImage(void* window, int32_t width, int32_t height, int32_t brushLimit
 
 void NewSize(void* window, int32_t width, int32_t height, int32_t brushLimit,
              int32_t creationValue) noexcept {
-  Guard("NewSize", [&] {
+  Guard(Operation::kNewSize, [&] {
     RequirePossible(brushLimit);
     Engine& e = engine();
     CanvasGeometry& c = e.canvas;
@@ -152,7 +152,7 @@ void NewSize(void* window, int32_t width, int32_t height, int32_t brushLimit,
 }
 
 void DeleteImage() noexcept {
-  Guard("DeleteImage", [] { ReleaseEverything(); });
+  Guard(Operation::kDeleteImage, [] { ReleaseEverything(); });
 }
 
 void SetUndoLevels(int32_t count) noexcept {

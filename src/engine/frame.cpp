@@ -17,9 +17,9 @@ void SetLastError(const char* text) noexcept {
   buffer[n] = '\0';
 }
 
-void RecordFailure(const char* operation) noexcept {
+void RecordFailure(Operation operation) noexcept {
   char text[kLastErrorSize];
-  std::snprintf(text, sizeof text, "%s Excpt", operation);
+  std::snprintf(text, sizeof text, "%s Excpt", OperationName(operation));
   SetLastError(text);
 }
 

@@ -273,7 +273,7 @@ void RecomputeBudget() noexcept {
 }
 
 void ClearUndo() noexcept {
-  Guard("ClearUndo", [] {
+  Guard(Operation::kClearUndo, [] {
     CanvasGeometry& geometry = Geometry();
     composite::LayerState& layerState = composite::Layers();
     mask::MaskState& maskState = mask::State();
@@ -296,7 +296,7 @@ void ClearUndo() noexcept {
 }
 
 void RemoveAbandonedUndo() noexcept {
-  Guard("RemoveAdandonedUndo", [] {
+  Guard(Operation::kRemoveAbandonedUndo, [] {
     UndoStore& u = Store();
     const int32_t r = std::min(u.redoCount, u.levels);
     if (r <= 0) {
@@ -313,7 +313,7 @@ void RemoveAbandonedUndo() noexcept {
 }
 
 void SaveUndoBuffer(bool savePixels, bool saveMask) noexcept {
-  Guard("SaveUndoBuf", [&] {
+  Guard(Operation::kSaveUndoBuffer, [&] {
     CanvasGeometry& geometry = Geometry();
     composite::LayerState& layerState = composite::Layers();
     mask::MaskState& maskState = mask::State();

@@ -41,21 +41,21 @@ TEST(LastError, IsTheLibrarysOwnBuffer) {
 
 TEST(Guard, RecordsOperationTextAndReturnsFailureValue) {
   DRO_SetLastError("");
-  const int r = dro::Guard("Probe", -7, []() -> int { throw std::bad_alloc(); });
+  const int r = dro::Guard(dro::Operation::kClearUndo, -7, []() -> int { throw std::bad_alloc(); });
   EXPECT_EQ(r, -7);
-  EXPECT_STREQ(DRO_GetLastError(), "Probe Excpt");
+  EXPECT_STREQ(DRO_GetLastError(), "ClearUndo Excpt");
 
   DRO_SetLastError("");
   bool ran = false;
-  dro::Guard("Other", [&] {
+  dro::Guard(dro::Operation::kRemoveAbandonedUndo, [&] {
     ran = true;
     throw 42;
   });
   EXPECT_TRUE(ran);
-  EXPECT_STREQ(DRO_GetLastError(), "Other Excpt");
+  EXPECT_STREQ(DRO_GetLastError(), "RemoveAdandonedUndo Excpt");
 
   DRO_SetLastError("untouched");
-  EXPECT_EQ(dro::Guard("Fine", 0, [] { return 5; }), 5);
+  EXPECT_EQ(dro::Guard(dro::Operation::kSetTool, 0, [] { return 5; }), 5);
   EXPECT_STREQ(DRO_GetLastError(), "untouched");
 }
 

@@ -1,0 +1,65 @@
+// The operations that record their failure in the last error, and the text
+// each records: "<name> Excpt".
+//
+// Hosts match these texts, so they are part of the interface and never
+// change, not even where they are oddly spelt ("DeleteRandArrayBtye",
+// "RemoveAdandonedUndo") or carry the export's prefix. Every guard names
+// its operation from this one table; a test pins the whole table.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace dro {
+
+enum class Operation : uint8_t {
+  kBlurPaintLayerAlpha,
+  kClearUndo,
+  kCreateImage,
+  kCreateLayer,
+  kCreatePaintLayer,
+  kCreateTexture,
+  kDeleteImage,
+  kDeleteLayer,
+  kDeleteRandomTable,
+  kGetColorAtMerged,
+  kCompressLayer,
+  kLoadRgba32Layer,
+  kLoadCompressedLayer,
+  kMakeRandomTable,
+  kNewSize,
+  kRemoveAbandonedUndo,
+  kSaveUndoBuffer,
+  kSetBrushShape,
+  kSetTool,
+  kCount,
+};
+
+inline constexpr std::array<const char*, static_cast<size_t>(Operation::kCount)> kOperationNames = {
+    "BlurPaintLayerAlpha",
+    "ClearUndo",
+    "CreateImage",
+    "CreateLayer",
+    "CreatePaintLayer",
+    "CreateTexture",
+    "DeleteImage",
+    "DeleteLayer",
+    "DeleteRandArrayBtye",
+    "DRO_GetColorAtMerged",
+    "GetRGBA32Layer",
+    "LoadRGBA32Layer",
+    "LoadRGBA32LayerCompressed",
+    "MakeRandArrayByte",
+    "NewSize",
+    "RemoveAdandonedUndo",
+    "SaveUndoBuf",
+    "SetBrushShape",
+    "SetTool",
+};
+
+constexpr const char* OperationName(Operation operation) noexcept {
+  return kOperationNames[static_cast<size_t>(operation)];
+}
+
+}  // namespace dro
