@@ -23,10 +23,7 @@ uint8_t* Bytes(void* p) {
 }  // namespace
 
 int32_t DRO_CALL DRO_DeletePaintLayer(void) {
-  dro::Buffer<dro::Pixel64>& pixels = composite::Layers().paint.pixels;
-  if (!pixels) return 0;
-  pixels.Reset();
-  return 1;
+  return composite::DeletePaintLayer();
 }
 
 int32_t DRO_CALL DRO_CreateLayer(int32_t slot, int32_t width, int32_t height) {

@@ -223,6 +223,13 @@ void CreatePaintLayer(int32_t opacityPercent, const char* modeName) noexcept {
   });
 }
 
+int32_t DeletePaintLayer() noexcept {
+  Buffer<Pixel64>& pixels = Layers().paint.pixels;
+  if (!pixels) return 0;
+  pixels.Reset();
+  return 1;
+}
+
 void ClearPaintLayer() noexcept {
   LayerRecord& p = Layers().paint;
   if (!p.pixels) return;

@@ -79,6 +79,8 @@ void Merge(Pixel64* dst) noexcept;
 
 // Guarded ("CreatePaintLayer").
 void CreatePaintLayer(int32_t opacityPercent, const char* modeName) noexcept;
+// Frees the paint layer's pixels; 1 when there were any, else 0.
+int32_t DeletePaintLayer() noexcept;
 void ClearPaintLayer() noexcept;
 void ClearPaintLayerOld() noexcept;
 // Blends the paint layer's dirty rectangle into the slot, then clears it.

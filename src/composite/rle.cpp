@@ -8,6 +8,7 @@
 #include "base/pixel.h"
 #include "composite/layers.h"
 #include "composite/pixel_transfers.h"
+#include "mask/mask_state.h"
 #include "platform/image_library.h"
 
 namespace dro::rle {
@@ -102,6 +103,32 @@ int32_t DecodeMaskLine(const uint8_t* src, Mask16* dst, int32_t n) noexcept {
     src += kMaskRecordBytes;
   }
   return written;
+}
+
+int32_t EncodeLayerRow(int32_t slot, int32_t row, uint8_t* dst) noexcept {
+  const Plane layer = composite::LayerOnCanvas(slot);
+  if (!layer || row < 0 || row >= layer.height) return 0;
+  return EncodeRgbaLine(layer.Row(row), layer.width, dst);
+}
+
+int32_t DecodeLayerRow(const uint8_t* src, int32_t slot, int32_t row) noexcept {
+  const Plane layer = composite::LayerOnCanvas(slot);
+  if (!layer || row < 0 || row >= layer.height) return 0;
+  return DecodeRgbaLine(src, layer.Row(row), layer.width);
+}
+
+int32_t EncodeMaskRow(int32_t row, uint8_t* dst) noexcept {
+  Mask16* mask = mask::CanvasValues();
+  const CanvasGeometry& canvas = Geometry();
+  if (!mask || row < 0 || row >= canvas.height) return 0;
+  return EncodeMaskLine(mask + int64_t{row} * canvas.width, canvas.width, dst);
+}
+
+int32_t DecodeMaskRow(const uint8_t* src, int32_t row) noexcept {
+  Mask16* mask = mask::CanvasValues();
+  const CanvasGeometry& canvas = Geometry();
+  if (!mask || row < 0 || row >= canvas.height) return 0;
+  return DecodeMaskLine(src, mask + int64_t{row} * canvas.width, canvas.width);
 }
 
 int32_t CompressLayer(int32_t slot, uint8_t* dst, int32_t capacity) noexcept {

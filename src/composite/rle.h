@@ -31,6 +31,14 @@ int32_t EncodeMaskLine(const Mask16* src, int32_t n, uint8_t* dst) noexcept;
 int32_t DecodeRgbaLine(const uint8_t* src, Pixel64* dst, int32_t n) noexcept;
 int32_t DecodeMaskLine(const uint8_t* src, Mask16* dst, int32_t n) noexcept;
 
+// One row of a slot's canvas part, or of the mask, encoded into dst or
+// decoded from src; 0 for a bad slot or row, an empty slot or no canvas.
+// Returns what the line codec returns.
+int32_t EncodeLayerRow(int32_t slot, int32_t row, uint8_t* dst) noexcept;
+int32_t DecodeLayerRow(const uint8_t* src, int32_t slot, int32_t row) noexcept;
+int32_t EncodeMaskRow(int32_t row, uint8_t* dst) noexcept;
+int32_t DecodeMaskRow(const uint8_t* src, int32_t row) noexcept;
+
 // Whole layers as deflated RGBA32 images (canvas width x height x 4 bytes,
 // rows top first). CompressLayer writes at most `capacity` bytes into dst
 // and returns how many, 0 when the layer is empty, the block does not fit or

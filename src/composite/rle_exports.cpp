@@ -1,11 +1,7 @@
 // Exports of the run-length lines: raw lines, layer rows and mask rows.
-#include "base/canvas_state.h"
-#include "composite/pixel_transfers.h"
 #include "composite/rle.h"
 #include "drovine.h"
-#include "mask/mask_state.h"
 
-namespace composite = dro::composite;
 namespace rle = dro::rle;
 
 int32_t DRO_CALL DRO_RLECompressRGBA64ToRGBA32(const void* src, void* dst, int32_t n) {
@@ -25,29 +21,19 @@ int32_t DRO_CALL DRO_RLEUncompressG8ToG16(const void* src, void* dst, int32_t n)
 }
 
 int32_t DRO_CALL DRO_GetRGBA32LayerLineRLE(void* dst, int32_t slot, int32_t row) {
-  const dro::Plane layer = composite::LayerOnCanvas(slot);
-  if (!layer || row < 0 || row >= layer.height) return 0;
-  return rle::EncodeRgbaLine(layer.Row(row), layer.width, static_cast<uint8_t*>(dst));
+  return rle::EncodeLayerRow(slot, row, static_cast<uint8_t*>(dst));
 }
 
 int32_t DRO_CALL DRO_PutRGBA32LayerLineRLE(const void* src, int32_t slot, int32_t row) {
-  const dro::Plane layer = composite::LayerOnCanvas(slot);
-  if (!layer || row < 0 || row >= layer.height) return 0;
-  return rle::DecodeRgbaLine(static_cast<const uint8_t*>(src), layer.Row(row), layer.width);
+  return rle::DecodeLayerRow(static_cast<const uint8_t*>(src), slot, row);
 }
 
 int32_t DRO_CALL DRO_GetMaskLineRLE(void* dst, int32_t row) {
-  dro::Mask16* mask = dro::mask::CanvasValues();
-  const int32_t width = dro::Geometry().width;
-  if (!mask || row < 0 || row >= dro::Geometry().height) return 0;
-  return rle::EncodeMaskLine(mask + int64_t{row} * width, width, static_cast<uint8_t*>(dst));
+  return rle::EncodeMaskRow(row, static_cast<uint8_t*>(dst));
 }
 
 int32_t DRO_CALL DRO_PutMaskLineRLE(const void* src, int32_t row) {
-  dro::Mask16* mask = dro::mask::CanvasValues();
-  const int32_t width = dro::Geometry().width;
-  if (!mask || row < 0 || row >= dro::Geometry().height) return 0;
-  return rle::DecodeMaskLine(static_cast<const uint8_t*>(src), mask + int64_t{row} * width, width);
+  return rle::DecodeMaskRow(static_cast<const uint8_t*>(src), row);
 }
 
 int32_t DRO_CALL DRO_GetRGBA32LayerCompressed(void* dst, int32_t, int32_t capacity, int32_t slot,
