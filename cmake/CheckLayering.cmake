@@ -3,17 +3,14 @@
 #   cmake -DSOURCE_DIR=<repository> -P cmake/CheckLayering.cmake
 #
 # The folders of src/ are layers, lowest first (docs/architecture.md draws
-# them). A file may include its own folder and the folders below it. Two
-# kinds of file sit outside the order:
-#   - state headers (*_state.h): each subsystem's plain data. They form one
-#     layer just above base/: they include base/ alone, and any folder above
-#     platform/ may include them.
-#   - exports (*exports.cpp): the C surface, the top of everything. Nothing
-#     includes them, so they may include any folder.
-# base/ and platform/ include no state header: the ground knows nothing of
-# the engine. Third-party headers are included only by the seams (platform/)
+# them). A file may include its own folder and the folders below it; an
+# export therefore lives beside the highest subsystem it calls. One kind of
+# file sits outside the order: state headers (*_state.h), each subsystem's
+# plain data. They form one layer just above base/: they include base/
+# alone, and any folder above platform/ may include them. base/ and
+# platform/ include no state header: the ground knows nothing of the engine. Third-party headers are included only by the seams (platform/)
 # and by the script host (script/).
-set(order base platform color brush composite history mask imaging script io engine)
+set(order base platform color composite brush history mask imaging script io engine)
 set(third_party_pattern
     "^(opencv2/|png\\.h|jpeglib\\.h|jerror\\.h|tiffio?\\.h|gif_lib\\.h|zlib\\.h|lua|lauxlib|lualib|luajit|hpdf|sane/|libevdev/|linux/input|X11/|ft2build|freetype/|fontconfig/)")
 
@@ -32,11 +29,8 @@ foreach(file ${files})
     continue()
   endif()
   set(is_state FALSE)
-  set(is_exports FALSE)
   if(name MATCHES "_state\\.h$")
     set(is_state TRUE)
-  elseif(name MATCHES "exports\\.cpp$")
-    set(is_exports TRUE)
   endif()
 
   file(STRINGS ${SOURCE_DIR}/src/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
@@ -60,9 +54,6 @@ foreach(file ${files})
     list(FIND order ${to} to_rank)
     if(to_rank LESS 0)
       string(APPEND faults "\n  src/${file}: includes ${to}/${header}, a folder with no place in the layer order")
-      continue()
-    endif()
-    if(is_exports)
       continue()
     endif()
     if(is_state)

@@ -3,11 +3,9 @@
 #include "brush/blend_buffer.h"
 #include "composite/pixel_transfers.h"
 #include "drovine.h"
-#include "history/undo_store.h"
 
 namespace brush = dro::brush;
 namespace composite = dro::composite;
-namespace history = dro::history;
 
 int32_t DRO_CALL DRO_DoCopyBlendBuffer(int32_t x, int32_t y, const void* source, int32_t weight,
                                        uint8_t alphaFlag) {
@@ -22,14 +20,6 @@ int32_t DRO_CALL DRO_CopyBlendBufferSurface(int32_t x, int32_t y, int32_t weight
 
 int32_t DRO_CALL DRO_CopyBlendBufferLayer(int32_t slot, int32_t x, int32_t y, int32_t weight) {
   return brush::CopyBlendBuffer(x, y, composite::LayerOnCanvas(slot), weight, false);
-}
-
-int32_t DRO_CALL DRO_CopyBlendBufferUnderLayer(int32_t x, int32_t y, int32_t weight) {
-  return brush::CopyBlendBuffer(x, y, history::BackBufferOnCanvas(), weight, false);
-}
-
-int32_t DRO_CALL DRO_CopyBlendBufferHistory(int32_t x, int32_t y, int32_t weight) {
-  return brush::CopyBlendBuffer(x, y, history::BackBufferOnCanvas(), weight, false);
 }
 
 int32_t DRO_CALL DRO_CopyBlendBufferTrace(int32_t x, int32_t y, int32_t weight) {

@@ -1,17 +1,10 @@
 // Exports of the layer table and the paint layer.
-//
-// The undo store follows the layer stack: after a call that changes the
-// current layer's pixels, or which layer is current, its back buffer takes
-// the current layer's committed state. The layer stack itself knows nothing
-// of the undo store.
 #include "composite/layer_state.h"
 #include "composite/layer_transfers.h"
 #include "composite/layers.h"
 #include "drovine.h"
-#include "history/undo_store.h"
 
 namespace composite = dro::composite;
-namespace history = dro::history;
 
 namespace {
 dro::Pixel64* Pixels(void* p) {
@@ -26,30 +19,13 @@ int32_t DRO_CALL DRO_DeletePaintLayer(void) {
   return composite::DeletePaintLayer();
 }
 
-int32_t DRO_CALL DRO_CreateLayer(int32_t slot, int32_t width, int32_t height) {
-  const int32_t made = composite::CreateLayer(slot, width, height);
-  if (made) history::SaveUndoBackBufferIfCurrent(slot);
-  return made;
-}
-
 void DRO_CALL DRO_DeleteLayer(int32_t slot) {
   composite::DeleteLayer(slot);
-}
-
-void DRO_CALL DRO_SetLayer(int32_t slot) {
-  if (composite::SetLayer(slot)) history::SaveUndoBackBuffer(slot);
 }
 
 void DRO_CALL DRO_SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlpha,
                                   int32_t opacityPercent, const char* modeName) {
   composite::SetLayerOptions(slot, visible, lockAlpha, opacityPercent, modeName);
-}
-
-void DRO_CALL DRO_SwapLayers(int32_t slotA, int32_t slotB) {
-  if (!composite::SwapLayers(slotA, slotB)) return;
-  // The current slot now holds other pixels: its committed state is theirs.
-  history::SaveUndoBackBufferIfCurrent(slotA);
-  history::SaveUndoBackBufferIfCurrent(slotB);
 }
 
 void DRO_CALL DRO_MergeLayer(int32_t src, int32_t dst) {

@@ -1,10 +1,8 @@
 // Exports of the pixel transfers, fills and pixel queries.
 #include "composite/pixel_transfers.h"
 #include "drovine.h"
-#include "history/undo_store.h"
 
 namespace composite = dro::composite;
-namespace history = dro::history;
 
 namespace {
 const uint8_t* In(const void* p) {
@@ -175,9 +173,6 @@ int32_t DRO_CALL DRO_GetRGBAAtSurface(int32_t x, int32_t y) {
 int32_t DRO_CALL DRO_GetRGBAAtLayer(int32_t x, int32_t y, int32_t layer) {
   return composite::RgbaAt(composite::LayerOnCanvas(layer), x, y);
 }
-int32_t DRO_CALL DRO_GetRGBAAtUnderLayer(int32_t x, int32_t y) {
-  return composite::RgbaAt(history::BackBufferOnCanvas(), x, y);
-}
 int32_t DRO_CALL DRO_GetRGBAAtTrace(int32_t x, int32_t y) {
   return composite::RgbaAt(composite::TraceOnCanvas(), x, y);
 }
@@ -191,16 +186,10 @@ int32_t DRO_CALL DRO_GetColorAtSurface(int32_t x, int32_t y) {
 int32_t DRO_CALL DRO_GetColorAtLayer(int32_t x, int32_t y, int32_t layer) {
   return composite::ColorAt(composite::LayerOnCanvas(layer), x, y);
 }
-int32_t DRO_CALL DRO_GetColorAtUnderLayer(int32_t x, int32_t y) {
-  return composite::ColorAt(history::BackBufferOnCanvas(), x, y);
-}
 int32_t DRO_CALL DRO_GetColorAtTrace(int32_t x, int32_t y) {
   return composite::ColorAt(composite::TraceOnCanvas(), x, y);
 }
 
-int32_t DRO_CALL DRO_GetColorAtHistory(int32_t x, int32_t y) {
-  return history::ColorAtHistory(x, y);
-}
 int32_t DRO_CALL DRO_GetColorAtMerged(int32_t x, int32_t y) {
   return composite::ColorAtMerged(x, y);
 }

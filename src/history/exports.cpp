@@ -1,7 +1,13 @@
-// Exports of the undo and redo store.
+// Exports of the undo and redo store, and of what reads its back buffer
+// (the committed state of the current layer): colour queries and the
+// pick-up into the blend buffer.
+#include "brush/blend_buffer.h"
+#include "composite/pixel_transfers.h"
 #include "drovine.h"
 #include "history/undo_store.h"
 
+namespace brush = dro::brush;
+namespace composite = dro::composite;
 namespace history = dro::history;
 
 void DRO_CALL DRO_SaveUndoBuffer(uint8_t savePixels, uint8_t saveMask) {
@@ -62,4 +68,24 @@ int32_t DRO_CALL DRO_GetTotalUndoMemory(void) {
 
 int32_t DRO_CALL DRO_GetCurrentUndoMemory(void) {
   return history::CurrentUndoMemoryMB();
+}
+
+int32_t DRO_CALL DRO_GetRGBAAtUnderLayer(int32_t x, int32_t y) {
+  return composite::RgbaAt(history::BackBufferOnCanvas(), x, y);
+}
+
+int32_t DRO_CALL DRO_GetColorAtUnderLayer(int32_t x, int32_t y) {
+  return composite::ColorAt(history::BackBufferOnCanvas(), x, y);
+}
+
+int32_t DRO_CALL DRO_GetColorAtHistory(int32_t x, int32_t y) {
+  return history::ColorAtHistory(x, y);
+}
+
+int32_t DRO_CALL DRO_CopyBlendBufferUnderLayer(int32_t x, int32_t y, int32_t weight) {
+  return brush::CopyBlendBuffer(x, y, history::BackBufferOnCanvas(), weight, false);
+}
+
+int32_t DRO_CALL DRO_CopyBlendBufferHistory(int32_t x, int32_t y, int32_t weight) {
+  return brush::CopyBlendBuffer(x, y, history::BackBufferOnCanvas(), weight, false);
 }
