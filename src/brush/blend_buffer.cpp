@@ -22,7 +22,7 @@ struct Square {
 };
 
 Square BlendSquare() noexcept {
-  CanvasGeometry& geometry = Geometry();
+  const CanvasGeometry& geometry = Geometry();
   const int32_t side = geometry.brushLimit;
   Buffer<Pixel64>& buffer = State().blendBuffer;
   if (!buffer || side <= 0 || buffer.size() < static_cast<size_t>(side) * side) return {};

@@ -38,7 +38,7 @@ bool TipReady() noexcept {
 // an even S the disc reaches row and column 0 but stops short of S, one
 // pixel fuller towards the top left.
 void MakeDisc() {
-  CanvasGeometry& geometry = Geometry();
+  const CanvasGeometry& geometry = Geometry();
   BrushState& b = State();
   const int32_t size = BrushSize();
   const int64_t stride = geometry.brushLimit;
@@ -95,7 +95,7 @@ void Rotate(ShapeSource& cache, int32_t angle) {
 // Scales the cached picture to S x S, turns it to grey and writes the tip.
 // Returns whether the tip was made.
 bool ScaleIntoTip(const ShapeSource& cache) {
-  CanvasGeometry& geometry = Geometry();
+  const CanvasGeometry& geometry = Geometry();
   BrushState& b = State();
   const int32_t size = BrushSize();
   const int64_t stride = geometry.brushLimit;

@@ -55,7 +55,7 @@ constexpr int32_t kScriptGritSide = 600;
 // clipped). A picture not larger than the window in both directions leaves
 // the buffers as they were.
 bool FillGritFromGrey(const uint8_t* grey, int32_t width, int32_t height) {
-  CanvasGeometry& geometry = Geometry();
+  const CanvasGeometry& geometry = Geometry();
   BrushState& b = State();
   RandomState& randomState = Random();
   const int32_t side = BrushSize() + kGritMargin;
@@ -119,7 +119,7 @@ bool MakeGritFromSource(const char* path) {
 }
 
 bool MakeRandomGrit() noexcept {
-  CanvasGeometry& geometry = Geometry();
+  const CanvasGeometry& geometry = Geometry();
   BrushState& b = State();
   RandomState& randomState = Random();
   const int32_t cell = b.gritCellSize;

@@ -11,8 +11,6 @@
 #include "brush/brush_shape.h"
 #include "brush/brush_state.h"
 #include "brush/grit.h"
-#include "composite/display_state.h"
-#include "mask/mask_state.h"
 
 namespace dro::brush {
 namespace {
@@ -130,12 +128,12 @@ void SetMixMode(int32_t mode, int32_t amount) noexcept {
 }
 
 void SetSize(int32_t size) noexcept {
-  CanvasGeometry& geometry = Geometry();
+  const CanvasGeometry& geometry = Geometry();
   BrushState& b = State();
   // The size index map has 1000 entries and every brush-sized buffer is
   // L wide; a larger size would run past both.
   int32_t limit = kMaxBrushSize;
-  if (Geometry().live) limit = std::min(limit, std::max(geometry.brushLimit, 0));
+  if (geometry.live) limit = std::min(limit, std::max(geometry.brushLimit, 0));
   const int32_t s = std::clamp(size, 0, limit);
   b.size = s;
   b.scaledCount = s;
@@ -163,7 +161,7 @@ void SetScaleSize(int32_t count) noexcept {
 }
 
 void SetPixColorVary(int32_t amount) noexcept {
-  CanvasGeometry& geometry = Geometry();
+  const CanvasGeometry& geometry = Geometry();
   BrushState& brushState = State();
   brushState.pixColorVaryAmount = amount;
   if (amount > 0)
@@ -171,7 +169,7 @@ void SetPixColorVary(int32_t amount) noexcept {
 }
 
 void SetPixLumVary(int32_t amount) noexcept {
-  CanvasGeometry& geometry = Geometry();
+  const CanvasGeometry& geometry = Geometry();
   BrushState& brushState = State();
   brushState.pixLumVaryAmount = amount;
   if (amount > 0)

@@ -1,5 +1,4 @@
 // Exports of the layer table and the paint layer.
-#include "composite/layer_state.h"
 #include "composite/layer_transfers.h"
 #include "composite/layers.h"
 #include "drovine.h"

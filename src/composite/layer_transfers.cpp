@@ -4,10 +4,8 @@
 #include <cstring>
 
 #include "base/canvas_state.h"
-#include "base/pixel.h"
 #include "base/rect_clip.h"
 #include "composite/layers.h"
-#include "mask/mask_state.h"
 
 namespace dro::composite {
 namespace {

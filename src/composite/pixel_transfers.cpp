@@ -19,8 +19,7 @@ namespace {
 constexpr uint32_t kFull = 65535;
 
 bool HaveCanvas() noexcept {
-  const CanvasGeometry& geometry = Geometry();
-  return Geometry().live && geometry.width > 0 && geometry.height > 0;
+  return Geometry().HasPixels();
 }
 
 // A host buffer of `rows` rows of `rowBytes` bytes, `stride` bytes apart:
@@ -173,7 +172,7 @@ Plane HostCanvasBuffer(void* buffer) noexcept {
 }
 
 const uint8_t* TextureMap() noexcept {
-  CanvasGeometry& geometry = Geometry();
+  const CanvasGeometry& geometry = Geometry();
   LayerState& layerState = Layers();
   if (!HaveCanvas() || layerState.texture.size() != CanvasIndex(0, geometry.height)) return nullptr;
   return layerState.texture.data();

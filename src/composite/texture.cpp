@@ -24,7 +24,7 @@ uint8_t* CreateTexture(int32_t slot) noexcept {
   return Guard(Operation::kCreateTexture, static_cast<uint8_t*>(nullptr), [&]() -> uint8_t* {
     const Plane layer = composite::LayerOnCanvas(slot);
     if (!layer) return nullptr;
-    CanvasGeometry& geometry = Geometry();
+    const CanvasGeometry& geometry = Geometry();
     LayerState& layerState = Layers();
     const size_t count = CheckedCount(geometry.width, geometry.height);
     Buffer<uint8_t>& map = layerState.texture;

@@ -183,8 +183,8 @@ void Exchange(T* block, T* layer, T* back, const IntRect& r, int32_t canvasWidth
 }
 
 void Apply(UndoSlot& s) noexcept {
-  CanvasGeometry& geometry = Geometry();
-  composite::LayerState& layerState = composite::Layers();
+  const CanvasGeometry& geometry = Geometry();
+  const composite::LayerState& layerState = composite::Layers();
   mask::MaskState& maskState = mask::State();
   UndoStore& undoStore = Store();
   if (s.pixels) {
@@ -210,13 +210,13 @@ int32_t BackBufferKilobytes(int32_t width, int32_t height) noexcept {
 }
 
 void ResetUndoRect() noexcept {
-  CanvasGeometry& geometry = Geometry();
+  const CanvasGeometry& geometry = Geometry();
   UndoStore& undoStore = Store();
   undoStore.rect = IntRect{geometry.width - 1, geometry.height - 1, 0, 0};
 }
 
 void ResetSlots() noexcept {
-  mask::MaskState& maskState = mask::State();
+  const mask::MaskState& maskState = mask::State();
   UndoStore& u = Store();
   u.backMaskEnabled = maskState.enabled;
   u.backRect = IntRect{0, 0, 0, 0};
@@ -260,7 +260,7 @@ int32_t ColorAtHistory(int32_t x, int32_t y) noexcept {
 }
 
 void RecomputeBudget() noexcept {
-  CanvasGeometry& geometry = Geometry();
+  const CanvasGeometry& geometry = Geometry();
   UndoStore& u = Store();
   const platform::MemoryStatus m = platform::QueryMemoryStatus();
   if (!u.automaticBudget) return;
@@ -274,9 +274,9 @@ void RecomputeBudget() noexcept {
 
 void ClearUndo() noexcept {
   Guard(Operation::kClearUndo, [] {
-    CanvasGeometry& geometry = Geometry();
-    composite::LayerState& layerState = composite::Layers();
-    mask::MaskState& maskState = mask::State();
+    const CanvasGeometry& geometry = Geometry();
+    const composite::LayerState& layerState = composite::Layers();
+    const mask::MaskState& maskState = mask::State();
     UndoStore& u = Store();
     ResetUndoRect();
     u.paused = false;
@@ -314,8 +314,8 @@ void RemoveAbandonedUndo() noexcept {
 
 void SaveUndoBuffer(bool savePixels, bool saveMask) noexcept {
   Guard(Operation::kSaveUndoBuffer, [&] {
-    CanvasGeometry& geometry = Geometry();
-    composite::LayerState& layerState = composite::Layers();
+    const CanvasGeometry& geometry = Geometry();
+    const composite::LayerState& layerState = composite::Layers();
     mask::MaskState& maskState = mask::State();
     UndoStore& u = Store();
     if (u.paused) return;
