@@ -5,19 +5,22 @@
 namespace dro {
 namespace {
 
-int64_t g_failAfter = -1;  // successes still allowed before a forced failure
+int64_t g_successesLeft = -1;  // successes still allowed before failing starts; -1: off
+int64_t g_failuresLeft = 0;    // failures still to inject once started; negative: no end
 uint64_t g_allocations = 0;
+uint64_t g_injected = 0;
 
 }  // namespace
 
 void* AllocateBytes(size_t bytes) {
-  if (g_failAfter == 0) {
-    g_failAfter = -1;
+  if (g_successesLeft == 0) {
+    ++g_injected;
+    if (g_failuresLeft > 0 && --g_failuresLeft == 0) g_successesLeft = -1;
     throw std::bad_alloc();
   }
   void* block = std::malloc(bytes == 0 ? 1 : bytes);
   if (!block) throw std::bad_alloc();
-  if (g_failAfter > 0) --g_failAfter;
+  if (g_successesLeft > 0) --g_successesLeft;
   ++g_allocations;
   return block;
 }
@@ -26,12 +29,22 @@ void FreeBytes(void* block) noexcept {
   std::free(block);
 }
 
+void FailAllocationsAfter(int64_t successes, int64_t count) noexcept {
+  const bool off = successes < 0 || count == 0;
+  g_successesLeft = off ? -1 : successes;
+  g_failuresLeft = off ? 0 : (count < 0 ? kEveryAllocation : count);
+}
+
 void FailAllocationAfter(int64_t successes) noexcept {
-  g_failAfter = successes < 0 ? -1 : successes;
+  FailAllocationsAfter(successes, 1);
 }
 
 uint64_t AllocationCount() noexcept {
   return g_allocations;
+}
+
+uint64_t InjectedAllocationFailures() noexcept {
+  return g_injected;
 }
 
 size_t CheckedCount(int64_t a, int64_t b, int64_t limit) {

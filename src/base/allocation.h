@@ -21,11 +21,19 @@ namespace dro {
 void* AllocateBytes(size_t bytes);
 void FreeBytes(void* block) noexcept;
 
-// Test hook: the allocation after `successes` more successful ones fails
-// (0: the very next one). A negative value turns failure injection off.
+// Test hook: once `successes` more allocations have succeeded (0: at once),
+// the next `count` allocations fail, or every one from then on for
+// kEveryAllocation; after that, allocations succeed again. A negative
+// `successes` (or a `count` of 0) turns failure injection off.
+constexpr int64_t kEveryAllocation = -1;
+void FailAllocationsAfter(int64_t successes, int64_t count) noexcept;
+// One failure: FailAllocationsAfter(successes, 1).
 void FailAllocationAfter(int64_t successes) noexcept;
 // Number of successful allocations since load.
 uint64_t AllocationCount() noexcept;
+// Number of allocations the test hook has made fail since load, so a test
+// can tell whether an operation met an injected failure at all.
+uint64_t InjectedAllocationFailures() noexcept;
 
 // a * b as an element count, refusing results that do not fit `limit`.
 // Buffers are addressed with 32-bit indices throughout the engine, so every

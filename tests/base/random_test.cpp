@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "base/random.h"
-#include "engine/engine.h"
+#include "drovine.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ TEST(RuntimeRandom, ReproducesTheClassicSequence) {
 }
 
 TEST(RandomTable, KeepsOnlyTheLowByteOfEachRemainder) {
-  dro::engine().random.seed = 0;
+  DRO_SetRandomSeed(0);
   dro::RandomTable t;
   dro::BuildRandomTable(t, 1000, 3);
   // 38 % 1000 = 38, 7719 % 1000 = 719 -> 207, 21238 % 1000 = 238.

@@ -8,6 +8,7 @@
 #include "brush/blend_buffer.h"
 #include "drovine.h"
 #include "engine/engine.h"
+#include "support/canvas.h"
 
 namespace {
 
@@ -23,14 +24,15 @@ Quad Q(const Pixel64& p) {
   return {p.r, p.g, p.b, p.a};
 }
 
-class BlendBuffer : public ::testing::Test {
+class BlendBuffer : public drovine_test::CanvasTest {
  protected:
+  BlendBuffer() : CanvasTest({kW, kH, kL}) {}
   void SetUp() override {
-    DRO_CreateImage(nullptr, kW, kH, kL, 0);
+    CanvasTest::SetUp();
     DRO_SetBlendStrength(128);
     DRO_SetColor16(1000, 2000, 3000);
     DRO_SetSize(9);
-    engine().mask.enabled = 0;
+    DRO_EnableMask(0);
     source_.assign(kW * kH, Pixel64{0, 0, 0, 0});
     // Canvas pixel (x, y) carries x in red and y in green, opaque.
     for (int y = 0; y < kH; ++y)
@@ -40,14 +42,15 @@ class BlendBuffer : public ::testing::Test {
   void TearDown() override {
     DRO_SetBlendStrength(0);
     DRO_SetSize(0);
-    DRO_DeleteImage();
+    CanvasTest::TearDown();
   }
+  // The blend buffer has no export that writes or reads it freely.
   static Pixel64& Blend(int col, int row) { return engine().brush.blendBuffer[row * kL + col]; }
   std::vector<Pixel64> source_;
 };
 
 TEST_F(BlendBuffer, NothingWhileTheBlendStrengthIsZero) {
-  engine().brush.blendStrength = 0;
+  DRO_SetBlendStrength(0);
   Blend(0, 0) = {1, 2, 3, 4};
   EXPECT_EQ(DRO_DoCopyBlendBuffer(5, 5, source_.data(), 128, 0), 0);
   EXPECT_EQ(DRO_CopyBlendBufferSurface(5, 5, 128, 0), 0);
@@ -56,7 +59,7 @@ TEST_F(BlendBuffer, NothingWhileTheBlendStrengthIsZero) {
 }
 
 TEST_F(BlendBuffer, WeightMixesColourAndSource) {
-  engine().brush.color = {1000, 2000, 3000, 40000};
+  engine().brush.color = {1000, 2000, 3000, 40000};  // no export sets the colour's alpha
   // Weight 0: the source plus one; weight 256: the colour plus one.
   ASSERT_EQ(DRO_DoCopyBlendBuffer(6, 5, source_.data(), 0, 0), 1);
   // Dab square columns 2..10, rows 1..9: blend pixel (0, 0) is canvas (2, 1).
@@ -89,9 +92,9 @@ TEST_F(BlendBuffer, TransparentSourceTakesTheColourAndAWeightAlpha) {
   // With the mask enabled a closed pixel counts as transparent and a half
   // open one halves the alpha before mixing.
   for (auto& p : source_) p.a = 65280;
-  engine().mask.enabled = 1;
-  engine().mask.values[1 * kW + 2] = 0;
-  engine().mask.values[1 * kW + 3] = 32768;
+  DRO_EnableMask(1);
+  PutMask(2, 1, 0);
+  PutMask(3, 1, 32768);
   DRO_DoCopyBlendBuffer(6, 5, source_.data(), 0, 0);
   EXPECT_EQ(Q(Blend(0, 0)), (Quad{1000, 2000, 3000, 0}));
   // k = 32768 x 65535 / 65536 = 32767; a = trunc(32767 / 65535 x 65280) = 32639.
@@ -126,24 +129,22 @@ TEST_F(BlendBuffer, DabPartlyOffTheCanvasIsPrefilledAndClipped) {
 }
 
 TEST_F(BlendBuffer, SourcesOfTheCopyForms) {
-  auto& rec = engine().layers.slots[3];
-  rec.pixels = dro::Buffer<Pixel64>::Make(kW * kH);
-  for (auto& p : rec.pixels) p = {5120, 0, 0, 65280};
-  rec.width = kW;
-  rec.height = kH;
-  rec.stride = 4 * kW;
+  MakeLayer(3, Pixel64{5120, 0, 0, 65280});
   EXPECT_EQ(DRO_CopyBlendBufferLayer(3, 6, 5, 0), 1);
   EXPECT_EQ(Blend(0, 0).r, 5121);
   EXPECT_EQ(DRO_CopyBlendBufferLayer(4, 6, 5, 0), 0);
   EXPECT_EQ(DRO_CopyBlendBufferTrace(6, 5, 0), 0);  // no trace layer yet
   EXPECT_EQ(DRO_CopyBlendBufferSurface(6, 5, 0, 0), 0);
-  engine().layers.currentIndex = 3;
-  engine().layers.current = &rec;
+  // The under-layer buffer holds the current layer as last committed.
+  Fill(3, Pixel64{2560, 0, 0, 65280});
+  DRO_SetLayer(3);
+  Fill(3, Pixel64{5120, 0, 0, 65280});
   EXPECT_EQ(DRO_CopyBlendBufferSurface(6, 5, 0, 0), 1);
-  for (auto& p : engine().undo.back) p = {2560, 0, 0, 65280};
+  EXPECT_EQ(Blend(0, 0).r, 5121);
   EXPECT_EQ(DRO_CopyBlendBufferUnderLayer(6, 5, 0), 1);
   EXPECT_EQ(Blend(0, 0).r, 2561);
-  for (auto& p : engine().undo.back) p = {1280, 0, 0, 65280};
+  Fill(3, Pixel64{1280, 0, 0, 65280});
+  DRO_SaveUndoBackBuffer(3);
   EXPECT_EQ(DRO_CopyBlendBufferHistory(6, 5, 0), 1);
   EXPECT_EQ(Blend(0, 0).r, 1281);
   EXPECT_EQ(DRO_DoCopyBlendBuffer(6, 5, nullptr, 0, 0), 0);
@@ -156,7 +157,7 @@ TEST_F(BlendBuffer, MaskFormPaintsTheColoursDarkness) {
     return ch[col % 4];
   };
   // g = 2000: o = 65280 - 2000 = 63280.
-  for (auto& m : engine().mask.values) m = 1000;
+  FillMask(1000);
   ASSERT_EQ(DRO_DoCopyBlendBufferMask(0, 0, 128), 1);
   EXPECT_EQ(entry(0, 0), 63280);  // pre-fill
   EXPECT_EQ(entry(8, 3), 63280);
@@ -166,7 +167,7 @@ TEST_F(BlendBuffer, MaskFormPaintsTheColoursDarkness) {
 
   // A black colour paints 65535; a sum at 0xFF0000 or more gives 65280.
   DRO_SetColor16(0, 0, 0);
-  for (auto& m : engine().mask.values) m = 65535;
+  FillMask(65535);
   DRO_DoCopyBlendBufferMask(6, 5, 256);
   EXPECT_EQ(entry(0, 0), 65280);
   // White closes: o = 0, not a wrapped negative value.

@@ -6,6 +6,7 @@
 
 #include "drovine.h"
 #include "engine/engine.h"
+#include "support/canvas.h"
 
 namespace {
 
@@ -24,13 +25,9 @@ uint16_t Tip(int32_t row, int32_t column) {
   return engine().brush.tip[row * kLimit + column];
 }
 
-class DiscTip : public ::testing::Test {
+class DiscTip : public drovine_test::CanvasTest {
  protected:
-  void SetUp() override {
-    DRO_SetLastError("");
-    DRO_CreateImage(nullptr, 16, 16, kLimit, 5);
-  }
-  void TearDown() override { DRO_DeleteImage(); }
+  DiscTip() : CanvasTest({16, 16, kLimit}) {}
 };
 
 TEST_F(DiscTip, SmallHardDiscCoversItsWholeSquare) {
@@ -119,7 +116,7 @@ TEST_F(DiscTip, PathsOfOneCharacterOrUnusablePathsGiveTheDisc) {
 }
 
 TEST_F(DiscTip, SizesPastTheLimitOfALaterCanvasStayInside) {
-  DRO_SetSize(100);
+  Disc(100, 1.0f, 0, 0);
   DRO_NewSize(nullptr, 16, 16, 30, 5);  // S is now bounded by L = 30
   DRO_SetBrushShape("", 0);
   EXPECT_EQ(engine().brush.tip.size(), 900u);

@@ -5,36 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/image_library.h"
+#include "support/scratch_dir.h"
 
 namespace brush_test {
 
-// A fresh directory under the system's temporary directory, removed at the
-// end of the test.
-class ScratchDir {
- public:
-  ScratchDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::temp_directory_path() /
-            ("drovine_brush_" + std::string(info->test_suite_name()) + "_" + info->name());
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+// A fresh directory for the test's files, removed at its end.
+using drovine_test::ScratchDir;
 
 // Tight RGBA pixels, built pixel by pixel.
 struct Rgba {

@@ -6,18 +6,15 @@
 #include "brush/settings.h"
 #include "drovine.h"
 #include "engine/engine.h"
+#include "support/canvas.h"
 
 namespace {
 
 using dro::engine;
 
-class BrushSettings : public ::testing::Test {
+class BrushSettings : public drovine_test::CanvasTest {
  protected:
-  void SetUp() override {
-    DRO_SetLastError("");
-    DRO_CreateImage(nullptr, 32, 32, 1500, 5);
-  }
-  void TearDown() override { DRO_DeleteImage(); }
+  BrushSettings() : CanvasTest({32, 32, 1500}) {}
   const dro::brush::BrushState& b() { return engine().brush; }
 };
 

@@ -9,6 +9,8 @@
 #include "drovine.h"
 #include "engine/engine.h"
 #include "picture_test_util.h"
+#include "support/allocation_sweep.h"
+#include "support/canvas.h"
 
 namespace {
 
@@ -42,18 +44,14 @@ Rgba Plain(int32_t side, uint8_t r, uint8_t g, uint8_t b) {
   return picture;
 }
 
-class TipPicture : public ::testing::Test {
+class TipPicture : public drovine_test::CanvasTest {
  protected:
+  TipPicture() : CanvasTest({16, 16, kLimit}) {}
   void SetUp() override {
-    DRO_SetLastError("");
-    DRO_CreateImage(nullptr, 16, 16, kLimit, 5);
+    CanvasTest::SetUp();
     DRO_SetSize(32);
     // Full opacity, no softness, no invert for tips built without a tool.
     DRO_SetTool(1.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "", "", 0);
-  }
-  void TearDown() override {
-    dro::FailAllocationAfter(-1);
-    DRO_DeleteImage();
   }
   // The tool with a tip picture and nothing else.
   void Tool(const std::string& path, int32_t angle, float opacity = 1.0f, int32_t length = 0) {
@@ -180,14 +178,17 @@ TEST_F(TipPicture, FailuresWhileScalingFallBackToTheDiscSilently) {
   brush_test::WritePng(path, Plain(16, 90, 90, 90));
   DRO_SetBrushShape(path.c_str(), 0);  // cached
   engine().brush.drawingLength = 4;
-  engine().brush.drawingLengthCounter = -1;
-  dro::FailAllocationAfter(0);  // the scaled picture cannot be made
-  DRO_SetBrushShape(path.c_str(), 0);
-  EXPECT_STREQ(DRO_GetLastError(), "");
-  EXPECT_EQ(Tip(16, 16), 65535);  // disc
-  EXPECT_EQ(Tip(0, 0), 0);
-  EXPECT_EQ(engine().brush.drawingLengthCounter, -1);  // nothing was scaled
-  DRO_SetBrushShape(path.c_str(), 0);
+  drovine_test::SweepAllocationFailures(
+      {.errorText = ""},
+      [&] {
+        engine().brush.drawingLengthCounter = -1;
+        DRO_SetBrushShape(path.c_str(), 0);
+      },
+      [](int64_t) {
+        EXPECT_EQ(Tip(16, 16), 65535);  // disc
+        EXPECT_EQ(Tip(0, 0), 0);
+        EXPECT_EQ(engine().brush.drawingLengthCounter, -1);  // nothing was scaled
+      });
   EXPECT_EQ(Tip(0, 0), GreyOf(90, 90, 90) * 256);
   EXPECT_EQ(engine().brush.drawingLengthCounter, 4);
 }

@@ -3,19 +3,19 @@
 
 #include "drovine.h"
 #include "engine/engine.h"
+#include "support/canvas.h"
 
 namespace {
 
 using dro::engine;
 
-class Tool : public ::testing::Test {
+class Tool : public drovine_test::CanvasTest {
  protected:
+  Tool() : CanvasTest({16, 16, 20}) {}
   void SetUp() override {
-    DRO_SetLastError("");
-    DRO_CreateImage(nullptr, 16, 16, 20, 5);
+    CanvasTest::SetUp();
     DRO_SetSize(20);
   }
-  void TearDown() override { DRO_DeleteImage(); }
 };
 
 TEST_F(Tool, StoresEveryValueAndTheLowByteWhereItIsAByte) {

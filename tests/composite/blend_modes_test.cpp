@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/cpu.h"
 #include "base/types.h"
 #include "composite/blend_kernels.h"
 #include "composite/blend_modes.h"
@@ -348,7 +349,7 @@ TEST(BlendRect, FastPathsCanBeSwitchedOff) {
   const Pixel64 p = Blend(kModeSoftLight, Pixel64{10000, 40000, 60000, 50000},
                           Pixel64{1000, 30000, 60000, 65535});
   EXPECT_TRUE(Is(p, 478, 32452, 61652, 65535));
-  SetFastPathsEnabled(true);
+  SetFastPathsEnabled(dro::cpu::FastPathsAllowed());
 }
 
 }  // namespace

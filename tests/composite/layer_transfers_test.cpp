@@ -7,6 +7,7 @@
 
 #include "drovine.h"
 #include "engine/engine.h"
+#include "support/canvas.h"
 
 namespace {
 
@@ -24,15 +25,16 @@ bool Equal(const Pixel64& a, const Pixel64& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-class RawTransfers : public ::testing::Test {
+class RawTransfers : public drovine_test::CanvasTest {
  protected:
+  RawTransfers() : CanvasTest({kW, kH}) {}
   void SetUp() override {
-    DRO_CreateImage(nullptr, kW, kH, 8, 5);
+    CanvasTest::SetUp();
     ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
     ASSERT_EQ(DRO_CreateLayer(3, kW, kH), 1);
   }
-  void TearDown() override { DRO_DeleteImage(); }
-  static const Pixel64& At(int slot, int x, int y) {
+  // Read in the engine, not through the transfers under test.
+  static const Pixel64& Stored(int slot, int x, int y) {
     return engine().layers.slots[slot].pixels[y * kW + x];
   }
 };
@@ -46,7 +48,7 @@ TEST_F(RawTransfers, WholeLayerInAndOutWithPaddedRows) {
   }
   ASSERT_EQ(DRO_SetRGBA64Layer(host.data(), kPad * 8, 2), 1);
   for (int y = 0; y < kH; ++y) {
-    for (int x = 0; x < kW; ++x) ASSERT_TRUE(Equal(At(2, x, y), Code(x, y))) << x << "," << y;
+    for (int x = 0; x < kW; ++x) ASSERT_TRUE(Equal(Stored(2, x, y), Code(x, y))) << x << "," << y;
   }
   std::vector<Pixel64> out(kPad * kH, Pixel64{7, 7, 7, 7});
   ASSERT_EQ(DRO_GetRGBA64Layer(out.data(), kPad * 8, 2), 1);
@@ -91,7 +93,7 @@ TEST_F(RawTransfers, LayerDataRoundTripsAndCopiesBetweenLayers) {
   ASSERT_EQ(DRO_GetLayerData(out.data(), 3), 1);
   EXPECT_EQ(std::memcmp(out.data(), pixels.data(), out.size() * sizeof(Pixel64)), 0);
   EXPECT_EQ(DRO_CopyLayerData(3, 3), 1);  // onto itself: unchanged
-  EXPECT_TRUE(Equal(At(3, 4, 3), pixels[19]));
+  EXPECT_TRUE(Equal(Stored(3, 4, 3), pixels[19]));
 }
 
 TEST_F(RawTransfers, RefusesEmptySlotsNullBuffersAndStaleSizes) {

@@ -4,6 +4,7 @@
 // rectangles beyond the canvas).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "composite/layers.h"
 #include "drovine.h"
 #include "engine/engine.h"
+#include "support/allocation_sweep.h"
+#include "support/canvas.h"
 
 namespace {
 
@@ -28,27 +31,15 @@ constexpr int kH = 6;
          << g << ", " << b << ", " << a << ")";
 }
 
-class Layers : public ::testing::Test {
+class Layers : public drovine_test::CanvasTest {
  protected:
+  Layers() : CanvasTest({kW, kH}) {}
   void SetUp() override {
-    DRO_SetLastError("");
-    DRO_CreateImage(nullptr, kW, kH, 8, 5);
+    CanvasTest::SetUp();
     DRO_SetUndoLevels(10);
   }
-  void TearDown() override {
-    dro::FailAllocationAfter(-1);
-    DRO_DeleteImage();
-  }
-  static std::vector<Pixel64> Read(int slot) {
-    std::vector<Pixel64> out(kW * kH, Pixel64{1, 1, 1, 1});
-    DRO_GetLayerData(out.data(), slot);
-    return out;
-  }
-  static void Fill(int slot, Pixel64 p) {
-    std::vector<Pixel64> px(kW * kH, p);
-    ASSERT_EQ(DRO_SetLayerData(px.data(), slot), 1);
-  }
-  static Pixel64& At(int slot, int x, int y) {
+  // No export reads a layer whose size no longer matches the canvas.
+  static Pixel64 StaleAt(int slot, int x, int y) {
     return engine().layers.slots[slot].pixels[y * kW + x];
   }
 };
@@ -56,15 +47,15 @@ class Layers : public ::testing::Test {
 TEST_F(Layers, BackgroundStartsWhiteOthersTransparent) {
   EXPECT_EQ(DRO_CreateLayer(1, kW, kH), 1);
   EXPECT_EQ(DRO_CreateLayer(2, kW, kH), 1);
-  for (const Pixel64& p : Read(1)) ASSERT_TRUE(Is(p, 65535, 65535, 65535, 65535));
-  for (const Pixel64& p : Read(2)) ASSERT_TRUE(Is(p, 0, 0, 0, 0));
+  for (const Pixel64& p : Pixels(1)) ASSERT_TRUE(Is(p, 65535, 65535, 65535, 65535));
+  for (const Pixel64& p : Pixels(2)) ASSERT_TRUE(Is(p, 0, 0, 0, 0));
   EXPECT_EQ(engine().layers.slots[2].stride, kW * 4);
   EXPECT_EQ(DRO_GetLayerCount(), 2);
 }
 
 TEST_F(Layers, RecreatingClearsInPlaceOrReallocatesForANewSize) {
   ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
-  At(2, 3, 3) = Pixel64{9, 9, 9, 9};
+  Put(2, 3, 3, Pixel64{9, 9, 9, 9});
   const Pixel64* before = engine().layers.slots[2].pixels.data();
   const uint64_t allocations = dro::AllocationCount();
   ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
@@ -183,7 +174,7 @@ TEST_F(Layers, FlatteningStartsFromTheBackgroundWhenItsVisibleByteIsOne) {
   ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
   ASSERT_EQ(DRO_CreateLayer(0, kW, kH), 1);
   Fill(0, Pixel64{1, 2, 3, 65535});  // slot 0 never takes part
-  At(2, 1, 1) = Pixel64{100, 200, 300, 65535};
+  Put(2, 1, 1, Pixel64{100, 200, 300, 65535});
   DRO_SetLayerOptions(2, 1, 0, 100, "Normal");
   std::vector<Pixel64> out(kW * kH, Pixel64{7, 7, 7, 7});
   DRO_SetLayerOptions(1, 0, 0, 100, "Normal");
@@ -208,8 +199,8 @@ TEST_F(Layers, RectangleMergesClipToTheCanvas) {
   ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
   DRO_SetLayerOptions(1, 1, 0, 100, "Normal");
   DRO_SetLayerOptions(2, 1, 0, 100, "Normal");
-  At(2, 0, 0) = Pixel64{10, 20, 30, 65535};
-  At(2, kW - 1, kH - 1) = Pixel64{40, 50, 60, 65535};
+  Put(2, 0, 0, Pixel64{10, 20, 30, 65535});
+  Put(2, kW - 1, kH - 1, Pixel64{40, 50, 60, 65535});
   // A 4 x 3 rectangle hanging off the top-left corner by 2 columns, 1 row.
   std::vector<Pixel64> out(4 * 3, Pixel64{7, 7, 7, 7});
   DRO_MergeRect(out.data(), -2, -1, 4, 3);
@@ -249,15 +240,16 @@ TEST_F(Layers, LayersOfAStaleSizeAreSkipped) {
   DRO_Merge(out.data());
   for (const Pixel64& p : out) ASSERT_TRUE(Is(p, 0, 0, 0, 0));
   DRO_MergeLayer(2, 1);
-  EXPECT_TRUE(Is(At(1, 0, 0), 65535, 65535, 65535, 65535));
+  EXPECT_TRUE(Is(StaleAt(1, 0, 0), 65535, 65535, 65535, 65535));
   EXPECT_EQ(DRO_GetRGBA64Layer(out.data(), 20 * 8, 2), 0);
+  // Only dabs grow the paint layer's dirty rectangle.
   DRO_CreatePaintLayer(100, "Normal");
   engine().layers.paint.left = 0;
   engine().layers.paint.right = 20;
   engine().layers.paint.top = 0;
   engine().layers.paint.bottom = 20;
   DRO_MergePaintLayer(2);
-  EXPECT_TRUE(Is(At(2, 0, 0), 5, 5, 5, 65535));
+  EXPECT_TRUE(Is(StaleAt(2, 0, 0), 5, 5, 5, 65535));
   // Re-created at the canvas size, the layer works again.
   ASSERT_EQ(DRO_CreateLayer(2, 20, 20), 1);
   EXPECT_EQ(DRO_GetRGBA64Layer(out.data(), 20 * 8, 2), 1);
@@ -266,7 +258,7 @@ TEST_F(Layers, LayersOfAStaleSizeAreSkipped) {
 TEST_F(Layers, SwapExchangesWholeRecords) {
   ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
   DRO_SetLayerOptions(2, 1, 1, 50, "Burn");
-  At(2, 0, 0) = Pixel64{1, 2, 3, 4};
+  Put(2, 0, 0, Pixel64{1, 2, 3, 4});
   DRO_SwapLayers(2, 9);
   EXPECT_FALSE(engine().layers.slots[2].pixels.present());
   EXPECT_TRUE(Is(At(9, 0, 0), 1, 2, 3, 4));
@@ -277,7 +269,7 @@ TEST_F(Layers, SwapExchangesWholeRecords) {
 
 TEST_F(Layers, SetLayerMakesItCurrentAndCommitsItForUndo) {
   ASSERT_EQ(DRO_CreateLayer(3, kW, kH), 1);
-  At(3, 2, 2) = Pixel64{8, 8, 8, 8};
+  Put(3, 2, 2, Pixel64{8, 8, 8, 8});
   DRO_SetLayer(7);  // empty: nothing
   EXPECT_EQ(engine().layers.current, nullptr);
   DRO_SetLayer(3);
@@ -291,13 +283,13 @@ TEST_F(Layers, TextureLayersDropTheMapWhenSelectedOrReconfigured) {
   ASSERT_EQ(DRO_CreateLayer(3, kW, kH), 1);
   DRO_SetLayer(2);
   DRO_SetLayerOptions(3, 0, 0, 100, "Texturize3");  // hidden: not a source
-  engine().layers.texture = dro::Buffer<uint8_t>::MakeBytes(kW * kH, 128);
+  MakeTexture(128);
   DRO_SetLayer(3);  // a texture layer becomes current
   EXPECT_FALSE(engine().layers.texture.present());
-  engine().layers.texture = dro::Buffer<uint8_t>::MakeBytes(kW * kH, 128);
+  MakeTexture(128);
   DRO_SetLayerOptions(3, 1, 0, 100, "Normal");  // it had mode 19
   EXPECT_FALSE(engine().layers.texture.present());
-  engine().layers.texture = dro::Buffer<uint8_t>::MakeBytes(kW * kH, 128);
+  MakeTexture(128);
   DRO_SetLayerOptions(2, 1, 0, 100, "Multiply");  // unrelated layer
   EXPECT_TRUE(engine().layers.texture.present());
 }
@@ -306,6 +298,8 @@ TEST_F(Layers, PaintLayerLifecycleAndMerge) {
   ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
   Fill(2, Pixel64{1000, 1000, 1000, 65535});
   DRO_CreatePaintLayer(50, "Multiply");
+  // Dabs write the paint layer's pixels and dirty rectangle; here the test
+  // sets them.
   auto& paint = engine().layers.paint;
   ASSERT_TRUE(paint.pixels.present());
   EXPECT_EQ(paint.opacity, 128);
@@ -362,8 +356,8 @@ TEST_F(Layers, AlphaOperations) {
 
   // Colour of the nearly transparent pixels of the current layer, x 257.
   DRO_SetLayer(2);
-  At(2, 0, 0).a = 255;
-  At(2, 1, 0).a = 256;
+  Put(2, 0, 0, Pixel64{10, 20, 30, 255});
+  Put(2, 1, 0, Pixel64{10, 20, 30, 256});
   DRO_SetColorAlpha(255, 1, 0);
   EXPECT_TRUE(Is(At(2, 0, 0), 65535, 257, 0, 0));
   EXPECT_EQ(At(2, 1, 0).r, 10);
@@ -400,23 +394,23 @@ TEST_F(Layers, RGBA32BufferHelpers) {
 
 TEST_F(Layers, BlobShadingFromLuminance) {
   ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
-  At(2, 0, 0) = Pixel64{60000, 60000, 60000, 65535};  // bright
-  At(2, 1, 0) = Pixel64{6000, 9000, 12000, 8192};     // dark
-  At(2, 2, 0) = Pixel64{6000, 9000, 12000, 8191};     // alpha stays
+  Put(2, 0, 0, Pixel64{60000, 60000, 60000, 65535});  // bright
+  Put(2, 1, 0, Pixel64{6000, 9000, 12000, 8192});     // dark
+  Put(2, 2, 0, Pixel64{6000, 9000, 12000, 8191});     // alpha stays
   DRO_CreateBlobFromImage(2, 1);
   // 60000 - 60000 * 27233 / 65534 = 35066.4; alpha 60000 * 0.843 + 10239.
   EXPECT_TRUE(Is(At(2, 0, 0), 35066, 35066, 35066, 60819));
   // g = 9000: x + (65535 - x) * 23767 / 65534.
   EXPECT_TRUE(Is(At(2, 1, 0), 27591, 29503, 31415, 17826));
   EXPECT_EQ(At(2, 2, 0).a, 8191);
-  At(2, 3, 0) = Pixel64{1, 2, 3, 65535};
+  Put(2, 3, 0, Pixel64{1, 2, 3, 65535});
   DRO_CreateBlobFromImage(2, 0);
   EXPECT_TRUE(Is(At(2, 3, 0), 32767, 32767, 32767, 10240));
 }
 
 TEST_F(Layers, CreateAsksTheUndoStoreForMemory) {
   // 32 x 32: a whole-canvas entry and a layer both count 8 KB.
-  DRO_CreateImage(nullptr, 32, 32, 8, 5);
+  Recreate({32, 32});
   DRO_SetUndoLevels(10);
   ASSERT_EQ(DRO_CreateLayer(2, 32, 32), 1);
   DRO_SetLayer(2);
@@ -427,7 +421,15 @@ TEST_F(Layers, CreateAsksTheUndoStoreForMemory) {
   dro::FailAllocationAfter(0);
   EXPECT_EQ(DRO_CreateLayer(4, 32, 32), 1);
   EXPECT_EQ(DRO_GetUndoCount(), 2);
-  // With nothing left to give back the create fails cleanly.
+  // When every try fails, the store gives back what it holds in vain and the
+  // create fails cleanly.
+  dro::FailAllocationsAfter(0, dro::kEveryAllocation);
+  EXPECT_EQ(DRO_CreateLayer(5, 32, 32), 0);
+  dro::FailAllocationAfter(-1);
+  EXPECT_EQ(DRO_GetUndoCount(), 0);
+  EXPECT_FALSE(engine().layers.slots[5].pixels.present());
+  EXPECT_STREQ(DRO_GetLastError(), "");
+  // With nothing left to give back, one failure is enough.
   DRO_ClearUndo();
   dro::FailAllocationAfter(0);
   EXPECT_EQ(DRO_CreateLayer(5, 32, 32), 0);
@@ -439,13 +441,21 @@ TEST_F(Layers, CreateAsksTheUndoStoreForMemory) {
 
 TEST_F(Layers, BlurPaintLayerAlphaSoftensEdgesAndKeepsSolidPaint) {
   DRO_CreatePaintLayer(100, "Normal");
+  // Only dabs paint the paint layer; here the test does.
   auto& paint = engine().layers.paint;
   // A solid 2 x 2 block and one half-covered pixel far from it.
   for (int y = 2; y < 4; ++y) {
     for (int x = 2; x < 4; ++x) paint.pixels[y * kW + x] = Pixel64{1, 2, 3, 65535};
   }
   paint.pixels[0] = Pixel64{4, 5, 6, 30000};
-  DRO_BlurPaintLayerAlpha();
+  // When the byte images cannot be made, the alpha stays as it was.
+  const std::vector<Pixel64> before(paint.pixels.begin(), paint.pixels.end());
+  drovine_test::SweepAllocationFailures(
+      {.errorText = "BlurPaintLayerAlpha Excpt"}, [] { DRO_BlurPaintLayerAlpha(); },
+      [&](int64_t) {
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), paint.pixels.begin()));
+      });
+  // The sweep's last run blurred.
   EXPECT_STREQ(DRO_GetLastError(), "");
   EXPECT_EQ(paint.pixels[2 * kW + 2].a, 65535);  // solid paint stays solid
   const Pixel64 edge = paint.pixels[2 * kW + 1];
@@ -454,12 +464,6 @@ TEST_F(Layers, BlurPaintLayerAlphaSoftensEdgesAndKeepsSolidPaint) {
   EXPECT_EQ(edge.a % 256, 0);           // a blurred byte widened x 256
   EXPECT_LT(paint.pixels[0].a, 30000);  // below 240: blurred
   EXPECT_EQ(paint.pixels[0].r, 4);      // colour untouched
-  // When the byte images cannot be made, the alpha stays as it was.
-  const uint16_t before = paint.pixels[2 * kW + 1].a;
-  dro::FailAllocationAfter(1);
-  DRO_BlurPaintLayerAlpha();
-  EXPECT_STREQ(DRO_GetLastError(), "BlurPaintLayerAlpha Excpt");
-  EXPECT_EQ(paint.pixels[2 * kW + 1].a, before);
   DRO_DeletePaintLayer();
   DRO_BlurPaintLayerAlpha();  // no paint layer: nothing
 }
@@ -478,7 +482,7 @@ TEST_F(Layers, LoadRGBA32LayerBadReplacesTheSlotThroughTheMask) {
   rgba[2 * 4 + 3] = 128;
   rgba[4 * 4 + 1] = 20;
   rgba[4 * 4 + 3] = 255;
-  engine().mask.enabled = 0;
+  DRO_EnableMask(0);
   DRO_LoadRGBA32Layer_BAD(rgba.data(), 0, 2, 3, 2, 1);
   EXPECT_TRUE(Is(At(2, 0, 0), 65280, 32768, 256, 65280));
   EXPECT_TRUE(Is(At(2, 1, 0), 0, 0, 0, 0));  // transparent: cleared
@@ -489,8 +493,8 @@ TEST_F(Layers, LoadRGBA32LayerBadReplacesTheSlotThroughTheMask) {
 
   // With the mask on, a closed pixel keeps the slot's old content.
   Fill(2, Pixel64{1, 1, 1, 65535});
-  engine().mask.enabled = 1;
-  engine().mask.values[0] = 0;
+  DRO_EnableMask(1);
+  PutMask(0, 0, 0);
   DRO_LoadRGBA32Layer_BAD(rgba.data(), 0, 2, 3, 2, 1);
   EXPECT_TRUE(Is(At(2, 0, 0), 1, 1, 1, 65535));
   EXPECT_TRUE(Is(At(2, 2, 0), 2560, 0, 0, 32768));
@@ -503,11 +507,9 @@ TEST_F(Layers, LoadRGBA32LayerBadReplacesTheSlotThroughTheMask) {
 }
 
 TEST_F(Layers, PaintLayerAllocationFailureIsRecorded) {
-  dro::FailAllocationAfter(0);
-  DRO_CreatePaintLayer(100, "Normal");
-  EXPECT_STREQ(DRO_GetLastError(), "CreatePaintLayer Excpt");
-  EXPECT_FALSE(engine().layers.paint.pixels.present());
-  DRO_CreatePaintLayer(100, "Normal");
+  drovine_test::SweepAllocationFailures(
+      {.errorText = "CreatePaintLayer Excpt"}, [] { DRO_CreatePaintLayer(100, "Normal"); },
+      [](int64_t) { EXPECT_FALSE(engine().layers.paint.pixels.present()); });
   EXPECT_TRUE(engine().layers.paint.pixels.present());
 }
 

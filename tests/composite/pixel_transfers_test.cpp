@@ -5,12 +5,12 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "composite/pixel_transfers.h"
 #include "drovine.h"
 #include "engine/engine.h"
+#include "support/canvas.h"
 
 namespace {
 
@@ -26,35 +26,13 @@ Quad Q(const Pixel64& p) {
   return {p.r, p.g, p.b, p.a};
 }
 
-class Transfers : public ::testing::Test {
+class Transfers : public drovine_test::CanvasTest {
  protected:
-  void SetUp() override { DRO_CreateImage(nullptr, kW, kH, 8, 0); }
-  void TearDown() override { DRO_DeleteImage(); }
-
-  // A layer record made directly, as the layer table would.
-  static dro::composite::LayerRecord& MakeLayer(int slot, int w, int h, Pixel64 fill) {
-    auto& rec = engine().layers.slots[slot];
-    rec.pixels = dro::Buffer<Pixel64>::Make(size_t(w) * h);
-    for (auto& p : rec.pixels) p = fill;
-    rec.width = w;
-    rec.height = h;
-    rec.stride = 4 * w;
-    rec.lockAlpha = 0;
-    return rec;
-  }
-  static void MakeCurrent(int slot) {
-    engine().layers.currentIndex = slot;
-    engine().layers.current = &engine().layers.slots[slot];
-  }
-  static Pixel64& At(int slot, int x, int y) {
-    auto& rec = engine().layers.slots[slot];
-    return rec.pixels[size_t(y) * rec.width + x];
-  }
-  static void SetTexture(uint8_t value) {
-    engine().layers.texture = dro::Buffer<uint8_t>::MakeBytes(kW * kH, value);
-  }
-  static void SetMask(dro::Mask16 value) {
-    for (auto& m : engine().mask.values) m = value;
+  Transfers() : CanvasTest({kW, kH}) {}
+  // Slot 2 filled with `fill`, as the current layer.
+  void Current(Pixel64 fill) {
+    MakeLayer(2, fill);
+    DRO_SetLayer(2);
   }
   static std::vector<uint8_t> Rgba(int w, int h, std::initializer_list<uint8_t> px) {
     std::vector<uint8_t> v;
@@ -64,8 +42,7 @@ class Transfers : public ::testing::Test {
 };
 
 TEST_F(Transfers, WidenByShiftingAndNarrowToTheHighByte) {
-  MakeLayer(2, kW, kH, {0, 0, 0, 0});
-  MakeCurrent(2);
+  Current(Pixel64{0, 0, 0, 0});
   auto src = Rgba(kW, kH, {255, 1, 128, 255});
   DRO_LoadRGBA32(src.data(), kW * 4, 0);
   EXPECT_EQ(DRO_GetRed64(0, 0), 65280);
@@ -85,7 +62,7 @@ TEST_F(Transfers, WidenByShiftingAndNarrowToTheHighByte) {
   EXPECT_EQ(Q(At(2, 2, 0)), (Quad{65280, 256, 32768, 65280}));
 
   // Narrowing drops the low byte: 0x12FF reads back as 0x12.
-  At(2, 0, 1) = {0x12FF, 0x00FF, 0xFFFF, 0x0100};
+  Put(2, 0, 1, Pixel64{0x12FF, 0x00FF, 0xFFFF, 0x0100});
   std::vector<uint8_t> out(kW * kH * 4, 0xAA);
   DRO_GetRGBA32(out.data(), kW * 4);
   EXPECT_EQ(out[kW * 4 + 0], 0x12);
@@ -103,20 +80,20 @@ TEST_F(Transfers, WidenByShiftingAndNarrowToTheHighByte) {
 }
 
 TEST_F(Transfers, PlainLoadClearsTransparentPixelsAndHonoursLockAlpha) {
-  auto& rec = MakeLayer(3, kW, kH, {1000, 2000, 3000, 4000});
+  MakeLayer(3, Pixel64{1000, 2000, 3000, 4000});
   auto src = Rgba(kW, kH, {9, 8, 7, 0});
   DRO_LoadRGBA32Layer(src.data(), kW * 4, 3, 0, 0, kW, kH, 0);
   EXPECT_EQ(Q(At(3, 5, 3)), (Quad{0, 0, 0, 0}));
 
-  rec.lockAlpha = 1;
-  for (auto& p : rec.pixels) p = {1000, 2000, 3000, 4000};
+  DRO_SetLayerOptions(3, 1, 1, 100, "Normal");
+  Fill(3, Pixel64{1000, 2000, 3000, 4000});
   src = Rgba(kW, kH, {9, 8, 7, 6});
   DRO_LoadRGBA32Layer(src.data(), kW * 4, 3, 0, 0, kW, kH, 0);
   EXPECT_EQ(Q(At(3, 0, 0)), (Quad{9 << 8, 8 << 8, 7 << 8, 4000}));
 }
 
 TEST_F(Transfers, LoadClipsToTheLayerAndSkipsSourceForNegativeOrigins) {
-  MakeLayer(2, kW, kH, {0, 0, 0, 0});
+  MakeLayer(2, Pixel64{0, 0, 0, 0});
   // A 12 x 2 block whose pixel (x, y) carries x in red and y in green; the
   // vector is exactly the size the call describes.
   const int w = 12, h = 2;
@@ -139,11 +116,13 @@ TEST_F(Transfers, LoadClipsToTheLayerAndSkipsSourceForNegativeOrigins) {
   EXPECT_EQ(Q(At(2, 5, 3)), (Quad{1 << 8, 0, 0, 65280}));
 
   // A layer smaller than the canvas takes only its own part.
-  MakeLayer(4, 2, 2, {0, 0, 0, 0});
-  MakeCurrent(4);
+  ASSERT_EQ(DRO_CreateLayer(4, 2, 2), 1);
+  DRO_SetLayer(4);
   auto full = Rgba(kW, kH, {50, 60, 70, 80});
   DRO_LoadRGBA32(full.data(), kW * 4, 1);
-  EXPECT_EQ(Q(At(4, 1, 1)), (Quad{50 << 8, 60 << 8, 70 << 8, 80 << 8}));
+  // The raw transfers take canvas-size layers only: read it in the engine.
+  EXPECT_EQ(Q(engine().layers.slots[4].pixels[1 * 2 + 1]),
+            (Quad{50 << 8, 60 << 8, 70 << 8, 80 << 8}));
 
   // Refused: no data, bad stride, empty slot, slot out of range.
   DRO_LoadRGBA32Layer(nullptr, w * 4, 2, 0, 0, w, h, 0);
@@ -171,10 +150,10 @@ TEST_F(Transfers, TextureAndMaskWeights) {
 }
 
 TEST_F(Transfers, WeightedLoadMixesByTextureAndMask) {
-  MakeLayer(2, kW, kH, {10000, 20000, 30000, 40000});
-  SetTexture(4);  // weight 2303
-  engine().mask.enabled = 0;
-  At(2, 1, 0) = {0, 0, 0, 0};
+  MakeLayer(2, Pixel64{10000, 20000, 30000, 40000});
+  MakeTexture(4);  // weight 2303
+  DRO_EnableMask(0);
+  Put(2, 1, 0, Pixel64{0, 0, 0, 0});
   auto src = Rgba(kW, kH, {100, 150, 200, 250});
   src[2 * 4 + 3] = 0;  // pixel (2, 0) arrives transparent
   DRO_LoadRGBA32Layer(src.data(), kW * 4, 2, 0, 0, kW, kH, 1);
@@ -189,12 +168,12 @@ TEST_F(Transfers, WeightedLoadMixesByTextureAndMask) {
   EXPECT_EQ(Q(At(2, 0, 0)), (Quad{100 << 8, 150 << 8, 200 << 8, 250 << 8}));
 
   // Mask only: a closed high byte leaves the pixel, a half one mixes.
-  engine().layers.texture.Reset();
-  engine().mask.enabled = 1;
-  for (auto& p : engine().layers.slots[2].pixels) p = {10000, 20000, 30000, 40000};
-  SetMask(0x7F00);  // m8 127: w = 65535 x 128 / 256 = 32767
-  engine().mask.values[1] = 0x00FF;
-  engine().mask.values[2] = 0xFFFF;
+  DRO_DeleteTexture();
+  DRO_EnableMask(1);
+  Fill(2, Pixel64{10000, 20000, 30000, 40000});
+  FillMask(0x7F00);  // m8 127: w = 65535 x 128 / 256 = 32767
+  PutMask(1, 0, 0x00FF);
+  PutMask(2, 0, 0xFFFF);
   auto opaque = Rgba(kW, kH, {100, 150, 200, 250});
   DRO_LoadRGBA32Layer(opaque.data(), kW * 4, 2, 0, 0, kW, kH, 1);
   EXPECT_EQ(At(2, 0, 0).r, 17799);
@@ -202,34 +181,33 @@ TEST_F(Transfers, WeightedLoadMixesByTextureAndMask) {
   EXPECT_EQ(Q(At(2, 2, 0)), (Quad{100 << 8, 150 << 8, 200 << 8, 250 << 8}));
 
   // Lock-alpha keeps alpha in the weighted path too.
-  engine().layers.slots[2].lockAlpha = 1;
-  At(2, 0, 1) = {0, 0, 0, 0};
-  SetMask(0x7F00);
+  DRO_SetLayerOptions(2, 1, 1, 100, "Normal");
+  Put(2, 0, 1, Pixel64{0, 0, 0, 0});
+  FillMask(0x7F00);
   DRO_LoadRGBA32Layer(opaque.data(), kW * 4, 2, 0, 0, kW, kH, 1);
   EXPECT_EQ(Q(At(2, 0, 1)), (Quad{100 << 8, 150 << 8, 200 << 8, 0}));
 }
 
 TEST_F(Transfers, Rgb24LoadsWeighColourAndAlphaTheirOwnWay) {
-  MakeLayer(2, kW, kH, {10000, 20000, 30000, 40000});
-  MakeCurrent(2);
-  At(2, 5, 3).a = 0;
+  Current(Pixel64{10000, 20000, 30000, 40000});
+  Put(2, 5, 3, Pixel64{10000, 20000, 30000, 0});
   std::vector<uint8_t> rgb(kW * kH * 3, 200);
   rgb[0] = 100;
 
   // Colour only, alpha stays.
   DRO_LoadRGB24(rgb.data(), kW * 3, 0);
   EXPECT_EQ(Q(At(2, 0, 0)), (Quad{100 << 8, 200 << 8, 200 << 8, 40000}));
-  for (auto& p : engine().layers.slots[2].pixels) p = {10000, 20000, 30000, 40000};
-  At(2, 5, 3).a = 0;
-  SetTexture(4);
-  engine().mask.enabled = 0;
+  Fill(2, Pixel64{10000, 20000, 30000, 40000});
+  Put(2, 5, 3, Pixel64{10000, 20000, 30000, 0});
+  MakeTexture(4);
+  DRO_EnableMask(0);
   DRO_LoadRGB24(rgb.data(), kW * 3, 1);
   EXPECT_EQ(Q(At(2, 0, 0)), (Quad{10548, 21096, 30744, 40000}));
 
   // Alpha from red: the texture weighs 2t x 65535 / 256 (t = 4: 2047), the
   // mask by its full 16-bit value: (2047 x 30000) / 65536 = 937.
-  SetMask(30000);
-  engine().mask.enabled = 1;
+  FillMask(30000);
+  DRO_EnableMask(1);
   DRO_LoadRGB24ToAlpha(rgb.data(), kW * 3, 1);
   EXPECT_EQ(At(2, 1, 0).a, 40159);
   EXPECT_EQ(At(2, 5, 3).a, 0);  // transparent pixels are skipped
@@ -300,8 +278,7 @@ TEST_F(Transfers, TightBlockRefusesAStrideWhoseBytesDoNotFit32Bits) {
 }
 
 TEST_F(Transfers, FillsAndTheMaskedFills) {
-  MakeLayer(2, kW, kH, {0, 0, 0, 0});
-  MakeCurrent(2);
+  Current(Pixel64{0, 0, 0, 0});
   DRO_Clear(255, 1, 0, 300);  // channel arguments keep their low byte
   EXPECT_EQ(Q(At(2, 5, 3)), (Quad{65280, 256, 0, 44 << 8}));
 
@@ -318,43 +295,42 @@ TEST_F(Transfers, FillsAndTheMaskedFills) {
 
   // Masked: open pixels take the colour, closed stay, partly open mix and
   // become opaque whatever alpha was asked for.
-  for (auto& p : engine().layers.slots[2].pixels) p = {10000, 10000, 10000, 500};
-  SetMask(65535);
-  engine().mask.values[1] = 0;
-  engine().mask.values[2] = 32768;
+  Fill(2, Pixel64{10000, 10000, 10000, 500});
+  FillMask(65535);
+  PutMask(1, 0, 0);
+  PutMask(2, 0, 32768);
   DRO_ClearMasked(200, 200, 200, 7);
   EXPECT_EQ(Q(At(2, 0, 0)), (Quad{200 << 8, 200 << 8, 200 << 8, 7 << 8}));
   EXPECT_EQ(Q(At(2, 1, 0)), (Quad{10000, 10000, 10000, 500}));
   EXPECT_EQ(Q(At(2, 2, 0)), (Quad{30599, 30599, 30599, 65535}));
-  engine().mask.enabled = 0;
+  DRO_EnableMask(0);
   DRO_ClearMasked(1, 2, 3, 4);
   EXPECT_EQ(Q(At(2, 1, 0)), (Quad{256, 512, 768, 1024}));
 }
 
 TEST_F(Transfers, ClearMaskedAlphaIsAWeightedLoadOfTheColour) {
-  MakeLayer(2, kW, kH, {10000, 20000, 30000, 40000});
-  MakeLayer(3, kW, kH, {10000, 20000, 30000, 40000});
-  MakeCurrent(2);
-  for (size_t i = 0; i < engine().mask.values.size(); ++i)
-    engine().mask.values[i] = dro::Mask16(i * 2731);
+  Current(Pixel64{10000, 20000, 30000, 40000});
+  MakeLayer(3, Pixel64{10000, 20000, 30000, 40000});
+  std::vector<dro::Mask16> mask(pixelCount());
+  for (size_t i = 0; i < mask.size(); ++i) mask[i] = dro::Mask16(i * 2731);
+  SetMask(mask);
   DRO_ClearMaskedAlpha(100, 150, 200, 250);
   auto colour = Rgba(kW, kH, {100, 150, 200, 250});
   DRO_LoadRGBA32Layer(colour.data(), kW * 4, 3, 0, 0, kW, kH, 1);
-  EXPECT_EQ(std::memcmp(engine().layers.slots[2].pixels.data(),
-                        engine().layers.slots[3].pixels.data(), kW * kH * 8),
-            0);
+  EXPECT_EQ(Pixels(2), Pixels(3));
   EXPECT_EQ(Q(At(2, 0, 0)), (Quad{10000, 20000, 30000, 40000}));  // mask 0
   EXPECT_NE(Q(At(2, 3, 0)), (Quad{10000, 20000, 30000, 40000}));
-  engine().mask.enabled = 0;
+  DRO_EnableMask(0);
   DRO_ClearMaskedAlpha(1, 2, 3, 4);
   EXPECT_EQ(Q(At(2, 0, 0)), (Quad{256, 512, 768, 1024}));
 }
 
 TEST_F(Transfers, QueriesClampAndReportTransparency) {
-  MakeLayer(2, kW, kH, {0x1234, 0x5678, 0x9ABC, 255});
-  MakeCurrent(2);
-  At(2, 1, 0).a = 256;
-  At(2, 0, kH - 1) = {0xAB00, 0xCD00, 0xEF00, 0x8000};
+  // The under-layer buffer holds the current layer as last committed.
+  Current(Pixel64{0x4400, 0x5500, 0x6600, 0x7700});
+  Fill(2, Pixel64{0x1234, 0x5678, 0x9ABC, 255});
+  Put(2, 1, 0, Pixel64{0x1234, 0x5678, 0x9ABC, 256});
+  Put(2, 0, kH - 1, Pixel64{0xAB00, 0xCD00, 0xEF00, 0x8000});
   EXPECT_EQ(DRO_GetColorAtSurface(0, 0), -1);  // alpha 255 counts as transparent
   EXPECT_EQ(DRO_GetColorAtSurface(1, 0), 0x12569A);
   EXPECT_EQ(DRO_GetColorAtLayer(1, 0, 2), 0x12569A);
@@ -369,20 +345,19 @@ TEST_F(Transfers, QueriesClampAndReportTransparency) {
   EXPECT_EQ(DRO_GetColorAt(99, 99, host.data()), 0xFF0000);
   EXPECT_EQ(uint32_t(DRO_GetRGBAAt(0, 0, host.data())), 0x010203FFu);
 
-  // The under-layer buffer is the back buffer; the trace buffer is layer 0.
-  for (auto& p : engine().undo.back) p = {0x4400, 0x5500, 0x6600, 0x7700};
+  // The under-layer buffer as committed; the trace buffer is layer 0.
   EXPECT_EQ(DRO_GetColorAtUnderLayer(2, 2), 0x445566);
   EXPECT_EQ(uint32_t(DRO_GetRGBAAtUnderLayer(2, 2)), 0x44556677u);
   EXPECT_EQ(DRO_GetColorAtTrace(0, 0), 0);
-  MakeLayer(0, kW, kH, {0x0900, 0x0800, 0x0700, 0x0600});
+  MakeLayer(0, Pixel64{0x0900, 0x0800, 0x0700, 0x0600});
   EXPECT_EQ(DRO_GetColorAtTrace(0, 0), 0x090807);
   EXPECT_EQ(DRO_GetRGBAAtTrace(0, 0), 0x09080706);
 
   // The mask reads inverted while enabled, 0 otherwise.
-  engine().mask.values[kW + 1] = 1000;
+  PutMask(1, 1, 1000);
   EXPECT_EQ(DRO_GetMask64(1, 1), 64535);
   EXPECT_EQ(DRO_GetMask64(kW, 1), 0);
-  engine().mask.enabled = 0;
+  DRO_EnableMask(0);
   EXPECT_EQ(DRO_GetMask64(1, 1), 0);
 }
 
@@ -392,7 +367,7 @@ TEST_F(Transfers, HistoryAndMergedQueries) {
   ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
   DRO_SetLayer(2);
   EXPECT_EQ(DRO_GetColorAtHistory(0, 0), 0);  // nothing to undo yet
-  At(2, 1, 1) = {0x1100, 0x2200, 0x3300, 0xFF00};
+  Put(2, 1, 1, Pixel64{0x1100, 0x2200, 0x3300, 0xFF00});
   DRO_SaveUndoBuffer(1, 0);
   ASSERT_EQ(DRO_CanUndo(), 1);
   // The under-layer buffer now holds the committed state.
@@ -413,15 +388,15 @@ TEST_F(Transfers, HistoryAndMergedQueries) {
 }
 
 TEST_F(Transfers, DataExtents) {
-  MakeLayer(2, kW, kH, {0, 0, 0, 0});
+  MakeLayer(2, Pixel64{0, 0, 0, 0});
   int32_t box[4] = {-1, -1, -1, -1};
   DRO_FindDataExtentsLayer(2, &box[0], &box[1], &box[2], &box[3]);
   EXPECT_EQ(box[0], kW);
   EXPECT_EQ(box[1], kH);
   EXPECT_EQ(box[2], 0);
   EXPECT_EQ(box[3], 0);
-  At(2, 4, 1).a = 1;
-  At(2, 2, 3).a = 1;
+  Put(2, 4, 1, Pixel64{0, 0, 0, 1});
+  Put(2, 2, 3, Pixel64{0, 0, 0, 1});
   DRO_FindDataExtentsLayer(2, &box[0], &box[1], &box[2], &box[3]);
   EXPECT_EQ(box[0], 2);
   EXPECT_EQ(box[1], 1);

@@ -9,6 +9,7 @@
 #include "composite/layer_state.h"
 #include "drovine.h"
 #include "engine/engine.h"
+#include "support/canvas.h"
 
 namespace {
 
@@ -18,27 +19,19 @@ using dro::Pixel64;
 constexpr int32_t kW = 100;
 constexpr int32_t kH = 80;
 
-class Render : public ::testing::Test {
+class Render : public drovine_test::CanvasTest {
  protected:
+  Render() : CanvasTest({kW, kH, 16}) {}
   void SetUp() override {
-    DRO_SetLastError("");
-    DRO_CreateImage(nullptr, kW, kH, 16, 5);
+    CanvasTest::SetUp();
     DRO_SetViewSize(kW, kH);
     DRO_SetScale(1, 1);
     DRO_DisplayMask(0);
     DRO_SetTracingMode(0);
   }
-  void TearDown() override { DRO_DeleteImage(); }
 
-  // A layer of one colour, visible, Normal, 100 %.
-  static void Layer(int32_t slot, Pixel64 fill, const char* mode = "Normal") {
-    ASSERT_EQ(DRO_CreateLayer(slot, kW, kH), 1);
-    for (Pixel64& p : engine().layers.slots[slot].pixels) p = fill;
-    DRO_SetLayerOptions(slot, 1, 0, 100, mode);
-  }
-  static Pixel64& At(int32_t slot, int32_t x, int32_t y) {
-    return engine().layers.slots[slot].pixels[static_cast<size_t>(y) * kW + x];
-  }
+  // Only dabs paint the paint layer; these tests fill it in the engine.
+  static dro::Buffer<Pixel64>& PaintPixels() { return engine().layers.paint.pixels; }
 
   // Renders (x, y, w, h) into a bitmap of `cols` x `rows` pixels (plus a
   // guard row and column of 0xAB) and returns it.
@@ -61,7 +54,7 @@ class Render : public ::testing::Test {
 };
 
 TEST_F(Render, TransparencyIsACheckerboardOf32PixelSquares) {
-  Layer(2, Pixel64{0, 0, 0, 0});
+  MakeLayer(2, Pixel64{0, 0, 0, 0});
   DRO_SetLayerOptions(2, 0, 0, 100, "Normal");  // hidden: nothing visible
   DRO_SetLayer(2);
   const Bitmap b = Draw(0, 0, kW, kH, kW, kH);
@@ -78,7 +71,7 @@ TEST_F(Render, TransparencyIsACheckerboardOf32PixelSquares) {
   EXPECT_EQ(shifted.Bgr(12, 0), Grey(159));
 
   // A half-covered red pixel over each kind of square.
-  Layer(2, Pixel64{65280, 0, 0, 32768});
+  MakeLayer(2, Pixel64{65280, 0, 0, 32768});
   const Bitmap half = Draw(0, 0, kW, kH, kW, kH);
   EXPECT_EQ(half.Px(0, 0)[2], 255);
   EXPECT_EQ(half.Px(0, 0)[0], 127);
@@ -87,13 +80,13 @@ TEST_F(Render, TransparencyIsACheckerboardOf32PixelSquares) {
 }
 
 TEST_F(Render, TheBackgroundIsOpaqueAndOnlyVisibleLayersShowInSlotOrder) {
-  Layer(1, Pixel64{65535, 65535, 65535, 65535});
-  At(1, 5, 5) = Pixel64{0x1200, 0x3400, 0x5600, 0};  // the background ignores alpha
-  Layer(2, Pixel64{0, 0, 0, 0});
-  At(2, 6, 5) = Pixel64{0, 65280, 0, 65535};
-  Layer(3, Pixel64{0, 0, 0, 0}, "Texturize3");  // feeds the texture map; never shown
-  At(3, 7, 5) = Pixel64{0, 0, 65280, 65535};
-  Layer(0, Pixel64{0, 0, 0, 65535});  // slot 0 never takes part
+  MakeLayer(1, Pixel64{65535, 65535, 65535, 65535});
+  Put(1, 5, 5, Pixel64{0x1200, 0x3400, 0x5600, 0});  // the background ignores alpha
+  MakeLayer(2, Pixel64{0, 0, 0, 0});
+  Put(2, 6, 5, Pixel64{0, 65280, 0, 65535});
+  MakeLayer(3, Pixel64{0, 0, 0, 0}, "Texturize3");  // feeds the texture map; never shown
+  Put(3, 7, 5, Pixel64{0, 0, 65280, 65535});
+  MakeLayer(0, Pixel64{0, 0, 0, 65535});  // slot 0 never takes part
   DRO_SetLayer(2);
   const Bitmap b = Draw(0, 0, kW, kH, kW, kH);
   EXPECT_EQ(b.Bgr(0, 0), Grey(255));
@@ -111,14 +104,14 @@ TEST_F(Render, TheBackgroundIsOpaqueAndOnlyVisibleLayersShowInSlotOrder) {
 }
 
 TEST_F(Render, ThePaintLayerShowsRightAboveTheCurrentLayer) {
-  Layer(1, Pixel64{65535, 65535, 65535, 65535});
-  Layer(2, Pixel64{0, 0, 0, 0});
-  Layer(3, Pixel64{0, 0, 0, 0});
-  At(3, 10, 10) = Pixel64{0, 0, 65280, 65535};
+  MakeLayer(1, Pixel64{65535, 65535, 65535, 65535});
+  MakeLayer(2, Pixel64{0, 0, 0, 0});
+  MakeLayer(3, Pixel64{0, 0, 0, 0});
+  Put(3, 10, 10, Pixel64{0, 0, 65280, 65535});
   DRO_SetLayer(2);
   DRO_SetLayerOptions(2, 0, 0, 100, "Normal");  // hidden: the paint still shows
   DRO_CreatePaintLayer(100, "Normal");
-  for (Pixel64& p : engine().layers.paint.pixels) p = Pixel64{65280, 0, 0, 65535};
+  for (Pixel64& p : PaintPixels()) p = Pixel64{65280, 0, 0, 65535};
   const Bitmap b = Draw(0, 0, kW, kH, kW, kH);
   EXPECT_EQ(b.Bgr(9, 10), 0x0000FFu);
   EXPECT_EQ(b.Bgr(10, 10), 0xFF0000u);  // slot 3 lies above the paint
@@ -130,32 +123,32 @@ TEST_F(Render, ThePaintLayerShowsRightAboveTheCurrentLayer) {
 }
 
 TEST_F(Render, ALayerMaskAboveScalesAlphaAndIsLookedForAboveThePaintLayer) {
-  Layer(1, Pixel64{65535, 65535, 65535, 65535});
-  Layer(2, Pixel64{0, 0, 0, 65535});
-  Layer(3, Pixel64{32768, 32768, 32768, 65535}, "Layer Mask");
+  MakeLayer(1, Pixel64{65535, 65535, 65535, 65535});
+  MakeLayer(2, Pixel64{0, 0, 0, 65535});
+  MakeLayer(3, Pixel64{32768, 32768, 32768, 65535}, "Layer Mask");
   DRO_SetLayer(2);
   // Black at alpha 65535 x 32768 / 65536 over white: mid grey; the mask
   // layer itself shows nothing.
   EXPECT_EQ(Draw(0, 0, 4, 4, 4, 4).Bgr(0, 0), Grey(127));
   // A mask pixel without alpha leaves the layer whole.
-  At(3, 1, 0).a = 0;
+  Put(3, 1, 0, Pixel64{32768, 32768, 32768, 0});
   EXPECT_EQ(Draw(0, 0, 4, 4, 4, 4).Bgr(1, 0), Grey(0));
   // With a paint layer between them the current layer still finds its mask
   // (above the paint layer), and so does the paint layer: black paint at
   // half strength over the half-dark result leaves a quarter.
   DRO_CreatePaintLayer(100, "Normal");
-  engine().layers.paint.pixels[3] = Pixel64{0, 0, 0, 65535};
+  PaintPixels()[3] = Pixel64{0, 0, 0, 65535};
   const Bitmap b = Draw(0, 0, 4, 4, 4, 4);
   EXPECT_EQ(b.Bgr(2, 0), Grey(127));
   EXPECT_EQ(b.Bgr(3, 0), Grey(64));
 }
 
 TEST_F(Render, TracingAveragesInTheTraceLayer) {
-  Layer(1, Pixel64{65280, 65280, 65280, 65535});
+  MakeLayer(1, Pixel64{65280, 65280, 65280, 65535});
   DRO_SetLayer(1);
   DRO_SetTracingMode(1);
   EXPECT_EQ(Draw(0, 0, 4, 4, 4, 4).Bgr(0, 0), Grey(255));  // no trace layer: unchanged
-  Layer(0, Pixel64{0, 0, 0, 0});
+  MakeLayer(0, Pixel64{0, 0, 0, 0});
   DRO_SetLayerOptions(0, 0, 0, 100, "Normal");  // hidden does not matter
   EXPECT_EQ(Draw(0, 0, 4, 4, 4, 4).Bgr(0, 0), Grey(127));
   DRO_SetTracingMode(0);
@@ -163,10 +156,10 @@ TEST_F(Render, TracingAveragesInTheTraceLayer) {
 }
 
 TEST_F(Render, TheDisplayedMaskTintsUnselectedPixels) {
-  Layer(1, Pixel64{65280, 65280, 65280, 65535});
+  MakeLayer(1, Pixel64{65280, 65280, 65280, 65535});
   DRO_SetLayer(1);
-  engine().mask.values[0] = 0;
-  engine().mask.values[32] = 0;
+  PutMask(0, 0, 0);
+  PutMask(32, 0, 0);
   DRO_SetMaskOptions(0, 0, 0, 255, 255, 255, 0);  // colour 1 black, colour 2 white
   DRO_DisplayMask(1);
   Bitmap b = Draw(0, 0, 40, 4, 40, 4);
@@ -181,10 +174,13 @@ TEST_F(Render, TheDisplayedMaskTintsUnselectedPixels) {
 }
 
 TEST_F(Render, ZoomViewAndStrideShapeTheOutput) {
-  Layer(1, Pixel64{65535, 65535, 65535, 65535});
+  MakeLayer(1, Pixel64{65535, 65535, 65535, 65535});
+  std::vector<Pixel64> ramp(pixelCount());
   for (int32_t y = 0; y < kH; ++y)
     for (int32_t x = 0; x < kW; ++x)
-      At(1, x, y) = Pixel64{static_cast<uint16_t>(x << 8), static_cast<uint16_t>(y << 8), 0, 0};
+      ramp[y * kW + x] =
+          Pixel64{static_cast<uint16_t>(x << 8), static_cast<uint16_t>(y << 8), 0, 0};
+  SetPixels(1, ramp);
   DRO_SetLayer(1);
   // 1/2: every second canvas pixel, 25 x 20 for a 50 x 40 rectangle.
   DRO_SetScale(1, 2);
@@ -223,8 +219,8 @@ TEST_F(Render, ZoomViewAndStrideShapeTheOutput) {
 }
 
 TEST_F(Render, LayersOfAnotherSizeAreLeftOut) {
-  Layer(1, Pixel64{65280, 65280, 65280, 65535});
-  Layer(2, Pixel64{0, 0, 0, 65535});
+  MakeLayer(1, Pixel64{65280, 65280, 65280, 65535});
+  MakeLayer(2, Pixel64{0, 0, 0, 65535});
   DRO_SetLayer(1);
   ASSERT_EQ(DRO_CreateLayer(2, 10, 10), 1);  // smaller than the canvas
   DRO_SetLayerOptions(2, 1, 0, 100, "Normal");
@@ -234,8 +230,8 @@ TEST_F(Render, LayersOfAnotherSizeAreLeftOut) {
 TEST_F(Render, FloatStepsCarryOnInFloatingPoint) {
   // Two half-covered layers over nothing: the first is taken exactly, the
   // second composites in floating point, the result goes to the checker.
-  Layer(2, Pixel64{65280, 0, 0, 32768});
-  Layer(3, Pixel64{0, 0, 65280, 32768}, "Multiply");
+  MakeLayer(2, Pixel64{65280, 0, 0, 32768});
+  MakeLayer(3, Pixel64{0, 0, 65280, 32768}, "Multiply");
   DRO_SetLayer(2);
   const Bitmap b = Draw(0, 0, 4, 4, 4, 4);
   // Multiply of red and blue is black: Cr = Sc Dc + Sc (1 - Da) + Dc (1 - Sa).
@@ -369,9 +365,9 @@ TEST_F(Render, MatchesTheRulesOverRandomStacks) {
     const int32_t layers = 1 + static_cast<int32_t>(next() % 7);
     for (int32_t slot = 1; slot <= layers; ++slot) {
       ASSERT_EQ(DRO_CreateLayer(slot, kW, kH), 1);
-      for (Pixel64& p : engine().layers.slots[slot].pixels) {
-        p = Pixel64{value(), value(), value(), value()};
-      }
+      std::vector<Pixel64> pixels(pixelCount());
+      for (Pixel64& p : pixels) p = Pixel64{value(), value(), value(), value()};
+      SetPixels(slot, pixels);
       DRO_SetLayerOptions(slot, next() % 5 != 0, 0,
                           next() % 3 ? 100 : static_cast<int32_t>(next() % 100),
                           kModes[next() % (sizeof(kModes) / sizeof(kModes[0]))]);
@@ -379,8 +375,7 @@ TEST_F(Render, MatchesTheRulesOverRandomStacks) {
     DRO_SetLayer(1 + static_cast<int32_t>(next() % layers));
     if (next() % 2) {
       DRO_CreatePaintLayer(next() % 2 ? 100 : 60, kModes[next() % 4]);
-      for (Pixel64& p : engine().layers.paint.pixels)
-        p = Pixel64{value(), value(), value(), value()};
+      for (Pixel64& p : PaintPixels()) p = Pixel64{value(), value(), value(), value()};
     }
     const Bitmap b = Draw(0, 0, kW, kH, kW, kH);
     for (int32_t y = 0; y < kH; y += 3) {

@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "base/allocation.h"
 #include "composite/texture.h"
 #include "drovine.h"
 #include "engine/engine.h"
+#include "support/allocation_sweep.h"
+#include "support/canvas.h"
 
 namespace {
 
@@ -19,25 +20,9 @@ using dro::Pixel64;
 constexpr int kW = 4;
 constexpr int kH = 3;
 
-class Texture : public ::testing::Test {
+class Texture : public drovine_test::CanvasTest {
  protected:
-  void SetUp() override {
-    DRO_SetLastError("");
-    DRO_CreateImage(nullptr, kW, kH, 8, 0);
-  }
-  void TearDown() override {
-    dro::FailAllocationAfter(-1);
-    DRO_DeleteImage();
-  }
-  static dro::Buffer<Pixel64>& MakeLayer(int slot, int w, int h, Pixel64 fill) {
-    auto& rec = engine().layers.slots[slot];
-    rec.pixels = dro::Buffer<Pixel64>::Make(size_t(w) * h);
-    for (auto& p : rec.pixels) p = fill;
-    rec.width = w;
-    rec.height = h;
-    rec.stride = 4 * w;
-    return rec.pixels;
-  }
+  Texture() : CanvasTest({kW, kH}) {}
   static std::vector<uint8_t> Image(int w, int h, std::array<uint8_t, 4> px) {
     std::vector<uint8_t> v(size_t(w) * h * 4);
     for (size_t i = 0; i < v.size(); ++i) v[i] = px[i % 4];
@@ -46,10 +31,10 @@ class Texture : public ::testing::Test {
 };
 
 TEST_F(Texture, MapBytesFollowLuminanceWithinFourTo250) {
-  auto& px = MakeLayer(3, kW, kH, {65280, 65280, 65280, 65535});
-  px[1] = {0, 0, 0, 0};
-  px[2] = {32768, 32768, 32768, 0};
-  px[3] = {65535, 0, 0, 65535};  // 65535 / 768 = 85
+  MakeLayer(3, Pixel64{65280, 65280, 65280, 65535});
+  Put(3, 1, 0, Pixel64{0, 0, 0, 0});
+  Put(3, 2, 0, Pixel64{32768, 32768, 32768, 0});
+  Put(3, 3, 0, Pixel64{65535, 0, 0, 65535});  // 65535 / 768 = 85
   uint8_t* map = static_cast<uint8_t*>(DRO_CreateTexture(3));
   ASSERT_NE(map, nullptr);
   EXPECT_EQ(map, engine().layers.texture.data());
@@ -59,12 +44,12 @@ TEST_F(Texture, MapBytesFollowLuminanceWithinFourTo250) {
   EXPECT_EQ(map[3], 85);
 
   // A later build rewrites the same map in place.
-  px[0] = {0, 0, 0, 0};
+  Put(3, 0, 0, Pixel64{0, 0, 0, 0});
   EXPECT_EQ(DRO_CreateTexture(3), map);
   EXPECT_EQ(map[0], 4);
 
   // A layer smaller than the canvas leaves the rest at full weight.
-  MakeLayer(4, 1, 1, {0, 0, 0, 0});
+  ASSERT_EQ(DRO_CreateLayer(4, 1, 1), 1);
   EXPECT_EQ(DRO_CreateTexture(4), map);
   EXPECT_EQ(map[0], 4);
   EXPECT_EQ(map[1], 250);
@@ -80,8 +65,7 @@ TEST_F(Texture, MapBytesFollowLuminanceWithinFourTo250) {
 TEST_F(Texture, TheTextureRuleBuildsTheMapFromATexturize3Layer) {
   ASSERT_EQ(DRO_CreateLayer(2, kW, kH), 1);
   ASSERT_EQ(DRO_CreateLayer(3, kW, kH), 1);
-  auto& paper = engine().layers.slots[3].pixels;
-  paper[5] = {65280, 65280, 65280, 65535};
+  Put(3, 1, 1, Pixel64{65280, 65280, 65280, 65535});
   DRO_SetLayer(2);
   DRO_SetLayerOptions(3, 1, 0, 100, "Texturize3");  // visible, not current
   ASSERT_TRUE(engine().layers.texture.present());
@@ -90,20 +74,22 @@ TEST_F(Texture, TheTextureRuleBuildsTheMapFromATexturize3Layer) {
 
   DRO_SetLayer(3);  // the paper becomes current: no map while it is edited
   EXPECT_FALSE(engine().layers.texture.present());
-  paper[0] = {32768, 32768, 32768, 65535};
+  Put(3, 0, 0, Pixel64{32768, 32768, 32768, 65535});
   DRO_SetLayer(2);  // and it is rebuilt, with the edit, when it stops being
   ASSERT_TRUE(engine().layers.texture.present());
   EXPECT_EQ(engine().layers.texture[0], 128);
 }
 
 TEST_F(Texture, FailedAllocationLeavesTheMapAbsent) {
-  MakeLayer(3, kW, kH, {0, 0, 0, 0});
-  dro::FailAllocationAfter(0);
-  EXPECT_EQ(DRO_CreateTexture(3), nullptr);
-  dro::FailAllocationAfter(-1);
-  EXPECT_STREQ(DRO_GetLastError(), "CreateTexture Excpt");
-  EXPECT_FALSE(engine().layers.texture.present());
-  EXPECT_NE(DRO_CreateTexture(3), nullptr);
+  MakeLayer(3, Pixel64{0, 0, 0, 0});
+  void* map = nullptr;
+  drovine_test::SweepAllocationFailures(
+      {.errorText = "CreateTexture Excpt"}, [&] { map = DRO_CreateTexture(3); },
+      [&](int64_t) {
+        EXPECT_EQ(map, nullptr);
+        EXPECT_FALSE(engine().layers.texture.present());
+      });
+  EXPECT_NE(map, nullptr);
 }
 
 TEST_F(Texture, WeightsOfTheModulation) {
@@ -116,21 +102,21 @@ TEST_F(Texture, WeightsOfTheModulation) {
 }
 
 TEST_F(Texture, AdjustByMaskAndTextureScalesAlphaOnly) {
-  engine().mask.enabled = 0;
+  DRO_EnableMask(0);
   auto img = Image(kW, kH, {10, 20, 30, 255});
   const auto original = img;
   DRO_AdjustRGBA32ByMaskAndTexture(img.data(), kW, kH);
   EXPECT_EQ(img, original);  // no map and the mask disabled: nothing
 
-  engine().layers.texture = dro::Buffer<uint8_t>::MakeBytes(kW * kH, 4);
+  MakeTexture(4);
   DRO_AdjustRGBA32ByMaskAndTexture(img.data(), kW, kH);
   EXPECT_EQ(img[3], 7);  // trunc(2047 / 65535 x 255)
   EXPECT_EQ(img[0], 10);
 
-  engine().layers.texture.Reset();
-  engine().mask.enabled = 1;
-  for (auto& m : engine().mask.values) m = 32768;
-  engine().mask.values[1] = 65535;
+  DRO_DeleteTexture();
+  DRO_EnableMask(1);
+  FillMask(32768);
+  PutMask(1, 0, 65535);
   img = original;
   DRO_AdjustRGBA32ByMaskAndTexture(img.data(), kW, kH);
   EXPECT_EQ(img[3], 127);
@@ -138,7 +124,7 @@ TEST_F(Texture, AdjustByMaskAndTextureScalesAlphaOnly) {
 
   // Placed at (-1, 2), a 3 x 2 buffer meets the canvas in its row 0,
   // columns 1..2; the rest stays. Its size is exactly what the call says.
-  for (auto& m : engine().mask.values) m = 0;
+  FillMask(0);
   auto block = Image(3, 2, {1, 1, 1, 200});
   DRO_AdjustRGBA32RectByMaskAndTexture(block.data(), -1, 2, 3, 2);
   EXPECT_EQ(block[0 * 4 + 3], 200);

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <climits>
 #include <string>
+#include <vector>
 
 #include "base/allocation.h"
 #include "drovine.h"
 #include "engine/canvas.h"
 #include "engine/engine.h"
+#include "support/allocation_sweep.h"
 
 namespace {
 
@@ -78,7 +80,7 @@ TEST_F(Canvas, UndoUsageCountsTenBytesPerPixel) {
 }
 
 TEST_F(Canvas, GritTablesFollowTheSeed) {
-  engine().random.seed = 0;
+  DRO_SetRandomSeed(0);
   DRO_CreateImage(nullptr, 8, 8, 8, 5);
   const dro::RandomTable& decision = engine().brush.gritDecision;
   const dro::RandomTable& level = engine().brush.gritLevel;
@@ -95,7 +97,7 @@ TEST_F(Canvas, GritTablesFollowTheSeed) {
 }
 
 TEST_F(Canvas, UnchangedTablesAreNotRebuilt) {
-  engine().random.seed = 0;
+  DRO_SetRandomSeed(0);
   DRO_CreateImage(nullptr, 8, 8, 8, 5);
   const uint8_t* before = engine().brush.gritDecision.data.data();
   const uint64_t allocations = dro::AllocationCount();
@@ -104,17 +106,17 @@ TEST_F(Canvas, UnchangedTablesAreNotRebuilt) {
   // New size re-makes 20 grit buffers, tip, blend, mask and two back buffers.
   EXPECT_EQ(dro::AllocationCount() - allocations, 25u);
 
-  engine().random.seed = 1;
+  DRO_SetRandomSeed(1);
   DRO_NewSize(nullptr, 8, 8, 8, 5);
   EXPECT_EQ(engine().brush.gritDecision.seed, 1);
   EXPECT_EQ(engine().brush.gritDecision.data[0], 41 % 255);  // first rand() after srand(1)
-  engine().random.seed = 0;
+  DRO_SetRandomSeed(0);
 }
 
 TEST_F(Canvas, SecondCreateReleasesTheFirstCanvas) {
   DRO_CreateImage(nullptr, 64, 64, 16, 5);
-  engine().layers.paint.pixels = dro::Buffer<dro::Pixel64>::Make(64 * 64);
-  engine().layers.slots[3].pixels = dro::Buffer<dro::Pixel64>::Make(64 * 64);
+  DRO_CreatePaintLayer(100, "Normal");
+  ASSERT_EQ(DRO_CreateLayer(3, 64, 64), 1);
   DRO_CreateImage(nullptr, 32, 32, 16, 5);
   EXPECT_FALSE(engine().layers.paint.pixels.present());
   EXPECT_EQ(DRO_GetLayerCount(), 0);
@@ -132,13 +134,14 @@ TEST_F(Canvas, NewSizeKeepsBothBrushStridesInStep) {
 
 TEST_F(Canvas, NewSizeLeavesLayersButResetsViewAndMask) {
   DRO_CreateImage(nullptr, 16, 16, 8, 5);
-  engine().layers.slots[2].pixels = dro::Buffer<dro::Pixel64>::Make(16 * 16);
-  engine().layers.currentIndex = 2;
-  engine().layers.current = &engine().layers.slots[2];
-  engine().display.zoomNumerator = 4;
-  engine().display.tracingMode = 1;
-  engine().display.traceLayer = 5;
-  engine().mask.values[3] = 0;
+  ASSERT_EQ(DRO_CreateLayer(2, 16, 16), 1);
+  DRO_SetLayer(2);
+  DRO_SetScale(4, 1);
+  DRO_SetTracingMode(1);
+  engine().display.traceLayer = 5;  // no export chooses the trace layer
+  std::vector<dro::Mask16> mask(16 * 16, 65535);
+  mask[3] = 0;
+  ASSERT_EQ(DRO_SetMaskData16(mask.data()), 16 * 16 * 2);
   DRO_NewSize(nullptr, 20, 10, 8, 5);
   EXPECT_EQ(DRO_GetLayerCount(), 1);
   EXPECT_EQ(engine().layers.current, &engine().layers.slots[2]);
@@ -151,8 +154,7 @@ TEST_F(Canvas, NewSizeLeavesLayersButResetsViewAndMask) {
 
 TEST_F(Canvas, DeleteReleasesEverythingAndIsHarmlessTwice) {
   DRO_CreateImage(nullptr, 16, 16, 8, 5);
-  engine().layers.slots[1].pixels = dro::Buffer<dro::Pixel64>::Make(16 * 16);
-  engine().layers.slots[1].width = 16;
+  ASSERT_EQ(DRO_CreateLayer(1, 16, 16), 1);
   DRO_DeleteImage();
   DRO_DeleteImage();
   EXPECT_STREQ(DRO_GetLastError(), "");
@@ -169,18 +171,24 @@ TEST_F(Canvas, DeleteReleasesEverythingAndIsHarmlessTwice) {
 TEST_F(Canvas, DeletePaintLayerReportsWhetherThereWasOne) {
   DRO_CreateImage(nullptr, 8, 8, 8, 5);
   EXPECT_EQ(DRO_DeletePaintLayer(), 0);
-  engine().layers.paint.pixels = dro::Buffer<dro::Pixel64>::Make(64);
+  DRO_CreatePaintLayer(100, "Normal");
   EXPECT_EQ(DRO_DeletePaintLayer(), 1);
   EXPECT_FALSE(engine().layers.paint.pixels.present());
 }
 
 TEST_F(Canvas, UndoLevelsAreCappedAt500AndClearTheStore) {
   DRO_CreateImage(nullptr, 8, 8, 8, 5);
-  engine().undo.redoCount = 3;
-  engine().undo.paused = true;
+  ASSERT_EQ(DRO_CreateLayer(2, 8, 8), 1);
+  DRO_SetLayer(2);
+  DRO_SetUndoLevels(10);
+  for (int i = 0; i < 3; ++i) DRO_SaveUndoBuffer(1, 0);
+  for (int i = 0; i < 3; ++i) DRO_Undo();
+  ASSERT_EQ(DRO_GetRedoCount(), 3);
+  DRO_PauseUndo();
   DRO_SetUndoLevels(800);
   EXPECT_EQ(engine().undo.levels, 500);
-  EXPECT_EQ(engine().undo.redoCount, 0);
+  EXPECT_EQ(DRO_GetRedoCount(), 0);
+  EXPECT_EQ(DRO_GetUndoCount(), 0);
   EXPECT_FALSE(engine().undo.paused);
   DRO_SetUndoLevels(3);
   EXPECT_EQ(engine().undo.levels, 3);
@@ -204,28 +212,26 @@ TEST_F(Canvas, ImpossibleBrushLimitsAreRefused) {
 // Every allocation of create can fail: the failure is recorded, the process
 // goes on, and a later create works.
 TEST_F(Canvas, EachAllocationFailureInCreateIsSurvived) {
+  // The random tables are made once; a create at the same seed keeps them.
   DRO_CreateImage(nullptr, 8, 8, 8, 5);
   DRO_DeleteImage();
-  // A create when nothing matches the tables makes 25 buffers and 2 tables.
-  for (int64_t n = 0; n < 25; ++n) {
-    DRO_SetLastError("");
-    dro::FailAllocationAfter(n);
-    DRO_CreateImage(nullptr, 24, 24, 8, 5);
-    dro::FailAllocationAfter(-1);
-    EXPECT_STREQ(DRO_GetLastError(), "CreateImage Excpt") << "failing allocation " << n;
-    DRO_SetLastError("");
-    DRO_CreateImage(nullptr, 24, 24, 8, 5);
-    EXPECT_STREQ(DRO_GetLastError(), "") << "after failing allocation " << n;
-    EXPECT_EQ(engine().mask.values.size(), 576u);
-    EXPECT_EQ(engine().undo.maskBack.size(), 576u);
-    DRO_DeleteImage();
-  }
+  drovine_test::SweepAllocationFailures(
+      {.errorText = "CreateImage Excpt"}, [] { DRO_CreateImage(nullptr, 24, 24, 8, 5); },
+      [](int64_t) {
+        DRO_SetLastError("");
+        DRO_CreateImage(nullptr, 24, 24, 8, 5);
+        EXPECT_STREQ(DRO_GetLastError(), "");
+        EXPECT_EQ(engine().mask.values.size(), 576u);
+        EXPECT_EQ(engine().undo.maskBack.size(), 576u);
+        DRO_DeleteImage();
+      });
+  EXPECT_EQ(engine().mask.values.size(), 576u);
 }
 
 TEST_F(Canvas, TableFailureHasItsOwnTextAndKeepsTheRecord) {
-  engine().random.seed = 0;
+  DRO_SetRandomSeed(0);
   DRO_CreateImage(nullptr, 8, 8, 8, 5);
-  engine().random.seed = 5;
+  DRO_SetRandomSeed(5);
   // New size makes its 25 buffers, then the decision table fails.
   dro::FailAllocationAfter(25);
   DRO_NewSize(nullptr, 8, 8, 8, 5);
@@ -234,18 +240,20 @@ TEST_F(Canvas, TableFailureHasItsOwnTextAndKeepsTheRecord) {
   EXPECT_EQ(engine().brush.gritDecision.seed, 0);
   EXPECT_EQ(engine().brush.gritDecision.length, 1000000);
   EXPECT_EQ(engine().brush.gritLevel.seed, 5);  // the next table was still built
-  engine().random.seed = 0;
+  DRO_SetRandomSeed(0);
 }
 
 TEST_F(Canvas, NewSizeAndDeleteFailuresAreRecorded) {
   DRO_CreateImage(nullptr, 8, 8, 8, 5);
-  dro::FailAllocationAfter(3);
-  DRO_NewSize(nullptr, 12, 12, 8, 5);
-  EXPECT_STREQ(DRO_GetLastError(), "NewSize Excpt");
-  dro::FailAllocationAfter(-1);
-  DRO_SetLastError("");
-  DRO_NewSize(nullptr, 12, 12, 8, 5);
-  EXPECT_STREQ(DRO_GetLastError(), "");
+  drovine_test::SweepAllocationFailures(
+      {.errorText = "NewSize Excpt"}, [] { DRO_NewSize(nullptr, 12, 12, 8, 5); },
+      [](int64_t) {
+        DRO_SetLastError("");
+        DRO_NewSize(nullptr, 12, 12, 8, 5);
+        EXPECT_STREQ(DRO_GetLastError(), "");
+        EXPECT_EQ(engine().undo.back.size(), 144u);
+        DRO_NewSize(nullptr, 8, 8, 8, 5);  // the next run starts where this one did
+      });
   EXPECT_EQ(engine().undo.back.size(), 144u);
 }
 

@@ -12,6 +12,8 @@
 #include "engine/engine.h"
 #include "engine/frame.h"
 #include "platform/window.h"
+#include "support/canvas.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -84,17 +86,15 @@ TEST(MemoryUtilities, AllocFreeAndOverlappingCopies) {
 }
 
 TEST(RenameFile, ReportsSuccessAndFailure) {
-  const std::string dir = ::testing::TempDir();
-  const std::string from = dir + "drovine_rename_from.txt";
-  const std::string to = dir + "drovine_rename_to.txt";
-  std::remove(to.c_str());
+  const drovine_test::ScratchDir dir;
+  const std::string from = dir.File("from.txt");
+  const std::string to = dir.File("to.txt");
   std::FILE* f = std::fopen(from.c_str(), "w");
   ASSERT_NE(f, nullptr);
   std::fclose(f);
   EXPECT_EQ(DRO_RenameFile(from.c_str(), to.c_str()), 1);
   EXPECT_EQ(DRO_RenameFile(from.c_str(), to.c_str()), 0);  // source is gone
   EXPECT_EQ(DRO_RenameFile(nullptr, to.c_str()), 0);
-  std::remove(to.c_str());
 }
 
 TEST(StartDir, StoresPathsShorterThan1024Only) {
@@ -116,10 +116,9 @@ TEST(DirInfoAndColours, HaveLinuxCounterparts) {
   EXPECT_EQ(DRO_GetWindowTextColor(), 0);
 }
 
-class SetPixelRGB24 : public ::testing::Test {
+class SetPixelRGB24 : public drovine_test::CanvasTest {
  protected:
-  void SetUp() override { DRO_CreateImage(nullptr, 4, 3, 8, 5); }
-  void TearDown() override { DRO_DeleteImage(); }
+  SetPixelRGB24() : CanvasTest({4, 3}) {}
 };
 
 TEST_F(SetPixelRGB24, WritesHighBytesInsideTheCanvasOnly) {

@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "base/allocation.h"
 #include "drovine.h"
 #include "engine/engine.h"
 #include "history/undo_store.h"
+#include "support/canvas.h"
 
 namespace {
 
@@ -22,11 +22,11 @@ constexpr int kW = 32;
 constexpr int kH = 32;  // a whole-canvas pixel block counts 8 KB, a mask block 2 KB
 constexpr int kBaseKb = kW * kH * 10 / 1024;
 
-class Undo : public ::testing::Test {
+class Undo : public drovine_test::CanvasTest {
  protected:
+  Undo() : CanvasTest({kW, kH}) {}
   void SetUp() override {
-    DRO_SetLastError("");
-    DRO_CreateImage(nullptr, kW, kH, 8, 5);
+    CanvasTest::SetUp();
     DRO_SetUndoLevels(10);
     DRO_SetUndoMB(100);  // fixed: independent of the machine's free memory
     ASSERT_EQ(DRO_CreateLayer(1, kW, kH), 1);
@@ -35,16 +35,13 @@ class Undo : public ::testing::Test {
     DRO_SetLayer(2);
   }
   void TearDown() override {
-    dro::FailAllocationAfter(-1);
     dro::platform::SetMemoryStatusOverride(nullptr);
-    DRO_DeleteImage();
+    CanvasTest::TearDown();
   }
-  static Pixel64& At(int slot, int x, int y) {
-    return engine().layers.slots[slot].pixels[y * kW + x];
-  }
-  static void Mark(int slot, int x, int y, uint16_t v) { At(slot, x, y) = Pixel64{v, v, v, v}; }
-  // Marks a pixel and grows the undo rectangle over it, as a dab would.
-  static void Paint(int slot, int x, int y, uint16_t v) {
+  void Mark(int slot, int x, int y, uint16_t v) { Put(slot, x, y, Pixel64{v, v, v, v}); }
+  // Marks a pixel and grows the undo rectangle over it, as a dab would
+  // (only dabs measure the rectangle).
+  void Paint(int slot, int x, int y, uint16_t v) {
     Mark(slot, x, y, v);
     IntRect& r = engine().undo.rect;
     r.x0 = std::min(r.x0, x);
@@ -52,13 +49,11 @@ class Undo : public ::testing::Test {
     r.x1 = std::max(r.x1, x + 1);
     r.y1 = std::max(r.y1, y + 1);
   }
-  static bool BackAgrees(int slot) {
-    const auto& layer = engine().layers.slots[slot].pixels;
-    const auto& back = engine().undo.back;
-    for (size_t i = 0; i < layer.size(); ++i) {
-      if (std::memcmp(&layer[i], &back[i], sizeof(Pixel64)) != 0) return false;
-    }
-    return true;
+  // The committed state the store keeps beside the current layer.
+  bool BackAgrees(int slot) const {
+    const std::vector<Pixel64> layer = Pixels(slot);
+    const dro::Buffer<Pixel64>& back = engine().undo.back;
+    return back.size() == layer.size() && std::equal(layer.begin(), layer.end(), back.begin());
   }
 };
 
@@ -206,41 +201,41 @@ TEST_F(Undo, EntriesFollowALayerMovedBySwapping) {
 }
 
 TEST_F(Undo, MaskEntriesRestoreTheMask) {
-  engine().mask.values[5 * kW + 5] = 100;
+  PutMask(5, 5, 100);
   DRO_SaveUndoBuffer(0, 1);
   EXPECT_EQ(engine().undo.usageKb, kBaseKb + 2);
   EXPECT_FALSE(engine().undo.slots[0].pixels.present());
-  engine().mask.values[5 * kW + 5] = 200;
+  PutMask(5, 5, 200);
   DRO_SaveUndoBuffer(1, 1);
   EXPECT_EQ(engine().undo.usageKb, kBaseKb + 2 + 10);
   DRO_Undo();
-  EXPECT_EQ(engine().mask.values[5 * kW + 5], 100);
+  EXPECT_EQ(MaskAt(5, 5), 100);
   DRO_Undo();
-  EXPECT_EQ(engine().mask.values[5 * kW + 5], 65535);
+  EXPECT_EQ(MaskAt(5, 5), 65535);
   DRO_Redo();
-  EXPECT_EQ(engine().mask.values[5 * kW + 5], 100);
+  EXPECT_EQ(MaskAt(5, 5), 100);
 }
 
 TEST_F(Undo, BudgetEvictsOldestEntriesFirst) {
   // 128 x 128: a whole-canvas pixel entry counts 128 KB and the back
   // buffers 160 KB; a 1 MB budget holds five entries (the check reserves
   // 10 bytes per pixel for the entry about to be made).
-  DRO_CreateImage(nullptr, 128, 128, 8, 5);
+  Recreate({128, 128});
   DRO_SetUndoLevels(20);
   DRO_SetUndoMB(1);
   ASSERT_EQ(DRO_CreateLayer(2, 128, 128), 1);
   DRO_SetLayer(2);
   for (uint16_t v = 1; v <= 12; ++v) {
-    engine().layers.slots[2].pixels[v] = Pixel64{v, v, v, v};
+    Mark(2, v, 0, v);
     DRO_SaveUndoBuffer(1, 0);
     EXPECT_EQ(engine().undo.usageKb, 160 + 128 * DRO_GetUndoCount());
   }
   EXPECT_EQ(DRO_GetUndoCount(), 6);
   // The newest entries are the ones kept: undo walks back to value 6.
   for (int i = 0; i < 6; ++i) DRO_Undo();
-  EXPECT_EQ(engine().layers.slots[2].pixels[12].a, 0);
-  EXPECT_EQ(engine().layers.slots[2].pixels[7].a, 0);
-  EXPECT_EQ(engine().layers.slots[2].pixels[6].a, 6);
+  EXPECT_EQ(At(2, 12, 0).a, 0);
+  EXPECT_EQ(At(2, 7, 0).a, 0);
+  EXPECT_EQ(At(2, 6, 0).a, 6);
   EXPECT_EQ(DRO_CanUndo(), 0);
 }
 

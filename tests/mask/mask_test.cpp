@@ -10,6 +10,7 @@
 #include "drovine.h"
 #include "engine/engine.h"
 #include "mask/mask_ops.h"
+#include "support/canvas.h"
 
 namespace {
 
@@ -21,26 +22,19 @@ constexpr int kW = 5;
 constexpr int kH = 3;
 constexpr int kN = kW * kH;
 
-class Mask : public ::testing::Test {
+class Mask : public drovine_test::CanvasTest {
  protected:
-  void SetUp() override { DRO_CreateImage(nullptr, kW, kH, 8, 0); }
-  void TearDown() override { DRO_DeleteImage(); }
+  Mask() : CanvasTest({kW, kH}) {}
 
-  static dro::Buffer<Mask16>& Values() { return engine().mask.values; }
-  static void Fill(Mask16 v) {
-    for (auto& m : Values()) m = v;
+  // Mask values by index, through the raw mask exports.
+  Mask16 Value(int i) const { return CanvasTest::Mask()[i]; }
+  void SetValue(int i, Mask16 v) {
+    std::vector<Mask16> values = CanvasTest::Mask();
+    values[i] = v;
+    SetMask(values);
   }
-  static dro::Buffer<Pixel64>& MakeCurrentLayer(Pixel64 fill) {
-    auto& rec = engine().layers.slots[2];
-    rec.pixels = dro::Buffer<Pixel64>::Make(kN);
-    for (auto& p : rec.pixels) p = fill;
-    rec.width = kW;
-    rec.height = kH;
-    rec.stride = 4 * kW;
-    engine().layers.currentIndex = 2;
-    engine().layers.current = &rec;
-    return rec.pixels;
-  }
+  // Pixel i of the current layer (slot 2), which is one row long here.
+  Pixel64 Px(int i) const { return At(2, i, 0); }
   // A tight canvas-size RGBA32 image of one colour.
   static std::vector<uint8_t> Image(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
     std::vector<uint8_t> v;
@@ -53,26 +47,29 @@ class Mask : public ::testing::Test {
 };
 
 TEST_F(Mask, InvertAndClear) {
-  for (int i = 0; i < kN; ++i) Values()[i] = Mask16(i * 4099);
-  std::vector<Mask16> before(Values().begin(), Values().end());
+  std::vector<Mask16> before(kN);
+  for (int i = 0; i < kN; ++i) before[i] = Mask16(i * 4099);
+  SetMask(before);
   DRO_InvertMask();
-  EXPECT_EQ(Values()[1], 65535 - 4099);
+  EXPECT_EQ(Value(1), 65535 - 4099);
   DRO_InvertMask();
-  EXPECT_EQ(std::vector<Mask16>(Values().begin(), Values().end()), before);
+  EXPECT_EQ(CanvasTest::Mask(), before);
 
   DRO_ClearMask(0, 0, 0);
-  EXPECT_EQ(Values()[kN - 1], 65535);
+  EXPECT_EQ(Value(kN - 1), 65535);
   DRO_ClearMask(65280, 65280, 65280);
-  EXPECT_EQ(Values()[0], 0);
+  EXPECT_EQ(Value(0), 0);
   DRO_ClearMask(255, 255, 258);  // mean 256
-  EXPECT_EQ(Values()[0], 65024);
+  EXPECT_EQ(Value(0), 65024);
   DRO_ClearMask(-3, 0, 0);  // mean -1 compares as a huge unsigned value
-  EXPECT_EQ(Values()[0], 65281);
+  EXPECT_EQ(Value(0), 65281);
 }
 
 TEST_F(Mask, SaveAndLoadThroughGreyLoseTheLowByte) {
   const Mask16 samples[] = {0, 1, 255, 256, 0x7FFF, 65279, 65280, 65535};
-  for (int i = 0; i < kN; ++i) Values()[i] = samples[i % 8];
+  std::vector<Mask16> values(kN);
+  for (int i = 0; i < kN; ++i) values[i] = samples[i % 8];
+  SetMask(values);
   std::vector<uint8_t> grey(kN * 3);
   DRO_SaveMask(grey.data(), kW * 3);
   EXPECT_EQ(grey[0], 255);   // closed is light
@@ -81,114 +78,115 @@ TEST_F(Mask, SaveAndLoadThroughGreyLoseTheLowByte) {
   DRO_LoadMask(grey.data(), kW * 3, kW, kH);
   for (int i = 0; i < kN; ++i) {
     const Mask16 v = samples[i % 8];
-    EXPECT_EQ(Values()[i], v >= 65280 ? 65535 : (v / 256) * 256) << i;
+    EXPECT_EQ(Value(i), v >= 65280 ? 65535 : (v / 256) * 256) << i;
   }
 
   // A picture larger than the canvas is read within its own size and
   // written only where it meets the canvas; a smaller one only top-left.
-  Fill(1234);
+  FillMask(1234);
   std::vector<uint8_t> big((kW + 3) * (kH + 4) * 3, 0);
   DRO_LoadMask(big.data(), (kW + 3) * 3, kW + 3, kH + 4);
-  EXPECT_EQ(Values()[kN - 1], 65535);
-  Fill(1234);
+  EXPECT_EQ(Value(kN - 1), 65535);
+  FillMask(1234);
   std::vector<uint8_t> small(2 * 1 * 3, 255);
   DRO_LoadMask(small.data(), 6, 2, 1);
-  EXPECT_EQ(Values()[0], 65280 - 255 * 256);
-  EXPECT_EQ(Values()[1], 0);
-  EXPECT_EQ(Values()[2], 1234);
-  EXPECT_EQ(Values()[kW], 1234);
+  EXPECT_EQ(Value(0), 65280 - 255 * 256);
+  EXPECT_EQ(Value(1), 0);
+  EXPECT_EQ(Value(2), 1234);
+  EXPECT_EQ(Value(kW), 1234);
   DRO_LoadMask(small.data(), 2, 2, 1);  // a stride shorter than its rows
-  EXPECT_EQ(Values()[2], 1234);
+  EXPECT_EQ(Value(2), 1234);
 }
 
 TEST_F(Mask, ConversionsWithTheCurrentLayer) {
-  auto& px = MakeCurrentLayer({100, 200, 300, 4000});
-  Values()[0] = 0;
-  Values()[1] = 65535;
-  Values()[2] = 1000;
+  MakeLayer(2, Pixel64{100, 200, 300, 4000});
+  DRO_SetLayer(2);
+  SetValue(0, 0);
+  SetValue(1, 65535);
+  SetValue(2, 1000);
   DRO_CreateImageFromMask();
-  EXPECT_EQ(px[0].r, 65280);  // min(65535 - 0, 65280)
-  EXPECT_EQ(px[1].g, 0);
-  EXPECT_EQ(px[2].b, 64535);
-  EXPECT_EQ(px[2].a, 65535);
+  EXPECT_EQ(Px(0).r, 65280);  // min(65535 - 0, 65280)
+  EXPECT_EQ(Px(1).g, 0);
+  EXPECT_EQ(Px(2).b, 64535);
+  EXPECT_EQ(Px(2).a, 65535);
 
-  px[3] = {1, 2, 3, 4};
-  Values()[3] = 777;
+  Put(2, 3, 0, Pixel64{1, 2, 3, 4});
+  SetValue(3, 777);
   DRO_CreateAlphaFromMask();
-  EXPECT_EQ(px[3].a, 777);
-  EXPECT_EQ(px[3].r, 1);
-  px[4].a = 4242;
+  EXPECT_EQ(Px(3).a, 777);
+  EXPECT_EQ(Px(3).r, 1);
+  Put(2, 4, 0, Pixel64{100, 200, 300, 4242});
   DRO_CreateMaskFromAlpha();
-  EXPECT_EQ(Values()[4], 4242);
+  EXPECT_EQ(Value(4), 4242);
 
-  px[0] = {65535, 65535, 65281, 0};  // mean 65450: closed
-  px[1] = {255, 255, 256, 9};        // mean 255: open
-  px[2] = {30000, 30000, 30003, 9};  // mean 30001
+  Put(2, 0, 0, Pixel64{65535, 65535, 65281, 0});  // mean 65450: closed
+  Put(2, 1, 0, Pixel64{255, 255, 256, 9});        // mean 255: open
+  Put(2, 2, 0, Pixel64{30000, 30000, 30003, 9});  // mean 30001
   DRO_CreateMaskFromImage();
-  EXPECT_EQ(Values()[0], 0);
-  EXPECT_EQ(Values()[1], 65535);
-  EXPECT_EQ(Values()[2], 65280 - 30001);
+  EXPECT_EQ(Value(0), 0);
+  EXPECT_EQ(Value(1), 65535);
+  EXPECT_EQ(Value(2), 65280 - 30001);
 }
 
 TEST_F(Mask, ColourCreatorsWriteTheStrengthOnlyWhereTheyMatch) {
   auto img = Image(10, 20, 30, 255);
   SetPixel(img, 1, {11, 20, 30, 255});
-  Fill(4321);
+  FillMask(4321);
   DRO_CreateMaskFromRGBAImageColor(img.data(), 10, 20, 30, 0);
-  EXPECT_EQ(Values()[0], 65280);  // strength 0 writes 65280, not 65535
-  EXPECT_EQ(Values()[1], 4321);
+  EXPECT_EQ(Value(0), 65280);  // strength 0 writes 65280, not 65535
+  EXPECT_EQ(Value(1), 4321);
   DRO_CreateMaskFromRGBAImageColor(img.data(), 11, 20, 30, 255);
-  EXPECT_EQ(Values()[1], 0);
+  EXPECT_EQ(Value(1), 0);
   DRO_CreateMaskFromRGBAImageColor(img.data(), 11, 20, 30, 400);  // clamped to 255
-  EXPECT_EQ(Values()[1], 0);
+  EXPECT_EQ(Value(1), 0);
 
   std::vector<uint8_t> rgb(kN * 3, 7);
   rgb[kN * 3 - 1] = 8;
-  Fill(4321);
+  FillMask(4321);
   DRO_CreateMaskFromRGB24ImageColor(rgb.data(), 7, 7, 8, 100);
-  EXPECT_EQ(Values()[kN - 1], 155 * 256);
-  EXPECT_EQ(Values()[kN - 2], 4321);
+  EXPECT_EQ(Value(kN - 1), 155 * 256);
+  EXPECT_EQ(Value(kN - 2), 4321);
 
   // Ranges: T = t x 2.56; 0 matches exactly, 100 (T = 256) everything.
-  Fill(4321);
+  FillMask(4321);
   SetPixel(img, 2, {13, 23, 33, 200});
   DRO_CreateMaskFromRGBAImageColorRange(img.data(), 10, 20, 30, 0, 1);
-  EXPECT_EQ(Values()[0], 254 * 256);
-  EXPECT_EQ(Values()[1], 4321);
+  EXPECT_EQ(Value(0), 254 * 256);
+  EXPECT_EQ(Value(1), 4321);
   DRO_CreateMaskFromRGBAImageColorRange(img.data(), 10, 20, 30, 1, 2);  // T = 2
-  EXPECT_EQ(Values()[1], 253 * 256);
-  EXPECT_EQ(Values()[2], 4321);
+  EXPECT_EQ(Value(1), 253 * 256);
+  EXPECT_EQ(Value(2), 4321);
   auto extremes = Image(0, 0, 0, 0);
   SetPixel(extremes, 1, {255, 255, 255, 255});
   DRO_CreateMaskFromRGBAImageColorRange(extremes.data(), 0, 0, 0, 100, 3);
-  EXPECT_EQ(Values()[1], 252 * 256);
+  EXPECT_EQ(Value(1), 252 * 256);
 
-  Fill(4321);
+  FillMask(4321);
   DRO_CreateMaskFromRGBAImageAlphaRange(img.data(), 198, 1, 9);
-  EXPECT_EQ(Values()[2], 246 * 256);
-  EXPECT_EQ(Values()[0], 4321);
+  EXPECT_EQ(Value(2), 246 * 256);
+  EXPECT_EQ(Value(0), 4321);
 
   // Luminance: integer means of the pixel and the reference.
-  Fill(4321);
+  FillMask(4321);
   DRO_CreateMaskFromRGBAImageLuminanceRange(img.data(), 0, 0, 60, 0, 10);
-  EXPECT_EQ(Values()[0], 245 * 256);  // (10 + 20 + 30) / 3 = 20 = 60 / 3
-  EXPECT_EQ(Values()[1], 245 * 256);  // 61 / 3 = 20 as well
-  EXPECT_EQ(Values()[2], 4321);       // 69 / 3 = 23
+  EXPECT_EQ(Value(0), 245 * 256);  // (10 + 20 + 30) / 3 = 20 = 60 / 3
+  EXPECT_EQ(Value(1), 245 * 256);  // 61 / 3 = 20 as well
+  EXPECT_EQ(Value(2), 4321);       // 69 / 3 = 23
 
-  Fill(4321);
+  FillMask(4321);
   auto other = img;
   SetPixel(other, 4, {10, 20, 30, 254});
   DRO_CreateMaskFromDiff_RGBA32(img.data(), other.data(), 0x12345);
-  EXPECT_EQ(Values()[4], 0x2345);
-  EXPECT_EQ(Values()[3], 4321);
+  EXPECT_EQ(Value(4), 0x2345);
+  EXPECT_EQ(Value(3), 4321);
 
   std::vector<uint8_t> flags(kN, 0);
   flags[0] = 1;
   flags[1] = 2;
-  Fill(4321);
+  FillMask(4321);
   DRO_CreateMaskFromFloodMask(flags.data(), 0);
-  EXPECT_EQ(Values()[0], 65280);
-  EXPECT_EQ(Values()[1], 4321);
+  EXPECT_EQ(Value(0), 65280);
+  EXPECT_EQ(Value(1), 4321);
 }
 
 TEST_F(Mask, HueTestsWrapAroundZero) {
@@ -202,31 +200,31 @@ TEST_F(Mask, HueTestsWrapAroundZero) {
   SetPixel(img, 1, {255, 8, 0, 255});   // hue 1.9
   SetPixel(img, 2, {0, 0, 255, 255});   // hue 240
   SetPixel(img, 3, {90, 90, 90, 255});  // grey: hue -1
-  Fill(4321);
+  FillMask(4321);
   DRO_CreateMaskFromRGBAImageHueRange(img.data(), 255, 0, 0, 0, 0);  // limit 0
-  EXPECT_EQ(Values()[0], 4321);
-  EXPECT_EQ(Values()[1], 4321);  // trunc(1.88) = 1 is over a limit of 0
-  Fill(4321);
+  EXPECT_EQ(Value(0), 4321);
+  EXPECT_EQ(Value(1), 4321);  // trunc(1.88) = 1 is over a limit of 0
+  FillMask(4321);
   DRO_CreateMaskFromRGBAImageHueRange(img.data(), 255, 0, 0, 1, 0);  // limit trunc(1.8) = 1
-  EXPECT_EQ(Values()[0], 65280);
-  EXPECT_EQ(Values()[1], 65280);
-  EXPECT_EQ(Values()[2], 4321);
-  EXPECT_EQ(Values()[3], 65280);  // grey's hue -1 lies one degree from red's 0
-  Fill(4321);
+  EXPECT_EQ(Value(0), 65280);
+  EXPECT_EQ(Value(1), 65280);
+  EXPECT_EQ(Value(2), 4321);
+  EXPECT_EQ(Value(3), 65280);  // grey's hue -1 lies one degree from red's 0
+  FillMask(4321);
   DRO_CreateMaskFromRGBAImageHueRange(img.data(), 20, 20, 20, 0, 0);
-  EXPECT_EQ(Values()[3], 65280);
-  EXPECT_EQ(Values()[2], 4321);
+  EXPECT_EQ(Value(3), 65280);
+  EXPECT_EQ(Value(2), 4321);
 
   // HSL: the hue test first, then saturation and lightness on 0..1.
-  Fill(4321);
+  FillMask(4321);
   SetPixel(img, 4, {128, 0, 4, 255});  // same hue region, lightness about 0.25
   DRO_CreateMaskFromRGBAImageHSLRange(img.data(), 255, 0, 0, 2.0 / 180, 0.01, 0.01, 0);
-  EXPECT_EQ(Values()[0], 65280);
-  EXPECT_EQ(Values()[1], 65280);
-  EXPECT_EQ(Values()[4], 4321);
+  EXPECT_EQ(Value(0), 65280);
+  EXPECT_EQ(Value(1), 65280);
+  EXPECT_EQ(Value(4), 4321);
   DRO_CreateMaskFromRGBAImageHSLRange(img.data(), 255, 0, 0, 2.0 / 180, 0.01, 0.3, 255);
-  EXPECT_EQ(Values()[4], 0);
-  EXPECT_EQ(Values()[2], 4321);
+  EXPECT_EQ(Value(4), 0);
+  EXPECT_EQ(Value(2), 4321);
 }
 
 TEST(MaskHue, HueOfTheTestColoursIsWhatTheTestsAssume) {
@@ -239,9 +237,9 @@ TEST(MaskHue, HueOfTheTestColoursIsWhatTheTestsAssume) {
 }
 
 TEST_F(Mask, ApplyToAlphaScalesByTheHighByteAndClipsTheRectangle) {
-  Values()[0] = 0x00FF;  // k 0: alpha 0
-  Values()[1] = 0xFF00;  // k 255: kept
-  Values()[2] = 0x7F00;  // k 127: alpha x 128 / 256
+  SetValue(0, 0x00FF);  // k 0: alpha 0
+  SetValue(1, 0xFF00);  // k 255: kept
+  SetValue(2, 0x7F00);  // k 127: alpha x 128 / 256
   auto img = Image(1, 2, 3, 201);
   DRO_ApplyMaskToAlpha_RGBA32(img.data());
   EXPECT_EQ(img[3], 0);
@@ -251,7 +249,7 @@ TEST_F(Mask, ApplyToAlphaScalesByTheHighByteAndClipsTheRectangle) {
 
   // A 4 x 3 buffer whose first pixel is canvas pixel (-2, 1): only its part
   // on the canvas (columns 2..3 of the buffer, rows 0..1) is touched.
-  Fill(0);
+  FillMask(0);
   std::vector<uint8_t> block(4 * 3 * 4, 200);
   DRO_ApplyMaskToAlphaRect_RGBA32(block.data(), 16, -2, 1, 1, 3);
   EXPECT_EQ(block[0 * 16 + 3], 200);

@@ -1,12 +1,10 @@
 // The effect-script seam: the text format, the header record, the generate
 // and apply sequences, rotation and the generators.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,33 +14,16 @@
 #include "platform/effect_script.h"
 #include "platform/effect_script_internal.h"
 #include "platform/image_library.h"
+#include "support/allocation_sweep.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
 namespace fx = dro::platform::effects;
 namespace img = dro::platform::image;
-namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-class ScriptDir {
- public:
-  ScriptDir() {
-    std::string pattern = (fs::temp_directory_path() / "drovine-fx-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~ScriptDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string Write(const std::string& name, const std::string& text) const {
-    const std::string file = (fs::path(path_) / name).string();
-    std::ofstream(file, std::ios::binary) << text;
-    return file;
-  }
-
- private:
-  std::string path_;
-};
+using ScriptDir = drovine_test::ScratchDir;
 
 std::string Example(const char* name) {
   return std::string(DROVINE_EXAMPLES) + "/effects/" + name;
@@ -336,11 +317,14 @@ TEST(EffectScripts, ChainRulesAndFailuresLeaveThePictureAlone) {
   rotate.SetEffectValue(0, 3, 30);
   for (int i = 0; i < 16; ++i) p[size_t(i) * 4] = uint8_t(i * 16);
   const Bytes pattern = p;
-  dro::FailAllocationAfter(1);  // the working copy succeeds, the rotation's does not
-  EXPECT_FALSE(rotate.ExecuteScriptOnImage(p.data(), 4, 4));
-  dro::FailAllocationAfter(-1);
-  EXPECT_EQ(p, pattern);
-  EXPECT_TRUE(rotate.ExecuteScriptOnImage(p.data(), 4, 4));
+  bool ran = false;
+  drovine_test::SweepAllocationFailures(
+      {}, [&] { ran = rotate.ExecuteScriptOnImage(p.data(), 4, 4); },
+      [&](int64_t) {
+        EXPECT_FALSE(ran);
+        EXPECT_EQ(p, pattern);
+      });
+  EXPECT_TRUE(ran);
   EXPECT_NE(p, pattern);
 }
 
