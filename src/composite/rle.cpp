@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "base/canvas_state.h"
 #include "base/guard.h"
@@ -142,7 +143,9 @@ int32_t CompressLayer(int32_t slot, uint8_t* dst, int32_t capacity) noexcept {
     Buffer<uint8_t> image = Buffer<uint8_t>::MakeBytes(bytes, 0);
     composite::GetRgba32(layer, image.data(), geometry.width * 4);
     Buffer<uint8_t> packed;
-    if (!platform::image::Deflate(image.data(), bytes, packed)) return 0;
+    // Deflating a whole block can only fail for want of memory: a failure
+    // like any other here, recorded rather than passed off as "did not fit".
+    if (!platform::image::Deflate(image.data(), bytes, packed)) throw std::bad_alloc();
     if (packed.size() > static_cast<size_t>(capacity)) return 0;
     std::memcpy(dst, packed.data(), packed.size());
     return static_cast<int32_t>(packed.size());
