@@ -121,9 +121,9 @@ int32_t CopyBlendBuffer(int32_t x, int32_t y, const Plane& source, int32_t weigh
       }
       Pixel64& p = out[col - d.left + d.skipX];
       if (a != 0) {
-        auto mix = [&](uint16_t colour, uint16_t under) {
+        auto mix = [&](uint16_t color, uint16_t under) {
           return static_cast<uint16_t>(
-              std::min<uint32_t>((wt * colour + inv * under) / 256 + 1, 65280));
+              std::min<uint32_t>((wt * color + inv * under) / 256 + 1, 65280));
         };
         p = Pixel64{mix(c[0], s.r), mix(c[1], s.g), mix(c[2], s.b),
                     static_cast<uint16_t>((wt * c[3] + inv * a) / 256)};

@@ -33,7 +33,7 @@ bool RenderScriptPicture(const char* path, platform::image::Picture& picture, bo
 }
 
 bool ReadRgbaPicture(const char* path, platform::image::Picture& picture) {
-  if (!platform::image::ReadImageRGBA(path, picture) || picture.channels != 4) return false;
+  if (!platform::image::ReadImageRgba(path, picture) || picture.channels != 4) return false;
   const int32_t w = picture.width;
   const int32_t h = picture.height;
   return w > 0 && h > 0 && picture.pixels.size() >= RgbaBytes(w, h);

@@ -49,7 +49,7 @@ void CompositePixel(int32_t formula, bool opaqueShortcut, int32_t r, int32_t g, 
 // shared with the display compositor, which carries its running result in
 // floats.
 void CompositeFloat(int32_t formula, int32_t r, int32_t g, int32_t b, int32_t a, const float dc[3],
-                    float da, float colour[3], float& alpha) noexcept;
+                    float da, float color[3], float& alpha) noexcept;
 
 // The integer front of the alpha family for n pixels: layer mask, opacity
 // and the mode's transform. Writes the transformed source pixels to `out`

@@ -142,7 +142,7 @@ void BlendLayerRectReference(const Pixel64* src, int32_t sx, int32_t sy, int32_t
             opacity, keepAlpha);
 }
 
-void BlendRGBA32IntoLayer(const uint8_t* rgba, int32_t rgbaStride, int32_t width, int32_t height,
+void BlendRgba32IntoLayer(const uint8_t* rgba, int32_t rgbaStride, int32_t width, int32_t height,
                           Pixel64* dst, int32_t dstStride, int32_t mode, int32_t maskMode,
                           int32_t opacity, bool keepAlpha) noexcept {
   if (!rgba || !dst || width <= 0 || height <= 0) return;
@@ -167,10 +167,10 @@ void BlendRGBA32IntoLayer(const uint8_t* rgba, int32_t rgbaStride, int32_t width
   }
 }
 
-void BlendRGBA32IntoLayer(const uint8_t* rgba, Pixel64* dst, int32_t mode, int32_t maskMode,
+void BlendRgba32IntoLayer(const uint8_t* rgba, Pixel64* dst, int32_t mode, int32_t maskMode,
                           int32_t opacity, bool keepAlpha) noexcept {
   const CanvasGeometry& c = Geometry();
-  BlendRGBA32IntoLayer(rgba, c.width * 4, c.width, c.height, dst, c.width * 4, mode, maskMode,
+  BlendRgba32IntoLayer(rgba, c.width * 4, c.width, c.height, dst, c.width * 4, mode, maskMode,
                        opacity, keepAlpha);
 }
 

@@ -95,12 +95,12 @@ void BlendLayerRectReference(const Pixel64* src, int32_t sx, int32_t sy, int32_t
 // byte widened x 256) onto the top-left corner of a Pixel64 buffer (rows
 // dstStride 16-bit units apart), with no layer mask. Widens a slice at a
 // time, so it needs no allocation.
-void BlendRGBA32IntoLayer(const uint8_t* rgba, int32_t rgbaStride, int32_t width, int32_t height,
+void BlendRgba32IntoLayer(const uint8_t* rgba, int32_t rgbaStride, int32_t width, int32_t height,
                           Pixel64* dst, int32_t dstStride, int32_t mode, int32_t maskMode,
                           int32_t opacity, bool keepAlpha) noexcept;
 // The canvas-size form: a tight picture and a destination of the canvas's
 // width and height.
-void BlendRGBA32IntoLayer(const uint8_t* rgba, Pixel64* dst, int32_t mode, int32_t maskMode,
+void BlendRgba32IntoLayer(const uint8_t* rgba, Pixel64* dst, int32_t mode, int32_t maskMode,
                           int32_t opacity, bool keepAlpha) noexcept;
 
 // Whether a fast path will run for this mode (false when the CPU lacks the

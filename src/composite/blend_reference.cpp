@@ -26,7 +26,7 @@ namespace dro::composite::blend {
 namespace {
 
 constexpr float kAlphaScale = 65535.f;
-constexpr float kColourScale = 65280.f;
+constexpr float kColorScale = 65280.f;
 
 float Clamp01(float x) {
   const float low = x > 0.f ? x : 0.f;
@@ -264,19 +264,19 @@ int32_t AlphaRamp(int32_t a) {
 }  // namespace
 
 void CompositeFloat(int32_t formula, int32_t r, int32_t g, int32_t b, int32_t a, const float dc[3],
-                    float da, float colour[3], float& alpha) noexcept {
+                    float da, float color[3], float& alpha) noexcept {
   FloatPixel p;
   p.sa = static_cast<float>(a) / kAlphaScale;
   p.da = da;
   const int32_t src[3] = {r, g, b};
   for (int c = 0; c < 3; ++c) {
-    p.sc[c] = static_cast<float>(src[c]) * p.sa / kColourScale;
+    p.sc[c] = static_cast<float>(src[c]) * p.sa / kColorScale;
     p.dc[c] = dc[c];
   }
-  p.lum = static_cast<float>(r + g + b) / (3.f * kColourScale);
+  p.lum = static_cast<float>(r + g + b) / (3.f * kColorScale);
   float cr[3];
   alpha = Clamp01(Compose(formula, p, cr));
-  for (int c = 0; c < 3; ++c) colour[c] = Clamp01(cr[c] / alpha);
+  for (int c = 0; c < 3; ++c) color[c] = Clamp01(cr[c] / alpha);
 }
 
 void CompositePixel(int32_t formula, bool opaqueShortcut, int32_t r, int32_t g, int32_t b,
@@ -293,13 +293,13 @@ void CompositePixel(int32_t formula, bool opaqueShortcut, int32_t r, int32_t g, 
     const float da = static_cast<float>(d.a) / kAlphaScale;
     const int32_t dst[3] = {d.r, d.g, d.b};
     float dc[3];
-    for (int c = 0; c < 3; ++c) dc[c] = static_cast<float>(dst[c]) * da / kColourScale;
-    float colour[3];
+    for (int c = 0; c < 3; ++c) dc[c] = static_cast<float>(dst[c]) * da / kColorScale;
+    float color[3];
     float alpha;
-    CompositeFloat(formula, r, g, b, a, dc, da, colour, alpha);
-    out.r = static_cast<uint16_t>(static_cast<int32_t>(colour[0] * kColourScale));
-    out.g = static_cast<uint16_t>(static_cast<int32_t>(colour[1] * kColourScale));
-    out.b = static_cast<uint16_t>(static_cast<int32_t>(colour[2] * kColourScale));
+    CompositeFloat(formula, r, g, b, a, dc, da, color, alpha);
+    out.r = static_cast<uint16_t>(static_cast<int32_t>(color[0] * kColorScale));
+    out.g = static_cast<uint16_t>(static_cast<int32_t>(color[1] * kColorScale));
+    out.b = static_cast<uint16_t>(static_cast<int32_t>(color[2] * kColorScale));
     out.a = static_cast<uint16_t>(static_cast<int32_t>(alpha * kAlphaScale));
   }
   d.r = out.r;
@@ -422,14 +422,14 @@ void ReferenceRow(const Pixel64* src, const Pixel64* mask, Pixel64* dst, int32_t
                   const RowParams& p) noexcept {
   const int32_t mode = p.mode;
   const bool alphaFamily = mode > kModeUnnamed;
-  const int32_t colourFormula =
+  const int32_t colorFormula =
       mode == kModeReflect || mode == kModeGlow || mode == kModeUnnamed ? kModeNormal : mode;
   for (int32_t i = 0; i < n; ++i) {
     const Pixel64& s = src[i];
     if (s.a == 0 && !alphaFamily) continue;
     int32_t r = s.r, g = s.g, b = s.b;
     int32_t a = MaskedAlpha(s.a, mask ? mask + i : nullptr, p.opacity);
-    int32_t formula = colourFormula;
+    int32_t formula = colorFormula;
     if (alphaFamily) formula = AlphaFamilyTransform(mode, r, g, b, a);
     CompositePixel(formula, mode == kModeNormal, r, g, b, a, dst[i], p.keepAlpha);
   }

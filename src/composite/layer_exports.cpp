@@ -57,7 +57,7 @@ void DRO_CALL DRO_ClearPaintLayer(void) {
 }
 
 void DRO_CALL DRO_ClearPaintLayer_old(void) {
-  composite::ClearPaintLayerOld();
+  composite::WhitenPaintLayerOutsideDirty();
 }
 
 void DRO_CALL DRO_MergePaintLayer(int32_t slot) {
@@ -81,7 +81,7 @@ void DRO_CALL DRO_InvertAlpha(int32_t slot) {
 }
 
 void DRO_CALL DRO_InvertAlpha_RGBA32(void* rgba32) {
-  composite::InvertAlphaRGBA32(Bytes(rgba32));
+  composite::InvertAlphaRgba32(Bytes(rgba32));
 }
 
 void DRO_CALL DRO_SetColorAlpha(int32_t r, int32_t g, int32_t b) {
@@ -90,16 +90,16 @@ void DRO_CALL DRO_SetColorAlpha(int32_t r, int32_t g, int32_t b) {
 
 void DRO_CALL DRO_SetColorAlphaRGBABuf(void* rgba32, int32_t w, int32_t h, int32_t r, int32_t g,
                                        int32_t b) {
-  composite::SetColorAlphaRGBABuf(Bytes(rgba32), w, h, r, g, b);
+  composite::SetColorAlphaRgba32(Bytes(rgba32), w, h, r, g, b);
 }
 
 void DRO_CALL DRO_SetColorRGBABuf(void* rgba32, int32_t w, int32_t h, int32_t r, int32_t g,
                                   int32_t b) {
-  composite::SetColorRGBABuf(Bytes(rgba32), w, h, r, g, b);
+  composite::SetColorRgba32(Bytes(rgba32), w, h, r, g, b);
 }
 
 void DRO_CALL DRO_SetAlphaFromRGBAImageColor(void* rgba32, int32_t r, int32_t g, int32_t b) {
-  composite::SetAlphaFromRGBAImageColor(Bytes(rgba32), r, g, b);
+  composite::SetAlphaFromRgba32Color(Bytes(rgba32), r, g, b);
 }
 
 void DRO_CALL DRO_CreateBlobFromImage(int32_t slot, int32_t kind) {
@@ -107,16 +107,16 @@ void DRO_CALL DRO_CreateBlobFromImage(int32_t slot, int32_t kind) {
 }
 
 int32_t DRO_CALL DRO_SetRGBA64Layer(const void* src, int32_t srcStrideBytes, int32_t layer) {
-  return composite::SetRGBA64Layer(src, srcStrideBytes, layer);
+  return composite::SetLayerRgba64(src, srcStrideBytes, layer);
 }
 
 int32_t DRO_CALL DRO_GetRGBA64Layer(void* dst, int32_t dstStrideBytes, int32_t layer) {
-  return composite::GetRGBA64Layer(dst, dstStrideBytes, layer);
+  return composite::GetLayerRgba64(dst, dstStrideBytes, layer);
 }
 
 int32_t DRO_CALL DRO_GetRGBA64LayerRect(void* dst, int32_t dstStrideBytes, int32_t layer, int32_t x,
                                         int32_t y, int32_t w, int32_t h) {
-  return composite::GetRGBA64LayerRect(dst, dstStrideBytes, layer, x, y, w, h);
+  return composite::GetLayerRgba64Rect(dst, dstStrideBytes, layer, x, y, w, h);
 }
 
 int32_t DRO_CALL DRO_SetLayerData(const void* src, int32_t layer) {
@@ -134,5 +134,5 @@ int32_t DRO_CALL DRO_CopyLayerData(int32_t fromLayer, int32_t toLayer) {
 void DRO_CALL DRO_LoadRGBA32Layer_BAD(void* data, int32_t ignored, int32_t slot, int32_t w,
                                       int32_t h, uint8_t useMask) {
   (void)ignored;
-  composite::LoadRGBA32LayerBad(Bytes(data), slot, w, h, useMask != 0);
+  composite::ReplaceLayerWithRgba32(Bytes(data), slot, w, h, useMask != 0);
 }

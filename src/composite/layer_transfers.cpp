@@ -16,7 +16,7 @@ size_t RowBytes(const LayerRecord& layer) {
 
 }  // namespace
 
-int32_t SetRGBA64Layer(const void* src, int32_t srcStrideBytes, int32_t layer) noexcept {
+int32_t SetLayerRgba64(const void* src, int32_t srcStrideBytes, int32_t layer) noexcept {
   LayerRecord* rec = composite::CanvasLayer(layer);
   if (!rec || !src) return 0;
   const auto* from = static_cast<const uint8_t*>(src);
@@ -27,12 +27,12 @@ int32_t SetRGBA64Layer(const void* src, int32_t srcStrideBytes, int32_t layer) n
   return 1;
 }
 
-int32_t GetRGBA64Layer(void* dst, int32_t dstStrideBytes, int32_t layer) noexcept {
+int32_t GetLayerRgba64(void* dst, int32_t dstStrideBytes, int32_t layer) noexcept {
   const CanvasGeometry& c = Geometry();
-  return GetRGBA64LayerRect(dst, dstStrideBytes, layer, 0, 0, c.width, c.height);
+  return GetLayerRgba64Rect(dst, dstStrideBytes, layer, 0, 0, c.width, c.height);
 }
 
-int32_t GetRGBA64LayerRect(void* dst, int32_t dstStrideBytes, int32_t layer, int32_t x, int32_t y,
+int32_t GetLayerRgba64Rect(void* dst, int32_t dstStrideBytes, int32_t layer, int32_t x, int32_t y,
                            int32_t w, int32_t h) noexcept {
   const LayerRecord* rec = composite::CanvasLayer(layer);
   if (!rec) return 0;

@@ -15,12 +15,12 @@
 namespace dro::composite {
 
 // Raw Pixel64 transfers. Strides are in bytes.
-int32_t SetRGBA64Layer(const void* src, int32_t srcStrideBytes, int32_t layer) noexcept;
-int32_t GetRGBA64Layer(void* dst, int32_t dstStrideBytes, int32_t layer) noexcept;
+int32_t SetLayerRgba64(const void* src, int32_t srcStrideBytes, int32_t layer) noexcept;
+int32_t GetLayerRgba64(void* dst, int32_t dstStrideBytes, int32_t layer) noexcept;
 // Copies the w x h rectangle at (x, y) of the layer into dst, whose first
 // pixel is the rectangle's corner; the parts of the rectangle outside the
 // layer leave dst as it was.
-int32_t GetRGBA64LayerRect(void* dst, int32_t dstStrideBytes, int32_t layer, int32_t x, int32_t y,
+int32_t GetLayerRgba64Rect(void* dst, int32_t dstStrideBytes, int32_t layer, int32_t x, int32_t y,
                            int32_t w, int32_t h) noexcept;
 // Whole-layer raw copies of width x height x 8 bytes.
 int32_t SetLayerData(const void* src, int32_t layer) noexcept;

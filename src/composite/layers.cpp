@@ -237,7 +237,7 @@ void ClearPaintLayer() noexcept {
   ResetDirty(p);
 }
 
-void ClearPaintLayerOld() noexcept {
+void WhitenPaintLayerOutsideDirty() noexcept {
   LayerRecord& p = Layers().paint;
   if (!p.pixels) return;
   p.pixels.FillBytes(0xFF);
@@ -312,7 +312,7 @@ void InvertAlpha(int32_t slot) noexcept {
   for (Pixel64& p : rec->pixels) p.a = static_cast<uint16_t>(65535 - p.a);
 }
 
-void InvertAlphaRGBA32(uint8_t* rgba) noexcept {
+void InvertAlphaRgba32(uint8_t* rgba) noexcept {
   if (!rgba) return;
   const size_t n = CanvasPixels();
   for (size_t i = 0; i < n; ++i) rgba[i * 4 + 3] = static_cast<uint8_t>(255 - rgba[i * 4 + 3]);
@@ -330,8 +330,8 @@ void SetColorAlpha(int32_t r, int32_t g, int32_t b) noexcept {
   }
 }
 
-void SetColorAlphaRGBABuf(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g,
-                          int32_t b) noexcept {
+void SetColorAlphaRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g,
+                         int32_t b) noexcept {
   if (!rgba) return;
   const size_t n = TightPixels(w, h);
   for (size_t i = 0; i < n; ++i) {
@@ -343,8 +343,7 @@ void SetColorAlphaRGBABuf(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_
   }
 }
 
-void SetColorRGBABuf(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g,
-                     int32_t b) noexcept {
+void SetColorRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b) noexcept {
   if (!rgba) return;
   const size_t n = TightPixels(w, h);
   for (size_t i = 0; i < n; ++i) {
@@ -355,7 +354,7 @@ void SetColorRGBABuf(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g,
   }
 }
 
-void SetAlphaFromRGBAImageColor(uint8_t* rgba, int32_t r, int32_t g, int32_t b) noexcept {
+void SetAlphaFromRgba32Color(uint8_t* rgba, int32_t r, int32_t g, int32_t b) noexcept {
   if (!rgba) return;
   const size_t n = CanvasPixels();
   for (size_t i = 0; i < n; ++i) {
@@ -364,7 +363,7 @@ void SetAlphaFromRGBAImageColor(uint8_t* rgba, int32_t r, int32_t g, int32_t b) 
   }
 }
 
-void SetRGBA32Alpha(uint8_t* rgba, int32_t w, int32_t h, uint8_t alpha) noexcept {
+void SetRgba32Alpha(uint8_t* rgba, int32_t w, int32_t h, uint8_t alpha) noexcept {
   if (!rgba) return;
   const size_t n = TightPixels(w, h);
   for (size_t i = 0; i < n; ++i) rgba[i * 4 + 3] = alpha;
@@ -393,7 +392,8 @@ void CreateBlobFromImage(int32_t slot, int32_t kind) noexcept {
   }
 }
 
-void LoadRGBA32LayerBad(uint8_t* data, int32_t slot, int32_t w, int32_t h, bool useMask) noexcept {
+void ReplaceLayerWithRgba32(uint8_t* data, int32_t slot, int32_t w, int32_t h,
+                            bool useMask) noexcept {
   Guard(Operation::kLoadRgba32Layer, [&] {
     LayerRecord* rec = CanvasLayer(slot);
     if (!rec || !data || w <= 0 || h <= 0 || w > INT32_MAX / 4) return;
@@ -402,7 +402,7 @@ void LoadRGBA32LayerBad(uint8_t* data, int32_t slot, int32_t w, int32_t h, bool 
     // layer happens to be current.
     ClearMasked(LayerOnCanvas(slot), 0, 0, 0, 0);
     const CanvasGeometry& c = Geometry();
-    BlendRGBA32IntoLayer(data, w * 4, std::min(w, c.width), std::min(h, c.height),
+    BlendRgba32IntoLayer(data, w * 4, std::min(w, c.width), std::min(h, c.height),
                          rec->pixels.data(), CanvasStride(), kModeNormal, 0, 255,
                          rec->lockAlpha != 0);
   });

@@ -82,7 +82,9 @@ void CreatePaintLayer(int32_t opacityPercent, const char* modeName) noexcept;
 // Frees the paint layer's pixels; 1 when there were any, else 0.
 int32_t DeletePaintLayer() noexcept;
 void ClearPaintLayer() noexcept;
-void ClearPaintLayerOld() noexcept;
+// Fills the paint layer with bytes 0xFF and zeroes its dirty rectangle,
+// then empties the rectangle.
+void WhitenPaintLayerOutsideDirty() noexcept;
 // Blends the paint layer's dirty rectangle into the slot, then clears it.
 void MergePaintLayer(int32_t slot) noexcept;
 // Softens the paint layer's alpha through the image library's blur.
@@ -95,18 +97,18 @@ void SetLayerAlpha(int32_t slot, int32_t alpha16) noexcept;
 void NormalizeLayerAlpha(int32_t slot) noexcept;
 void InvertAlpha(int32_t slot) noexcept;
 // Canvas-size tight RGBA32: every alpha byte becomes 255 - alpha.
-void InvertAlphaRGBA32(uint8_t* rgba) noexcept;
+void InvertAlphaRgba32(uint8_t* rgba) noexcept;
 // Current layer: pixels with alpha below 256 become (r, g, b) x 257 with
 // alpha 0.
 void SetColorAlpha(int32_t r, int32_t g, int32_t b) noexcept;
 // Tight w x h RGBA32 helpers.
-void SetColorAlphaRGBABuf(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g,
-                          int32_t b) noexcept;
-void SetColorRGBABuf(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b) noexcept;
+void SetColorAlphaRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g,
+                         int32_t b) noexcept;
+void SetColorRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b) noexcept;
 // Canvas-size tight RGBA32: pixels of exactly (r, g, b) get alpha 0.
-void SetAlphaFromRGBAImageColor(uint8_t* rgba, int32_t r, int32_t g, int32_t b) noexcept;
+void SetAlphaFromRgba32Color(uint8_t* rgba, int32_t r, int32_t g, int32_t b) noexcept;
 // Every alpha byte of a tight w x h RGBA32 buffer becomes `alpha`.
-void SetRGBA32Alpha(uint8_t* rgba, int32_t w, int32_t h, uint8_t alpha) noexcept;
+void SetRgba32Alpha(uint8_t* rgba, int32_t w, int32_t h, uint8_t alpha) noexcept;
 // Turns the layer into shading data for the alpha-family modes.
 void CreateBlobFromImage(int32_t slot, int32_t kind) noexcept;
 
@@ -114,6 +116,7 @@ void CreateBlobFromImage(int32_t slot, int32_t kind) noexcept;
 // mask and texture, the slot cleared through the mask, then blended in as
 // Normal at full opacity, keeping alpha when the slot locks it. Guarded
 // ("LoadRGBA32Layer").
-void LoadRGBA32LayerBad(uint8_t* data, int32_t slot, int32_t w, int32_t h, bool useMask) noexcept;
+void ReplaceLayerWithRgba32(uint8_t* data, int32_t slot, int32_t w, int32_t h,
+                            bool useMask) noexcept;
 
 }  // namespace dro::composite

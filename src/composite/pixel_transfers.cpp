@@ -467,10 +467,10 @@ void ClearRgba32Tight(uint8_t* dst, int32_t w, int32_t h, int32_t r, int32_t g, 
 
 void ClearMasked(const Plane& target, int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
   if (!target) return;
-  const Pixel64 colour{WidenLowByte(r), WidenLowByte(g), WidenLowByte(b), WidenLowByte(a)};
+  const Pixel64 color{WidenLowByte(r), WidenLowByte(g), WidenLowByte(b), WidenLowByte(a)};
   const Mask16* mask = dro::mask::EnabledValues();
   if (!mask) {
-    if (!mask::State().enabled) FillPlane(target, colour);
+    if (!mask::State().enabled) FillPlane(target, color);
     return;
   }
   const uint8_t c8[3] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)};
@@ -480,7 +480,7 @@ void ClearMasked(const Plane& target, int32_t r, int32_t g, int32_t b, int32_t a
     for (int32_t col = 0; col < target.width; ++col) {
       const uint32_t v = m[col];
       if (v == kFull) {
-        out[col] = colour;
+        out[col] = color;
       } else if (v != 0) {
         // Partly selected pixels take the colour by the mask value and
         // become opaque, whatever alpha was asked for.
@@ -505,11 +505,11 @@ void ClearMaskedAlpha(int32_t r, int32_t g, int32_t b, int32_t a) noexcept {
   if (!rec || !HaveCanvas()) return;
   const Plane target = WholeLayer(*rec);
   if (!target) return;
-  const uint8_t colour[4] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g),
-                             static_cast<uint8_t>(b), static_cast<uint8_t>(a)};
+  const uint8_t color[4] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g),
+                            static_cast<uint8_t>(b), static_cast<uint8_t>(a)};
   LoadInto(target, 0, 0, std::min(target.width, Geometry().width),
            std::min(target.height, Geometry().height), true, rec->lockAlpha != 0,
-           [&](int32_t, int32_t) { return colour; });
+           [&](int32_t, int32_t) { return color; });
 }
 
 // --- Queries ---------------------------------------------------------------------

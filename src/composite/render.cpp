@@ -31,7 +31,7 @@ namespace dro::composite {
 namespace {
 
 constexpr int32_t kMaxEntries = kLayerSlots;  // slots 1..63 and the paint layer
-constexpr float kColourScale = 65280.f;
+constexpr float kColorScale = 65280.f;
 constexpr float kAlphaScale = 65535.f;
 constexpr uint32_t kLightSquare = 65535;
 constexpr uint32_t kDarkSquare = 0x9FFF;
@@ -128,9 +128,9 @@ struct Running {
   }
   void ToFloat() noexcept {
     if (isFloat) return;
-    fr = static_cast<float>(r) / kColourScale;
-    fg = static_cast<float>(g) / kColourScale;
-    fb = static_cast<float>(b) / kColourScale;
+    fr = static_cast<float>(r) / kColorScale;
+    fg = static_cast<float>(g) / kColorScale;
+    fb = static_cast<float>(b) / kColorScale;
     fa = static_cast<float>(a) / kAlphaScale;
     isFloat = true;
   }
@@ -157,12 +157,12 @@ bool NormalFormula(int32_t formula) noexcept {
                                       int32_t b, int32_t a) noexcept {
   const float da = run.fa;
   const float dc[3] = {run.fr * da, run.fg * da, run.fb * da};
-  float colour[3];
+  float color[3];
   float alpha;
-  blend::CompositeFloat(formula, r, g, b, a, dc, da, colour, alpha);
-  run.fr = colour[0];
-  run.fg = colour[1];
-  run.fb = colour[2];
+  blend::CompositeFloat(formula, r, g, b, a, dc, da, color, alpha);
+  run.fr = color[0];
+  run.fg = color[1];
+  run.fb = color[2];
   run.fa = alpha;
 }
 
@@ -177,9 +177,9 @@ bool NormalFormula(int32_t formula) noexcept {
   const float sa = static_cast<float>(a) / kAlphaScale;
   const float keep = 1.f - sa;
   const float alpha = Clamp01(da + (1.f - da) * sa);
-  const float sr = static_cast<float>(r) * sa / kColourScale;
-  const float sg = static_cast<float>(g) * sa / kColourScale;
-  const float sb = static_cast<float>(b) * sa / kColourScale;
+  const float sr = static_cast<float>(r) * sa / kColorScale;
+  const float sg = static_cast<float>(g) * sa / kColorScale;
+  const float sb = static_cast<float>(b) * sa / kColorScale;
   run.fr = Clamp01((sr + run.fr * da * keep) / alpha);
   run.fg = Clamp01((sg + run.fg * da * keep) / alpha);
   run.fb = Clamp01((sb + run.fb * da * keep) / alpha);
@@ -276,9 +276,9 @@ bool NormalFormula(int32_t formula) noexcept {
 // Step 8: the layers' result, 16-bit.
 [[gnu::always_inline]] inline void Result(const Running& run, uint32_t out[4]) noexcept {
   if (run.isFloat) {
-    out[0] = static_cast<uint32_t>(run.fr * kColourScale);
-    out[1] = static_cast<uint32_t>(run.fg * kColourScale);
-    out[2] = static_cast<uint32_t>(run.fb * kColourScale);
+    out[0] = static_cast<uint32_t>(run.fr * kColorScale);
+    out[1] = static_cast<uint32_t>(run.fg * kColorScale);
+    out[2] = static_cast<uint32_t>(run.fb * kColorScale);
     out[3] = static_cast<uint32_t>(run.fa * kAlphaScale);
   } else {
     out[0] = run.r;

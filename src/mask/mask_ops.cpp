@@ -263,10 +263,10 @@ void ReplaceAlphaRange(uint8_t* rgba32, int32_t a, int32_t tolerance, int32_t r,
   const CanvasMask m = Mask();
   if (!m || !rgba32) return;
   const int32_t t = ToleranceLevel(tolerance);
-  const uint8_t colour[4] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g),
-                             static_cast<uint8_t>(b), static_cast<uint8_t>(newA)};
+  const uint8_t color[4] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g),
+                            static_cast<uint8_t>(b), static_cast<uint8_t>(newA)};
   for (int64_t i = 0; i < m.count(); ++i, rgba32 += 4) {
-    if (Near(rgba32[3], a, t)) std::memcpy(rgba32, colour, 4);
+    if (Near(rgba32[3], a, t)) std::memcpy(rgba32, color, 4);
   }
 }
 

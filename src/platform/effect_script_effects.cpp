@@ -170,10 +170,10 @@ bool PerlinNoise(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v)
   const int32_t cellsY = std::max(1, int32_t(std::lround(double(height) / v[4])));
   const int32_t octaves = v[5];
   const float persistence = v[6] / 100.0f;
-  const bool colour = v[7] != 0;
+  const bool color = v[7] != 0;
   const size_t count = size_t(width) * size_t(height);
   Buffer<float> field = Buffer<float>::Make(count);
-  for (int c = 0; c < (colour ? 3 : 1); ++c) {
+  for (int c = 0; c < (color ? 3 : 1); ++c) {
     const uint64_t seed = Mix(uint64_t(uint32_t(v[3])), uint64_t(c) + 11);
     const Gradients gradients(seed);
     for (int32_t y = 0; y < height; ++y)
@@ -189,7 +189,7 @@ bool PerlinNoise(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v)
         }
         field[size_t(y) * size_t(width) + size_t(x)] = sum;
       }
-    StoreField(bgra, count, field.data(), colour ? c : -1);
+    StoreField(bgra, count, field.data(), color ? c : -1);
   }
   return true;
 }

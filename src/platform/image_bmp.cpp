@@ -160,15 +160,15 @@ bool ReadBmpHeader(ByteReader& r, BmpHeader& head) {
 
 // The colour table of 1, 4 and 8-bit pictures, as RGB.
 struct BmpPalette {
-  uint8_t colours[256][3] = {};
+  uint8_t colors[256][3] = {};
   uint32_t count = 0;
 
   // An index past the table (a damaged file) reads as black.
   void Put(uint8_t* d, uint32_t index) const {
     const bool known = index < count;
-    d[0] = known ? colours[index][0] : 0;
-    d[1] = known ? colours[index][1] : 0;
-    d[2] = known ? colours[index][2] : 0;
+    d[0] = known ? colors[index][0] : 0;
+    d[1] = known ? colors[index][1] : 0;
+    d[2] = known ? colors[index][2] : 0;
     d[3] = 255;
   }
 };
@@ -183,7 +183,7 @@ bool ReadBmpPalette(const ByteReader& r, const BmpHeader& head, BmpPalette& pale
   if (!r.Has(size_t{palette.count} * head.paletteEntrySize)) return false;
   for (uint32_t i = 0; i < palette.count; ++i) {
     const uint8_t* p = r.here() + i * head.paletteEntrySize;
-    palette.colours[i][0] = p[2], palette.colours[i][1] = p[1], palette.colours[i][2] = p[0];
+    palette.colors[i][0] = p[2], palette.colors[i][1] = p[1], palette.colors[i][2] = p[0];
   }
   return true;
 }

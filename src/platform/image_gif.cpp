@@ -74,22 +74,22 @@ bool ReadGifRgba(const char* path, Picture& out) {
 }  // namespace detail
 
 bool WriteGif(const char* path, const uint8_t* indices, int32_t width, int32_t height,
-              int32_t stride, const uint8_t* palette, int32_t colourCount,
+              int32_t stride, const uint8_t* palette, int32_t colorCount,
               int32_t transparentIndex) noexcept {
   if (!path || !indices || !palette || width <= 0 || height <= 0 || width > 65535 ||
-      height > 65535 || stride < width || colourCount < 1 || colourCount > 256 ||
-      transparentIndex >= colourCount)
+      height > 65535 || stride < width || colorCount < 1 || colorCount > 256 ||
+      transparentIndex >= colorCount)
     return false;
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x)
-      if (indices[int64_t{y} * stride + x] >= colourCount) return false;
+      if (indices[int64_t{y} * stride + x] >= colorCount) return false;
 
   int bits = 1;
-  while ((1 << bits) < colourCount) ++bits;
-  GifColorType colours[256] = {};
-  for (int32_t i = 0; i < colourCount; ++i)
-    colours[i] = {palette[i * 3], palette[i * 3 + 1], palette[i * 3 + 2]};
-  ColorMapObject* map = GifMakeMapObject(1 << bits, colours);
+  while ((1 << bits) < colorCount) ++bits;
+  GifColorType colors[256] = {};
+  for (int32_t i = 0; i < colorCount; ++i)
+    colors[i] = {palette[i * 3], palette[i * 3 + 1], palette[i * 3 + 2]};
+  ColorMapObject* map = GifMakeMapObject(1 << bits, colors);
   if (!map) return false;
 
   int error = 0;

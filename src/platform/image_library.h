@@ -57,7 +57,7 @@ class FileSource {
 
   int32_t GuessType() noexcept;
   void Rewind() noexcept;
-  bool ReadRGBA(Picture& out) noexcept;  // 4 channels
+  bool ReadRgba(Picture& out) noexcept;  // 4 channels
   bool ReadRGB(Picture& out) noexcept;   // 3 channels
 
  private:
@@ -67,7 +67,7 @@ class FileSource {
 };
 
 // Reads a whole file as RGBA (convenience over FileSource).
-bool ReadImageRGBA(const char* path, Picture& out) noexcept;
+bool ReadImageRgba(const char* path, Picture& out) noexcept;
 
 // Writers. Each takes 8-bit RGB (3 channels) or RGBA (4 channels) rows of
 // `stride` bytes and a resolution in dots per inch (0 and 0: none written).
@@ -94,7 +94,7 @@ bool WritePsd(const char* path, const uint8_t* pixels, int32_t width, int32_t he
 // (1..256) RGB triples; every index must be below colourCount.
 // transparentIndex -1: none.
 bool WriteGif(const char* path, const uint8_t* indices, int32_t width, int32_t height,
-              int32_t stride, const uint8_t* palette, int32_t colourCount,
+              int32_t stride, const uint8_t* palette, int32_t colorCount,
               int32_t transparentIndex) noexcept;
 
 // zlib deflate of a block into `out` (replaced on success; exactly the

@@ -56,7 +56,7 @@ struct PsdHeader {
   uint32_t height = 0;
   uint32_t depth = 0;
   uint32_t mode = 0;
-  uint32_t colourChannels = 0;
+  uint32_t colorChannels = 0;
 };
 
 // Reads the 26-byte file header and refuses documents the reader does not
@@ -77,18 +77,18 @@ bool ReadPsdHeader(ByteReader& r, PsdHeader& head) {
     case kBitmap:
     case kGrey:
     case kIndexed:
-      head.colourChannels = 1;
+      head.colorChannels = 1;
       break;
     case kRgb:
-      head.colourChannels = 3;
+      head.colorChannels = 3;
       break;
     case kCmyk:
-      head.colourChannels = 4;
+      head.colorChannels = 4;
       break;
     default:
       return false;
   }
-  return head.channels >= head.colourChannels;
+  return head.channels >= head.colorChannels;
 }
 
 // The colour mode data section: indexed documents keep their palette there
@@ -115,7 +115,7 @@ bool SkipToMergedImage(ByteReader& r, const PsdHeader& head, bool& alpha) {
   r.Skip(length);
   if (!SectionLength(r, head.large, length)) return false;
   alpha = false;
-  if (head.channels > head.colourChannels && head.mode != kBitmap && head.mode != kIndexed) {
+  if (head.channels > head.colorChannels && head.mode != kBitmap && head.mode != kIndexed) {
     alpha = true;
     if (length > 0) {
       ByteReader layers(r.here(), length);
@@ -208,7 +208,7 @@ Picture JoinPsdPlanes(const PsdHeader& head, const uint8_t (&palette)[768], bool
       default:
         d[0] = d[1] = d[2] = p[i];
     }
-    d[3] = alpha ? p[head.colourChannels * pixels + i] : 255;
+    d[3] = alpha ? p[head.colorChannels * pixels + i] : 255;
   }
   return picture;
 }
@@ -228,7 +228,7 @@ bool ReadPsdRgba(const uint8_t* data, size_t size, Picture& out) {
   if (!ReadPsdHeader(r, head) || !ReadPsdPalette(r, head, palette) ||
       !SkipToMergedImage(r, head, alpha))
     return false;
-  const uint32_t used = head.colourChannels + (alpha ? 1 : 0);
+  const uint32_t used = head.colorChannels + (alpha ? 1 : 0);
   Buffer<uint8_t> planes;
   if (!ReadPsdPlanes(r, head, used, planes)) return false;
   out = JoinPsdPlanes(head, palette, alpha, planes.data());

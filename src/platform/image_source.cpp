@@ -120,7 +120,7 @@ void FileSource::Rewind() noexcept {
   if (impl_ && impl_->file) std::fseek(impl_->file, 0, SEEK_SET);
 }
 
-bool FileSource::ReadRGBA(Picture& out) noexcept {
+bool FileSource::ReadRgba(Picture& out) noexcept {
   if (!impl_ || !impl_->file) return false;
   try {
     Picture picture;
@@ -164,7 +164,7 @@ bool FileSource::ReadRGBA(Picture& out) noexcept {
 bool FileSource::ReadRGB(Picture& out) noexcept {
   try {
     Picture picture;
-    if (!ReadRGBA(picture) || !DropAlpha(picture)) return false;
+    if (!ReadRgba(picture) || !DropAlpha(picture)) return false;
     out = std::move(picture);
     return true;
   } catch (...) {
@@ -172,10 +172,10 @@ bool FileSource::ReadRGB(Picture& out) noexcept {
   }
 }
 
-bool ReadImageRGBA(const char* path, Picture& out) noexcept {
+bool ReadImageRgba(const char* path, Picture& out) noexcept {
   FileSource* source = FileSource::Open(path);
   if (!source) return false;
-  const bool ok = source->ReadRGBA(out);
+  const bool ok = source->ReadRgba(out);
   FileSource::Close(source);
   return ok;
 }

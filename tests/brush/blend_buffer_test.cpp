@@ -58,7 +58,7 @@ TEST_F(BlendBuffer, NothingWhileTheBlendStrengthIsZero) {
   EXPECT_EQ(Q(Blend(0, 0)), (Quad{1, 2, 3, 4}));
 }
 
-TEST_F(BlendBuffer, WeightMixesColourAndSource) {
+TEST_F(BlendBuffer, WeightMixesColorAndSource) {
   engine().brush.color = {1000, 2000, 3000, 40000};  // no export sets the colour's alpha
   // Weight 0: the source plus one; weight 256: the colour plus one.
   ASSERT_EQ(DRO_DoCopyBlendBuffer(6, 5, source_.data(), 0, 0), 1);
@@ -78,7 +78,7 @@ TEST_F(BlendBuffer, WeightMixesColourAndSource) {
   EXPECT_EQ(Q(Blend(4, 4)), (Quad{65280, 65280, 65280, 65535}));
 }
 
-TEST_F(BlendBuffer, TransparentSourceTakesTheColourAndAWeightAlpha) {
+TEST_F(BlendBuffer, TransparentSourceTakesTheColorAndAWeightAlpha) {
   for (auto& p : source_) p.a = 0;
   DRO_DoCopyBlendBuffer(6, 5, source_.data(), 256, 0);
   EXPECT_EQ(Q(Blend(0, 0)), (Quad{1000, 2000, 3000, 0}));  // 256 mod 256
@@ -150,7 +150,7 @@ TEST_F(BlendBuffer, SourcesOfTheCopyForms) {
   EXPECT_EQ(DRO_DoCopyBlendBuffer(6, 5, nullptr, 0, 0), 0);
 }
 
-TEST_F(BlendBuffer, MaskFormPaintsTheColoursDarkness) {
+TEST_F(BlendBuffer, MaskFormPaintsTheColorsDarkness) {
   auto entry = [](int col, int row) -> uint16_t {
     const Pixel64& p = Blend(col / 4, row);
     const uint16_t ch[4] = {p.r, p.g, p.b, p.a};
@@ -182,7 +182,7 @@ TEST_F(BlendBuffer, ClearZeroesTheWholeBuffer) {
   for (const auto& p : engine().brush.blendBuffer) ASSERT_EQ(Q(p), (Quad{0, 0, 0, 0}));
 }
 
-TEST_F(BlendBuffer, FiltersTouchColourOfTheUsedSquare) {
+TEST_F(BlendBuffer, FiltersTouchColorOfTheUsedSquare) {
   for (auto& p : engine().brush.blendBuffer) p = {30000, 40000, 3, 77};
   DRO_FilterBlendBuffer(291, 50);  // threshold 32767
   EXPECT_EQ(Q(Blend(0, 0)), (Quad{0, 40000, 0, 77}));

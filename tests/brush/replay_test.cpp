@@ -99,7 +99,7 @@ TEST_F(Replay, SoftDiscIntoThePaintLayer) {
   EXPECT_EQ(view, 0xE97024714B2EC630ull);
 }
 
-TEST_F(Replay, GritColourVaryAndATurnedTip) {
+TEST_F(Replay, GritColorVaryAndATurnedTip) {
   StrokeReplay host(kLayer, kW, kH);
   BrushStyle s;
   s.size = 20;

@@ -18,7 +18,7 @@ class BrushSettings : public drovine_test::CanvasTest {
   const dro::brush::BrushState& b() { return engine().brush; }
 };
 
-TEST_F(BrushSettings, ColoursWidenTheLowByteAndKeepAlphaFull) {
+TEST_F(BrushSettings, ColorsWidenTheLowByteAndKeepAlphaFull) {
   DRO_SetColor(255, 128, 0);
   EXPECT_EQ(b().color, (std::array<uint16_t, 4>{65280, 32768, 0, 65535}));
   DRO_SetColor(0x1FF, -1, 256);  // only the low byte counts

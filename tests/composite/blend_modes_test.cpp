@@ -234,7 +234,7 @@ TEST(AlphaFamily, AlphaRulesOfEachMode) {
   EXPECT_EQ(AlphaOf(kModeAlphaSmoothLum5, 0, 0, 0, 0), 0);
 }
 
-TEST(AlphaFamily, ColourRulesOfEachMode) {
+TEST(AlphaFamily, ColorRulesOfEachMode) {
   Transformed t = Transform(kModeAlphaBlackOutline, 5, 6, 7, 100);
   EXPECT_EQ(t.r + t.g + t.b, 0);
   EXPECT_EQ(t.a, 65535);
@@ -334,7 +334,7 @@ TEST(BlendRect, RGBA32PicturesWidenByShifting) {
                                    1,   2,   3, 0,   4, 5, 6, 255, 7,  8,  9,  128};
   std::vector<Pixel64> dst(6, Pixel64{500, 500, 500, 0});
   dst[1] = Pixel64{100, 200, 300, 400};
-  BlendRGBA32IntoLayer(rgba, dst.data(), kModeNormal, 0, 255, false);
+  BlendRgba32IntoLayer(rgba, dst.data(), kModeNormal, 0, 255, false);
   EXPECT_TRUE(Is(dst[0], 65280, 32768, 256, 65280));
   EXPECT_TRUE(Is(dst[1], 100, 200, 300, 400));  // transparent: untouched
   EXPECT_TRUE(Is(dst[2], 2560, 5120, 7680, 65280));

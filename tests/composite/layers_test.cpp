@@ -385,7 +385,7 @@ TEST_F(Layers, RGBA32BufferHelpers) {
   DRO_SetAlphaFromRGBAImageColor(buf.data(), 4, 5, 6);
   EXPECT_EQ(buf[7], 0);
   EXPECT_EQ(buf[15], 200);  // (1, 2, 3) does not match
-  dro::composite::SetRGBA32Alpha(buf.data(), kW, kH, 77);
+  dro::composite::SetRgba32Alpha(buf.data(), kW, kH, 77);
   EXPECT_EQ(buf[kW * kH * 4 - 1], 77);
   DRO_SetColorRGBABuf(nullptr, 2, 2, 0, 0, 0);
   DRO_SetColorAlphaRGBABuf(buf.data(), -2, 5, 0, 0, 0);

@@ -188,7 +188,7 @@ TEST_F(Transfers, WeightedLoadMixesByTextureAndMask) {
   EXPECT_EQ(Q(At(2, 0, 1)), (Quad{100 << 8, 150 << 8, 200 << 8, 0}));
 }
 
-TEST_F(Transfers, Rgb24LoadsWeighColourAndAlphaTheirOwnWay) {
+TEST_F(Transfers, Rgb24LoadsWeighColorAndAlphaTheirOwnWay) {
   Current(Pixel64{10000, 20000, 30000, 40000});
   Put(2, 5, 3, Pixel64{10000, 20000, 30000, 0});
   std::vector<uint8_t> rgb(kW * kH * 3, 200);
@@ -308,15 +308,15 @@ TEST_F(Transfers, FillsAndTheMaskedFills) {
   EXPECT_EQ(Q(At(2, 1, 0)), (Quad{256, 512, 768, 1024}));
 }
 
-TEST_F(Transfers, ClearMaskedAlphaIsAWeightedLoadOfTheColour) {
+TEST_F(Transfers, ClearMaskedAlphaIsAWeightedLoadOfTheColor) {
   Current(Pixel64{10000, 20000, 30000, 40000});
   MakeLayer(3, Pixel64{10000, 20000, 30000, 40000});
   std::vector<dro::Mask16> mask(pixelCount());
   for (size_t i = 0; i < mask.size(); ++i) mask[i] = dro::Mask16(i * 2731);
   SetMask(mask);
   DRO_ClearMaskedAlpha(100, 150, 200, 250);
-  auto colour = Rgba(kW, kH, {100, 150, 200, 250});
-  DRO_LoadRGBA32Layer(colour.data(), kW * 4, 3, 0, 0, kW, kH, 1);
+  auto color = Rgba(kW, kH, {100, 150, 200, 250});
+  DRO_LoadRGBA32Layer(color.data(), kW * 4, 3, 0, 0, kW, kH, 1);
   EXPECT_EQ(Pixels(2), Pixels(3));
   EXPECT_EQ(Q(At(2, 0, 0)), (Quad{10000, 20000, 30000, 40000}));  // mask 0
   EXPECT_NE(Q(At(2, 3, 0)), (Quad{10000, 20000, 30000, 40000}));

@@ -310,9 +310,9 @@ struct ReferenceDisplay {
         isFloat = false;
       } else if (formula != 19) {
         const float dc[3] = {fr * fa, fg * fa, fb * fa};
-        float colour[3], alpha;
-        dro::composite::blend::CompositeFloat(formula, r, g, b, a, dc, fa, colour, alpha);
-        fr = colour[0], fg = colour[1], fb = colour[2], fa = alpha;
+        float color[3], alpha;
+        dro::composite::blend::CompositeFloat(formula, r, g, b, a, dc, fa, color, alpha);
+        fr = color[0], fg = color[1], fb = color[2], fa = alpha;
         isFloat = true;
       }
     }

@@ -196,9 +196,7 @@ TEST_F(RleRows, CompressedLayerRoundTrip) {
       [&] {
         result = DRO_GetRGBA32LayerCompressed(packed.data(), 0, int32_t(packed.size()), 5, 0);
       },
-      [&](int64_t) {
-        EXPECT_EQ(result, 0);
-      });
+      [&](int64_t) { EXPECT_EQ(result, 0); });
   EXPECT_EQ(result, length);
   const std::vector<Pixel64> before = Pixels(6);
   drovine_test::SweepAllocationFailures(

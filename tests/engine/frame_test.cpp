@@ -108,7 +108,7 @@ TEST(StartDir, StoresPathsShorterThan1024Only) {
   EXPECT_EQ(std::string(dro::engine().frame.startDir), longest);
 }
 
-TEST(DirInfoAndColours, HaveLinuxCounterparts) {
+TEST(DirInfoAndColors, HaveLinuxCounterparts) {
   const char* dir = DRO_GetDirInfo();
   ASSERT_NE(dir, nullptr);
   EXPECT_STREQ(dir, "/usr/share");

@@ -128,7 +128,7 @@ TEST_F(Mask, ConversionsWithTheCurrentLayer) {
   EXPECT_EQ(Value(2), 65280 - 30001);
 }
 
-TEST_F(Mask, ColourCreatorsWriteTheStrengthOnlyWhereTheyMatch) {
+TEST_F(Mask, ColorCreatorsWriteTheStrengthOnlyWhereTheyMatch) {
   auto img = Image(10, 20, 30, 255);
   SetPixel(img, 1, {11, 20, 30, 255});
   FillMask(4321);
@@ -227,7 +227,7 @@ TEST_F(Mask, HueTestsWrapAroundZero) {
   EXPECT_EQ(Value(2), 4321);
 }
 
-TEST(MaskHue, HueOfTheTestColoursIsWhatTheTestsAssume) {
+TEST(MaskHue, HueOfTheTestColorsIsWhatTheTestsAssume) {
   // Pins the premise of the wrap-around test above.
   double h, s, v;
   dro::color::RgbToHsv(255, 0, 8, h, s, v);

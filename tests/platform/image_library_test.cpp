@@ -56,7 +56,7 @@ Read ReadBack(const std::string& path, bool rgb = false) {
   if (!source) return r;
   r.type = source->GuessType();
   source->Rewind();
-  r.ok = rgb ? source->ReadRGB(r.picture) : source->ReadRGBA(r.picture);
+  r.ok = rgb ? source->ReadRGB(r.picture) : source->ReadRgba(r.picture);
   img::FileSource::Close(source);
   return r;
 }
@@ -240,7 +240,7 @@ TEST(ImageCodecs, DamagedFilesOfEveryTypeAreRefused) {
       img::Picture untouched;
       img::FileSource* source = img::FileSource::Open(cut.c_str());
       ASSERT_NE(source, nullptr);
-      EXPECT_FALSE(source->ReadRGBA(untouched)) << "kept " << keep;
+      EXPECT_FALSE(source->ReadRgba(untouched)) << "kept " << keep;
       EXPECT_FALSE(untouched.pixels.present());
       img::FileSource::Close(source);
     }
@@ -249,7 +249,7 @@ TEST(ImageCodecs, DamagedFilesOfEveryTypeAreRefused) {
     for (int i = 0; i < 500; ++i) garbage.push_back(uint8_t(i * 131 + 7));
     WriteFile(file + ".bad", garbage);
     img::Picture p;
-    EXPECT_FALSE(img::ReadImageRGBA((file + ".bad").c_str(), p));
+    EXPECT_FALSE(img::ReadImageRgba((file + ".bad").c_str(), p));
   }
 }
 
@@ -284,7 +284,7 @@ TEST(ImageCodecs, CorruptedFilesNeverReadOutsideTheirBuffers) {
       if (round % 2) b.resize(std::max<size_t>(1, (round * 7) % b.size()));
       WriteFile(damaged, b);
       img::Picture p;
-      if (img::ReadImageRGBA(damaged.c_str(), p)) {
+      if (img::ReadImageRgba(damaged.c_str(), p)) {
         ASSERT_TRUE(p.pixels.present());
         ASSERT_GT(p.width, 0);
         ASSERT_GT(p.height, 0);
@@ -331,7 +331,7 @@ TEST(ImageCodecs, ReadingSurvivesAnAllocationFailure) {
       {},
       [&] {
         p = img::Picture{};
-        ok = img::ReadImageRGBA(file.c_str(), p);
+        ok = img::ReadImageRgba(file.c_str(), p);
       },
       [&](int64_t) {
         EXPECT_FALSE(ok);
@@ -592,11 +592,11 @@ TEST(ImageBlocks, ChannelSwapsSplitsAndGrey) {
   EXPECT_EQ(out, (Bytes{10, 20, 30, 200, 40, 50, 60, 200}));
 
   // Grey: a grey pixel keeps its value; pure primaries follow the weights.
-  const Bytes colours = {77, 77, 77, 255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 9};
+  const Bytes colors = {77, 77, 77, 255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 9};
   Bytes grey(4, 0);
-  ASSERT_TRUE(img::ImageToGray8(colours.data(), 4, 1, 4, 16, grey.data(), 4));
+  ASSERT_TRUE(img::ImageToGray8(colors.data(), 4, 1, 4, 16, grey.data(), 4));
   EXPECT_EQ(grey, (Bytes{77, 29, 77, 149}));
-  EXPECT_FALSE(img::ImageToGray8(colours.data(), 4, 1, 2, 16, grey.data(), 4));
+  EXPECT_FALSE(img::ImageToGray8(colors.data(), 4, 1, 2, 16, grey.data(), 4));
 }
 
 // ---- resampling and blur --------------------------------------------------------
