@@ -118,7 +118,7 @@ int32_t DrawDabGrit(int32_t x, int32_t y, int32_t red, int32_t green, int32_t bl
   // 2. Grit change.
   ChangeGrit(b, rng);
 
-  // 3. and 4. The dab rectangle and the two rectangles it grows.
+  // 3. The dab rectangle, the two rectangles it grows and the target.
   const int32_t width = geometry.width;
   const int32_t height = geometry.height;
   const int32_t count = DabCount(b);
@@ -128,7 +128,6 @@ int32_t DrawDabGrit(int32_t x, int32_t y, int32_t red, int32_t green, int32_t bl
   const bool paintLayer = static_cast<bool>(paint.pixels);
   if (paintLayer) GrowDirtyRect(paint, rect);
 
-  // 5. The target.
   LayerRecord* target = paintLayer ? &paint : layerState.current;
   DabPainter painter = PainterFor(rect, count);
   if (target && target->Matches(width, height) && count > 0 &&
@@ -145,7 +144,8 @@ int32_t DrawDabGritMask(int32_t x, int32_t y) noexcept {
   BrushState& b = State();
   RuntimeRandom& rng = Random().generator;
 
-  // 1. The paint value: dark colours open the mask, light ones close it.
+  // 1. The mask dab's colour is a paint value: dark colours open the mask,
+  //    light ones close it.
   const int64_t grey = (int64_t{b.color[0]} + b.color[1] + b.color[2]) / 3;
   int64_t value = grey < 256 ? 65535 : std::max<int64_t>(65280 - grey, 0);
   if (b.colorVary > 0) {
@@ -154,7 +154,7 @@ int32_t DrawDabGritMask(int32_t x, int32_t y) noexcept {
   }
   if (b.eraseMode) value = 65535;
 
-  // 2. Grit change, dab rectangle and the undo rectangle.
+  // 2. and 3. Grit change, dab rectangle and the undo rectangle.
   ChangeGrit(b, rng);
   const int32_t width = geometry.width;
   const int32_t height = geometry.height;

@@ -8,7 +8,7 @@
 
 namespace dro::brush {
 
-// The plain dab's composite (mix mode 32, the dab colour as the source,
+// The plain dab's composite (mix mode kPaint, the dab colour as the source,
 // nothing locked) for the first n - n % 8 pixels of a row: cover[i] is
 // pixel i's coverage V (0: not painted) and colour the source (red, green,
 // blue, alpha). Returns how many pixels it went through (0 without AVX2);

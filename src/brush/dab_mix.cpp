@@ -1,7 +1,15 @@
-// The mix modes above 33: per channel, a formula X of the source P and the
-// target D (or a bank colour picked by the source's lightness), mixed with P
-// by the mix amount. Every formula is evaluated in signed 64-bit arithmetic
-// as written (differences keep their sign) and kept within 0..65535.
+// The formula mix modes (above MixMode::kMultiplyPaint), per pixel with
+// source P = (pR, pG, pB, pA), target D (after the pre-tint) of alpha dA,
+// mix amount a, a' = 256 - a and lightness l = (pR + pG + pB) / 3:
+//   1. per channel X = the mode's formula of P and D, evaluated in signed
+//      64-bit arithmetic as written (differences keep their sign), or a bank
+//      colour, P or D picked by l; X is kept within 0..65535;
+//   2. per channel Y = ((P a') / 16 + (a X) / 16) / 16, kept within
+//      0..65535; the alpha result is pA;
+//   3. a mode that keeps the target: Y = D, alpha result dA;
+//   4. kClearLowBits: Y = (P >> s) << s, s = mix shift & 31, without step 2;
+//   5. kLightnessAsAlpha: Y = D = 32767, alpha result l;
+//   6. a mode without a formula: Y = P.
 #include <algorithm>
 #include <cmath>
 
@@ -37,47 +45,47 @@ int64_t SoftLight(int64_t p16, int64_t d16) noexcept {
   return static_cast<int64_t>(r * 65535);
 }
 
-// X of the formula modes 34..48 for one channel.
-template <int32_t kMode>
+// Step 1: X of a separable formula mode for one channel.
+template <MixMode kMode>
 [[gnu::always_inline]] inline int64_t FormulaX(int64_t p, int64_t d) noexcept {
   switch (kMode) {
-    case 34:  // screen
+    case MixMode::kScreen:
       return kMax - ((kMax - d) * (kMax - p)) / 65536;
-    case 35:
+    case MixMode::kDarken:
       return std::min(d, p);
-    case 36:
+    case MixMode::kLighten:
       return std::max(d, p);
-    case 37:
+    case MixMode::kDifference:
       return std::abs(d - p);
-    case 38:
+    case MixMode::kNegation:
       return kMax - std::abs(kMax - d - p);
-    case 39:
+    case MixMode::kExclusion:
       return d + p - (p * d) / 32768;
-    case 40:
+    case MixMode::kOverlay:
       return SplitLight(p, d, false);
-    case 41:
+    case MixMode::kHardLight:
       return SplitLight(p, d, true);
-    case 42:
+    case MixMode::kSoftLight:
       return SoftLight(p, d);
-    case 43:
+    case MixMode::kColourDodge:
       return p >= kMax ? kMax : std::min(d * 65536 / (kMax - p), kMax);
-    case 44:
+    case MixMode::kColourBurn:
       return p == 0 ? 0 : std::max(kMax - (kMax - d) * 65536 / p, int64_t{0});
-    case 45:
+    case MixMode::kReflect:
       return p >= kMax ? kMax : std::min(d * d / (kMax - p), kMax);
-    case 46:
+    case MixMode::kGlow:
       return d == kMax ? kMax : std::min(p * p / (kMax - d), kMax);
-    case 47:
+    case MixMode::kAdd:
       return std::min(p + d, kMax);
-    case 48:
+    case MixMode::kLinearBurn:
       return std::max(d + p - kMax, int64_t{0});
     default:
       return p;
   }
 }
 
-// Y = ((P a') / 16 + (a X) / 16) / 16 per channel, kept within 0..65535.
-template <int32_t kMode>
+// Steps 1 and 2 for a separable formula mode.
+template <MixMode kMode>
 bool FormulaMix(const MixSettings& mix, const uint32_t p[3], const uint32_t d[3],
                 uint32_t y[3]) noexcept {
   const int64_t a = mix.amount;
@@ -105,54 +113,54 @@ bool MixModeColour(const MixSettings& mix, const uint32_t p[3], uint32_t pA, uin
   auto amountMix = [&](int c, int64_t x) {
     y[c] = static_cast<uint32_t>(Clamp16(((int64_t{p[c]} * inv) / 16 + (a * x) / 16) / 16));
   };
-  auto keep = [&] {
+  auto keep = [&] {  // step 3
     for (int c = 0; c < 3; ++c) y[c] = d[c];
     alphaResult = dA;
     return false;
   };
 
   int32_t pick = kSource;
-  switch (mix.mode) {
-    case 34:
-      return FormulaMix<34>(mix, p, d, y);
-    case 35:
-      return FormulaMix<35>(mix, p, d, y);
-    case 36:
-      return FormulaMix<36>(mix, p, d, y);
-    case 37:
-      return FormulaMix<37>(mix, p, d, y);
-    case 38:
-      return FormulaMix<38>(mix, p, d, y);
-    case 39:
-      return FormulaMix<39>(mix, p, d, y);
-    case 40:
-      return FormulaMix<40>(mix, p, d, y);
-    case 41:
-      return FormulaMix<41>(mix, p, d, y);
-    case 42:
-      return FormulaMix<42>(mix, p, d, y);
-    case 43:
-      return FormulaMix<43>(mix, p, d, y);
-    case 44:
-      return FormulaMix<44>(mix, p, d, y);
-    case 45:
-      return FormulaMix<45>(mix, p, d, y);
-    case 46:
-      return FormulaMix<46>(mix, p, d, y);
-    case 47:
-      return FormulaMix<47>(mix, p, d, y);
-    case 48:
-      return FormulaMix<48>(mix, p, d, y);
-    case 249:
+  switch (static_cast<MixMode>(mix.mode)) {
+    case MixMode::kScreen:
+      return FormulaMix<MixMode::kScreen>(mix, p, d, y);
+    case MixMode::kDarken:
+      return FormulaMix<MixMode::kDarken>(mix, p, d, y);
+    case MixMode::kLighten:
+      return FormulaMix<MixMode::kLighten>(mix, p, d, y);
+    case MixMode::kDifference:
+      return FormulaMix<MixMode::kDifference>(mix, p, d, y);
+    case MixMode::kNegation:
+      return FormulaMix<MixMode::kNegation>(mix, p, d, y);
+    case MixMode::kExclusion:
+      return FormulaMix<MixMode::kExclusion>(mix, p, d, y);
+    case MixMode::kOverlay:
+      return FormulaMix<MixMode::kOverlay>(mix, p, d, y);
+    case MixMode::kHardLight:
+      return FormulaMix<MixMode::kHardLight>(mix, p, d, y);
+    case MixMode::kSoftLight:
+      return FormulaMix<MixMode::kSoftLight>(mix, p, d, y);
+    case MixMode::kColourDodge:
+      return FormulaMix<MixMode::kColourDodge>(mix, p, d, y);
+    case MixMode::kColourBurn:
+      return FormulaMix<MixMode::kColourBurn>(mix, p, d, y);
+    case MixMode::kReflect:
+      return FormulaMix<MixMode::kReflect>(mix, p, d, y);
+    case MixMode::kGlow:
+      return FormulaMix<MixMode::kGlow>(mix, p, d, y);
+    case MixMode::kAdd:
+      return FormulaMix<MixMode::kAdd>(mix, p, d, y);
+    case MixMode::kLinearBurn:
+      return FormulaMix<MixMode::kLinearBurn>(mix, p, d, y);
+    case MixMode::kTwoBanks:
       pick = l > 32766 ? 1 : 0;
       break;
-    case 250:
+    case MixMode::kThreeBanks:
       pick = l < 21845 ? 0 : (l > 43689 ? 2 : 1);
       break;
-    case 251:
+    case MixMode::kFourBanks:
       pick = l < 16383 ? 0 : (l > 32766 ? (l > 49150 ? 3 : 2) : 1);
       break;
-    case 252: {
+    case MixMode::kBankRamp: {
       // A ramp through banks 0, 1 and 2 by lightness.
       const bool upper = l > 32766;
       const int64_t v = upper ? (2 * l - 65534) / 256 : (2 * l) / 256;
@@ -165,55 +173,54 @@ bool MixModeColour(const MixSettings& mix, const uint32_t p[3], uint32_t pA, uin
       }
       return true;
     }
-    case 253:
+    case MixMode::kDarkToBank:
       rng.Next();
       pick = l <= 32766 ? 0 : kTarget;
       break;
-    case 254:
+    case MixMode::kLightToBank:
       rng.Next();
       pick = l > 32767 ? 0 : kTarget;
       break;
-    case 255:
+    case MixMode::kExtremesToBanks:
       pick = l < 20479 ? 0 : (l > 49151 ? 1 : kSource);
       break;
-    case 256:
+    case MixMode::kSkipDark:
       if (l < 20479) return keep();
       break;
-    case 257:
+    case MixMode::kSkipLight:
       if (l > 49151) return keep();
       break;
-    case 258:
+    case MixMode::kMidtonesOnly:
       if (l < 20479 || l > 49151) return keep();
       break;
-    case 259:
+    case MixMode::kDarkestOnlyToBank:
       if (l > 12287) return keep();
       pick = 0;
       break;
-    case 260:
+    case MixMode::kLightestOnlyToBank:
       if (l < 57343) return keep();
       pick = 0;
       break;
-    case 261:
+    case MixMode::kPosteriseFour:
       for (int c = 0; c < 3; ++c) {
         const uint32_t v = p[c];
         amountMix(c, v <= 10921 ? 0 : v <= 32766 ? 21845 : v < 54613 ? 43690 : 65535);
       }
       return true;
-    case 262:
+    case MixMode::kPosteriseThree:
       for (int c = 0; c < 3; ++c) {
         const uint32_t v = p[c];
         amountMix(c, v <= 21844 ? 0 : v < 43690 ? 32767 : 65535);
       }
       return true;
-    case 295: {
-      // Posterise by the mix shift, without the amount mix. A negative
-      // shift wraps (-1 gives 31).
+    case MixMode::kClearLowBits: {
+      // Step 4; a negative shift wraps (-1 gives 31).
       const uint32_t s = static_cast<uint32_t>(mix.shift) & 31u;
       for (int c = 0; c < 3; ++c) y[c] = (p[c] >> s) << s;
       return true;
     }
-    case 340:
-      // Flat middle grey whose alpha is the source's lightness.
+    case MixMode::kLightnessAsAlpha:
+      // Step 5.
       for (int c = 0; c < 3; ++c) {
         y[c] = 32767;
         d[c] = 32767;
@@ -221,7 +228,7 @@ bool MixModeColour(const MixSettings& mix, const uint32_t p[3], uint32_t pA, uin
       alphaResult = static_cast<uint32_t>(l);
       return true;
     default:
-      // A mode without a formula paints the source colour as it is.
+      // Step 6.
       for (int c = 0; c < 3; ++c) y[c] = p[c];
       return true;
   }

@@ -1,18 +1,45 @@
-// Pixel contract of a dab, per painted pixel with coverage V (0..65535),
-// source P = (pR, pG, pB, pA) and target D = (dR, dG, dB, dA), all 16-bit,
-// every division truncating:
-//
-//   plain paint (mix modes up to 33)
+// Pixel contract of a dab, per painted pixel, all values 16-bit, every
+// division truncating; bs' and ps' are the stored inverses of the blend and
+// primary colour strengths:
+//   1. coverage V: the tip value T, T alphaScale / 128 below alpha 100, then
+//      V t / 256 for a texture byte t != 255 and V m / 65536 for a mask value
+//      m != 65535 (not in mask dabs); 0 where the grit byte is above the
+//      density. V = 0 is not painted; a solid brush paints V = 65535.
+//   2. source P = (pR, pG, pB, pA): the dab colour, or the blend buffer's
+//      pick-up (bR, bG, bB, bA) at the tip position, where an image brush's
+//      bA != 65535 thins V to V bA / 65536 (1 when V bA <= 65535) and then
+//      counts as 65535. The colour vary adds ((pv & ~1) - (byte % pv) 2) 128
+//      within 0..65535 (to pA as well for the dab colour); the luminance
+//      vary moves each channel X towards white or black by
+//      f = (128 - pl / 2 + byte % pl) / 256 in double precision; a pick-up
+//      with ps > 0 becomes (C ps + X ps') / 256 of the dab colour C,
+//      pA = (cA ps + bA ps') / 256.
+//   3. plain paint (mix modes OnPlainPath), target D = (dR, dG, dB, dA):
 //     dA = 0                      colour P, alpha V pA / 65536
-//     blend source, mode 32       alpha ((65536 - V) dA / 256 + V pA / 256) / 256,
+//     pick-up, kPaint             alpha ((65536 - V) dA / 256 + V pA / 256) / 256,
 //                                 colour likewise from P and D (kept where pA = 0)
 //     erase                       alpha (65535 - V) dA / 65536
 //     otherwise ("over")          a = V pA / 65535, alpha = dA + (65535 - dA) a / 65535,
-//                                 colour = premultiplied sum x 65535 / alpha
-//   mix modes above 33
-//     pre-tint D towards P where dA is partial, Y = the mode's colour, then
+//                                 colour = premultiplied sum x 65535 / alpha, the
+//                                 sum taking the product of both where they
+//                                 overlap in every mode but kPaint
+//   4. formula mix modes: D pre-tinted towards P where dA is partial
+//     (k = min(((65535 - dA) V / 65536) 3, 65535), D = (P k / 256 + (65535 - k) D / 256) / 256),
+//     D = P where dA = 0, pA = 0 for an erase dab; Y = the mode's colour, then
 //     colour ((V Y) / 256 + ((65536 - V) D) / 256) / 256 + 1 (saturating),
 //     alpha likewise without the + 1; V of 65535 stores Y outright.
+//   5. remix into the blend buffer B, with the D of step 4:
+//     pA, dA != 0                 B = (P bs + D bs') / 256 + 1, alpha (pA bs + dA bs') / 256
+//     pA != 0, dA = 0             B = P, alpha pA bs / 256
+//     pA = 0                      B = D, alpha dA bs' / 256
+//   6. write: an erase dab stores alpha min(new alpha, dA) alone, under the
+//     blob lock max(that, 9215) and only where dA >= 8192; any other dab
+//     stores the colour unless it is locked, and the alpha (the alpha level
+//     when set) unless the layer's alpha is locked or, under the blob lock,
+//     dA or the new alpha is below 8192.
+//   7. mask dab: J = the paint value or the blend buffer's mask-form entry,
+//     varied as in step 2; w = V (65535 for a solid brush); mask
+//     ((65536 - w) old / 256 + w J / 256) / 256; remix (bs J + old bs') / 256 + 1.
 //
 // Remix feeds P and D back into the blend buffer, so that colour smears
 // along the stroke. An erase dab only ever lowers alpha.
@@ -83,11 +110,9 @@ inline uint64_t DivideExact(uint64_t n, double reciprocal, uint32_t d) noexcept 
   return static_cast<uint64_t>(q);
 }
 
-// The integer "over" of the plain paint path onto a covered pixel (dA > 0):
-// a = V pA / 65535 of the source over the premultiplied target, divided
-// back by the new alpha. Mode 32 mixes; the other modes up to 33 also
-// lighten a thin target towards the source.
-inline void PlainOver(bool mode32, uint32_t v, const uint32_t p[3], uint32_t pA, uint32_t dA,
+// Step 3, "over" onto a covered pixel (dA > 0); `paint` for kPaint, else the
+// sum multiplies where both are covered.
+inline void PlainOver(bool paint, uint32_t v, const uint32_t p[3], uint32_t pA, uint32_t dA,
                       const uint32_t d[3], uint32_t out[3], uint32_t& newA) noexcept {
   const uint32_t a = v * pA / kFull;
   const uint32_t k = kFull - a;
@@ -95,7 +120,7 @@ inline void PlainOver(bool mode32, uint32_t v, const uint32_t p[3], uint32_t pA,
   uint64_t sum[3];
   for (int c = 0; c < 3; ++c) {
     const uint32_t under = dA * d[c] / 65536;
-    if (mode32) {
+    if (paint) {
       sum[c] = uint64_t{under * k / kFull} + p[c] * a / 65536;
     } else {
       const uint32_t q = p[c] * a / 65536;
@@ -174,7 +199,7 @@ bool DabPainter::Setup(Pixel64* target, bool paintLayer, const int64_t colour[4]
   for (int c = 0; c < 4; ++c) colour_[c] = Clamp16(colour[c]);
   imageBrush_ = b.imageBrushMode != 0;
   target_ = target;
-  mixMode_ = b.mixMode;
+  mixMode_ = static_cast<MixMode>(b.mixMode);
   mix_.mode = b.mixMode;
   mix_.amount = b.mixAmount;
   mix_.inverse = b.mixInverse;
@@ -204,6 +229,7 @@ void DabPainter::RefreshCursors(RuntimeRandom& rng) noexcept {
   }
 }
 
+// Step 1, for the general and the mask paths.
 uint32_t DabPainter::Coverage(int64_t index, int32_t tipPos, int32_t gritPos,
                               bool weighByMask) const noexcept {
   if (grit_ && density_ < grit_[gritPos]) return 0;
@@ -238,13 +264,11 @@ uint32_t DabPainter::VaryLuminance(uint32_t x, uint8_t byte) const noexcept {
   return Clamp16(static_cast<int64_t>(r));
 }
 
-// kBlend: the source is the blend buffer; kMix: a mix mode above 33.
-template <bool kBlend, bool kMix>
-[[gnu::always_inline]] inline void DabPainter::PaintPixel(Pixel64& t, uint32_t v, int32_t pos,
-                                                          RuntimeRandom& rng) noexcept {
-  // --- the source colour ---------------------------------------------------
-  uint32_t p[3];
-  uint32_t pA;
+// Step 2: the source colour p and alpha pA of a pixel of coverage v at tip
+// offset pos.
+template <bool kBlend>
+[[gnu::always_inline]] inline void DabPainter::Source(uint32_t& v, int32_t pos, uint32_t p[3],
+                                                      uint32_t& pA) noexcept {
   uint32_t bA = 0;
   if constexpr (!kBlend) {
     if (colourVary_.table) {
@@ -270,105 +294,105 @@ template <bool kBlend, bool kMix>
     }
     if (colourVary_.table) {
       const int64_t off = NextColourOffset();
-      for (uint32_t& c : p) c = Clamp16(int64_t{c} + off);
+      for (int c = 0; c < 3; ++c) p[c] = Clamp16(int64_t{p[c]} + off);
     }
     pA = bA;
   }
   if (lumVary_.table) {
     const uint8_t byte = lumVary_.table[lumVary_.at++];
-    for (uint32_t& c : p) c = VaryLuminance(c, byte);
+    for (int c = 0; c < 3; ++c) p[c] = VaryLuminance(p[c], byte);
   }
   if (kBlend && ps_ > 0) {
     for (int c = 0; c < 3; ++c) p[c] = Clamp16((colour_[c] * ps_ + p[c] * psInverse_) / 256);
     pA = Clamp16((colour_[3] * ps_ + bA * psInverse_) / 256);
   }
-
-  // --- the composite -------------------------------------------------------
-  const uint32_t dA = t.a;
-  uint32_t d[3] = {t.r, t.g, t.b};
-  uint32_t out[3];
-  uint32_t newA;
-  if constexpr (!kMix) {
-    if (dA == 0) {
-      out[0] = p[0];
-      out[1] = p[1];
-      out[2] = p[2];
-      newA = v * pA / 65536;
-    } else if (kBlend && mixMode_ == 32) {
-      newA = ((65536 - v) * dA / 256 + v * pA / 256) / 256;
-      for (int c = 0; c < 3; ++c) {
-        out[c] = pA != 0 ? (v * p[c] / 256 + (65536 - v) * d[c] / 256) / 256 : d[c];
-      }
-    } else if (erase_) {
-      newA = (kFull - v) * dA / 65536;
-      out[0] = d[0];
-      out[1] = d[1];
-      out[2] = d[2];
-    } else {
-      PlainOver(mixMode_ == 32, v, p, pA, dA, d, out, newA);
-    }
-  } else {
-    // Pre-tint a partly covered target towards the source, so that thin
-    // paint takes the colour it is mixed with.
-    if (dA != 0 && dA != kFull) {
-      const uint32_t k = std::min(((kFull - dA) * v / 65536) * 3, kFull);
-      for (int c = 0; c < 3; ++c) d[c] = (p[c] * k / 256 + (kFull - k) * d[c] / 256) / 256;
-    } else if (dA == 0) {
-      d[0] = p[0];
-      d[1] = p[1];
-      d[2] = p[2];
-    }
-    if (erase_) pA = 0;
-    uint32_t y[3];
-    uint32_t alphaResult;
-    MixModeColour(mix_, p, pA, d, dA, rng, y, alphaResult);
-    if (v > 65534) {
-      out[0] = y[0];
-      out[1] = y[1];
-      out[2] = y[2];
-      newA = alphaResult;
-    } else {
-      for (int c = 0; c < 3; ++c) {
-        out[c] = std::min((v * y[c] / 256 + (65536 - v) * d[c] / 256) / 256 + 1, kFull);
-      }
-      newA = (v * alphaResult / 256 + (65536 - v) * dA / 256) / 256;
-    }
-  }
-
-  // --- remix into the blend buffer ---------------------------------------
-  if (remix_) {
-    Pixel64& s = blend_[pos];
-    if (pA != 0 && dA != 0) {
-      s.r = static_cast<uint16_t>(Clamp16((p[0] * bs_ + d[0] * bsInverse_) / 256 + 1));
-      s.g = static_cast<uint16_t>(Clamp16((p[1] * bs_ + d[1] * bsInverse_) / 256 + 1));
-      s.b = static_cast<uint16_t>(Clamp16((p[2] * bs_ + d[2] * bsInverse_) / 256 + 1));
-      s.a = static_cast<uint16_t>(Clamp16((pA * bs_ + dA * bsInverse_) / 256));
-    } else if (pA != 0) {
-      s.r = static_cast<uint16_t>(p[0]);
-      s.g = static_cast<uint16_t>(p[1]);
-      s.b = static_cast<uint16_t>(p[2]);
-      s.a = static_cast<uint16_t>(Clamp16(pA * bs_ / 256));
-    } else {
-      s.r = static_cast<uint16_t>(d[0]);
-      s.g = static_cast<uint16_t>(d[1]);
-      s.b = static_cast<uint16_t>(d[2]);
-      s.a = static_cast<uint16_t>(Clamp16(dA * bsInverse_ / 256));
-    }
-  }
-
-  // --- the write -------------------------------------------------------------
-  if (erase_) {
-    newA = std::min(newA, dA);
-    if (blobLock_) {
-      if (dA >= 8192) t.a = static_cast<uint16_t>(std::max(newA, 9215u));
-    } else {
-      t.a = static_cast<uint16_t>(newA);
-    }
-    return;
-  }
-  Write(t, out, newA, dA);
 }
 
+// Step 3: the composite (out, newA) of the source (p, pA) at coverage v
+// into the target (d, dA).
+template <bool kBlend>
+[[gnu::always_inline]] inline void DabPainter::CompositePlain(uint32_t v, const uint32_t p[3],
+                                                              uint32_t pA, const uint32_t d[3],
+                                                              uint32_t dA, uint32_t out[3],
+                                                              uint32_t& newA) const noexcept {
+  if (dA == 0) {
+    out[0] = p[0];
+    out[1] = p[1];
+    out[2] = p[2];
+    newA = v * pA / 65536;
+  } else if (kBlend && mixMode_ == MixMode::kPaint) {
+    newA = ((65536 - v) * dA / 256 + v * pA / 256) / 256;
+    for (int c = 0; c < 3; ++c) {
+      out[c] = pA != 0 ? (v * p[c] / 256 + (65536 - v) * d[c] / 256) / 256 : d[c];
+    }
+  } else if (erase_) {
+    newA = (kFull - v) * dA / 65536;
+    out[0] = d[0];
+    out[1] = d[1];
+    out[2] = d[2];
+  } else {
+    PlainOver(mixMode_ == MixMode::kPaint, v, p, pA, dA, d, out, newA);
+  }
+}
+
+// Step 4: as step 3 for a formula mix mode; pre-tints d and, for an erase
+// dab, clears pA.
+[[gnu::always_inline]] inline void DabPainter::CompositeMix(uint32_t v, const uint32_t p[3],
+                                                            uint32_t& pA, uint32_t d[3],
+                                                            uint32_t dA, RuntimeRandom& rng,
+                                                            uint32_t out[3],
+                                                            uint32_t& newA) const noexcept {
+  // Pre-tint a partly covered target towards the source, so that thin
+  // paint takes the colour it is mixed with.
+  if (dA != 0 && dA != kFull) {
+    const uint32_t k = std::min(((kFull - dA) * v / 65536) * 3, kFull);
+    for (int c = 0; c < 3; ++c) d[c] = (p[c] * k / 256 + (kFull - k) * d[c] / 256) / 256;
+  } else if (dA == 0) {
+    d[0] = p[0];
+    d[1] = p[1];
+    d[2] = p[2];
+  }
+  if (erase_) pA = 0;
+  uint32_t y[3];
+  uint32_t alphaResult;
+  MixModeColour(mix_, p, pA, d, dA, rng, y, alphaResult);
+  if (v > 65534) {
+    out[0] = y[0];
+    out[1] = y[1];
+    out[2] = y[2];
+    newA = alphaResult;
+  } else {
+    for (int c = 0; c < 3; ++c) {
+      out[c] = std::min((v * y[c] / 256 + (65536 - v) * d[c] / 256) / 256 + 1, kFull);
+    }
+    newA = (v * alphaResult / 256 + (65536 - v) * dA / 256) / 256;
+  }
+}
+
+// Step 5: the source (p, pA) and the target (d, dA) into the blend buffer
+// at tip offset pos.
+[[gnu::always_inline]] inline void DabPainter::Remix(int32_t pos, const uint32_t p[3], uint32_t pA,
+                                                     const uint32_t d[3], uint32_t dA) noexcept {
+  Pixel64& s = blend_[pos];
+  if (pA != 0 && dA != 0) {
+    s.r = static_cast<uint16_t>(Clamp16((p[0] * bs_ + d[0] * bsInverse_) / 256 + 1));
+    s.g = static_cast<uint16_t>(Clamp16((p[1] * bs_ + d[1] * bsInverse_) / 256 + 1));
+    s.b = static_cast<uint16_t>(Clamp16((p[2] * bs_ + d[2] * bsInverse_) / 256 + 1));
+    s.a = static_cast<uint16_t>(Clamp16((pA * bs_ + dA * bsInverse_) / 256));
+  } else if (pA != 0) {
+    s.r = static_cast<uint16_t>(p[0]);
+    s.g = static_cast<uint16_t>(p[1]);
+    s.b = static_cast<uint16_t>(p[2]);
+    s.a = static_cast<uint16_t>(Clamp16(pA * bs_ / 256));
+  } else {
+    s.r = static_cast<uint16_t>(d[0]);
+    s.g = static_cast<uint16_t>(d[1]);
+    s.b = static_cast<uint16_t>(d[2]);
+    s.a = static_cast<uint16_t>(Clamp16(dA * bsInverse_ / 256));
+  }
+}
+
+// Step 6: the composite (out, newA) into t, whose alpha was dA.
 inline void DabPainter::Write(Pixel64& t, const uint32_t out[3], uint32_t newA,
                               uint32_t dA) const noexcept {
   if (!colourLock_) {
@@ -381,14 +405,56 @@ inline void DabPainter::Write(Pixel64& t, const uint32_t out[3], uint32_t newA,
   }
 }
 
+// Step 6 for an erase dab.
+[[gnu::always_inline]] inline void DabPainter::WriteErase(Pixel64& t, uint32_t newA,
+                                                          uint32_t dA) const noexcept {
+  newA = std::min(newA, dA);
+  if (blobLock_) {
+    if (dA >= 8192) t.a = static_cast<uint16_t>(std::max(newA, 9215u));
+  } else {
+    t.a = static_cast<uint16_t>(newA);
+  }
+}
+
+// Steps 2 to 6 for one pixel of coverage v (step 1) at tip offset pos. The
+// values pass between the stages as plain locals rather than one struct:
+// MixModeColour takes the colours by pointer, and a struct handed out that
+// way would keep every value of the pixel in memory.
+template <bool kBlend, bool kMix>
+[[gnu::always_inline]] inline void DabPainter::PaintPixel(Pixel64& t, uint32_t v, int32_t pos,
+                                                          RuntimeRandom& rng) noexcept {
+  uint32_t p[3];
+  uint32_t pA;
+  Source<kBlend>(v, pos, p, pA);
+
+  const uint32_t dA = t.a;
+  uint32_t d[3] = {t.r, t.g, t.b};
+  uint32_t out[3];
+  uint32_t newA;
+  if constexpr (kMix) {
+    CompositeMix(v, p, pA, d, dA, rng, out, newA);
+  } else {
+    CompositePlain<kBlend>(v, p, pA, d, dA, out, newA);
+  }
+
+  if (remix_) Remix(pos, p, pA, d, dA);
+
+  if (erase_) {
+    WriteErase(t, newA, dA);
+  } else {
+    Write(t, out, newA, dA);
+  }
+}
+
 // The plain dab: the dab colour as it is (no pick-up, no vary), a mix mode
-// up to 33, no erase and an unturned tip. The source is the same for every
-// pixel, so each row is its coverage, then the composite.
+// OnPlainPath, no erase and an unturned tip. The source is the same for
+// every pixel, so each row is its coverage (step 1), then the composite
+// (step 3) and the write (step 6).
 void DabPainter::PaintPlain(const int32_t* tipColumn) noexcept {
   const int32_t columns = rect.x1 - rect.x0;
   const int32_t* map = brush_->sizeIndexMap.data();
-  const bool vector = cpu::UseAvx2() && mixMode_ == 32 && !colourLock_ && alphaWritable_ &&
-                      !blobLock_ && alphaLevel_ == 0;
+  const bool vector = cpu::UseAvx2() && mixMode_ == MixMode::kPaint && !colourLock_ &&
+                      alphaWritable_ && !blobLock_ && alphaLevel_ == 0;
   uint32_t cover[kSizeIndexEntries];
   for (int32_t row = rect.y0; row < rect.y1; ++row) {
     const int32_t tipRow = std::clamp(map[skipY + row - rect.y0], 0, size_ - 1);
@@ -428,7 +494,7 @@ inline void DabPainter::PlainPixel(Pixel64& t, uint32_t v) noexcept {
     newA = v * pA / 65536;
   } else {
     const uint32_t d[3] = {t.r, t.g, t.b};
-    PlainOver(mixMode_ == 32, v, p, pA, dA, d, out, newA);
+    PlainOver(mixMode_ == MixMode::kPaint, v, p, pA, dA, d, out, newA);
   }
   Write(t, out, newA, dA);
 }
@@ -440,13 +506,14 @@ void DabPainter::Paint(RuntimeRandom& rng) noexcept {
   // A dab clipped at the left edge samples the tip from its skipped
   // columns on, as the rows do from their skipped rows.
   for (int32_t k = 0; k < columns; ++k) tipColumn[k] = std::clamp(map[skipX + k], 0, size_ - 1);
-  const bool plain = !blendSource_ && !colourVary_.table && !lumVary_.table && mixMode_ <= 33 &&
-                     !erase_ && !rotate_;
+  const bool plainPath = OnPlainPath(mixMode_);
+  const bool plain =
+      !blendSource_ && !colourVary_.table && !lumVary_.table && plainPath && !erase_ && !rotate_;
   if (plain && g_fastPaths) {
     PaintPlain(tipColumn);
     return;
   }
-  const bool mix = mixMode_ > 33;
+  const bool mix = !plainPath;
   if (blendSource_) {
     mix ? PaintGeneral<true, true>(tipColumn, rng) : PaintGeneral<true, false>(tipColumn, rng);
   } else {
@@ -486,6 +553,7 @@ void DabPainter::PaintGeneral(const int32_t* tipColumn, RuntimeRandom& rng) noex
   }
 }
 
+// Step 7.
 void DabPainter::PaintMaskValue(Mask16& m, uint32_t v, int32_t pos) noexcept {
   uint16_t* entries = reinterpret_cast<uint16_t*>(blend_);
   // The blend buffer's mask form: one value per pixel, rows of 4 L units.

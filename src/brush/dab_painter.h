@@ -54,14 +54,36 @@ class DabPainter {
   // turned off the tip keeps its unrotated offset.
   int32_t RotatedTipPos(int32_t tipX, int32_t tipRow, int32_t centre,
                         int32_t unrotated) const noexcept;
+
+  // kBlend: the source is the blend buffer's pick-up; kMix: a formula mix
+  // mode (not OnPlainPath).
   template <bool kBlend, bool kMix>
   void PaintGeneral(const int32_t* tipColumn, RuntimeRandom& rng) noexcept;
+  // One pixel of the general path, in the stages below; each is inlined
+  // into the row loop of its kind.
   template <bool kBlend, bool kMix>
   void PaintPixel(Pixel64& t, uint32_t v, int32_t pos, RuntimeRandom& rng) noexcept;
+  // Source: the colour p and alpha pA for the pixel (an image brush's
+  // pick-up may thin the coverage v).
+  template <bool kBlend>
+  void Source(uint32_t& v, int32_t pos, uint32_t p[3], uint32_t& pA) noexcept;
+  // Composite: the source over the target (d, dA) by the plain paint path,
+  // or by a formula mix mode (which pre-tints d and may clear pA).
+  template <bool kBlend>
+  void CompositePlain(uint32_t v, const uint32_t p[3], uint32_t pA, const uint32_t d[3],
+                      uint32_t dA, uint32_t out[3], uint32_t& newA) const noexcept;
+  void CompositeMix(uint32_t v, const uint32_t p[3], uint32_t& pA, uint32_t d[3], uint32_t dA,
+                    RuntimeRandom& rng, uint32_t out[3], uint32_t& newA) const noexcept;
+  // Remix: source and target back into the blend buffer at tip offset pos.
+  void Remix(int32_t pos, const uint32_t p[3], uint32_t pA, const uint32_t d[3],
+             uint32_t dA) noexcept;
+  // Write: the composite under the colour, alpha and blob locks and the
+  // alpha level (not for erase dabs)...
+  void Write(Pixel64& t, const uint32_t out[3], uint32_t newA, uint32_t dA) const noexcept;
+  // ... and for an erase dab: alpha only, never raised.
+  void WriteErase(Pixel64& t, uint32_t newA, uint32_t dA) const noexcept;
   void PaintPlain(const int32_t* tipColumn) noexcept;
   void PlainPixel(Pixel64& t, uint32_t v) noexcept;
-  // The write under the colour, alpha and blob locks (not for erase dabs).
-  void Write(Pixel64& t, const uint32_t out[3], uint32_t newA, uint32_t dA) const noexcept;
   void PaintMaskValue(Mask16& m, uint32_t v, int32_t pos) noexcept;
   uint32_t VaryLuminance(uint32_t x, uint8_t byte) const noexcept;
   int64_t NextColourOffset() noexcept;
@@ -95,7 +117,7 @@ class DabPainter {
 
   // Composite and write.
   Pixel64* target_ = nullptr;
-  int32_t mixMode_ = 0;
+  MixMode mixMode_{};
   MixSettings mix_;
   bool erase_ = false;
   bool colourLock_ = false;
