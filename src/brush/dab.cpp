@@ -108,12 +108,12 @@ int32_t DrawDabGrit(int32_t x, int32_t y, int32_t red, int32_t green, int32_t bl
 
   // 1. The dab colour; the colour vary moves all four values (so alpha
   //    only ever drops).
-  int64_t colour[4] = {red & 0xFF00, green & 0xFF00, blue & 0xFF00, 65535};
+  int64_t color[4] = {red & 0xFF00, green & 0xFF00, blue & 0xFF00, 65535};
   if (b.colorVary > 0) {
     const int64_t off = (int64_t{b.colorVary / 2} - rng.Next() % b.colorVary) * 256;
-    for (int64_t& c : colour) c = std::clamp<int64_t>(c + off, 0, 65535);
+    for (int64_t& c : color) c = std::clamp<int64_t>(c + off, 0, 65535);
   }
-  if (b.eraseMode) colour[0] = colour[1] = colour[2] = 65535, colour[3] = 0;
+  if (b.eraseMode) color[0] = color[1] = color[2] = 65535, color[3] = 0;
 
   // 2. Grit change.
   ChangeGrit(b, rng);
@@ -131,7 +131,7 @@ int32_t DrawDabGrit(int32_t x, int32_t y, int32_t red, int32_t green, int32_t bl
   LayerRecord* target = paintLayer ? &paint : layerState.current;
   DabPainter painter = PainterFor(rect, count);
   if (target && target->Matches(width, height) && count > 0 &&
-      painter.Setup(target->pixels.data(), paintLayer, colour)) {
+      painter.Setup(target->pixels.data(), paintLayer, color)) {
     painter.Paint(rng);
   }
 

@@ -65,8 +65,8 @@ enum class MixMode : int32_t {
   kOverlay = 40,     // multiply or screen, decided by D
   kHardLight = 41,   // multiply or screen, decided by P
   kSoftLight = 42,   // in double precision
-  kColourDodge = 43,
-  kColourBurn = 44,
+  kColorDodge = 43,
+  kColorBurn = 44,
   kReflect = 45,  // D^2 / (1 - P)
   kGlow = 46,     // P^2 / (1 - D)
   kAdd = 47,
@@ -92,7 +92,7 @@ enum class MixMode : int32_t {
 };
 
 // Modes up to kMultiplyPaint composite by the plain paint path, modes above
-// it by MixModeColour.
+// it by MixModeColor.
 constexpr bool OnPlainPath(MixMode mode) noexcept {
   return mode <= MixMode::kMultiplyPaint;
 }
@@ -113,7 +113,7 @@ struct MixSettings {
 // alpha result; returns false when the mode keeps the target (y = d, alpha =
 // dA). kDarkToBank and kLightToBank draw one number from `rng`. Modes the
 // list does not name paint the source colour unchanged.
-bool MixModeColour(const MixSettings& mix, const uint32_t p[3], uint32_t pA, uint32_t d[3],
-                   uint32_t dA, RuntimeRandom& rng, uint32_t y[3], uint32_t& alphaResult) noexcept;
+bool MixModeColor(const MixSettings& mix, const uint32_t p[3], uint32_t pA, uint32_t d[3],
+                  uint32_t dA, RuntimeRandom& rng, uint32_t y[3], uint32_t& alphaResult) noexcept;
 
 }  // namespace dro::brush

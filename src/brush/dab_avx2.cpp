@@ -63,13 +63,13 @@ I8 DivideBy(I8 sum, I8 d) {
 }  // namespace
 
 int32_t PlainRowAvx2(const uint32_t* cover, Pixel64* line, int32_t n,
-                     const uint32_t colour[4]) noexcept {
+                     const uint32_t color[4]) noexcept {
   const I8 full = _mm256_set1_epi32(65535);
   const I8 zero = _mm256_setzero_si256();
-  const I8 pR = _mm256_set1_epi32(static_cast<int>(colour[0]));
-  const I8 pG = _mm256_set1_epi32(static_cast<int>(colour[1]));
-  const I8 pB = _mm256_set1_epi32(static_cast<int>(colour[2]));
-  const I8 pA = _mm256_set1_epi32(static_cast<int>(colour[3]));
+  const I8 pR = _mm256_set1_epi32(static_cast<int>(color[0]));
+  const I8 pG = _mm256_set1_epi32(static_cast<int>(color[1]));
+  const I8 pB = _mm256_set1_epi32(static_cast<int>(color[2]));
+  const I8 pA = _mm256_set1_epi32(static_cast<int>(color[3]));
   const I8 order = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
   int32_t i = 0;
   for (; i + 8 <= n; i += 8) {

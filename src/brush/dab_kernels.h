@@ -14,6 +14,6 @@ namespace dro::brush {
 // blue, alpha). Returns how many pixels it went through (0 without AVX2);
 // the caller paints the rest.
 int32_t PlainRowAvx2(const uint32_t* cover, Pixel64* line, int32_t n,
-                     const uint32_t colour[4]) noexcept;
+                     const uint32_t color[4]) noexcept;
 
 }  // namespace dro::brush

@@ -67,9 +67,9 @@ template <MixMode kMode>
       return SplitLight(p, d, true);
     case MixMode::kSoftLight:
       return SoftLight(p, d);
-    case MixMode::kColourDodge:
+    case MixMode::kColorDodge:
       return p >= kMax ? kMax : std::min(d * 65536 / (kMax - p), kMax);
-    case MixMode::kColourBurn:
+    case MixMode::kColorBurn:
       return p == 0 ? 0 : std::max(kMax - (kMax - d) * 65536 / p, int64_t{0});
     case MixMode::kReflect:
       return p >= kMax ? kMax : std::min(d * d / (kMax - p), kMax);
@@ -104,8 +104,8 @@ constexpr int32_t kTarget = -2;
 
 }  // namespace
 
-bool MixModeColour(const MixSettings& mix, const uint32_t p[3], uint32_t pA, uint32_t d[3],
-                   uint32_t dA, RuntimeRandom& rng, uint32_t y[3], uint32_t& alphaResult) noexcept {
+bool MixModeColor(const MixSettings& mix, const uint32_t p[3], uint32_t pA, uint32_t d[3],
+                  uint32_t dA, RuntimeRandom& rng, uint32_t y[3], uint32_t& alphaResult) noexcept {
   const int64_t l = (int64_t{p[0]} + p[1] + p[2]) / 3;
   const int64_t a = mix.amount;
   const int64_t inv = mix.inverse;
@@ -139,10 +139,10 @@ bool MixModeColour(const MixSettings& mix, const uint32_t p[3], uint32_t pA, uin
       return FormulaMix<MixMode::kHardLight>(mix, p, d, y);
     case MixMode::kSoftLight:
       return FormulaMix<MixMode::kSoftLight>(mix, p, d, y);
-    case MixMode::kColourDodge:
-      return FormulaMix<MixMode::kColourDodge>(mix, p, d, y);
-    case MixMode::kColourBurn:
-      return FormulaMix<MixMode::kColourBurn>(mix, p, d, y);
+    case MixMode::kColorDodge:
+      return FormulaMix<MixMode::kColorDodge>(mix, p, d, y);
+    case MixMode::kColorBurn:
+      return FormulaMix<MixMode::kColorBurn>(mix, p, d, y);
     case MixMode::kReflect:
       return FormulaMix<MixMode::kReflect>(mix, p, d, y);
     case MixMode::kGlow:

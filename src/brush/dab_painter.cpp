@@ -186,17 +186,17 @@ bool DabPainter::SetupCommon() noexcept {
   bsInverse_ = b.inverseBlendStrength;
   ps_ = b.primaryColorStrength;
   psInverse_ = b.inversePrimaryColorStrength;
-  colourVary_ = MakeCursor(b.pixColorVary, b.pixColorVaryAmount, limit_, count);
+  colorVary_ = MakeCursor(b.pixColorVary, b.pixColorVaryAmount, limit_, count);
   lumVary_ = MakeCursor(b.pixLumVary, b.pixLumVaryAmount, limit_, count);
   erase_ = b.eraseMode != 0;
   return true;
 }
 
-bool DabPainter::Setup(Pixel64* target, bool paintLayer, const int64_t colour[4]) noexcept {
+bool DabPainter::Setup(Pixel64* target, bool paintLayer, const int64_t color[4]) noexcept {
   if (!SetupCommon()) return false;
   const BrushState& b = State();
   const composite::LayerState& layers = composite::Layers();
-  for (int c = 0; c < 4; ++c) colour_[c] = Clamp16(colour[c]);
+  for (int c = 0; c < 4; ++c) color_[c] = Clamp16(color[c]);
   imageBrush_ = b.imageBrushMode != 0;
   target_ = target;
   mixMode_ = static_cast<MixMode>(b.mixMode);
@@ -205,7 +205,7 @@ bool DabPainter::Setup(Pixel64* target, bool paintLayer, const int64_t colour[4]
   mix_.inverse = b.mixInverse;
   mix_.shift = b.mixShift;
   mix_.banks = b.colorBanks.data();
-  colourLock_ = b.colorLocked != 0;
+  colorLock_ = b.colorLocked != 0;
   blobLock_ = b.blobLocked != 0;
   // Without a paint layer the dab writes the layer itself, whose alpha the
   // locks (and the background's own opacity) protect.
@@ -224,7 +224,7 @@ bool DabPainter::SetupMask(uint32_t value) noexcept {
 }
 
 void DabPainter::RefreshCursors(RuntimeRandom& rng) noexcept {
-  for (VaryCursor* c : {&colourVary_, &lumVary_}) {
+  for (VaryCursor* c : {&colorVary_, &lumVary_}) {
     if (c->table && (c->at < 0 || c->at + count >= c->length - 1)) c->at = rng.Next() % limit_;
   }
 }
@@ -247,9 +247,9 @@ uint32_t DabPainter::Coverage(int64_t index, int32_t tipPos, int32_t gritPos,
   return solid_ ? kFull : v;
 }
 
-int64_t DabPainter::NextColourOffset() noexcept {
-  const int64_t pv = colourVary_.amount;
-  const uint8_t byte = colourVary_.table[colourVary_.at++];
+int64_t DabPainter::NextColorOffset() noexcept {
+  const int64_t pv = colorVary_.amount;
+  const uint8_t byte = colorVary_.table[colorVary_.at++];
   return ((pv & ~int64_t{1}) - (byte % pv) * 2) * 128;
 }
 
@@ -271,15 +271,15 @@ template <bool kBlend>
                                                       uint32_t& pA) noexcept {
   uint32_t bA = 0;
   if constexpr (!kBlend) {
-    if (colourVary_.table) {
-      const int64_t off = NextColourOffset();
-      for (int c = 0; c < 3; ++c) p[c] = Clamp16(int64_t{colour_[c]} + off);
-      pA = Clamp16(int64_t{colour_[3]} + off);
+    if (colorVary_.table) {
+      const int64_t off = NextColorOffset();
+      for (int c = 0; c < 3; ++c) p[c] = Clamp16(int64_t{color_[c]} + off);
+      pA = Clamp16(int64_t{color_[3]} + off);
     } else {
-      p[0] = colour_[0];
-      p[1] = colour_[1];
-      p[2] = colour_[2];
-      pA = colour_[3];
+      p[0] = color_[0];
+      p[1] = color_[1];
+      p[2] = color_[2];
+      pA = color_[3];
     }
   } else {
     const Pixel64& s = blend_[pos];
@@ -292,8 +292,8 @@ template <bool kBlend>
       v = v * bA > kFull ? v * bA / 65536 : 1;
       bA = kFull;
     }
-    if (colourVary_.table) {
-      const int64_t off = NextColourOffset();
+    if (colorVary_.table) {
+      const int64_t off = NextColorOffset();
       for (int c = 0; c < 3; ++c) p[c] = Clamp16(int64_t{p[c]} + off);
     }
     pA = bA;
@@ -303,8 +303,8 @@ template <bool kBlend>
     for (int c = 0; c < 3; ++c) p[c] = VaryLuminance(p[c], byte);
   }
   if (kBlend && ps_ > 0) {
-    for (int c = 0; c < 3; ++c) p[c] = Clamp16((colour_[c] * ps_ + p[c] * psInverse_) / 256);
-    pA = Clamp16((colour_[3] * ps_ + bA * psInverse_) / 256);
+    for (int c = 0; c < 3; ++c) p[c] = Clamp16((color_[c] * ps_ + p[c] * psInverse_) / 256);
+    pA = Clamp16((color_[3] * ps_ + bA * psInverse_) / 256);
   }
 }
 
@@ -355,7 +355,7 @@ template <bool kBlend>
   if (erase_) pA = 0;
   uint32_t y[3];
   uint32_t alphaResult;
-  MixModeColour(mix_, p, pA, d, dA, rng, y, alphaResult);
+  MixModeColor(mix_, p, pA, d, dA, rng, y, alphaResult);
   if (v > 65534) {
     out[0] = y[0];
     out[1] = y[1];
@@ -395,7 +395,7 @@ template <bool kBlend>
 // Step 6: the composite (out, newA) into t, whose alpha was dA.
 inline void DabPainter::Write(Pixel64& t, const uint32_t out[3], uint32_t newA,
                               uint32_t dA) const noexcept {
-  if (!colourLock_) {
+  if (!colorLock_) {
     t.r = static_cast<uint16_t>(out[0]);
     t.g = static_cast<uint16_t>(out[1]);
     t.b = static_cast<uint16_t>(out[2]);
@@ -418,7 +418,7 @@ inline void DabPainter::Write(Pixel64& t, const uint32_t out[3], uint32_t newA,
 
 // Steps 2 to 6 for one pixel of coverage v (step 1) at tip offset pos. The
 // values pass between the stages as plain locals rather than one struct:
-// MixModeColour takes the colours by pointer, and a struct handed out that
+// MixModeColor takes the colours by pointer, and a struct handed out that
 // way would keep every value of the pixel in memory.
 template <bool kBlend, bool kMix>
 [[gnu::always_inline]] inline void DabPainter::PaintPixel(Pixel64& t, uint32_t v, int32_t pos,
@@ -453,7 +453,7 @@ template <bool kBlend, bool kMix>
 void DabPainter::PaintPlain(const int32_t* tipColumn) noexcept {
   const int32_t columns = rect.x1 - rect.x0;
   const int32_t* map = brush_->sizeIndexMap.data();
-  const bool vector = cpu::UseAvx2() && mixMode_ == MixMode::kPaint && !colourLock_ &&
+  const bool vector = cpu::UseAvx2() && mixMode_ == MixMode::kPaint && !colorLock_ &&
                       alphaWritable_ && !blobLock_ && alphaLevel_ == 0;
   uint32_t cover[kSizeIndexEntries];
   for (int32_t row = rect.y0; row < rect.y1; ++row) {
@@ -474,7 +474,7 @@ void DabPainter::PaintPlain(const int32_t* tipColumn) noexcept {
       cover[k] = v;
     }
     Pixel64* line = target_ + lineStart;
-    const int32_t done = vector ? PlainRowAvx2(cover, line, columns, colour_) : 0;
+    const int32_t done = vector ? PlainRowAvx2(cover, line, columns, color_) : 0;
     for (int32_t k = done; k < columns; ++k) {
       if (cover[k] != 0) PlainPixel(line[k], cover[k]);
     }
@@ -482,8 +482,8 @@ void DabPainter::PaintPlain(const int32_t* tipColumn) noexcept {
 }
 
 inline void DabPainter::PlainPixel(Pixel64& t, uint32_t v) noexcept {
-  const uint32_t p[3] = {colour_[0], colour_[1], colour_[2]};
-  const uint32_t pA = colour_[3];
+  const uint32_t p[3] = {color_[0], color_[1], color_[2]};
+  const uint32_t pA = color_[3];
   const uint32_t dA = t.a;
   uint32_t out[3];
   uint32_t newA;
@@ -508,7 +508,7 @@ void DabPainter::Paint(RuntimeRandom& rng) noexcept {
   for (int32_t k = 0; k < columns; ++k) tipColumn[k] = std::clamp(map[skipX + k], 0, size_ - 1);
   const bool plainPath = OnPlainPath(mixMode_);
   const bool plain =
-      !blendSource_ && !colourVary_.table && !lumVary_.table && plainPath && !erase_ && !rotate_;
+      !blendSource_ && !colorVary_.table && !lumVary_.table && plainPath && !erase_ && !rotate_;
   if (plain && g_fastPaths) {
     PaintPlain(tipColumn);
     return;
@@ -564,7 +564,7 @@ void DabPainter::PaintMaskValue(Mask16& m, uint32_t v, int32_t pos) noexcept {
   } else {
     j = entries[entry];
   }
-  if (colourVary_.table) j += NextColourOffset();
+  if (colorVary_.table) j += NextColorOffset();
   j = std::clamp<int64_t>(j, 0, kFull);
   if (lumVary_.table) j = VaryLuminance(static_cast<uint32_t>(j), lumVary_.table[lumVary_.at++]);
   if (blendSource_ && ps_ > 0) j = Clamp16((int64_t{maskValue_} * ps_ + j * psInverse_) / 256);

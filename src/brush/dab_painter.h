@@ -29,7 +29,7 @@ class DabPainter {
   // Gathers the settings and buffers of a pixel dab into `target` (a
   // canvas-size layer). False when the dab cannot paint (no tip, no grit
   // or blend buffer where one is needed).
-  bool Setup(Pixel64* target, bool paintLayer, const int64_t colour[4]) noexcept;
+  bool Setup(Pixel64* target, bool paintLayer, const int64_t color[4]) noexcept;
   // The same for a mask dab of paint value `value`.
   bool SetupMask(uint32_t value) noexcept;
 
@@ -86,7 +86,7 @@ class DabPainter {
   void PlainPixel(Pixel64& t, uint32_t v) noexcept;
   void PaintMaskValue(Mask16& m, uint32_t v, int32_t pos) noexcept;
   uint32_t VaryLuminance(uint32_t x, uint8_t byte) const noexcept;
-  int64_t NextColourOffset() noexcept;
+  int64_t NextColorOffset() noexcept;
 
   // Canvas and tip.
   int32_t width_ = 0;
@@ -106,13 +106,13 @@ class DabPainter {
   float sin_ = 0;
 
   // Source colour.
-  uint32_t colour_[4] = {};
+  uint32_t color_[4] = {};
   Pixel64* blend_ = nullptr;  // blend buffer, when read or remixed
   bool blendSource_ = false;
   bool remix_ = false;
   bool imageBrush_ = false;
   int64_t bs_ = 0, bsInverse_ = 0, ps_ = 0, psInverse_ = 0;
-  VaryCursor colourVary_;
+  VaryCursor colorVary_;
   VaryCursor lumVary_;
 
   // Composite and write.
@@ -120,7 +120,7 @@ class DabPainter {
   MixMode mixMode_{};
   MixSettings mix_;
   bool erase_ = false;
-  bool colourLock_ = false;
+  bool colorLock_ = false;
   bool blobLock_ = false;
   bool alphaWritable_ = true;
   uint32_t alphaLevel_ = 0;  // 0: write the composite's alpha

@@ -10,6 +10,7 @@
 #include "base/random.h"
 #include "brush/brush_shape.h"
 #include "brush/brush_state.h"
+#include "brush/dab.h"
 #include "brush/grit.h"
 
 namespace dro::brush {
@@ -218,7 +219,7 @@ bool SetTool(const ToolValues& tool) noexcept {
     b.invertTip = static_cast<uint8_t>(tool.invertTip);
     b.toolOption12 = static_cast<uint8_t>(tool.toolOption12);
     b.shapeAngle = tool.shapeAngle;
-    b.mixMode = 32;
+    b.mixMode = static_cast<int32_t>(MixMode::kPaint);
 
     if (tool.gritCellSize != 0) MakeRandomGrit();
 

@@ -78,7 +78,7 @@ class Dab : public drovine_test::CanvasTest {
   }
 };
 
-TEST_F(Dab, PaintsTheHighByteColourIntoAnEmptyPaintLayerAndGrowsBothRectangles) {
+TEST_F(Dab, PaintsTheHighByteColorIntoAnEmptyPaintLayerAndGrowsBothRectangles) {
   Target(Pixel64{0, 0, 0, 0});
   DRO_CreatePaintLayer(100, "Normal");
   EXPECT_EQ(DRO_DrawDabGrit(10, 10, 0x12FF, 0x3456, 0xFFFF), 0);
@@ -257,7 +257,7 @@ TEST_F(Dab, GritMovesToAnotherWindowWhenTheDrawingLengthRunsOut) {
   EXPECT_EQ(engine().random.generator.state(), expect.state());
 }
 
-TEST_F(Dab, BlendSourcePicksUpRemixesAndMixesWithThePrimaryColour) {
+TEST_F(Dab, BlendSourcePicksUpRemixesAndMixesWithThePrimaryColor) {
   DRO_CreatePaintLayer(100, "Normal");
   Target(Pixel64{0, 0, 0, 0});
   Tool(0, 128, 0, 1, 100);
@@ -305,10 +305,10 @@ TEST_F(Dab, PixelVaryReadsTheTablesFromARandomPlacePerRow) {
   DRO_SetPixColorVary(40);
   DRO_SetPixLumVary(64);
   dro::RuntimeRandom expect = engine().random.generator;
-  const int32_t colourAt = expect.Next() % kLimit;
+  const int32_t colorAt = expect.Next() % kLimit;
   const int32_t lumAt = expect.Next() % kLimit;
   DRO_DrawDabGrit(10, 10, 0x8000, 0x8000, 0x8000);
-  const uint8_t cb = engine().brush.pixColorVary.data[colourAt];
+  const uint8_t cb = engine().brush.pixColorVary.data[colorAt];
   const uint8_t lb = engine().brush.pixLumVary.data[lumAt];
   const int32_t off = (40 - (cb % 40) * 2) * 128;
   const double f = (128 - 32 + lb % 64) / 256.0;
@@ -387,18 +387,18 @@ TEST_F(Dab, PlainFastPathMatchesTheGeneralPath) {
     // export: they are written in the engine.
     for (dro::Mask16& t : tip) t = value16();
     const int32_t alpha = next() % 3 == 0 ? static_cast<int32_t>(next() % 100) : 100;
-    const int32_t colourVary = next() % 3 == 0 ? static_cast<int32_t>(next() % 40) : 0;
+    const int32_t colorVary = next() % 3 == 0 ? static_cast<int32_t>(next() % 40) : 0;
     const int32_t mixMode = next() % 4 == 0 ? 33 : 32;
     const int32_t solid = next() % 8 == 0;
-    const int32_t colourLock = next() % 8 == 0;
+    const int32_t colorLock = next() % 8 == 0;
     const int32_t alphaLock = next() % 8 == 0;
     const int32_t blobLock = next() % 8 == 0;
     const int32_t alphaLevel = next() % 8 == 0 ? static_cast<int32_t>(next() % 70000) : 0;
     DRO_SetAlpha(alpha);
-    DRO_SetColorVary(colourVary);
+    DRO_SetColorVary(colorVary);
     DRO_SetMixMode(mixMode, 127);
     DRO_SetSolidBrushMode(solid);
-    DRO_SetColorLocked(static_cast<uint8_t>(colourLock));
+    DRO_SetColorLocked(static_cast<uint8_t>(colorLock));
     DRO_SetAlphaLocked(alphaLock);
     DRO_SetBlobLocked(static_cast<uint8_t>(blobLock));
     DRO_SetAlphaLevel(alphaLevel);
@@ -428,8 +428,8 @@ TEST_F(Dab, PlainFastPathMatchesTheGeneralPath) {
     if (chosen >= 0) {
       std::cout << "case " << n << ": dab at (" << x << ", " << y << ") size " << size
                 << ", colour 0x" << std::hex << r << " 0x" << g << " 0x" << b << std::dec
-                << ", alpha " << alpha << "%, colour vary " << colourVary << ", mix " << mixMode
-                << ", solid " << solid << ", locks colour " << colourLock << " alpha " << alphaLock
+                << ", alpha " << alpha << "%, colour vary " << colorVary << ", mix " << mixMode
+                << ", solid " << solid << ", locks colour " << colorLock << " alpha " << alphaLock
                 << " blob " << blobLock << ", alpha level " << alphaLevel << ", grit " << grit
                 << " (window " << brush.currentGrit << " at " << brush.currentGritOffset
                 << ") at density " << density << ", texture " << textured << "\n";
@@ -463,7 +463,7 @@ TEST_F(Dab, PlainFastPathMatchesTheGeneralPath) {
   }
 }
 
-TEST(MixModeColour, FormulasKeepTheirSignAndRange) {
+TEST(MixModeColor, FormulasKeepTheirSignAndRange) {
   dro::RuntimeRandom rng;
   const uint16_t banks[16] = {1,   2,   3,   4,   10,    20,    30,    40,
                               100, 200, 300, 400, 65535, 65535, 65535, 65535};
@@ -474,7 +474,7 @@ TEST(MixModeColour, FormulasKeepTheirSignAndRange) {
     uint32_t ds[3] = {d, d, d};
     uint32_t y[3] = {};
     uint32_t a = 0;
-    dro::brush::MixModeColour(mix, ps, 1234, ds, 4321, rng, y, a);
+    dro::brush::MixModeColor(mix, ps, 1234, ds, 4321, rng, y, a);
     if (alpha) *alpha = a;
     return y[0];
   };
@@ -580,7 +580,7 @@ TEST_F(Dab, RotationReadsTheTipAtTheTurnedPosition) {
   EXPECT_EQ(Painted(12, 10).a, 65534);
 }
 
-TEST_F(Dab, MaskDabsPaintTheMaskFromTheColoursGrey) {
+TEST_F(Dab, MaskDabsPaintTheMaskFromTheColorsGrey) {
   Target(Pixel64{0, 0, 0, 0});
   // White closes the mask fully at full coverage.
   DRO_SetColor(255, 255, 255);
