@@ -118,6 +118,9 @@ TEST_F(Undo, UnmeasuredChangesAreSavedAsTheWholeCanvas) {
   engine().undo.rect = IntRect{4, 2, 4, 9};
   DRO_SaveUndoBuffer(1, 0);
   EXPECT_EQ(engine().undo.slots[0].rect.x1, kW - 1);
+  engine().undo.rect = IntRect{2, 4, 9, 4};  // and one pixel high
+  DRO_SaveUndoBuffer(1, 0);
+  EXPECT_EQ(engine().undo.slots[0].rect.y1, kH - 1);
   // A rectangle reaching past the canvas is clamped to it.
   engine().undo.rect = IntRect{-5, 3, kW + 7, 8};
   DRO_SaveUndoBuffer(1, 0);
