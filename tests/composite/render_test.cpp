@@ -366,7 +366,7 @@ TEST_F(Render, MatchesTheRulesOverRandomStacks) {
     static constexpr int32_t kEdges[] = {100, 100, 99, 1, 0};
     return next() % 4 ? kEdges[next() % 5] : static_cast<int32_t>(next() % 100);
   };
-  for (int trial = 0; trial < 150; ++trial) {
+  for (int trial = 0; trial < 400; ++trial) {
     for (int32_t slot = 1; slot < 8; ++slot) DRO_DeleteLayer(slot);
     DRO_DeletePaintLayer();
     // Short stacks often, so the bottom entry decides many pixels.
@@ -374,13 +374,16 @@ TEST_F(Render, MatchesTheRulesOverRandomStacks) {
     for (int32_t slot = 1; slot <= layers; ++slot) {
       ASSERT_EQ(DRO_CreateLayer(slot, kW, kH), 1);
       std::vector<Pixel64> pixels(pixelCount());
-      for (Pixel64& p : pixels) p = Pixel64{value(), value(), value(), value()};
+      for (Pixel64& p : pixels) {
+        p = Pixel64{value(), value(), value(), value()};
+        if (next() % 4 == 0) p.g = p.b = p.r;  // grey, as a layer mask's grey reaches its edges
+      }
       SetPixels(slot, pixels);
       DRO_SetLayerOptions(slot, next() % 5 != 0, 0, opacity(),
                           kModes[next() % (sizeof(kModes) / sizeof(kModes[0]))]);
     }
     DRO_SetLayer(1 + static_cast<int32_t>(next() % layers));
-    if (next() % 2) {
+    if (next() % 3 == 0) {
       DRO_CreatePaintLayer(opacity(), kModes[next() % 4]);
       for (Pixel64& p : PaintPixels()) p = Pixel64{value(), value(), value(), value()};
     }
