@@ -1,0 +1,29 @@
+#include "imaging/free_color.h"
+
+#include <bit>
+
+#include "base/allocation.h"
+
+namespace dro::imaging {
+
+std::optional<uint32_t> FindFreeColor(const uint8_t* rgba32, size_t pixelCount) {
+  constexpr size_t kColors = size_t{1} << 24;
+  constexpr size_t kWords = kColors / 64;
+  // A picture smaller than the colour space cannot use every colour, but it
+  // may still use all the small ones, so it is scanned like any other.
+  Buffer<uint64_t> present = Buffer<uint64_t>::MakeBytes(kWords, 0);
+  uint64_t* bits = present.data();
+  const uint8_t* p = rgba32;
+  if (!p) pixelCount = 0;
+  for (size_t i = 0; i < pixelCount; ++i, p += 4) {
+    const uint32_t color = p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+    bits[color >> 6] |= uint64_t{1} << (color & 63);
+  }
+  for (size_t w = 0; w < kWords; ++w) {
+    if (bits[w] != ~uint64_t{0})
+      return static_cast<uint32_t>(w * 64 + static_cast<size_t>(std::countr_one(bits[w])));
+  }
+  return std::nullopt;
+}
+
+}  // namespace dro::imaging
