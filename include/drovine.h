@@ -768,6 +768,38 @@ DRO_API void DRO_CALL DRO_ClearBlendBuffer(void);
  * amount % to 0, 292 channels above it to 65280. */
 DRO_API void DRO_CALL DRO_FilterBlendBuffer(int32_t kind, int32_t amount);
 
+/* ===================================================================== */
+/* Image library: set-up and work buffers                               */
+/* ===================================================================== */
+
+/* Start and stop of the image library: nothing to do on this platform;
+ * both may be called any number of times. */
+DRO_API void DRO_CALL DRO_IPLInit(int32_t ignored);
+DRO_API void DRO_CALL DRO_IPLExit(void);
+/* The four canvas-size work buffers, tight rows: the RGBA32 source and
+ * destination and the RGB24 source and destination. An allocation releases
+ * the old buffer first; the sources are filled from the current layer (the
+ * high byte of each channel, zero where the layer does not cover the
+ * canvas), the destinations are left unfilled. Frees of an absent buffer do
+ * nothing. A canvas size change releases all four. Failures are recorded as
+ * "IPLAllocSrcBuffer32 Excpt", "IPLFreeSrcBuffer32 Excpt" and so on. */
+DRO_API void DRO_CALL DRO_IPLAllocSrcBuffer32(void);
+DRO_API void DRO_CALL DRO_IPLFreeSrcBuffer32(void);
+DRO_API void DRO_CALL DRO_IPLAllocDstBuffer32(void);
+DRO_API void DRO_CALL DRO_IPLFreeDstBuffer32(void);
+DRO_API void DRO_CALL DRO_IPLAllocSrcBuffer24(void);
+DRO_API void DRO_CALL DRO_IPLFreeSrcBuffer24(void);
+DRO_API void DRO_CALL DRO_IPLAllocDstBuffer24(void);
+DRO_API void DRO_CALL DRO_IPLFreeDstBuffer24(void);
+/* Refills an allocated RGBA32 source from the current layer. */
+DRO_API void DRO_CALL DRO_IPLUpdateSrcBuffer32(void);
+/* Copies a tight canvas-size RGBA32 picture into the RGBA32 source or
+ * destination; nothing when the picture is null or the buffer absent. */
+DRO_API void DRO_CALL DRO_IPLSetSrcBuffer32(const void* pixels);
+DRO_API void DRO_CALL DRO_IPLSetDstBuffer32(const void* pixels);
+/* Scales the RGBA32 source's alpha by the mask while the mask is enabled. */
+DRO_API void DRO_CALL DRO_ApplyMaskToAlpha_IPLSrcRGBA(void);
+
 #ifdef __cplusplus
 }
 #endif
