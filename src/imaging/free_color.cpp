@@ -1,6 +1,7 @@
 #include "imaging/free_color.h"
 
 #include <bit>
+#include <cstring>
 
 #include "base/allocation.h"
 
@@ -15,8 +16,13 @@ std::optional<uint32_t> FindFreeColor(const uint8_t* rgba32, size_t pixelCount) 
   uint64_t* bits = present.data();
   const uint8_t* p = rgba32;
   if (!p) pixelCount = 0;
+  // One 32-bit load per pixel; on a little-endian machine its low 24 bits
+  // are red | green << 8 | blue << 16 already.
   for (size_t i = 0; i < pixelCount; ++i, p += 4) {
-    const uint32_t color = p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+    uint32_t word;
+    std::memcpy(&word, p, 4);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap32(word);
+    const uint32_t color = word & 0xFFFFFFu;
     bits[color >> 6] |= uint64_t{1} << (color & 63);
   }
   for (size_t w = 0; w < kWords; ++w) {

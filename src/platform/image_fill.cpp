@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "base/allocation.h"
@@ -70,12 +71,14 @@ void FillSpan(uint8_t* row, int32_t bpp, int64_t x0, int64_t x1, ByteColor color
   }
 }
 
-// Pending work of the scanline fill: scan row y over columns x0..x1 for
-// pixels that still have to be filled.
+// Pending work of the scanline fill: row y lies next to a filled run of
+// row y - dy that covers columns x0..x1; scan those columns of row y for
+// pixels still to fill.
 struct PendingSpan {
   int32_t y;
   int32_t x0;
   int32_t x1;
+  int32_t dy;  // +1 or -1
 };
 
 // A stack of pending spans on the heap, grown by doubling. Every span it
@@ -114,34 +117,46 @@ void MarkConnected(const uint8_t* pixels, int32_t width, int32_t height, int32_t
   ClearPlane(plane, width, height, planeStride);
   const ByteColor reference = ColorOf<Bpp>(pixels + int64_t{sy} * stride + int64_t{sx} * Bpp);
   if (tolerance < 0) return;  // not even the seed matches
+  const int32_t limit = tolerance;
   SpanStack pending;
 
   // Whether column x of a row still has to be filled.
-  auto open = [&](const uint8_t* row, const uint8_t* marks, int32_t x) {
-    return !marks[x] && ColorDistance(ColorOf<Bpp>(row + int64_t{x} * Bpp), reference) <= tolerance;
+  auto open = [reference, limit](const uint8_t* row, const uint8_t* marks, int32_t x) {
+    return !marks[x] && ColorDistance(ColorOf<Bpp>(row + int64_t{x} * Bpp), reference) <= limit;
   };
-  // Fills the run through (x, y), which is open, and schedules the rows
-  // next to it; returns the run's last column.
-  auto fillRun = [&](int32_t y, int32_t x) {
+  auto schedule = [&](int32_t y, int32_t x0, int32_t x1, int32_t dy) {
+    if (y >= 0 && y < height && x0 <= x1) pending.Push({y, x0, x1, dy});
+  };
+  // Fills the run through (x, y), which is open and was reached from row
+  // y - dy over columns x0..x1, and schedules its neighbours: the row
+  // beyond over the whole run, the row it came from only where the run
+  // reaches past x0..x1 (the rest of that row is the run it came from).
+  // Returns the run's last column.
+  auto fillRun = [&](int32_t y, int32_t x, int32_t x0, int32_t x1, int32_t dy) {
     const uint8_t* row = pixels + int64_t{y} * stride;
     uint8_t* marks = plane + int64_t{y} * planeStride;
     int32_t first = x, last = x;
     while (first > 0 && open(row, marks, first - 1)) --first;
     while (last + 1 < width && open(row, marks, last + 1)) ++last;
     std::memset(marks + first, 1, static_cast<size_t>(last - first + 1));
-    if (y > 0) pending.Push({y - 1, first, last});
-    if (y + 1 < height) pending.Push({y + 1, first, last});
+    schedule(y + dy, first, last, dy);
+    schedule(y - dy, first, std::min(x0 - 1, last), -dy);
+    schedule(y - dy, std::max(x1 + 1, first), last, -dy);
     return last;
   };
 
-  fillRun(sy, sx);
+  // The seed's run came from no row: an empty range past every column
+  // makes both of its neighbours scanned in full.
+  constexpr int32_t kNowhere = std::numeric_limits<int32_t>::max();
+  fillRun(sy, sx, kNowhere, kNowhere - 1, 1);
+
   PendingSpan span;
   while (pending.Pop(span)) {
     const uint8_t* row = pixels + int64_t{span.y} * stride;
     const uint8_t* marks = plane + int64_t{span.y} * planeStride;
     for (int32_t x = span.x0; x <= span.x1; ++x) {
       // The column after a run is either closed or already filled.
-      if (open(row, marks, x)) x = fillRun(span.y, x) + 1;
+      if (open(row, marks, x)) x = fillRun(span.y, x, span.x0, span.x1, span.dy) + 1;
     }
   }
 }
