@@ -11,6 +11,7 @@
 #include <new>
 
 #include "base/allocation.h"
+#include "base/numeric.h"
 
 namespace dro::platform::image {
 namespace {
@@ -65,8 +66,7 @@ void FillSpan(uint8_t* row, int32_t bpp, int64_t x0, int64_t x1, ByteColor color
   }
   for (int64_t x = x0; x <= x1; ++x, p += bpp) {
     for (int32_t c = 0; c < bpp; ++c) {
-      const double v = p[c] + (src[c] - p[c]) * opacity;
-      p[c] = static_cast<uint8_t>(std::floor(v + 0.5));
+      p[c] = TruncToByte(p[c] + (src[c] - p[c]) * opacity + 0.5);  // rounded
     }
   }
 }
@@ -205,7 +205,8 @@ bool FillEllipse(uint8_t* pixels, int32_t width, int32_t height, int32_t bytesPe
           static_cast<double>(rx) *
           std::sqrt(static_cast<double>(ry - dy) * static_cast<double>(ry + dy)) /
           static_cast<double>(ry);
-      half = std::clamp<int64_t>(static_cast<int64_t>(estimate), 0, rx);
+      // Saturating at 2^31 - 1 costs at most one step of the correction.
+      half = std::clamp<int64_t>(SaturateToInt32(estimate), 0, rx);
       while (half < rx && Wide(half + 1) * Wide(half + 1) * ry2 <= limit) ++half;
       while (half > 0 && Wide(half) * Wide(half) * ry2 > limit) --half;
     }
