@@ -82,8 +82,9 @@ struct PendingSpan {
 };
 
 // A stack of pending spans on the heap, grown by doubling. Every span it
-// ever holds comes from a distinct filled run (two per run), so it never
-// outgrows twice the picture.
+// ever holds comes from a distinct filled run (at most three per run, and
+// a picture has fewer runs than pixels), so it stays bounded by the
+// picture.
 class SpanStack {
  public:
   void Push(PendingSpan s) {
