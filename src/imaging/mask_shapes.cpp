@@ -36,7 +36,7 @@ void DrawShape(Operation operation, int32_t percent, Draw&& draw) noexcept {
   Guard(operation, [&] {
     const CanvasGeometry* c = MaskCanvas();
     if (!c) return;
-    const int32_t stride = c->width * 3;  // fits: the canvas is CheckedCount-sized
+    const int32_t stride = c->width * 3;  // canvas sides are at most 10000
     Buffer<uint8_t> grey = Buffer<uint8_t>::Make(CheckedCount(int64_t{c->width} * 3, c->height));
     mask::SaveAsGrey(grey.data(), stride);
     const auto s = static_cast<uint8_t>(ShapeStrength(percent));
