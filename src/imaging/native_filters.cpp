@@ -55,6 +55,9 @@
 #include "imaging/native_filters.h"
 
 #include <algorithm>
+#include <bit>
+#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -106,14 +109,39 @@ struct MixTable {
   uint8_t operator()(uint8_t a, uint8_t b) const noexcept { return t[size_t(a) * 256 + b]; }
 };
 
+// Values of one row.
+void ValueRow(const uint8_t* row, int32_t w, int32_t* out) noexcept {
+  for (int32_t x = 0; x < w; ++x, row += 4) out[x] = V(row);
+}
+
 // --- 1. scan passes --------------------------------------------------------
 
-template <class Rule>
+// Integer forms of the comparisons with a double threshold t, for integer
+// d: d > t exactly when d > Above(t), d < t exactly when d < Below(t). NaN
+// makes both comparisons false.
+int32_t Above(double t) noexcept {
+  if (t != t) return INT32_MAX;
+  return SaturateToInt32(std::floor(t));
+}
+int32_t Below(double t) noexcept {
+  if (t != t) return INT32_MIN;
+  return SaturateToInt32(std::ceil(t));
+}
+
+// Runs the passes of contract 1 on the destination. With kValues the rule
+// gets the values of c, n and d and returns whether it changed n; the
+// values are kept in two rows (the row of c and the row of n or d) and
+// brought up to date after each change, so each is computed about once a
+// pass. A horizontal pass changes only pixels of the current row, so the
+// next row is still as in memory when its values are taken; a vertical pass
+// changes only the next row, whose values it updates.
+template <bool kValues, class Rule>
 void ScanPasses(const Run& run, const Rule& rule) {
   const int32_t w = run.w, h = run.h;
   if (w <= 0 || h <= 0) return;
   uint8_t* buf = run.destination;
   const int64_t stride = int64_t{w} * 4;
+  Buffer<int32_t> values = kValues ? Buffer<int32_t>::Make(CheckedCount(w, 2)) : Buffer<int32_t>();
   static constexpr int32_t kDirs[4][2] = {{1, 1}, {-1, -1}, {-1, 1}, {1, -1}};
   for (int32_t vertical = 0; vertical < 2; ++vertical) {
     for (const auto& dir : kDirs) {
@@ -121,10 +149,22 @@ void ScanPasses(const Run& run, const Rule& rule) {
       const int32_t x0 = dx > 0 ? 0 : w - 1, x1 = dx > 0 ? w - 1 : 0;
       const int32_t y0 = dy > 0 ? 0 : h - 1, y1 = dy > 0 ? h - 1 : 0;
       const int64_t nOff = vertical ? dy * stride : dx * 4;
-      const int64_t dOff = dy * stride + dx * 4;
+      int32_t* current = values.data();
+      int32_t* next = kValues ? values.data() + w : nullptr;
+      if constexpr (kValues) ValueRow(buf + y0 * stride, w, current);
       for (int32_t y = y0; y != y1; y += dy) {
         uint8_t* c = buf + y * stride + int64_t{x0} * 4;
-        for (int32_t x = x0; x != x1; x += dx, c += dx * 4) rule(c, c + nOff, c + dOff);
+        if constexpr (kValues) {
+          ValueRow(buf + (int64_t{y} + dy) * stride, w, next);
+          int32_t* nValues = vertical ? next : current + dx;  // indexed by x
+          const int32_t* dValues = next + dx;
+          for (int32_t x = x0; x != x1; x += dx, c += dx * 4) {
+            if (rule(c, c + nOff, current[x], nValues[x], dValues[x])) nValues[x] = V(c + nOff);
+          }
+          std::swap(current, next);
+        } else {
+          for (int32_t x = x0; x != x1; x += dx, c += dx * 4) rule(c, c + nOff);
+        }
       }
     }
   }
@@ -136,42 +176,50 @@ void MixRgba(const uint8_t* c, uint8_t* n, const MixTable& t) noexcept {
 
 void AntiAlias(const Run& run) {
   const MixTable m1(run.s[1]), m2(run.s[2]);
-  const double t3 = (1.0 - run.s[3]) * 255.0, t4 = (1.0 - run.s[4]) * 255.0;
-  ScanPasses(run, [&](const uint8_t* c, uint8_t* n, const uint8_t* d) {
-    const int32_t vc = V(c), vn = V(n), vd = V(d);
+  const int32_t t3 = Above((1.0 - run.s[3]) * 255.0), t4 = Above((1.0 - run.s[4]) * 255.0);
+  ScanPasses<true>(run, [&](const uint8_t* c, uint8_t* n, int32_t vc, int32_t vn, int32_t vd) {
     if (vc - vn > t3 && vc - vd <= 0) {
       MixRgba(c, n, m1);
-    } else if (vn - vc > t4 && vd - vc <= 0) {
-      MixRgba(c, n, m2);
+      return true;
     }
+    if (vn - vc > t4 && vd - vc <= 0) {
+      MixRgba(c, n, m2);
+      return true;
+    }
+    return false;
   });
 }
 
 void ValueBlur(const Run& run) {
   const MixTable m1(run.s[1]), m2(run.s[2]);
-  ScanPasses(run, [&](const uint8_t* c, uint8_t* n, const uint8_t*) {
-    const int32_t vc = V(c), vn = V(n);
+  ScanPasses<true>(run, [&](const uint8_t* c, uint8_t* n, int32_t vc, int32_t vn, int32_t) {
     if (vc - vn > 2) {
       MixRgba(c, n, m1);
-    } else if (vn - vc > 2) {
-      MixRgba(c, n, m2);
+      return true;
     }
+    if (vn - vc > 2) {
+      MixRgba(c, n, m2);
+      return true;
+    }
+    return false;
   });
 }
 
 void NoiseReduction(const Run& run) {
   const MixTable m(1.0 - run.s[1] / 2.0);
-  const double t = run.s[2] * 255.0;
-  ScanPasses(run, [&](const uint8_t* c, uint8_t* n, const uint8_t*) {
-    if (std::abs(V(c) - V(n)) < t) MixRgba(c, n, m);
+  const int32_t t = Below(run.s[2] * 255.0);
+  ScanPasses<true>(run, [&](const uint8_t* c, uint8_t* n, int32_t vc, int32_t vn, int32_t) {
+    if (!(std::abs(vc - vn) < t)) return false;
+    MixRgba(c, n, m);
+    return true;
   });
 }
 
 void NoiseReductionRgb(const Run& run) {
   const MixTable m[3] = {MixTable(1.0 - run.s[1] / 2.0), MixTable(1.0 - run.s[3] / 2.0),
                          MixTable(1.0 - run.s[5] / 2.0)};
-  const double t[3] = {run.s[2] * 255.0, run.s[4] * 255.0, run.s[6] * 255.0};
-  ScanPasses(run, [&](const uint8_t* c, uint8_t* n, const uint8_t*) {
+  const int32_t t[3] = {Below(run.s[2] * 255.0), Below(run.s[4] * 255.0), Below(run.s[6] * 255.0)};
+  ScanPasses<false>(run, [&](const uint8_t* c, uint8_t* n) {
     for (int k = 0; k < 3; ++k) {
       if (std::abs(c[k] - n[k]) < t[k]) n[k] = m[k](c[k], n[k]);
     }
@@ -179,11 +227,6 @@ void NoiseReductionRgb(const Run& run) {
 }
 
 // --- neighbourhood filters ---------------------------------------------------
-
-// Values of one row of the read buffer.
-void ValueRow(const uint8_t* row, int32_t w, int32_t* out) noexcept {
-  for (int32_t x = 0; x < w; ++x, row += 4) out[x] = V(row);
-}
 
 void AdaptiveBlur(const Run& run) {
   const int32_t w = run.w, h = run.h;
@@ -310,6 +353,59 @@ void EachPixel(const Run& run, const F& f) {
   for (size_t i = 0; i < n; ++i, in += 4, out += 4) f(in, out);
 }
 
+// Whole-pixel filters: `f` maps one pixel, a little-endian word with red in
+// the low byte and alpha in the high one, to its result. The entry skips
+// its copy of the source for these (the map writes alpha too), and the two
+// loops below let the compiler vectorise: the buffers are either the same
+// or do not overlap at all.
+static_assert(std::endian::native == std::endian::little, "pixels are read as words");
+
+template <class F>
+void MapPixels(const Run& run, const F& f) {
+  const size_t n = run.Pixels();
+  if (run.px.read == run.px.write) {
+    uint8_t* p = run.px.write;
+    for (size_t i = 0; i < n; ++i) {
+      uint32_t v;
+      std::memcpy(&v, p + 4 * i, 4);
+      v = f(v);
+      std::memcpy(p + 4 * i, &v, 4);
+    }
+    return;
+  }
+  const uint8_t* __restrict in = run.px.read;
+  uint8_t* __restrict out = run.px.write;
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t v;
+    std::memcpy(&v, in + 4 * i, 4);
+    v = f(v);
+    std::memcpy(out + 4 * i, &v, 4);
+  }
+}
+
+inline uint32_t WordValue(uint32_t v) noexcept {
+  return ((v & 255u) + ((v >> 8) & 255u) + ((v >> 16) & 255u)) / 3u;
+}
+
+// The number of values 0..255 below which `pass` holds, for a `pass` that
+// holds on a prefix of 0..255 (comparisons with a double threshold).
+template <class Pass>
+int32_t PrefixLength(const Pass& pass) {
+  int32_t n = 0;
+  while (n < 256 && pass(n)) ++n;
+  return n;
+}
+
+void BasicThreshold(const Run& run) {
+  const double t = run.s[1] * 255.0;
+  const auto black = static_cast<uint32_t>(PrefixLength([&](int32_t v) { return t > v; }));
+  MapPixels(run, [black](uint32_t v) {
+    return (v & 0xFF000000u) | (WordValue(v) < black ? 0u : 0x00FFFFFFu);
+  });
+}
+
+// Threshold into the destination with the byte-wise loop, for Line Art
+// Cleaner (which needs the entry's copy).
 void BasicThresholdInto(const Run& run) {
   uint8_t level[256];
   const double t = run.s[1] * 255.0;
@@ -342,17 +438,14 @@ void LineArtCleaner(const Run& run) {
 }
 
 void AdjustLab(const Run& run) {
-  const double dl = (run.s[1] - 0.5) * 200.0, da = (run.s[2] - 0.5) * 200.0,
-               db = (run.s[3] - 0.5) * 200.0;
+  const color::LabShift shift((run.s[1] - 0.5) * 200.0, (run.s[2] - 0.5) * 200.0,
+                              (run.s[3] - 0.5) * 200.0);
   EachPixel(run, [&](const uint8_t* in, uint8_t* out) {
-    double x, y, z, l, a, b;
-    color::RgbToXyz(in[0], in[1], in[2], x, y, z);
-    color::XyzToLab(x, y, z, l, a, b);
-    int32_t r, g, bl;
-    color::LabToRgb(l + dl, a + da, b + db, r, g, bl);
+    int32_t r, g, b;
+    shift.Apply(in[0], in[1], in[2], r, g, b);
     out[0] = PixelAccess::Clamp255(r);
     out[1] = PixelAccess::Clamp255(g);
-    out[2] = PixelAccess::Clamp255(bl);
+    out[2] = PixelAccess::Clamp255(b);
   });
 }
 
@@ -383,11 +476,29 @@ void BasRelief(const Run& run) {
   if (run.args->mode == 1) qy = -1;
   if (run.args->mode == 2) qx = qy = -1;
   const double s1 = run.s[1];
+  // With separate buffers the HSL of each pixel is computed once, kept for
+  // its row and the next; in place a neighbour is read as it now is.
+  const bool cached = FastPaths() && run.px.read != run.px.write;
+  Buffer<double> rows = cached ? Buffer<double>::Make(CheckedCount(w, 6)) : Buffer<double>();
+  auto hslRow = [&](int32_t y, double* out) {
+    for (int32_t x = 0; x < w; ++x)
+      run.px.ReadHsl(x, y, out[3 * x], out[3 * x + 1], out[3 * x + 2]);
+  };
+  if (cached) hslRow(0, rows.data());
   for (int32_t y = 1; y < h - 1; ++y) {
+    const double* above = cached ? rows.data() + size_t((y - 1) % 2) * 3 * w : nullptr;
+    double* row = cached ? rows.data() + size_t(y % 2) * 3 * w : nullptr;
+    if (cached) hslRow(y, row);
     for (int32_t x = 1; x < w - 1; ++x) {
       double hp, sp, lp, hq, sq, lq;
-      run.px.ReadHsl(x, y, hp, sp, lp);
-      run.px.ReadHsl(x + qx, y + qy, hq, sq, lq);
+      if (cached) {
+        hp = row[3 * x], sp = row[3 * x + 1], lp = row[3 * x + 2];
+        const double* q = (qy ? above : row) + 3 * (x + qx);
+        hq = q[0], sq = q[1], lq = q[2];
+      } else {
+        run.px.ReadHsl(x, y, hp, sp, lp);
+        run.px.ReadHsl(x + qx, y + qy, hq, sq, lq);
+      }
       if (lp > lq) lp = lp + s1 * (1.0 - lp);
       if (lp < lq) lp = lp - lp * s1;
       if (sp > sq) sp = sp + s1 * (1.0 - sp);
@@ -398,14 +509,11 @@ void BasRelief(const Run& run) {
 }
 
 void Grayscale(const Run& run) {
-  EachPixel(run, [](const uint8_t* in, uint8_t* out) { out[0] = out[1] = out[2] = V(in); });
+  MapPixels(run, [](uint32_t v) { return (v & 0xFF000000u) | WordValue(v) * 0x010101u; });
 }
 
 void Invert(const Run& run) {
-  EachPixel(run, [](const uint8_t* in, uint8_t* out) {
-    const uint8_t r = 255 - in[0], g = 255 - in[1], b = 255 - in[2];
-    out[0] = r, out[1] = g, out[2] = b;
-  });
+  MapPixels(run, [](uint32_t v) { return v ^ 0x00FFFFFFu; });
 }
 
 // 14. Vignette: a soft shape plane weighs each pixel between itself (D)
@@ -479,18 +587,16 @@ void Vignette(const Run& run) {
 
 void Channel(const Run& run) {
   const bool red = run.Opt(2) == 1, green = run.Opt(3) == 1, blue = run.Opt(4) == 1;
-  EachPixel(run, [&](const uint8_t* in, uint8_t* out) {
-    uint8_t p[4] = {in[0], in[1], in[2], in[3]};
-    auto keep = [&](int32_t k) {
-      const uint8_t v = p[k];
-      p[0] = p[1] = p[2] = 0;
-      p[3] = v;
-      if (v > 0) p[k] = 255;
+  MapPixels(run, [=](uint32_t v) {
+    // The kept channel becomes alpha and its colour full; 0 gives 0.
+    auto keep = [](uint32_t p, uint32_t shift) {
+      const uint32_t c = (p >> shift) & 255u;
+      return c ? (c << 24) | (255u << shift) : 0u;
     };
-    if (red) keep(0);
-    if (green) keep(1);
-    if (blue) keep(2);
-    std::memcpy(out, p, 4);
+    if (red) v = keep(v, 0);
+    if (green) v = keep(v, 8);
+    if (blue) v = keep(v, 16);
+    return v;
   });
 }
 
@@ -610,25 +716,31 @@ void Borderize(const Run& run) {
   }
 }
 
+// Per channel, as counts on 0..255: values below low[k] become lowTo, then
+// values from highStart[k] up become highTo. lowTo itself meets the second
+// test before it is clamped, so its final value is worked out once here.
 void Clamp(const Run& run) {
-  uint8_t table[4][256];
-  const double low = run.s[1] * 255.0, high = run.s[3] * 255.0;
+  const double lowAt = run.s[1] * 255.0, highAt = run.s[3] * 255.0;
   const int32_t lowTo = SaturateToInt32(run.s[2] * 255.0);
   const int32_t highTo = SaturateToInt32(run.s[4] * 255.0);
+  const uint32_t lowFinal = PixelAccess::Clamp255(highAt < lowTo ? highTo : lowTo);
+  const uint32_t highFinal = PixelAccess::Clamp255(highTo);
+  const auto lowCount = uint32_t(PrefixLength([&](int32_t v) { return lowAt > v; }));
+  const auto highCount = uint32_t(PrefixLength([&](int32_t v) { return highAt < 255 - v; }));
+  uint32_t low[4], highStart[4];
   for (int32_t k = 0; k < 4; ++k) {
     const bool on = run.Opt(2 + k) == 1;
-    for (int32_t v = 0; v < 256; ++v) {
-      int32_t c = v;
-      if (on) {
-        if (low > c) c = lowTo;
-        if (high < c) c = highTo;
-      }
-      table[k][v] = PixelAccess::Clamp255(c);
-    }
+    low[k] = on ? lowCount : 0u;
+    highStart[k] = on ? 256u - highCount : 256u;
   }
-  EachPixel(run, [&](const uint8_t* in, uint8_t* out) {
-    const uint8_t p[4] = {table[0][in[0]], table[1][in[1]], table[2][in[2]], table[3][in[3]]};
-    std::memcpy(out, p, 4);
+  MapPixels(run, [&](uint32_t v) {
+    uint32_t out = 0;
+    for (uint32_t k = 0; k < 4; ++k) {
+      uint32_t c = (v >> (8 * k)) & 255u;
+      c = c < low[k] ? lowFinal : (c >= highStart[k] ? highFinal : c);
+      out |= c << (8 * k);
+    }
+    return out;
   });
 }
 
@@ -660,13 +772,14 @@ struct FilterEntry {
   const char* name;
   void (*run)(const Run&);
   bool forcedInPlace;
+  bool wholePixel = false;  // writes every byte of every pixel (MapPixels)
 };
 
 constexpr FilterEntry kFilters[] = {
     {"Anti Alias", AntiAlias, true},
     {"Adaptive Blur", AdaptiveBlur, false},
     {"Line Art Cleaner", LineArtCleaner, false},
-    {"Basic Threshold", BasicThresholdInto, false},
+    {"Basic Threshold", BasicThreshold, false, true},
     {"Adjust Lab", AdjustLab, false},
     {"Detail Blur", DetailBlur, false},
     {"Value Blur", ValueBlur, true},
@@ -674,14 +787,14 @@ constexpr FilterEntry kFilters[] = {
     {"Noise Reduction RGB", NoiseReductionRgb, true},
     {"Hyper Contrast", HyperContrast, false},
     {"Bas Relief", BasRelief, false},
-    {"Grayscale", Grayscale, false},
-    {"Invert", Invert, false},
+    {"Grayscale", Grayscale, false, true},
+    {"Invert", Invert, false, true},
     {"Vignette", Vignette, false},
-    {"Channel", Channel, false},
+    {"Channel", Channel, false, true},
     {"Reflection", Reflection, false},
     {"Fader", Fader, false},
     {"Borderize", Borderize, false},
-    {"Clamp", Clamp, false},
+    {"Clamp", Clamp, false, true},
     {"Mask Detail", MaskDetail, false},
 };
 
@@ -699,14 +812,21 @@ int32_t RunNativeFilter(const NativeFilterArgs& args) {
   run.h = canvas.height;
   run.args = &args;
   for (int32_t i = 1; i <= 6; ++i) run.s[i] = args.values[size_t(i - 1)] * 0.001;
-  if (args.copyFlag == 0) std::memcpy(destination, source, run.Pixels() * 4);
-  if (!args.name) return 1;
+  const FilterEntry* match = nullptr;
   for (const FilterEntry& filter : kFilters) {
-    if (std::strcmp(args.name, filter.name) != 0) continue;
-    run.inPlace = filter.forcedInPlace || args.copyFlag != 0;
+    if (args.name && std::strcmp(args.name, filter.name) == 0) {
+      match = &filter;
+      break;
+    }
+  }
+  // A whole-pixel filter reading the source writes every destination byte,
+  // which makes the copy redundant.
+  const bool copyCovered = match && match->wholePixel && !match->forcedInPlace;
+  if (args.copyFlag == 0 && !copyCovered) std::memcpy(destination, source, run.Pixels() * 4);
+  if (match) {
+    run.inPlace = match->forcedInPlace || args.copyFlag != 0;
     run.px = PixelAccess{run.inPlace ? destination : source, destination, run.w, run.h};
-    filter.run(run);
-    break;
+    match->run(run);
   }
   return 1;
 }
