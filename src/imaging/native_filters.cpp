@@ -102,8 +102,9 @@ struct MixTable {
   Buffer<uint8_t> t;
   explicit MixTable(double w) : t(Buffer<uint8_t>::Make(65536)) {
     for (int32_t a = 0; a < 256; ++a) {
-      for (int32_t b = 0; b < 256; ++b)
+      for (int32_t b = 0; b < 256; ++b) {
         t[size_t(a * 256 + b)] = PixelAccess::Clamp255(Mix(a, b, w));
+      }
     }
   }
   uint8_t operator()(uint8_t a, uint8_t b) const noexcept { return t[size_t(a) * 256 + b]; }
@@ -129,79 +130,101 @@ int32_t Below(double t) noexcept {
 }
 
 // Runs the passes of contract 1 on the destination. With kValues the rule
-// gets the values of c, n and d and returns whether it changed n; the
-// values are kept in two rows (the row of c and the row of n or d) and
-// brought up to date after each change, so each is computed about once a
-// pass. A horizontal pass changes only pixels of the current row, so the
-// next row is still as in memory when its values are taken; a vertical pass
-// changes only the next row, whose values it updates.
+// gets the values of c, n and d and returns the value of n afterwards; the
+// values are kept in rows and brought up to date after each change, so each
+// is computed about once a pass.
+//
+// A horizontal pass changes pixels of the row being scanned only, and reads
+// the next row (d) where the scan of that row has not yet reached. Scanning
+// kGroup rows in lockstep, each row one step at a time in pass order, keeps
+// every read as it is in the plain row-by-row order while the rows' chains of
+// dependent steps run side by side. A vertical pass changes the next row
+// only: its steps within a row are independent already.
 template <bool kValues, class Rule>
 void ScanPasses(const Run& run, const Rule& rule) {
+  constexpr int32_t kGroup = 4;
   const int32_t w = run.w, h = run.h;
   if (w <= 0 || h <= 0) return;
   uint8_t* buf = run.destination;
   const int64_t stride = int64_t{w} * 4;
-  Buffer<int32_t> values = kValues ? Buffer<int32_t>::Make(CheckedCount(w, 2)) : Buffer<int32_t>();
+  Buffer<int32_t> values =
+      kValues ? Buffer<int32_t>::Make(CheckedCount(w, kGroup + 1)) : Buffer<int32_t>();
+  auto valueRow = [&](int32_t i) { return values.data() + int64_t{i} * w; };
   static constexpr int32_t kDirs[4][2] = {{1, 1}, {-1, -1}, {-1, 1}, {1, -1}};
-  for (int32_t vertical = 0; vertical < 2; ++vertical) {
-    for (const auto& dir : kDirs) {
-      const int32_t dx = dir[0], dy = dir[1];
-      const int32_t x0 = dx > 0 ? 0 : w - 1, x1 = dx > 0 ? w - 1 : 0;
-      const int32_t y0 = dy > 0 ? 0 : h - 1, y1 = dy > 0 ? h - 1 : 0;
-      const int64_t nOff = vertical ? dy * stride : dx * 4;
-      int32_t* current = values.data();
-      int32_t* next = kValues ? values.data() + w : nullptr;
-      if constexpr (kValues) ValueRow(buf + y0 * stride, w, current);
-      for (int32_t y = y0; y != y1; y += dy) {
-        uint8_t* c = buf + y * stride + int64_t{x0} * 4;
-        if constexpr (kValues) {
-          ValueRow(buf + (int64_t{y} + dy) * stride, w, next);
-          int32_t* nValues = vertical ? next : current + dx;  // indexed by x
-          const int32_t* dValues = next + dx;
-          for (int32_t x = x0; x != x1; x += dx, c += dx * 4) {
-            if (rule(c, c + nOff, current[x], nValues[x], dValues[x])) nValues[x] = V(c + nOff);
+  for (const auto& dir : kDirs) {
+    const int32_t dx = dir[0], dy = dir[1];
+    const int32_t x0 = dx > 0 ? 0 : w - 1, x1 = dx > 0 ? w - 1 : 0;
+    const int32_t y0 = dy > 0 ? 0 : h - 1;
+    for (int32_t done = 0; done < h - 1;) {
+      const int32_t g = std::min(kGroup, h - 1 - done);
+      const int32_t y = y0 + done * dy;
+      uint8_t* rows[kGroup];
+      for (int32_t i = 0; i < g; ++i) rows[i] = buf + (int64_t{y} + i * dy) * stride;
+      if constexpr (kValues) {
+        for (int32_t i = 0; i <= g; ++i)
+          ValueRow(buf + (int64_t{y} + i * dy) * stride, w, valueRow(i));
+      }
+      for (int32_t x = x0; x != x1; x += dx) {
+        for (int32_t i = 0; i < g; ++i) {
+          uint8_t* c = rows[i] + int64_t{x} * 4;
+          if constexpr (kValues) {
+            int32_t* v = valueRow(i);
+            v[x + dx] = rule(c, c + dx * 4, v[x], v[x + dx], valueRow(i + 1)[x + dx]);
+          } else {
+            rule(c, c + dx * 4);
           }
-          std::swap(current, next);
-        } else {
-          for (int32_t x = x0; x != x1; x += dx, c += dx * 4) rule(c, c + nOff);
         }
+      }
+      done += g;
+    }
+  }
+  for (const auto& dir : kDirs) {
+    const int32_t dx = dir[0], dy = dir[1];
+    const int32_t x0 = dx > 0 ? 0 : w - 1, x1 = dx > 0 ? w - 1 : 0;
+    const int32_t y0 = dy > 0 ? 0 : h - 1, y1 = dy > 0 ? h - 1 : 0;
+    const int64_t nOff = dy * stride;
+    int32_t* current = values.data();
+    int32_t* next = kValues ? valueRow(1) : nullptr;
+    if constexpr (kValues) ValueRow(buf + y0 * stride, w, current);
+    for (int32_t y = y0; y != y1; y += dy) {
+      uint8_t* c = buf + y * stride + int64_t{x0} * 4;
+      if constexpr (kValues) {
+        ValueRow(buf + (int64_t{y} + dy) * stride, w, next);
+        for (int32_t x = x0; x != x1; x += dx, c += dx * 4) {
+          next[x] = rule(c, c + nOff, current[x], next[x], next[x + dx]);
+        }
+        std::swap(current, next);
+      } else {
+        for (int32_t x = x0; x != x1; x += dx, c += dx * 4) rule(c, c + nOff);
       }
     }
   }
 }
 
-void MixRgba(const uint8_t* c, uint8_t* n, const MixTable& t) noexcept {
+// n := Mix(c, n) through the table on R, G, B and A; returns n's value.
+// Smoothing soon leaves most pairs below the thresholds, so the branch that
+// skips the lookups predicts well and pays for itself.
+inline int32_t MixRgba(const uint8_t* c, uint8_t* n, const MixTable& t) noexcept {
   for (int i = 0; i < 4; ++i) n[i] = t(c[i], n[i]);
+  return V(n);
 }
 
 void AntiAlias(const Run& run) {
   const MixTable m1(run.s[1]), m2(run.s[2]);
   const int32_t t3 = Above((1.0 - run.s[3]) * 255.0), t4 = Above((1.0 - run.s[4]) * 255.0);
   ScanPasses<true>(run, [&](const uint8_t* c, uint8_t* n, int32_t vc, int32_t vn, int32_t vd) {
-    if (vc - vn > t3 && vc - vd <= 0) {
-      MixRgba(c, n, m1);
-      return true;
-    }
-    if (vn - vc > t4 && vd - vc <= 0) {
-      MixRgba(c, n, m2);
-      return true;
-    }
-    return false;
+    if (vc - vn > t3 && vc - vd <= 0) return MixRgba(c, n, m1);
+    if (vn - vc > t4 && vd - vc <= 0) return MixRgba(c, n, m2);
+    return vn;
   });
 }
 
 void ValueBlur(const Run& run) {
   const MixTable m1(run.s[1]), m2(run.s[2]);
   ScanPasses<true>(run, [&](const uint8_t* c, uint8_t* n, int32_t vc, int32_t vn, int32_t) {
-    if (vc - vn > 2) {
-      MixRgba(c, n, m1);
-      return true;
-    }
-    if (vn - vc > 2) {
-      MixRgba(c, n, m2);
-      return true;
-    }
-    return false;
+    if (vc - vn > 2) return MixRgba(c, n, m1);
+    if (vn - vc > 2) return MixRgba(c, n, m2);
+    return vn;
   });
 }
 
@@ -209,9 +232,7 @@ void NoiseReduction(const Run& run) {
   const MixTable m(1.0 - run.s[1] / 2.0);
   const int32_t t = Below(run.s[2] * 255.0);
   ScanPasses<true>(run, [&](const uint8_t* c, uint8_t* n, int32_t vc, int32_t vn, int32_t) {
-    if (!(std::abs(vc - vn) < t)) return false;
-    MixRgba(c, n, m);
-    return true;
+    return std::abs(vc - vn) < t ? MixRgba(c, n, m) : vn;
   });
 }
 
