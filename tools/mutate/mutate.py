@@ -69,7 +69,10 @@ def prepare_scratch(scratch, jobs):
         if dst.exists() and dst.read_bytes() == src.read_bytes():
             continue
         dst.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(src, dst)
+        # A fresh time stamp, not the original's: a file edited while an
+        # earlier scratch build ran would otherwise look older than its
+        # object and never be rebuilt.
+        shutil.copyfile(src, dst)
     build = scratch / "build"
     configure = run(["cmake", "-S", str(source), "-B", str(build), "-G", "Ninja",
                      "-DCMAKE_BUILD_TYPE=Release", "-DDROVINE_BENCH=OFF"], source)
