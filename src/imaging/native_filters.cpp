@@ -204,9 +204,20 @@ void ScanPasses(const Run& run, const Rule& rule) {
 // n := Mix(c, n) through the table on R, G, B and A; returns n's value.
 // Smoothing soon leaves most pairs below the thresholds, so the branch that
 // skips the lookups predicts well and pays for itself.
+// Loads first and stores last: bytes may alias anything, so interleaving
+// them would keep the compiler from overlapping the lookups.
 inline int32_t MixRgba(const uint8_t* c, uint8_t* n, const MixTable& t) noexcept {
-  for (int i = 0; i < 4; ++i) n[i] = t(c[i], n[i]);
-  return V(n);
+  uint32_t cw, nw;
+  std::memcpy(&cw, c, 4);
+  std::memcpy(&nw, n, 4);
+  const uint8_t* table = t.t.data();
+  uint32_t mixed[4];
+  for (uint32_t k = 0; k < 4; ++k) {
+    mixed[k] = table[((cw >> (8 * k)) & 255u) * 256u + ((nw >> (8 * k)) & 255u)];
+  }
+  const uint32_t out = mixed[0] | mixed[1] << 8 | mixed[2] << 16 | mixed[3] << 24;
+  std::memcpy(n, &out, 4);
+  return int32_t((mixed[0] + mixed[1] + mixed[2]) / 3u);
 }
 
 void AntiAlias(const Run& run) {
@@ -241,9 +252,12 @@ void NoiseReductionRgb(const Run& run) {
                          MixTable(1.0 - run.s[5] / 2.0)};
   const int32_t t[3] = {Below(run.s[2] * 255.0), Below(run.s[4] * 255.0), Below(run.s[6] * 255.0)};
   ScanPasses<false>(run, [&](const uint8_t* c, uint8_t* n) {
+    const uint8_t cc[3] = {c[0], c[1], c[2]};
+    uint8_t nn[3] = {n[0], n[1], n[2]};
     for (int k = 0; k < 3; ++k) {
-      if (std::abs(c[k] - n[k]) < t[k]) n[k] = m[k](c[k], n[k]);
+      if (std::abs(cc[k] - nn[k]) < t[k]) nn[k] = m[k](cc[k], nn[k]);
     }
+    n[0] = nn[0], n[1] = nn[1], n[2] = nn[2];
   });
 }
 
