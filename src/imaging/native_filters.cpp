@@ -110,6 +110,7 @@ struct MixTable {
 };
 
 struct TableMixer4 {
+  static constexpr bool kBatch = false;
   MixTable table;
   explicit TableMixer4(double w) : table(w) {}
   // Loads first and stores last: bytes may alias anything, so interleaving
