@@ -42,6 +42,23 @@ struct VectorMixer4 {
     return int32_t(((word & 255u) + ((word >> 8) & 255u) + ((word >> 16) & 255u)) / 3u);
   }
 
+  // (R + G + B) / 3 for a row, eight pixels at a time: byte pairs summed,
+  // then the pairs, then x 43691 >> 17, which divides by 3 exactly below
+  // 2^17.
+  static void ValueRow(const uint8_t* row, int32_t w, int32_t* out) noexcept {
+    const __m256i weights = _mm256_set1_epi32(0x00010101);
+    const __m256i ones = _mm256_set1_epi16(1);
+    const __m256i third = _mm256_set1_epi32(43691);
+    int32_t x = 0;
+    for (; x + 8 <= w; x += 8) {
+      const __m256i px = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + int64_t{x} * 4));
+      const __m256i sums = _mm256_madd_epi16(_mm256_maddubs_epi16(px, weights), ones);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                          _mm256_srli_epi32(_mm256_mullo_epi32(sums, third), 17));
+    }
+    for (; x < w; ++x) smoothing::ValueRow(row + int64_t{x} * 4, 1, out + x);
+  }
+
   // Four independent steps: every input is read before anything is
   // written, the decision made lane by lane as smoothing::Decide makes it,
   // each pixel mixed with its own weight, the unchanged ones written back as
@@ -86,8 +103,7 @@ struct VectorMixer4 {
     alignas(16) uint32_t words[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(words), after);
     for (int32_t j = 0; j < 4; ++j) std::memcpy(n[j], &words[j], 4);
-    // (R + G + B) / 3 per pixel: byte pairs summed, then the pairs, then
-    // x 43691 >> 17, which divides by 3 exactly below 2^17.
+    // The values as in ValueRow.
     const __m128i pairs = _mm_maddubs_epi16(after, _mm_set1_epi32(0x00010101));
     const __m128i sums = _mm_madd_epi16(pairs, _mm_set1_epi16(1));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out),

@@ -114,6 +114,16 @@ int32_t Step(const Decision& d, const Mixer4& m1, const Mixer4& m2, const uint8_
 // every read as it is in the plain row-by-row order while the rows' chains of
 // dependent steps run side by side. A vertical pass changes the next row
 // only: its steps within a row are independent already.
+// A row's values through the mixer's own routine where it has one.
+template <class Mixer4>
+void Values(const uint8_t* row, int32_t w, int32_t* out) noexcept {
+  if constexpr (Mixer4::kBatch) {
+    Mixer4::ValueRow(row, w, out);
+  } else {
+    ValueRow(row, w, out);
+  }
+}
+
 template <class Mixer4>
 void ScanPasses(const SmoothingJob& run, const Decision& decision, const Mixer4& m1,
                 const Mixer4& m2) {
@@ -136,7 +146,7 @@ void ScanPasses(const SmoothingJob& run, const Decision& decision, const Mixer4&
       uint8_t* rows[kGroup] = {};
       for (int32_t i = 0; i < g; ++i) rows[i] = buf + (int64_t{y} + i * dy) * stride;
       for (int32_t i = 0; i <= g; ++i) {
-        ValueRow(buf + (int64_t{y} + i * dy) * stride, w, valueRow(i));
+        Values<Mixer4>(buf + (int64_t{y} + i * dy) * stride, w, valueRow(i));
       }
       bool batched = false;
       if constexpr (Mixer4::kBatch) {
@@ -177,10 +187,10 @@ void ScanPasses(const SmoothingJob& run, const Decision& decision, const Mixer4&
     const int64_t nOff = dy * stride;
     int32_t* current = values;
     int32_t* next = valueRow(1);
-    ValueRow(buf + y0 * stride, w, current);
+    Values<Mixer4>(buf + y0 * stride, w, current);
     for (int32_t y = y0; y != y1; y += dy) {
       uint8_t* row = buf + y * stride;
-      ValueRow(row + nOff, w, next);
+      Values<Mixer4>(row + nOff, w, next);
       int32_t x = x0;
       if constexpr (Mixer4::kBatch) {
         const int32_t steps = dx > 0 ? x1 - x0 : x0 - x1;
