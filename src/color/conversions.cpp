@@ -13,12 +13,23 @@ int32_t ToChannel(double unit) noexcept {
   return static_cast<int32_t>(unit * 255.0);
 }
 
+// c / 255.0 for a channel, looked up: the same doubles without a division
+// per channel. Values outside 0..255 are divided as written.
+double Unit(int32_t c) noexcept {
+  static const auto table = [] {
+    std::array<double, 256> t{};
+    for (int32_t v = 0; v < 256; ++v) t[size_t(v)] = v / 255.0;
+    return t;
+  }();
+  return c >= 0 && c < 256 ? table[size_t(c)] : c / 255.0;
+}
+
 }  // namespace
 
 void RgbToHsv(int32_t r, int32_t g, int32_t b, double& h, double& s, double& v) noexcept {
-  const double rf = r / 255.0;
-  const double gf = g / 255.0;
-  const double bf = b / 255.0;
+  const double rf = Unit(r);
+  const double gf = Unit(g);
+  const double bf = Unit(b);
   const double max = std::max({rf, gf, bf});
   const double min = std::min({rf, gf, bf});
   v = max;
@@ -82,9 +93,9 @@ void HsvToRgb(double h, double s, double v, int32_t& r, int32_t& g, int32_t& b) 
 }
 
 void RgbToHsl(int32_t r, int32_t g, int32_t b, double& h, double& s, double& l) noexcept {
-  const double rf = r / 255.0;
-  const double gf = g / 255.0;
-  const double bf = b / 255.0;
+  const double rf = Unit(r);
+  const double gf = Unit(g);
+  const double bf = Unit(b);
   const double max = std::max({rf, gf, bf});
   const double min = std::min({rf, gf, bf});
   l = (max + min) / 2.0;
@@ -95,15 +106,14 @@ void RgbToHsl(int32_t r, int32_t g, int32_t b, double& h, double& s, double& l) 
   }
   const double delta = max - min;
   s = l < 0.5 ? delta / (max + min) : delta / (2.0 - max - min);
-  const double dR = ((max - rf) / 6.0 + delta / 2.0) / delta;
-  const double dG = ((max - gf) / 6.0 + delta / 2.0) / delta;
-  const double dB = ((max - bf) / 6.0 + delta / 2.0) / delta;
+  // Each hue term needs the distances of the two other channels only.
+  auto d = [&](double c) { return ((max - c) / 6.0 + delta / 2.0) / delta; };
   if (rf == max) {
-    h = dB - dG;
+    h = d(bf) - d(gf);
   } else if (gf == max) {
-    h = 1.0 / 3.0 + dR - dB;
+    h = 1.0 / 3.0 + d(rf) - d(bf);
   } else {
-    h = 2.0 / 3.0 + dG - dR;
+    h = 2.0 / 3.0 + d(gf) - d(rf);
   }
   if (h < 0.0) h += 1.0;
   if (h > 1.0) h -= 1.0;

@@ -67,6 +67,7 @@
 #include "composite/layers.h"
 #include "composite/pixel_transfers.h"
 #include "imaging/pixel_access.h"
+#include "imaging/smoothing.h"
 #include "imaging/work_buffers.h"
 #include "mask/mask_state.h"
 #include "platform/image_library.h"
@@ -93,9 +94,7 @@ struct Run {
   size_t Pixels() const noexcept { return size_t(w) * size_t(h); }
 };
 
-inline int32_t V(const uint8_t* p) noexcept {
-  return (p[0] + p[1] + p[2]) / 3;
-}
+using smoothing::V;
 
 // Mix(a, b, w) for every pair of bytes, clamped as an integer write does.
 struct MixTable {
@@ -110,141 +109,77 @@ struct MixTable {
   uint8_t operator()(uint8_t a, uint8_t b) const noexcept { return t[size_t(a) * 256 + b]; }
 };
 
-// Values of one row.
-void ValueRow(const uint8_t* row, int32_t w, int32_t* out) noexcept {
-  for (int32_t x = 0; x < w; ++x, row += 4) out[x] = V(row);
-}
-
-// --- 1. scan passes --------------------------------------------------------
-
-// Integer forms of the comparisons with a double threshold t, for integer
-// d: d > t exactly when d > Above(t), d < t exactly when d < Below(t). NaN
-// makes both comparisons false.
-int32_t Above(double t) noexcept {
-  if (t != t) return INT32_MAX;
-  return SaturateToInt32(std::floor(t));
-}
-int32_t Below(double t) noexcept {
-  if (t != t) return INT32_MIN;
-  return SaturateToInt32(std::ceil(t));
-}
-
-// Runs the passes of contract 1 on the destination. With kValues the rule
-// gets the values of c, n and d and returns the value of n afterwards; the
-// values are kept in rows and brought up to date after each change, so each
-// is computed about once a pass.
-//
-// A horizontal pass changes pixels of the row being scanned only, and reads
-// the next row (d) where the scan of that row has not yet reached. Scanning
-// kGroup rows in lockstep, each row one step at a time in pass order, keeps
-// every read as it is in the plain row-by-row order while the rows' chains of
-// dependent steps run side by side. A vertical pass changes the next row
-// only: its steps within a row are independent already.
-template <bool kValues, class Rule>
-void ScanPasses(const Run& run, const Rule& rule) {
-  constexpr int32_t kGroup = 4;
-  const int32_t w = run.w, h = run.h;
-  if (w <= 0 || h <= 0) return;
-  uint8_t* buf = run.destination;
-  const int64_t stride = int64_t{w} * 4;
-  Buffer<int32_t> values =
-      kValues ? Buffer<int32_t>::Make(CheckedCount(w, kGroup + 1)) : Buffer<int32_t>();
-  auto valueRow = [&](int32_t i) { return values.data() + int64_t{i} * w; };
-  static constexpr int32_t kDirs[4][2] = {{1, 1}, {-1, -1}, {-1, 1}, {1, -1}};
-  for (const auto& dir : kDirs) {
-    const int32_t dx = dir[0], dy = dir[1];
-    const int32_t x0 = dx > 0 ? 0 : w - 1, x1 = dx > 0 ? w - 1 : 0;
-    const int32_t y0 = dy > 0 ? 0 : h - 1;
-    for (int32_t done = 0; done < h - 1;) {
-      const int32_t g = std::min(kGroup, h - 1 - done);
-      const int32_t y = y0 + done * dy;
-      uint8_t* rows[kGroup];
-      for (int32_t i = 0; i < g; ++i) rows[i] = buf + (int64_t{y} + i * dy) * stride;
-      if constexpr (kValues) {
-        for (int32_t i = 0; i <= g; ++i)
-          ValueRow(buf + (int64_t{y} + i * dy) * stride, w, valueRow(i));
-      }
-      for (int32_t x = x0; x != x1; x += dx) {
-        for (int32_t i = 0; i < g; ++i) {
-          uint8_t* c = rows[i] + int64_t{x} * 4;
-          if constexpr (kValues) {
-            int32_t* v = valueRow(i);
-            v[x + dx] = rule(c, c + dx * 4, v[x], v[x + dx], valueRow(i + 1)[x + dx]);
-          } else {
-            rule(c, c + dx * 4);
-          }
-        }
-      }
-      done += g;
+struct TableMixer4 {
+  static constexpr bool kBatch = false;
+  MixTable table;
+  explicit TableMixer4(double w) : table(w) {}
+  // Loads first and stores last: bytes may alias anything, so interleaving
+  // them would keep the compiler from overlapping the lookups.
+  int32_t Rgba(const uint8_t* c, uint8_t* n) const noexcept {
+    uint32_t cw, nw;
+    std::memcpy(&cw, c, 4);
+    std::memcpy(&nw, n, 4);
+    const uint8_t* t = table.t.data();
+    uint32_t mixed[4];
+    for (uint32_t k = 0; k < 4; ++k) {
+      mixed[k] = t[((cw >> (8 * k)) & 255u) * 256u + ((nw >> (8 * k)) & 255u)];
     }
+    const uint32_t out = mixed[0] | mixed[1] << 8 | mixed[2] << 16 | mixed[3] << 24;
+    std::memcpy(n, &out, 4);
+    return int32_t((mixed[0] + mixed[1] + mixed[2]) / 3u);
   }
-  for (const auto& dir : kDirs) {
-    const int32_t dx = dir[0], dy = dir[1];
-    const int32_t x0 = dx > 0 ? 0 : w - 1, x1 = dx > 0 ? w - 1 : 0;
-    const int32_t y0 = dy > 0 ? 0 : h - 1, y1 = dy > 0 ? h - 1 : 0;
-    const int64_t nOff = dy * stride;
-    int32_t* current = values.data();
-    int32_t* next = kValues ? valueRow(1) : nullptr;
-    if constexpr (kValues) ValueRow(buf + y0 * stride, w, current);
-    for (int32_t y = y0; y != y1; y += dy) {
-      uint8_t* c = buf + y * stride + int64_t{x0} * 4;
-      if constexpr (kValues) {
-        ValueRow(buf + (int64_t{y} + dy) * stride, w, next);
-        for (int32_t x = x0; x != x1; x += dx, c += dx * 4) {
-          next[x] = rule(c, c + nOff, current[x], next[x], next[x + dx]);
-        }
-        std::swap(current, next);
-      } else {
-        for (int32_t x = x0; x != x1; x += dx, c += dx * 4) rule(c, c + nOff);
-      }
-    }
-  }
-}
+};
 
-// n := Mix(c, n) through the table on R, G, B and A; returns n's value.
-// Smoothing soon leaves most pairs below the thresholds, so the branch that
-// skips the lookups predicts well and pays for itself.
-inline int32_t MixRgba(const uint8_t* c, uint8_t* n, const MixTable& t) noexcept {
-  for (int i = 0; i < 4; ++i) n[i] = t(c[i], n[i]);
-  return V(n);
+struct TableMixerRgb {
+  MixTable tables[3];
+  TableMixerRgb(double wr, double wg, double wb)
+      : tables{MixTable(wr), MixTable(wg), MixTable(wb)} {}
+  void Rgb(const uint8_t* c, uint8_t* n, const int32_t limits[3]) const noexcept {
+    const uint8_t cc[3] = {c[0], c[1], c[2]};
+    uint8_t nn[3] = {n[0], n[1], n[2]};
+    for (int k = 0; k < 3; ++k) {
+      if (std::abs(cc[k] - nn[k]) < limits[k]) nn[k] = tables[k](cc[k], nn[k]);
+    }
+    n[0] = nn[0], n[1] = nn[1], n[2] = nn[2];
+  }
+};
+
+// The job of one smoothing run, with its value rows.
+struct Job {
+  Buffer<int32_t> values;
+  SmoothingJob job;
+  explicit Job(const Run& run)
+      : values(Buffer<int32_t>::Make(CheckedCount(run.w, kSmoothingGroup + 1))),
+        job{run.destination, run.w, run.h, {}, values.data()} {
+    for (int i = 1; i <= 6; ++i) job.s[i] = run.s[i];
+  }
+  operator const SmoothingJob&() const noexcept { return job; }
+};
+
+bool VectorSmoothing() noexcept {
+  return FastPaths() && cpu::UseAvx2();
 }
 
 void AntiAlias(const Run& run) {
-  const MixTable m1(run.s[1]), m2(run.s[2]);
-  const int32_t t3 = Above((1.0 - run.s[3]) * 255.0), t4 = Above((1.0 - run.s[4]) * 255.0);
-  ScanPasses<true>(run, [&](const uint8_t* c, uint8_t* n, int32_t vc, int32_t vn, int32_t vd) {
-    if (vc - vn > t3 && vc - vd <= 0) return MixRgba(c, n, m1);
-    if (vn - vc > t4 && vd - vc <= 0) return MixRgba(c, n, m2);
-    return vn;
-  });
+  if (VectorSmoothing()) return AntiAliasAvx2(Job(run));
+  AntiAliasWith<TableMixer4>(Job(run));
 }
-
 void ValueBlur(const Run& run) {
-  const MixTable m1(run.s[1]), m2(run.s[2]);
-  ScanPasses<true>(run, [&](const uint8_t* c, uint8_t* n, int32_t vc, int32_t vn, int32_t) {
-    if (vc - vn > 2) return MixRgba(c, n, m1);
-    if (vn - vc > 2) return MixRgba(c, n, m2);
-    return vn;
-  });
+  if (VectorSmoothing()) return ValueBlurAvx2(Job(run));
+  ValueBlurWith<TableMixer4>(Job(run));
 }
-
 void NoiseReduction(const Run& run) {
-  const MixTable m(1.0 - run.s[1] / 2.0);
-  const int32_t t = Below(run.s[2] * 255.0);
-  ScanPasses<true>(run, [&](const uint8_t* c, uint8_t* n, int32_t vc, int32_t vn, int32_t) {
-    return std::abs(vc - vn) < t ? MixRgba(c, n, m) : vn;
-  });
+  if (VectorSmoothing()) return NoiseReductionAvx2(Job(run));
+  NoiseReductionWith<TableMixer4>(Job(run));
+}
+void NoiseReductionRgb(const Run& run) {
+  if (VectorSmoothing()) return NoiseReductionRgbAvx2(Job(run));
+  NoiseReductionRgbWith<TableMixerRgb>(Job(run));
 }
 
-void NoiseReductionRgb(const Run& run) {
-  const MixTable m[3] = {MixTable(1.0 - run.s[1] / 2.0), MixTable(1.0 - run.s[3] / 2.0),
-                         MixTable(1.0 - run.s[5] / 2.0)};
-  const int32_t t[3] = {Below(run.s[2] * 255.0), Below(run.s[4] * 255.0), Below(run.s[6] * 255.0)};
-  ScanPasses<false>(run, [&](const uint8_t* c, uint8_t* n) {
-    for (int k = 0; k < 3; ++k) {
-      if (std::abs(c[k] - n[k]) < t[k]) n[k] = m[k](c[k], n[k]);
-    }
-  });
+// Values of one row (of the read buffer, for the neighbourhood filters).
+void ValueRow(const uint8_t* row, int32_t w, int32_t* out) noexcept {
+  smoothing::ValueRow(row, w, out);
 }
 
 // --- neighbourhood filters ---------------------------------------------------
