@@ -70,6 +70,7 @@
 #include "imaging/smoothing.h"
 #include "imaging/work_buffers.h"
 #include "mask/mask_state.h"
+#include "platform/image_fill.h"
 #include "platform/image_library.h"
 
 namespace dro::imaging {
@@ -507,11 +508,13 @@ void Vignette(const Run& run) {
   const int32_t vm = run.Opt(6) ? margin(larger) : margin(h);
   const int32_t hm = run.Opt(6) ? margin(larger) : margin(w);
   if (run.Opt(5)) {
-    platform::image::FillRectPlane(plane.data(), w, h, hm, vm, w - hm - 1, h - vm, shape);
+    platform::image::FillTransparentRect(plane.data(), w, h, 1, w, hm, vm, int64_t{w} - hm - 1,
+                                         int64_t{h} - vm, {shape, shape, shape, shape}, 1.0);
   } else {
     const int32_t rx = std::max<int32_t>((w - 2 * hm) / 2, 2);
     const int32_t ry = std::max<int32_t>((h - 2 * vm) / 2, 2);
-    platform::image::FillEllipsePlane(plane.data(), w, h, w / 2, h / 2, rx, ry, shape);
+    platform::image::FillEllipse(plane.data(), w, h, 1, w, w / 2, h / 2, rx, ry,
+                                 {shape, shape, shape, shape}, 1.0);
   }
   double radius = larger * 0.1 * s[4];
   if (radius == 0.0) radius = 0.1;

@@ -17,7 +17,7 @@
 //   Deflate, Inflate    zlib
 //   Resize, Decimate    OpenCV cv::resize (INTER_LINEAR, INTER_AREA)
 //   BlurImage           OpenCV cv::GaussianBlur
-//   Plane shapes, blur  OpenCV cv::ellipse, cv::GaussianBlur; our own box blurs
+//   Plane blur          OpenCV cv::GaussianBlur; our own box blurs
 //   Overlay, swaps, channel split/combine, grey, spline: our own loops
 #pragma once
 
@@ -165,14 +165,6 @@ bool DecimateImage(const uint8_t* src, int32_t srcWidth, int32_t srcHeight, int3
 bool BlurImage(const uint8_t* src, int32_t width, int32_t height, int32_t stride, uint8_t* dst,
                int32_t dstStride, int32_t strength) noexcept;
 
-// One-channel planes (tight rows of `width` bytes) for shapes and soft
-// masks. Corners are inclusive and everything is clipped to the plane.
-void FillRectPlane(uint8_t* plane, int32_t width, int32_t height, int32_t left, int32_t top,
-                   int32_t right, int32_t bottom, uint8_t level) noexcept;
-// A filled ellipse centred at (cx, cy) with radii rx, ry (OpenCV
-// cv::ellipse, 8-connected); radii are kept within 0..4 x the larger side.
-bool FillEllipsePlane(uint8_t* plane, int32_t width, int32_t height, int32_t cx, int32_t cy,
-                      int32_t rx, int32_t ry, uint8_t level) noexcept;
 // Gaussian blur of a plane into `dst` (not `src`) with sigma = radius / 3,
 // so the visible spread is about `radius` pixels; edges repeat the border.
 // Up to sigma 8 OpenCV's cv::GaussianBlur; above, three box blurs of

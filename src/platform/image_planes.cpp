@@ -1,4 +1,4 @@
-// Shapes and blurs on one-channel byte planes.
+// Blurs of one-channel byte planes.
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -43,33 +43,6 @@ void BoxRadii(double sigma, int32_t radii[3]) noexcept {
 }
 
 }  // namespace
-
-void FillRectPlane(uint8_t* plane, int32_t width, int32_t height, int32_t left, int32_t top,
-                   int32_t right, int32_t bottom, uint8_t level) noexcept {
-  if (!ValidPlane(plane, width, height)) return;
-  const int64_t x0 = std::max<int64_t>(left, 0), x1 = std::min<int64_t>(right, width - 1);
-  const int64_t y0 = std::max<int64_t>(top, 0), y1 = std::min<int64_t>(bottom, height - 1);
-  if (x0 > x1 || y0 > y1) return;
-  for (int64_t y = y0; y <= y1; ++y) {
-    std::memset(plane + y * width + x0, level, static_cast<size_t>(x1 - x0 + 1));
-  }
-}
-
-bool FillEllipsePlane(uint8_t* plane, int32_t width, int32_t height, int32_t cx, int32_t cy,
-                      int32_t rx, int32_t ry, uint8_t level) noexcept {
-  if (!ValidPlane(plane, width, height)) return false;
-  try {
-    const int32_t limit = 4 * std::max(width, height);
-    const int32_t far = 2 * limit;
-    cv::Mat m(height, width, CV_8UC1, plane, size_t(width));
-    cv::ellipse(m, cv::Point(std::clamp(cx, -far, far), std::clamp(cy, -far, far)),
-                cv::Size(std::clamp(rx, 0, limit), std::clamp(ry, 0, limit)), 0.0, 0.0, 360.0,
-                cv::Scalar(level), cv::FILLED, cv::LINE_8);
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
 
 bool GaussianBlurPlane(const uint8_t* src, int32_t width, int32_t height, uint8_t* dst,
                        double radius) noexcept {
