@@ -152,10 +152,9 @@ DRO_API void DRO_CALL DRO_SetColor(int32_t red, int32_t green, int32_t blue);
 /* Current colour from 16-bit red, green, blue; alpha full. */
 DRO_API void DRO_CALL DRO_SetColor16(int32_t red, int32_t green, int32_t blue);
 /* The four colour banks: red, green, blue (8-bit) of bank 0, then 1, 2, 3. */
-DRO_API void DRO_CALL DRO_SetColorBanks(int32_t red0, int32_t green0, int32_t blue0,
-                                        int32_t red1, int32_t green1, int32_t blue1,
-                                        int32_t red2, int32_t green2, int32_t blue2,
-                                        int32_t red3, int32_t green3, int32_t blue3);
+DRO_API void DRO_CALL DRO_SetColorBanks(int32_t red0, int32_t green0, int32_t blue0, int32_t red1,
+                                        int32_t green1, int32_t blue1, int32_t red2, int32_t green2,
+                                        int32_t blue2, int32_t red3, int32_t green3, int32_t blue3);
 /* Blend strength; a positive value also sets the inverse to 256 - strength. */
 DRO_API void DRO_CALL DRO_SetBlendStrength(int32_t strength);
 /* Primary colour strength; a positive value also sets its inverse. */
@@ -223,10 +222,9 @@ DRO_API void DRO_CALL DRO_SetEraseModeOn(void);
  * when a failure ended the call (see DRO_GetLastError). */
 DRO_API int32_t DRO_CALL DRO_SetTool(float tipOpacity, int32_t gritCellSize,
                                      int32_t gritCellThreshold, int32_t gritPixelThreshold,
-                                     int32_t tipSoftness, int32_t colorVary,
-                                     int32_t drawingLength, int32_t blendStrength,
-                                     int32_t primaryColorStrength, int32_t blendRemix,
-                                     int32_t toolOption10, int32_t invertTip,
+                                     int32_t tipSoftness, int32_t colorVary, int32_t drawingLength,
+                                     int32_t blendStrength, int32_t primaryColorStrength,
+                                     int32_t blendRemix, int32_t toolOption10, int32_t invertTip,
                                      int32_t toolOption12, const char* gritSource,
                                      const char* shapeSource, int32_t shapeAngle);
 
@@ -356,18 +354,17 @@ DRO_API void DRO_CALL DRO_SetColorAlpha(int32_t r, int32_t g, int32_t b);
 DRO_API void DRO_CALL DRO_SetColorAlphaRGBABuf(void* rgba32, int32_t w, int32_t h, int32_t r,
                                                int32_t g, int32_t b);
 /* Tight w x h RGBA32 buffer: every pixel gets the colour; alpha stays. */
-DRO_API void DRO_CALL DRO_SetColorRGBABuf(void* rgba32, int32_t w, int32_t h, int32_t r,
-                                          int32_t g, int32_t b);
+DRO_API void DRO_CALL DRO_SetColorRGBABuf(void* rgba32, int32_t w, int32_t h, int32_t r, int32_t g,
+                                          int32_t b);
 /* Canvas-size tight RGBA32 buffer: pixels of exactly (r, g, b) get alpha 0. */
-DRO_API void DRO_CALL DRO_SetAlphaFromRGBAImageColor(void* rgba32, int32_t r, int32_t g,
-                                                     int32_t b);
+DRO_API void DRO_CALL DRO_SetAlphaFromRGBAImageColor(void* rgba32, int32_t r, int32_t g, int32_t b);
 /* Loads a tight w x h RGBA32 picture into the slot: with useMask, its
  * alpha is first weighted by the texture map and the mask (in the caller's
  * buffer); the slot is cleared through the mask, then the picture is
  * blended in as "Normal" (keeping the slot's alpha when it locks alpha). The
  * second argument is ignored. */
-DRO_API void DRO_CALL DRO_LoadRGBA32Layer_BAD(void* data, int32_t ignored, int32_t slot,
-                                              int32_t w, int32_t h, uint8_t useMask);
+DRO_API void DRO_CALL DRO_LoadRGBA32Layer_BAD(void* data, int32_t ignored, int32_t slot, int32_t w,
+                                              int32_t h, uint8_t useMask);
 /* Turns the layer into shading for the alpha-family modes: kind 1 pulls
  * colours towards the middle grey, any other kind makes them 32767; alpha
  * above 8191 becomes grey x 0.843 + 10239. */
@@ -494,8 +491,8 @@ DRO_API void DRO_CALL DRO_LoadRGBA32Layer(const void* data, int32_t stride, int3
 /* DRO_LoadRGBA32Layer on the current layer at (0, 0), the layer's size. */
 DRO_API void DRO_CALL DRO_LoadRGBA32(const void* data, int32_t stride, uint8_t useMask);
 /* DRO_LoadRGBA32Layer with useMask = 1. */
-DRO_API void DRO_CALL DRO_LoadRGBA32Into(const void* data, int32_t stride, int32_t layer,
-                                         int32_t x, int32_t y, int32_t w, int32_t h);
+DRO_API void DRO_CALL DRO_LoadRGBA32Into(const void* data, int32_t stride, int32_t layer, int32_t x,
+                                         int32_t y, int32_t w, int32_t h);
 /* Current layer, colour only, from a canvas-size RGB24 buffer; useMask
  * weights it by texture and mask. */
 DRO_API void DRO_CALL DRO_LoadRGB24(const void* data, int32_t stride, uint8_t useMask);
@@ -613,9 +610,8 @@ DRO_API int32_t DRO_CALL DRO_PutMaskLineRLE(const void* src, int32_t row);
 /* A layer narrowed to a canvas-size RGBA32 image and deflated into dst
  * (capacity bytes); returns the compressed length, 0 for an empty slot or
  * when it does not fit. The second and fifth arguments are not used. */
-DRO_API int32_t DRO_CALL DRO_GetRGBA32LayerCompressed(void* dst, int32_t unused,
-                                                      int32_t capacity, int32_t slot,
-                                                      int32_t unusedLevel);
+DRO_API int32_t DRO_CALL DRO_GetRGBA32LayerCompressed(void* dst, int32_t unused, int32_t capacity,
+                                                      int32_t slot, int32_t unusedLevel);
 /* Inflates srcLength bytes into the layer (its own size, no texture or mask
  * weighting, lock-alpha kept); 1 when loaded, 0 for an empty slot or a
  * stream that does not hold exactly one layer. */
@@ -651,8 +647,8 @@ DRO_API int32_t DRO_CALL DRO_ProcessBuffer_HSVAdjust(void* rgba32, int32_t width
 
 /* Overlay colours of the displayed mask (8-bit channels) and whether it
  * shows at full strength. */
-DRO_API void DRO_CALL DRO_SetMaskOptions(int32_t r1, int32_t g1, int32_t b1, int32_t r2,
-                                         int32_t g2, int32_t b2, int32_t fullStrength);
+DRO_API void DRO_CALL DRO_SetMaskOptions(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2,
+                                         int32_t b2, int32_t fullStrength);
 /* Every value v becomes 65535 - v. */
 DRO_API void DRO_CALL DRO_InvertMask(void);
 /* Fills with 65535 when (r + g + b) / 3 <= 255, else 65280 - the mean. */
@@ -679,8 +675,8 @@ DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageColor(const void* rgba32, int32
 DRO_API void DRO_CALL DRO_CreateMaskFromRGB24ImageColor(const void* rgb24, int32_t r, int32_t g,
                                                         int32_t b, int32_t strength);
 DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageColorRange(const void* rgba32, int32_t r,
-                                                            int32_t g, int32_t b,
-                                                            int32_t tolerance, int32_t strength);
+                                                            int32_t g, int32_t b, int32_t tolerance,
+                                                            int32_t strength);
 DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageAlphaRange(const void* rgba32, int32_t a,
                                                             int32_t tolerance, int32_t strength);
 DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageLuminanceRange(const void* rgba32, int32_t r,
@@ -706,9 +702,9 @@ DRO_API void DRO_CALL DRO_ApplyMaskToAlphaRect_RGBA32(void* rgba32, int32_t stri
 DRO_API void DRO_CALL DRO_ApplyMaskToAlpha_RGBA32(void* rgba32);
 /* Pixels whose alpha is within the tolerance of a become (r, g, b, newA);
  * the mask is not used. */
-DRO_API void DRO_CALL DRO_ReplaceFromRGBAImageAlphaRange(void* rgba32, int32_t a,
-                                                         int32_t tolerance, int32_t r, int32_t g,
-                                                         int32_t b, int32_t newA);
+DRO_API void DRO_CALL DRO_ReplaceFromRGBAImageAlphaRange(void* rgba32, int32_t a, int32_t tolerance,
+                                                         int32_t r, int32_t g, int32_t b,
+                                                         int32_t newA);
 /* The whole mask (width x height 16-bit values) out or in; returns the
  * bytes copied. */
 DRO_API int32_t DRO_CALL DRO_GetMaskData16(void* dst);
@@ -828,6 +824,88 @@ DRO_API void DRO_CALL DRO_IPLMaskWand(int32_t x, int32_t y, int32_t tolerance, i
  * byte in `flags` (width x height) is 1 becomes (r, g, b, a). */
 DRO_API void DRO_CALL DRO_ColorRGBA32FromFloodMask(void* rgba32, const void* flags, int32_t r,
                                                    int32_t g, int32_t b, int32_t a);
+
+/* ===================================================================== */
+/* Drawing                                                               */
+/* ===================================================================== */
+
+/* A filled rectangle in (red, green, blue) merged into the current layer at
+ * opacity trunc(opacityPercent x 2.559). Columns run from x1 up to x2
+ * without x2's own column (x1 = 10, x2 = 20: 10..19; x1 = 20, x2 = 10:
+ * 11..20), rows from min(y1, y2) to max(y1, y2). Positions are clamped to
+ * +-2^24. Allocates and releases the RGBA32 destination work buffer.
+ * Failures record "IPLRectangle Excpt". */
+DRO_API void DRO_CALL DRO_IPLRectangle(int32_t red, int32_t green, int32_t blue, int32_t x1,
+                                       int32_t y1, int32_t x2, int32_t y2, int32_t opacityPercent);
+/* A filled, anti-aliased ellipse inside the same box (radii half its sides,
+ * at least 2), merged like the rectangle. Failures record "IPLEllipse
+ * Excpt". */
+DRO_API void DRO_CALL DRO_IPLEllipse(int32_t red, int32_t green, int32_t blue, int32_t x1,
+                                     int32_t y1, int32_t x2, int32_t y2, int32_t opacityPercent);
+/* A gradient over the whole canvas merged into the current layer: `count`
+ * (0..4) colours evenly spaced (two: 0 and 100 %, three: 0, 50, 100, four:
+ * 0, 33, 66, 99); count 0 fades from transparent at (x1, y1) to colour 1
+ * at (x2, y2), count 1 the other way. kind "Linear" runs along (x1, y1) to
+ * (x2, y2); any other kind is radial about (x1, y1) through (x2, y2). A
+ * zero-length vector fills with the last colour. Failures record
+ * "IPLGradient Excpt". */
+DRO_API void DRO_CALL DRO_IPLGradient(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2,
+                                      int32_t b2, int32_t r3, int32_t g3, int32_t b3, int32_t r4,
+                                      int32_t g4, int32_t b4, int32_t count, int32_t x1, int32_t y1,
+                                      int32_t x2, int32_t y2, const char* kind);
+/* Shows the host's font chooser (DRO_XSetFontChooser) for the engine's
+ * font record and returns its answer; without a chooser returns 0, as a
+ * cancelled choice. A chooser that fails (returns -e) records "Font Err:
+ * ..." for e, the record is cleared and the chooser asked once more. */
+DRO_API int32_t DRO_CALL DRO_ChooseFont(void);
+/* Host font chooser: fills the 60-byte logical font record (height int32 at
+ * 0, negative for pixels; weight int32 at 16; italic byte at 20; face name
+ * at 28, 32 bytes) shown on `window` (the host window given to
+ * DRO_CreateImage). flags 0x41: start from the record; 1: from nothing.
+ * Returns a positive value when chosen, 0 when cancelled, -e on failure e.
+ * Pass null to remove it. */
+typedef int32_t(DRO_CALL* DRO_XFontChooser)(uint8_t* logFont, void* window, int32_t flags);
+DRO_API void DRO_CALL DRO_XSetFontChooser(DRO_XFontChooser chooser);
+/* Fills the font record directly: face name (null or empty, or one the
+ * system does not have: its sans-serif), the em height in pixels (1..1000),
+ * weight (400 regular, 700 bold; 0 regular) and italic. */
+DRO_API void DRO_CALL DRO_XSetFont(const char* face, int32_t pixelHeight, int32_t weight,
+                                   uint8_t italic);
+/* Draws UTF-8 text (read as Windows-1252 when it is not valid UTF-8; lines
+ * split at newlines) in the font record's font and (red, green, blue) at
+ * (x, y) of the current layer, clipped to the canvas, through the RGBA32
+ * source work buffer (nothing when it is not allocated). With `clear`,
+ * text over transparent pixels keeps its colour (the buffer is
+ * premultiplied around the drawing). Failures record "IPLText Excpt". */
+DRO_API void DRO_CALL DRO_IPLText(int32_t red, int32_t green, int32_t blue, int32_t x, int32_t y,
+                                  int32_t ignored1, int32_t ignored2, int32_t ignored3,
+                                  int32_t ignored4, const char* text, uint8_t clear);
+/* Flood fill at (x, y) of the current layer by mode: "Paint Non-connected",
+ * "Erase Non-connected", "Paint Connected", "Erase Connected" (the erasing
+ * modes paint on the background, slot 1), "Paint Alpha Connected" (above
+ * slot 1), "Paint Alpha Non-Connected". Tolerance 0..50000 (500 per
+ * percent). Allocates and releases the RGBA32 source work buffer. Failures
+ * record "IPLFloodFill Excpt". */
+DRO_API void DRO_CALL DRO_IPLFloodFill(int32_t red, int32_t green, int32_t blue, int32_t x,
+                                       int32_t y, int32_t tolerance, const char* mode);
+/* Displaces the RGBA32 source work buffer by the slopes of the picture the
+ * effect script at `path` renders (tiled over the canvas; no displacement
+ * when it cannot be loaded) into the destination work buffer and loads it
+ * into the current layer. `fill` (red in the lowest byte, alpha in the
+ * top) shows where samples leave the canvas. Needs both RGBA32 work
+ * buffers. Failures record "IPLDisplacementBump Excpt". */
+DRO_API void DRO_CALL DRO_IPLDisplacementBummp(const char* path, double strength, int32_t fill);
+/* Sharpens the current layer, raises its contrast ("Hyper Contrast" at 1
+ * when the low byte of extra is 1, then at `amount`; needs both RGBA32
+ * work buffers) and sets its saturation from a percent (50 keeps it).
+ * Returns 1 when the last step wrote the layer. Failures record
+ * "IPLPhotoPop Excpt". */
+DRO_API int32_t DRO_CALL DRO_IPLPhotoPop(int32_t amount, double saturation, int32_t extra);
+/* Blurs a tight host RGB24 buffer in place (radius / 5 pixels, mixed in by
+ * weight percent). Nothing for a null buffer or a side of 0 or less.
+ * Failures record "BlurMoreBuffer Excpt". */
+DRO_API void DRO_CALL DRO_BlurMoreBufferRGB24(void* buffer, int32_t width, int32_t height,
+                                              int32_t radius, int32_t weight);
 
 #ifdef __cplusplus
 }
