@@ -14,6 +14,7 @@ namespace {
 
 constexpr int64_t kCoordinateLimit = int64_t{1} << 24;
 constexpr int32_t kSteps = 4096;  // G2: table entries 0..4096
+constexpr int32_t kChunk = 256;   // pixels whose table index is worked out at once
 
 bool ValidPicture(const void* p, int32_t w, int32_t h, int32_t bpp, int32_t stride) noexcept {
   return p && w > 0 && h > 0 && stride >= int64_t{w} * bpp;
@@ -65,19 +66,6 @@ bool BuildTable(const GradientStop* stops, int32_t count, std::array<GradientSto
   return true;
 }
 
-inline int32_t StepIndex(double v) noexcept {
-  // v is t x 40.96; NaN and both ends clamp.
-  if (!(v > 0.0)) return 0;
-  if (v >= kSteps) return kSteps;
-  return static_cast<int32_t>(v + 0.5);
-}
-
-inline int32_t StepIndex(float v) noexcept {
-  if (!(v > 0.0f)) return 0;
-  if (v >= float(kSteps)) return kSteps;
-  return static_cast<int32_t>(v + 0.5f);
-}
-
 void FillSolid(uint8_t* rgba, int32_t width, int32_t height, int32_t stride,
                uint32_t word) noexcept {
   for (int32_t y = 0; y < height; ++y) {
@@ -115,15 +103,25 @@ bool FillGradientLinear(uint8_t* rgba, int32_t width, int32_t height, int32_t st
     FillSolid(rgba, width, height, stride, table[kSteps]);  // G4
     return true;
   }
-  // index(x, y) = ((x - x1) dx + (y - y1) dy) x 4096 / length^2
+  // index(x, y) = ((x - x1) dx + (y - y1) dy) x 4096 / length^2, worked out
+  // for a chunk of a row at a time (a loop the compiler vectorises), then
+  // looked up.
   const double scale = kSteps / length2;
   const double stepX = dx * scale;
+  int32_t index[kChunk];
   for (int32_t y = 0; y < height; ++y) {
     uint8_t* row = rgba + int64_t{y} * stride;
     const double base = ((y - y1) * dy - x1 * dx) * scale;
-    for (int32_t x = 0; x < width; ++x) {
-      const uint32_t word = table[StepIndex(base + x * stepX)];
-      std::memcpy(row + x * 4, &word, 4);
+    for (int32_t x0 = 0; x0 < width; x0 += kChunk) {
+      const int32_t n = std::min(kChunk, width - x0);
+      for (int32_t i = 0; i < n; ++i) {
+        double v = base + (x0 + i) * stepX;
+        v = v > 0.0 ? v : 0.0;
+        v = v < kSteps ? v : kSteps;
+        index[i] = static_cast<int32_t>(v + 0.5);
+      }
+      uint8_t* out = row + int64_t{x0} * 4;
+      for (int32_t i = 0; i < n; ++i) std::memcpy(out + i * 4, &table[index[i]], 4);
     }
   }
   return true;
@@ -141,17 +139,25 @@ bool FillGradientRadial(uint8_t* rgba, int32_t width, int32_t height, int32_t st
     return true;
   }
   // Single precision suffices here: an error of one part in 10^7 of the
-  // distance moves the index by far less than one step.
+  // distance moves the index by far less than one step. Chunks as above.
   const float scale = static_cast<float>(kSteps / radius);
   const float fcx = static_cast<float>(cx);
+  const float last = static_cast<float>(kSteps);
+  int32_t index[kChunk];
   for (int32_t y = 0; y < height; ++y) {
     uint8_t* row = rgba + int64_t{y} * stride;
     const float dy = static_cast<float>(y - cy);
     const float dy2 = dy * dy;
-    for (int32_t x = 0; x < width; ++x) {
-      const float dx = static_cast<float>(x) - fcx;
-      const uint32_t word = table[StepIndex(std::sqrt(dx * dx + dy2) * scale)];
-      std::memcpy(row + x * 4, &word, 4);
+    for (int32_t x0 = 0; x0 < width; x0 += kChunk) {
+      const int32_t n = std::min(kChunk, width - x0);
+      for (int32_t i = 0; i < n; ++i) {
+        const float dx = static_cast<float>(x0 + i) - fcx;
+        float v = std::sqrt(dx * dx + dy2) * scale;
+        v = v < last ? v : last;
+        index[i] = static_cast<int32_t>(v + 0.5f);
+      }
+      uint8_t* out = row + int64_t{x0} * 4;
+      for (int32_t i = 0; i < n; ++i) std::memcpy(out + i * 4, &table[index[i]], 4);
     }
   }
   return true;
