@@ -27,6 +27,12 @@ struct Resolved {
   bool embolden = false;
 };
 
+// A face's place in TextState::faces. A type of this file as the map's
+// value keeps the map's code out of the library's exported symbols.
+struct FaceIndex {
+  size_t id = 0;
+};
+
 struct Glyph {
   std::vector<uint8_t> coverage;
   int32_t width = 0, rows = 0, left = 0, top = 0;
@@ -42,7 +48,7 @@ struct TextState {
   FT_Library library = nullptr;
   bool fontconfigReady = false;
   std::vector<Face> faces;
-  std::unordered_map<std::string, size_t> faceByFile;
+  std::unordered_map<std::string, FaceIndex> faceByFile;
   std::unordered_map<std::string, Resolved> resolved;
   std::unordered_map<uint64_t, Glyph> glyphs;
 
@@ -132,13 +138,13 @@ const Resolved* Resolve(TextState& s, const FontRequest& font) {
   const std::string fileKey = file + '\0' + std::to_string(index);
   size_t id;
   if (auto it = s.faceByFile.find(fileKey); it != s.faceByFile.end()) {
-    id = it->second;
+    id = it->second.id;
   } else {
     FT_Face face = nullptr;
     if (FT_New_Face(s.library, file.c_str(), index, &face) != 0) return nullptr;
     s.faces.push_back(Face{face, 0});
     id = s.faces.size() - 1;
-    s.faceByFile.emplace(fileKey, id);
+    s.faceByFile.emplace(fileKey, FaceIndex{id});
   }
   return &s.resolved.emplace(key, Resolved{id, embolden}).first->second;
 }
