@@ -61,6 +61,9 @@ struct TextState {
     faces.clear();
     if (library) FT_Done_FreeType(library);
     library = nullptr;
+    // fontconfig keeps its configuration and caches until told to let go.
+    if (fontconfigReady) FcFini();
+    fontconfigReady = false;
   }
 };
 

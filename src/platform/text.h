@@ -62,7 +62,8 @@ bool DrawText(uint8_t* rgba, int32_t width, int32_t height, int32_t stride, cons
 bool ResolveFace(const FontRequest& font, char* family, size_t familySize, char* file,
                  size_t fileSize) noexcept;
 
-// Drops every cached glyph and closes the faces.
+// Drops every cached glyph, closes the faces and lets fontconfig release
+// its configuration (it is loaded again on the next use).
 void ClearGlyphCache() noexcept;
 // Glyphs currently in the cache.
 size_t CachedGlyphs() noexcept;
