@@ -260,6 +260,19 @@ TEST_F(Drawing, AllocationFailuresLeaveTheLayer) {
     });
     SetPixels(2, before);
   }
+  // The displacement with the host's buffers: the script session (which
+  // then just loads nothing), the texture and the plane each fail in turn.
+  DRO_IPLAllocSrcBuffer32();
+  DRO_IPLAllocDstBuffer32();
+  drovine_test::SweepAllocationFailures(
+      {}, [] { DRO_IPLDisplacementBummp("/nonexistent", 9.0, 0); },
+      [&](int64_t n) {
+        const std::string error = DRO_GetLastError();
+        EXPECT_TRUE(error.empty() || error == "IPLDisplacementBump Excpt") << n << ": " << error;
+        EXPECT_EQ(Pixels(2), before) << "run " << n;
+      });
+  DRO_IPLFreeSrcBuffer32();
+  DRO_IPLFreeDstBuffer32();
 }
 
 int32_t gChooserCalls = 0;
