@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "base/canvas_state.h"
@@ -305,13 +306,20 @@ void RotateImageBrush(int32_t degrees) noexcept {
     PremultiplyBytes(s.rotated.data(), size_t(side) * size_t(side));
     const int32_t reduced = ((degrees % 360) + 360) % 360;
     namespace fx = platform::effects;
+    bool turned = false;
     {
       fx::Session session;
       if (session.ready() && session.AddEffect(fx::kEffectRotate, 1)) {
         session.SetEffectValue(0, 3, 360 - reduced);
         session.SetEffectValue(0, 4, 100);
-        session.ExecuteScriptOnImage(s.rotated.data(), side, side);
+        turned = session.ExecuteScriptOnImage(s.rotated.data(), side, side);
       }
+    }
+    if (!turned) {
+      // The rotation fails only for want of memory: no half-made result
+      // may be copied, and the failure is recorded.
+      s.rotationReady = false;
+      throw std::bad_alloc();
     }
     UnpremultiplyBytes(s.rotated.data(), size_t(side) * size_t(side));
   });

@@ -57,7 +57,8 @@ void SizeImageBrush() noexcept;                   // "SizeImageBrush Excpt"
 void RotateImageBrush(int32_t degrees) noexcept;  // "RotateImageBrush Excpt"
 // Sizes the brush, then mixes it into the blend buffer.
 void CopyFromImageBrush(int32_t percent) noexcept;
-// Mixes the rotated brush in; only when a rotation is ready.
+// Mixes the rotated brush in; only when a rotation is ready (a rotation
+// that failed leaves none ready).
 void CopyFromImageBrushRotate(int32_t percent) noexcept;
 
 // Writes the picture as an 8-bit RGBA PNG at 72 dpi (2834 pixels per
