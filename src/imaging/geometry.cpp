@@ -40,23 +40,31 @@ struct Rebuilt {
 };
 
 // Layers whose pixels changed: the texture map follows a texture layer
-// that is not current, and the back buffer the current layer.
-void AfterChange(const std::array<bool, composite::kLayerSlots>& changed) noexcept {
+// that is not current, and the back buffer a current layer that got new
+// pixels. Pixels changed where they lie (`moved`) are a change the host
+// commits to the undo history: the back buffer still holds the state
+// before.
+void AfterChange(const std::array<bool, composite::kLayerSlots>& rebuilt,
+                 const std::array<bool, composite::kLayerSlots>& moved) noexcept {
   const composite::LayerState& l = composite::Layers();
   for (int32_t slot = 1; slot < composite::kLayerSlots; ++slot) {
-    if (!changed[slot]) continue;
+    if (!rebuilt[slot] && !moved[slot]) continue;
     const LayerRecord& rec = l.slots[slot];
     const bool isCurrent = l.current && l.currentIndex == slot;
     if (!isCurrent && rec.visible && rec.mode == composite::kModeTexturize3)
       composite::RebuildTextureFrom(slot);
   }
-  if (l.current && changed[l.currentIndex]) history::SaveUndoBackBufferIfCurrent(l.currentIndex);
+  if (l.current && rebuilt[l.currentIndex]) history::SaveUndoBackBufferIfCurrent(l.currentIndex);
 }
 
 // Runs `make(slot, layer)` for every layer of the stack, then, when all of
-// them succeeded, installs what they made.
-template <class Make>
-void RebuildStack(Operation operation, Make&& make) noexcept {
+// them succeeded, `inPlace(layer)` for each layer `make` left alone (a
+// square layer turned where it lies), then installs what `make` made.
+struct NothingInPlace {
+  bool operator()(LayerRecord&) const noexcept { return false; }
+};
+template <class Make, class InPlace = NothingInPlace>
+void RebuildStack(Operation operation, Make&& make, InPlace&& inPlace = {}) noexcept {
   Guard(operation, [&] {
     if (!Geometry().HasPixels()) return;
     composite::LayerState& l = composite::Layers();
@@ -65,14 +73,33 @@ void RebuildStack(Operation operation, Make&& make) noexcept {
     for (int32_t slot = 1; slot <= top; ++slot) {
       if (const LayerRecord* rec = composite::LayerWithPixels(slot)) made[slot] = make(slot, *rec);
     }
-    std::array<bool, composite::kLayerSlots> changed = {};
+    std::array<bool, composite::kLayerSlots> changed = {}, moved = {};
+    for (int32_t slot = 1; slot <= top; ++slot) {
+      LayerRecord* rec = composite::LayerWithPixels(slot);
+      if (rec && !made[slot].pixels) moved[slot] = inPlace(*rec);
+    }
     for (int32_t slot = 1; slot <= top; ++slot) {
       Rebuilt& r = made[slot];
       if (!r.pixels) continue;
       composite::InstallLayerPixels(slot, std::move(r.pixels), r.width, r.height);
       changed[slot] = true;
     }
-    AfterChange(changed);
+    AfterChange(changed, moved);
+  });
+}
+
+// Runs `change(layer)` on every layer of the stack where it lies.
+template <class Change>
+void InPlaceOnStack(Operation operation, Change&& change) noexcept {
+  Guard(operation, [&] {
+    if (!Geometry().HasPixels()) return;
+    composite::LayerState& l = composite::Layers();
+    std::array<bool, composite::kLayerSlots> moved = {};
+    const int32_t top = std::min(l.layerTop, composite::kLayerSlots - 1);
+    for (int32_t slot = 1; slot <= top; ++slot) {
+      if (LayerRecord* rec = composite::LayerWithPixels(slot)) moved[slot] = change(*rec);
+    }
+    AfterChange({}, moved);
   });
 }
 
@@ -199,9 +226,12 @@ void CropLayers(int32_t left, int32_t top, int32_t right, int32_t bottom) noexce
 }
 
 void RotateLayers(bool clockwise) noexcept {
+  // A square layer turns where it lies, like a flip; the others are rebuilt
+  // at height x width.
   RebuildStack(
       clockwise ? Operation::kIplRotateRight : Operation::kIplRotateLeft,
       [&](int32_t, const LayerRecord& rec) {
+        if (rec.width == rec.height) return Rebuilt{};
         Rebuilt out{composite::AllocateLayerPixels(rec.height, rec.width), rec.height, rec.width};
         if (!img::QuarterTurn(reinterpret_cast<const uint8_t*>(PixelsOf(rec)), rec.width,
                               rec.height, rec.width * 8,
@@ -209,32 +239,12 @@ void RotateLayers(bool clockwise) noexcept {
                               clockwise))
           out.pixels.Reset();
         return out;
+      },
+      [&](LayerRecord& rec) {
+        return rec.width == rec.height &&
+               img::QuarterTurnSquareInPlace(reinterpret_cast<uint8_t*>(rec.pixels.data()),
+                                             rec.width, rec.width * 8, 8, clockwise);
       });
-}
-
-void FlipLayers(bool horizontal) noexcept {
-  Guard(horizontal ? Operation::kIplFlipHorizontal : Operation::kIplFlipVertical, [&] {
-    if (!Geometry().HasPixels()) return;
-    composite::LayerState& l = composite::Layers();
-    std::array<bool, composite::kLayerSlots> changed = {};
-    const int32_t top = std::min(l.layerTop, composite::kLayerSlots - 1);
-    for (int32_t slot = 1; slot <= top; ++slot) {
-      LayerRecord* rec = composite::LayerWithPixels(slot);
-      if (!rec) continue;
-      // In place, colour and alpha together: the lock-alpha flag guards a
-      // layer's alpha against painting, not against mirroring the layer.
-      changed[slot] = img::FlipInPlace(reinterpret_cast<uint8_t*>(rec->pixels.data()), rec->width,
-                                       rec->height, rec->width * 8, 8, horizontal);
-    }
-    // The flipped pixels are a change of the current layer that the host
-    // commits to the undo history; only the texture map follows at once.
-    for (int32_t slot = 1; slot <= top; ++slot) {
-      const LayerRecord& rec = l.slots[slot];
-      const bool isCurrent = l.current && l.currentIndex == slot;
-      if (changed[slot] && !isCurrent && rec.visible && rec.mode == composite::kModeTexturize3)
-        composite::RebuildTextureFrom(slot);
-    }
-  });
 }
 
 void Pan(int32_t dx, int32_t dy, int32_t wrap, int32_t, int32_t, int32_t, int32_t,
@@ -315,6 +325,16 @@ void PushPointToPoint(int32_t x1, int32_t y1, int32_t x2, int32_t y2) noexcept {
     }
   }
   LoadRgba32Result(dst);
+}
+
+void FlipLayers(bool horizontal) noexcept {
+  // Colour and alpha together: the lock-alpha flag guards a layer's alpha
+  // against painting, not against mirroring the layer.
+  InPlaceOnStack(horizontal ? Operation::kIplFlipHorizontal : Operation::kIplFlipVertical,
+                 [&](LayerRecord& rec) {
+                   return img::FlipInPlace(reinterpret_cast<uint8_t*>(rec.pixels.data()), rec.width,
+                                           rec.height, rec.width * 8, 8, horizontal);
+                 });
 }
 
 }  // namespace dro::imaging

@@ -80,9 +80,14 @@ AxisWeights MakeWeights(int32_t srcSize, int32_t dstSize, ResampleKernel kernel)
       lo = hi = std::clamp(int32_t(std::lround(centre)), 0, srcSize - 1);
       values[0] = sum = 1.0;
     }
-    w.first[i] = lo;
-    w.count[i] = hi - lo + 1;
-    for (int32_t j = 0; j <= hi - lo; ++j) out[j] = float(values[j] / sum);
+    // Every output reads exactly `taps` pixels, so the filter loops have a
+    // fixed length: the window is moved inside the picture and the unused
+    // taps weigh nothing.
+    const int32_t first = std::clamp(lo, 0, srcSize - w.taps);
+    w.first[i] = first;
+    w.count[i] = w.taps;
+    std::fill_n(out, w.taps, 0.0f);
+    for (int32_t j = 0; j <= hi - lo; ++j) out[lo - first + j] = float(values[j] / sum);
   }
   return w;
 }
@@ -100,13 +105,13 @@ void Premultiply(const Pixel64* src, int32_t width, float* out) noexcept {
   }
 }
 
-void FilterRow(const float* in, const AxisWeights& w, int32_t dstWidth, float* out) noexcept {
-  for (int32_t x = 0; x < dstWidth; ++x) {
-    const float* weights = w.weights.data() + int64_t{x} * w.taps;
+template <int kTaps>
+void FilterRowFixed(const float* in, const AxisWeights& w, int32_t dstWidth, float* out) noexcept {
+  const float* weights = w.weights.data();
+  for (int32_t x = 0; x < dstWidth; ++x, weights += kTaps) {
     const float* p = in + 4 * int64_t{w.first[x]};
     float acc[4] = {0, 0, 0, 0};
-    const int32_t n = w.count[x];
-    for (int32_t t = 0; t < n; ++t) {
+    for (int t = 0; t < kTaps; ++t) {
       const float k = weights[t];
       for (int c = 0; c < 4; ++c) acc[c] += k * p[4 * t + c];
     }
@@ -114,22 +119,62 @@ void FilterRow(const float* in, const AxisWeights& w, int32_t dstWidth, float* o
   }
 }
 
+void FilterRowAny(const float* in, const AxisWeights& w, int32_t dstWidth, float* out) noexcept {
+  for (int32_t x = 0; x < dstWidth; ++x) {
+    const float* weights = w.weights.data() + int64_t{x} * w.taps;
+    const float* p = in + 4 * int64_t{w.first[x]};
+    float acc[4] = {0, 0, 0, 0};
+    for (int32_t t = 0; t < w.taps; ++t) {
+      const float k = weights[t];
+      for (int c = 0; c < 4; ++c) acc[c] += k * p[4 * t + c];
+    }
+    for (int c = 0; c < 4; ++c) out[4 * x + c] = acc[c];
+  }
+}
+
+using FilterRowFn = void (*)(const float*, const AxisWeights&, int32_t, float*) noexcept;
+
+// The row filter for a tap count: unrolled for the counts of enlarging and
+// mild shrinking, a plain loop beyond.
+FilterRowFn PickFilterRow(int32_t taps) noexcept {
+  switch (taps) {
+    case 1:
+      return FilterRowFixed<1>;
+    case 2:
+      return FilterRowFixed<2>;
+    case 3:
+      return FilterRowFixed<3>;
+    case 4:
+      return FilterRowFixed<4>;
+    case 5:
+      return FilterRowFixed<5>;
+    case 6:
+      return FilterRowFixed<6>;
+    case 7:
+      return FilterRowFixed<7>;
+    case 8:
+      return FilterRowFixed<8>;
+    case 9:
+      return FilterRowFixed<9>;
+    case 10:
+      return FilterRowFixed<10>;
+    default:
+      return FilterRowAny;
+  }
+}
+
 uint16_t ToChannel(float v) noexcept {
-  if (!(v > 0.0f)) return 0;
-  if (v >= 65535.0f) return 65535;
-  return static_cast<uint16_t>(v + 0.5f);
+  return static_cast<uint16_t>(std::min(std::max(v, 0.0f), 65535.0f) + 0.5f);
 }
 
 void Unpremultiply(const float* in, int32_t width, Pixel64* out) noexcept {
   for (int32_t x = 0; x < width; ++x) {
     const float* p = in + 4 * x;
-    const uint16_t a = ToChannel(p[3]);
-    if (a == 0) {
-      out[x] = Pixel64{0, 0, 0, 0};
-      continue;
-    }
-    const float k = 65535.0f / std::min(p[3], 65535.0f);
-    out[x] = Pixel64{ToChannel(p[0] * k), ToChannel(p[1] * k), ToChannel(p[2] * k), a};
+    const float a = std::min(p[3], 65535.0f);
+    // Alpha below one half rounds to 0: the pixel is (0, 0, 0, 0).
+    const float k = a >= 0.5f ? 65535.0f / a : 0.0f;
+    out[x] = Pixel64{ToChannel(p[0] * k), ToChannel(p[1] * k), ToChannel(p[2] * k),
+                     a >= 0.5f ? ToChannel(a) : uint16_t{0}};
   }
 }
 
@@ -209,6 +254,7 @@ void ResampleWithKernel(const Pixel64* src, int32_t srcWidth, int32_t srcHeight,
   Buffer<float> input = Buffer<float>::Make(CheckedCount(int64_t{srcWidth} * 4, 1));
   Buffer<float> sum = Buffer<float>::Make(rowFloats);
   std::fill_n(rowInSlot.data(), ringRows, -1);
+  const FilterRowFn filterRow = PickFilterRow(across.taps);
 
   for (int32_t y = 0; y < dstHeight; ++y) {
     const int32_t first = down.first[y];
@@ -222,7 +268,7 @@ void ResampleWithKernel(const Pixel64* src, int32_t srcWidth, int32_t srcHeight,
       float* filtered = ring.data() + int64_t{slot} * int64_t(rowFloats);
       if (rowInSlot[slot] != row) {
         Premultiply(src + int64_t{row} * srcWidth, srcWidth, input.data());
-        FilterRow(input.data(), across, dstWidth, filtered);
+        filterRow(input.data(), across, dstWidth, filtered);
         rowInSlot[slot] = row;
       }
       const float k = weights[t];

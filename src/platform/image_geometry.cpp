@@ -6,6 +6,9 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
+#include <utility>
+
 namespace dro::platform::image {
 namespace {
 
@@ -64,11 +67,65 @@ bool QuarterTurn(const uint8_t* src, int32_t width, int32_t height, int32_t srcS
   try {
     const cv::Mat in(height, width, type, const_cast<uint8_t*>(src), size_t(srcStride));
     cv::Mat out(width, height, type, dst, size_t(dstStride));
-    cv::rotate(in, out, clockwise ? cv::ROTATE_90_CLOCKWISE : cv::ROTATE_90_COUNTERCLOCKWISE);
-    return out.data == dst;
+    // Turned tile by tile: a whole-picture turn walks one of the two
+    // pictures down its columns, a cache miss per pixel once rows are long.
+    constexpr int kTile = 64;
+    const int code = clockwise ? cv::ROTATE_90_CLOCKWISE : cv::ROTATE_90_COUNTERCLOCKWISE;
+    for (int ty = 0; ty < height; ty += kTile) {
+      for (int tx = 0; tx < width; tx += kTile) {
+        const int tw = std::min(kTile, width - tx), th = std::min(kTile, height - ty);
+        // Where the tile lands: clockwise (x, y) goes to (height - 1 - y, x),
+        // counter-clockwise to (y, width - 1 - x).
+        const cv::Rect from(tx, ty, tw, th);
+        const cv::Rect to = clockwise ? cv::Rect(height - ty - th, tx, th, tw)
+                                      : cv::Rect(ty, width - tx - tw, th, tw);
+        cv::Mat target = out(to);
+        cv::rotate(in(from), target, code);
+        if (target.data != out(to).data) return false;
+      }
+    }
+    return true;
   } catch (...) {
     return false;
   }
+}
+
+namespace {
+
+// Transposes a square of `side` pixels of type T in place, swapping pairs of
+// 32 x 32 tiles mirrored about the diagonal so both stay in the cache.
+template <class T>
+void TransposeSquare(uint8_t* pixels, int32_t side, int32_t stride) noexcept {
+  constexpr int32_t kTile = 32;
+  const auto at = [&](int32_t x, int32_t y) {
+    return reinterpret_cast<T*>(pixels + int64_t{y} * stride) + x;
+  };
+  for (int32_t by = 0; by < side; by += kTile) {
+    const int32_t yEnd = std::min(side, by + kTile);
+    for (int32_t bx = by; bx < side; bx += kTile) {
+      const int32_t xEnd = std::min(side, bx + kTile);
+      for (int32_t y = by; y < yEnd; ++y) {
+        // On the diagonal tile only the part right of the diagonal.
+        for (int32_t x = bx == by ? y + 1 : bx; x < xEnd; ++x) std::swap(*at(x, y), *at(y, x));
+      }
+    }
+  }
+}
+
+}  // namespace
+
+bool QuarterTurnSquareInPlace(uint8_t* pixels, int32_t side, int32_t stride, int32_t bytesPerPixel,
+                              bool clockwise) noexcept {
+  if (MatType(bytesPerPixel) < 0 || !Valid(pixels, side, side, stride, bytesPerPixel) ||
+      stride % bytesPerPixel != 0)
+    return false;
+  if (bytesPerPixel == 8) {
+    TransposeSquare<uint64_t>(pixels, side, stride);
+  } else {
+    TransposeSquare<uint32_t>(pixels, side, stride);
+  }
+  // A transpose then a mirror: across for clockwise, down for the other way.
+  return FlipInPlace(pixels, side, side, stride, bytesPerPixel, clockwise);
 }
 
 bool FlipInPlace(uint8_t* pixels, int32_t width, int32_t height, int32_t stride,

@@ -27,6 +27,10 @@ bool ResizeWithFilter(const uint8_t* src, int32_t srcWidth, int32_t srcHeight, i
 bool QuarterTurn(const uint8_t* src, int32_t width, int32_t height, int32_t srcStride, uint8_t* dst,
                  int32_t dstStride, int32_t bytesPerPixel, bool clockwise) noexcept;
 
+// The same turn of a square picture in place: no second picture is needed.
+bool QuarterTurnSquareInPlace(uint8_t* pixels, int32_t side, int32_t stride, int32_t bytesPerPixel,
+                              bool clockwise) noexcept;
+
 // Mirrors the picture in place: horizontally (x to width - 1 - x) or
 // vertically (y to height - 1 - y).
 bool FlipInPlace(uint8_t* pixels, int32_t width, int32_t height, int32_t stride,

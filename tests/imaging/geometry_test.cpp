@@ -97,6 +97,29 @@ TEST_F(Geometry, TurnsAndFlipsMoveEveryPixelWithItsAlpha) {
   }
 }
 
+TEST_F(Geometry, SquareLayersTurnWhereTheyLie) {
+  // A square layer beside a 6 x 4 one: each turned once, the same way.
+  for (bool clockwise : {true, false}) {
+    Recreate({5, 5});
+    MakeLayer(2, Pixel64{});
+    for (int32_t y = 0; y < 5; ++y)
+      for (int32_t x = 0; x < 5; ++x) Put(2, x, y, Tag(x, y));
+    DRO_IPLResizePage(6, 4, "TL");
+    MakeLayer(1, Pixel64{});  // square, beside the 6 x 4 page
+    for (int32_t y = 0; y < 5; ++y)
+      for (int32_t x = 0; x < 5; ++x) Put(1, x, y, Tag(x, y));
+    const auto* data = dro::composite::Layers().slots[1].pixels.data();
+    clockwise ? DRO_IPLRotateRight() : DRO_IPLRotateLeft();
+    EXPECT_EQ(dro::composite::Layers().slots[1].pixels.data(), data);  // in place
+    const Layer square = Read(1), wide = Read(2);
+    ASSERT_EQ(wide.width, 4);
+    for (int32_t y = 0; y < 5; ++y)
+      for (int32_t x = 0; x < 5; ++x)
+        EXPECT_EQ(clockwise ? square.At(4 - y, x) : square.At(y, 4 - x), Tag(x, y));
+    EXPECT_EQ(clockwise ? wide.At(3, 0) : wide.At(0, 5), Tag(0, 0));
+  }
+}
+
 TEST_F(Geometry, TwoOperationsBeforeTheNewSizeWorkAtTheLayersOwnSize) {
   DRO_IPLRotateRight();  // 4 x 6
   DRO_IPLCrop(1, 2, 3, 5);
