@@ -52,42 +52,59 @@ struct AxisWeights {
   int32_t taps = 0;
 };
 
+// The source pixels output i reads, with the zero-weight ends trimmed.
+struct Window {
+  int32_t lo, hi;
+};
+
+Window WindowOf(int32_t i, int32_t srcSize, double scale, double stretch, double support,
+                ResampleKernel kernel) noexcept {
+  const double centre = (i + 0.5) / scale - 0.5;
+  int32_t lo = std::max(0, int32_t(std::ceil(centre - support)));
+  int32_t hi = std::min(srcSize - 1, int32_t(std::floor(centre + support)));
+  while (lo < hi && KernelValue(kernel, (lo - centre) / stretch) == 0.0) ++lo;
+  while (hi > lo && KernelValue(kernel, (hi - centre) / stretch) == 0.0) --hi;
+  return {lo, hi};
+}
+
 AxisWeights MakeWeights(int32_t srcSize, int32_t dstSize, ResampleKernel kernel) {
   const double scale = double(dstSize) / double(srcSize);
   const double stretch = scale < 1.0 ? 1.0 / scale : 1.0;
   const double support = KernelSupport(kernel) * stretch;
   AxisWeights w;
-  w.taps = std::min<int32_t>(srcSize, int32_t(std::ceil(2 * support)) + 2);
+  // As many taps as the widest window, so the filter loops have one length.
+  w.taps = 1;
+  for (int32_t i = 0; i < dstSize; ++i) {
+    const Window win = WindowOf(i, srcSize, scale, stretch, support, kernel);
+    w.taps = std::max(w.taps, win.hi - win.lo + 1);
+  }
   w.first = Buffer<int32_t>::Make(CheckedCount(dstSize, 1));
   w.count = Buffer<int32_t>::Make(CheckedCount(dstSize, 1));
   w.weights = Buffer<float>::Make(CheckedCount(dstSize, w.taps));
   Buffer<double> raw = Buffer<double>::Make(CheckedCount(w.taps, 1));
   for (int32_t i = 0; i < dstSize; ++i) {
     const double centre = (i + 0.5) / scale - 0.5;
-    int32_t lo = std::max(0, int32_t(std::ceil(centre - support)));
-    int32_t hi = std::min(srcSize - 1, int32_t(std::floor(centre + support)));
+    Window win = WindowOf(i, srcSize, scale, stretch, support, kernel);
     float* out = w.weights.data() + int64_t{i} * w.taps;
-    double sum = 0.0;
     double* values = raw.data();
-    if (hi - lo + 1 > w.taps) hi = lo + w.taps - 1;
-    for (int32_t j = lo; j <= hi; ++j) {
+    double sum = 0.0;
+    for (int32_t j = win.lo; j <= win.hi; ++j) {
       const double v = KernelValue(kernel, (j - centre) / stretch);
-      values[j - lo] = v;
+      values[j - win.lo] = v;
       sum += v;
     }
-    if (hi < lo || std::fabs(sum) < 1e-12) {
+    if (win.hi < win.lo || std::fabs(sum) < 1e-12) {
       // No tap carries weight: take the nearest source pixel.
-      lo = hi = std::clamp(int32_t(std::lround(centre)), 0, srcSize - 1);
+      win.lo = win.hi = std::clamp(int32_t(std::lround(centre)), 0, srcSize - 1);
       values[0] = sum = 1.0;
     }
-    // Every output reads exactly `taps` pixels, so the filter loops have a
-    // fixed length: the window is moved inside the picture and the unused
-    // taps weigh nothing.
-    const int32_t first = std::clamp(lo, 0, srcSize - w.taps);
+    // Every output reads exactly `taps` pixels: the window is moved inside
+    // the picture and the unused taps weigh nothing.
+    const int32_t first = std::clamp(win.lo, 0, srcSize - w.taps);
     w.first[i] = first;
     w.count[i] = w.taps;
     std::fill_n(out, w.taps, 0.0f);
-    for (int32_t j = 0; j <= hi - lo; ++j) out[lo - first + j] = float(values[j] / sum);
+    for (int32_t j = 0; j <= win.hi - win.lo; ++j) out[win.lo - first + j] = float(values[j] / sum);
   }
   return w;
 }
@@ -160,6 +177,42 @@ FilterRowFn PickFilterRow(int32_t taps) noexcept {
       return FilterRowFixed<10>;
     default:
       return FilterRowAny;
+  }
+}
+
+// The vertical taps in one pass over the row: out = sum of k[t] x rows[t].
+constexpr int32_t kMaxCombined = 8;
+using CombineFn = void (*)(const float* const*, const float*, size_t, float*) noexcept;
+
+template <int kTaps>
+void Combine(const float* const* rows, const float* k, size_t n, float* out) noexcept {
+  for (size_t i = 0; i < n; ++i) {
+    float acc = 0.0f;
+    for (int t = 0; t < kTaps; ++t) acc += k[t] * rows[t][i];
+    out[i] = acc;
+  }
+}
+
+CombineFn PickCombine(int32_t taps) noexcept {
+  switch (taps) {
+    case 1:
+      return Combine<1>;
+    case 2:
+      return Combine<2>;
+    case 3:
+      return Combine<3>;
+    case 4:
+      return Combine<4>;
+    case 5:
+      return Combine<5>;
+    case 6:
+      return Combine<6>;
+    case 7:
+      return Combine<7>;
+    case 8:
+      return Combine<8>;
+    default:
+      return nullptr;
   }
 }
 
@@ -256,13 +309,12 @@ void ResampleWithKernel(const Pixel64* src, int32_t srcWidth, int32_t srcHeight,
   std::fill_n(rowInSlot.data(), ringRows, -1);
   const FilterRowFn filterRow = PickFilterRow(across.taps);
 
+  const CombineFn combine = PickCombine(down.taps);
+  const float* rows[kMaxCombined];
   for (int32_t y = 0; y < dstHeight; ++y) {
     const int32_t first = down.first[y];
-    const int32_t n = down.count[y];
     const float* weights = down.weights.data() + int64_t{y} * down.taps;
-    float* acc = sum.data();
-    std::fill_n(acc, rowFloats, 0.0f);
-    for (int32_t t = 0; t < n; ++t) {
+    for (int32_t t = 0; t < down.taps; ++t) {
       const int32_t row = first + t;
       const int32_t slot = row % ringRows;
       float* filtered = ring.data() + int64_t{slot} * int64_t(rowFloats);
@@ -271,8 +323,18 @@ void ResampleWithKernel(const Pixel64* src, int32_t srcWidth, int32_t srcHeight,
         filterRow(input.data(), across, dstWidth, filtered);
         rowInSlot[slot] = row;
       }
-      const float k = weights[t];
-      for (size_t i = 0; i < rowFloats; ++i) acc[i] += k * filtered[i];
+      if (t < kMaxCombined) rows[t] = filtered;
+    }
+    float* acc = sum.data();
+    if (combine) {
+      combine(rows, weights, rowFloats, acc);
+    } else {
+      std::fill_n(acc, rowFloats, 0.0f);
+      for (int32_t t = 0; t < down.taps; ++t) {
+        const float* filtered = ring.data() + int64_t{(first + t) % ringRows} * int64_t(rowFloats);
+        const float k = weights[t];
+        for (size_t i = 0; i < rowFloats; ++i) acc[i] += k * filtered[i];
+      }
     }
     Unpremultiply(acc, dstWidth, dst + int64_t{y} * dstWidth);
   }
