@@ -92,21 +92,35 @@ bool QuarterTurn(const uint8_t* src, int32_t width, int32_t height, int32_t srcS
 
 namespace {
 
-// Transposes a square of `side` pixels of type T in place, swapping pairs of
-// 32 x 32 tiles mirrored about the diagonal so both stay in the cache.
+// Turns a square of `side` pixels of type T in place in one pass: the
+// pixels at (x, y), (side - 1 - y, x), (side - 1 - x, side - 1 - y) and
+// (y, side - 1 - x) trade places in a ring. Starting points cover one
+// quadrant, walked in 32 x 32 tiles so the four tiles each ring touches
+// stay in the cache together.
 template <class T>
-void TransposeSquare(uint8_t* pixels, int32_t side, int32_t stride) noexcept {
+void TurnSquare(uint8_t* pixels, int32_t side, int32_t stride, bool clockwise) noexcept {
   constexpr int32_t kTile = 32;
-  const auto at = [&](int32_t x, int32_t y) {
-    return reinterpret_cast<T*>(pixels + int64_t{y} * stride) + x;
+  const int32_t n = side - 1;
+  const auto at = [&](int32_t x, int32_t y) -> T& {
+    return reinterpret_cast<T*>(pixels + int64_t{y} * stride)[x];
   };
-  for (int32_t by = 0; by < side; by += kTile) {
-    const int32_t yEnd = std::min(side, by + kTile);
-    for (int32_t bx = by; bx < side; bx += kTile) {
-      const int32_t xEnd = std::min(side, bx + kTile);
+  const int32_t xs = (side + 1) / 2, ys = side / 2;
+  for (int32_t by = 0; by < ys; by += kTile) {
+    for (int32_t bx = 0; bx < xs; bx += kTile) {
+      const int32_t yEnd = std::min(ys, by + kTile), xEnd = std::min(xs, bx + kTile);
       for (int32_t y = by; y < yEnd; ++y) {
-        // On the diagonal tile only the part right of the diagonal.
-        for (int32_t x = bx == by ? y + 1 : bx; x < xEnd; ++x) std::swap(*at(x, y), *at(y, x));
+        for (int32_t x = bx; x < xEnd; ++x) {
+          T& p0 = at(x, y);
+          T& p1 = at(n - y, x);
+          T& p2 = at(n - x, n - y);
+          T& p3 = at(y, n - x);
+          const T t0 = p0;
+          if (clockwise) {
+            p0 = p3, p3 = p2, p2 = p1, p1 = t0;
+          } else {
+            p0 = p1, p1 = p2, p2 = p3, p3 = t0;
+          }
+        }
       }
     }
   }
@@ -120,12 +134,11 @@ bool QuarterTurnSquareInPlace(uint8_t* pixels, int32_t side, int32_t stride, int
       stride % bytesPerPixel != 0)
     return false;
   if (bytesPerPixel == 8) {
-    TransposeSquare<uint64_t>(pixels, side, stride);
+    TurnSquare<uint64_t>(pixels, side, stride, clockwise);
   } else {
-    TransposeSquare<uint32_t>(pixels, side, stride);
+    TurnSquare<uint32_t>(pixels, side, stride, clockwise);
   }
-  // A transpose then a mirror: across for clockwise, down for the other way.
-  return FlipInPlace(pixels, side, side, stride, bytesPerPixel, clockwise);
+  return true;
 }
 
 bool FlipInPlace(uint8_t* pixels, int32_t width, int32_t height, int32_t stride,
