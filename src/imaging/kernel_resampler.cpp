@@ -72,6 +72,16 @@ AxisWeights MakeWeights(int32_t srcSize, int32_t dstSize, ResampleKernel kernel)
   const double stretch = scale < 1.0 ? 1.0 / scale : 1.0;
   const double support = KernelSupport(kernel) * stretch;
   AxisWeights w;
+  if (srcSize == dstSize) {
+    // An axis that keeps its size is copied, not filtered: the smoothing
+    // kernels would blur it.
+    w.taps = 1;
+    w.first = Buffer<int32_t>::Make(CheckedCount(dstSize, 1));
+    w.count = Buffer<int32_t>::Make(CheckedCount(dstSize, 1));
+    w.weights = Buffer<float>::Make(CheckedCount(dstSize, 1));
+    for (int32_t i = 0; i < dstSize; ++i) w.first[i] = i, w.count[i] = 1, w.weights[i] = 1.0f;
+    return w;
+  }
   // As many taps as the widest window, so the filter loops have one length.
   w.taps = 1;
   for (int32_t i = 0; i < dstSize; ++i) {

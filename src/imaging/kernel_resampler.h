@@ -24,7 +24,8 @@
 // sinc(x) = sin(pi x) / (pi x). The taps of each output pixel are the
 // kernel sampled at the source pixel centres, normalised to sum 1; taps
 // beyond an edge are dropped (the remaining ones renormalised), so a flat
-// picture stays exactly flat up to the edges.
+// picture stays exactly flat up to the edges. An axis whose size does not
+// change is copied as it is.
 //
 // Pixel contract: sixteen-bit straight RGBA in and out. Colour is scaled by
 // alpha / 65535 before filtering and divided by the filtered alpha after;
