@@ -100,8 +100,9 @@ void UnpremultiplyBytes(uint8_t* p, size_t n) noexcept {
   }
 }
 
-// The S x S square of `q` (row stride `side`) mixed into the blend buffer
-// by d (image_brush.h). `Channel` reads one brush channel on 16 bits.
+// Mixes a side x side brush into the blend buffer by d (image_brush.h):
+// `source(y, n, p, d)` mixes the brush's row y, n pixels, into the blend
+// buffer's row at p.
 template <class Source>
 void MixIntoBlendBuffer(int32_t side, int32_t percent, Source&& source) noexcept {
   Pixel64* blend = BlendBuffer();

@@ -9,7 +9,9 @@
 // The canvas size, the work buffers and the undo history are not changed:
 // the host follows with its new canvas size. After a rebuild the undo
 // store's back buffer takes the current layer's new pixels when they have
-// the canvas's size.
+// the canvas's size. Layers changed where they lie (flips, and turns of
+// square layers) leave the back buffer with the state before, so the host
+// commits the change to the history as it does after an effect.
 //
 // All or nothing: every new layer buffer of an operation is made first
 // (with the layer allocator, which may ask the undo store to give memory
@@ -65,7 +67,8 @@ void SeamCarveLayers(int32_t width, int32_t height) noexcept;
 // "IPLCrop Excpt".
 void CropLayers(int32_t left, int32_t top, int32_t right, int32_t bottom) noexcept;
 
-// Every layer turned a quarter, rebuilt at height x width: left is
+// Every layer turned a quarter, rebuilt at height x width (a square one
+// turned where it lies): left is
 // counter-clockwise ((x, y) to (y, width - 1 - x)), right clockwise ((x, y)
 // to (height - 1 - y, x)). Records "IPLRotateLeft Excpt" or
 // "IPLRotateRight Excpt".
