@@ -911,6 +911,91 @@ DRO_API int32_t DRO_CALL DRO_IPLPhotoPop(int32_t amount, double saturation, int3
 DRO_API void DRO_CALL DRO_BlurMoreBufferRGB24(void* buffer, int32_t width, int32_t height,
                                               int32_t radius, int32_t weight);
 
+/* ===================================================================== */
+/* Geometry of the whole document                                        */
+/* ===================================================================== */
+
+/* The stack operations change every layer from slot 1 to the layer top,
+ * each at its own size, all or none (a failure records the text named
+ * below and leaves every layer as it was); the host then sets the new
+ * canvas size with DRO_NewSize. New sides are 1..10000; other sizes change
+ * nothing. Layers keep their options and lock-alpha flag; colour and alpha
+ * move together. Resize filters: "Area Average", "Nearest Neighbor",
+ * "Bilinear", "Bicubic", "Box", "Triangle", "Hamming", "Gaussian", "Bell",
+ * "B-Spline", "Cubic 1", "Cubic 2", "Lanczos3", "Mitchell", "Sinc",
+ * "Hermite", "Hanning", "Catrom" (exact; any other name changes nothing).
+ * Failures record "IPLResize Excpt". */
+DRO_API void DRO_CALL DRO_IPLResize(int32_t width, int32_t height, const char* filter);
+/* Places every layer on a new page by anchor "TL", "TC", "TR", "ML", "MC",
+ * "MR", "BL", "BC", "BR" (other texts: top left); the new area is opaque
+ * white in slot 1, transparent elsewhere. Failures record "IPLResizePage
+ * Excpt". */
+DRO_API void DRO_CALL DRO_IPLResizePage(int32_t width, int32_t height, const char* anchor);
+/* Seam carving of the width (guided by the enabled mask: closed pixels are
+ * kept), then the new height (rows cut or added as transparent). Failures
+ * record "IPLResize Excpt". */
+DRO_API void DRO_CALL DRO_IPLSeamCarvingRGBA(int32_t width, int32_t height, int32_t ignored);
+/* Cuts every layer to left..right x top..bottom (right, bottom exclusive);
+ * an empty or inverted rectangle changes nothing, parts outside a layer are
+ * filled as a new page is. Failures record "IPLCrop Excpt". */
+DRO_API void DRO_CALL DRO_IPLCrop(int32_t left, int32_t top, int32_t right, int32_t bottom);
+/* Quarter turns (left counter-clockwise) and mirrors of every layer.
+ * Failures record "IPLRotateLeft Excpt", "IPLRotateRight Excpt",
+ * "IPLFlipHorizontal Excpt" and "IPLVlipVertical Excpt". */
+DRO_API void DRO_CALL DRO_IPLRotateLeft(void);
+DRO_API void DRO_CALL DRO_IPLRotateRight(void);
+DRO_API void DRO_CALL DRO_IPLFlipHorizontal(void);
+DRO_API void DRO_CALL DRO_IPLFlipVertical(void);
+/* Moves the current layer by (dx, dy), wrapping around when `wrap` is
+ * nonzero, through both RGBA32 work buffers (the source must hold the
+ * layer); the moved picture is merged over the layer as Normal. The fill
+ * colour is kept for the host's record. With the low byte of
+ * useMaskTexture set, mask and texture weight the moved picture. Failures
+ * record "IPLPan Excpt". */
+DRO_API void DRO_CALL DRO_IPLPan(int32_t dx, int32_t dy, int32_t wrap, int32_t red, int32_t green,
+                                 int32_t blue, int32_t alpha, int32_t useMaskTexture);
+/* Pushes the RGBA32 source picture from (x1, y1) toward (x2, y2) within a
+ * radius of 2 x the distance + 8 pixels and loads it into the current
+ * layer. */
+DRO_API void DRO_CALL DRO_WarpPointToPoint(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+
+/* ===================================================================== */
+/* Image brushes                                                         */
+/* ===================================================================== */
+
+/* A picture used as the brush: loaded from a file or an RGBA32 buffer
+ * (tight rows; each side at most the brush size limit), or made from a
+ * colour or the blend buffer; sized to the brush size S (cached until the
+ * picture or S changes), optionally rotated, and copied into the blend
+ * buffer. Failures record "<name> Excpt" with the export's name without
+ * the prefix ("LoadImageBrush Excpt", ...). */
+DRO_API void DRO_CALL DRO_LoadImageBrush(const char* path);
+DRO_API void DRO_CALL DRO_LoadImageBrushFromRGBA32(const void* rgba32, int32_t width,
+                                                   int32_t height);
+/* A strip of square frames side by side (width / height frames; a strip
+ * narrower than tall is refused); the frame at trunc(frames x position)
+ * (position clamped to 0..1, NaN frame 0) becomes the image brush. */
+DRO_API void DRO_CALL DRO_LoadImageBrushArray(const char* path);
+DRO_API void DRO_CALL DRO_CopyFromImageBrushArray(float position);
+/* An S x S brush of (r, g, b) x 257, opaque; recolouring keeps alpha (no
+ * brush: an S x S white one first). Colours take their low byte. */
+DRO_API void DRO_CALL DRO_FillImageBrush(int32_t r, int32_t g, int32_t b);
+DRO_API void DRO_CALL DRO_ColorImageBrush(int32_t r, int32_t g, int32_t b);
+/* The blend buffer's top-left S x S pixels become the brush (transparent
+ * without a blend buffer). */
+DRO_API void DRO_CALL DRO_CopyToImageBrush(void);
+DRO_API void DRO_CALL DRO_SizeImageBrush(void);
+/* Rotates the sized brush by `degrees` (reduced modulo 360) about its
+ * centre. */
+DRO_API void DRO_CALL DRO_RotateImageBrush(int32_t degrees);
+/* Writes the sized (or rotated) brush into the blend buffer, keeping
+ * `percent` (0..100, clamped) of what is there: d = trunc(percent x
+ * 2.559); d = 0 copies, else p = (d p + (255 - d) q) / 256. */
+DRO_API void DRO_CALL DRO_CopyFromImageBrush(int32_t percent);
+DRO_API void DRO_CALL DRO_CopyFromImageBrushRotate(int32_t percent);
+/* Writes the image brush as an RGBA PNG file at 72 dpi. */
+DRO_API void DRO_CALL DRO_SaveImageBrush(const char* path);
+
 #ifdef __cplusplus
 }
 #endif

@@ -14,6 +14,7 @@
 #include "base/allocation.h"
 #include "base/random.h"
 #include "base/types.h"
+#include "brush/image_brush_state.h"
 
 namespace dro::brush {
 
@@ -144,6 +145,9 @@ struct BrushState {
   // --- Pick-up ------------------------------------------------------------
   // L x L colour picked up under the dab (blend_buffer.h).
   Buffer<Pixel64> blendBuffer;
+
+  // --- Image brushes -------------------------------------------------------
+  ImageBrushState imageBrush;
 };
 
 // The engine's brush state (the engine aggregate owns it).

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <stdexcept>
+#include <utility>
 
 #include "base/canvas_state.h"
 #include "base/guard.h"
@@ -42,7 +44,7 @@ int32_t CanvasStride() noexcept {
 // The layer's pixels, allocated with the reclaimer's help: when memory is
 // short it gives back what it can (the undo store its oldest snapshots), as
 // long as that frees anything at all.
-Buffer<Pixel64> AllocateLayerPixels(size_t count) {
+Buffer<Pixel64> AllocateCount(size_t count) {
   const int64_t kilobytes = static_cast<int64_t>(count) * sizeof(Pixel64) / 1024;
   const int32_t request = static_cast<int32_t>(std::clamp<int64_t>(kilobytes, 1, INT32_MAX));
   for (;;) {
@@ -104,7 +106,7 @@ int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept {
     rec.height = height;
     rec.stride = 4 * width;
     if (!rec.pixels) {
-      rec.pixels = AllocateLayerPixels(count);
+      rec.pixels = AllocateCount(count);
       if (!rec.pixels) {
         RecomputeLayerTop();
         return 0;
@@ -116,6 +118,28 @@ int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept {
     RecomputeLayerTop();
     return 1;
   });
+}
+
+Buffer<Pixel64> AllocateLayerPixels(int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) throw std::length_error("layer size");
+  Buffer<Pixel64> pixels = AllocateCount(CheckedCount(width, height, INT32_MAX / 4));
+  if (!pixels) throw std::bad_alloc();
+  return pixels;
+}
+
+void InstallLayerPixels(int32_t slot, Buffer<Pixel64>&& pixels, int32_t width,
+                        int32_t height) noexcept {
+  LayerRecord* rec = LayerWithPixels(slot);
+  if (!rec || !pixels || width <= 0 || height <= 0 ||
+      pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height))
+    return;
+  // The move releases the old pixels only now that the new ones exist.
+  rec->pixels = std::move(pixels);
+  rec->width = width;
+  rec->height = height;
+  rec->stride = 4 * width;
+  rec->serial = g_nextSerial++;
+  ResetDirty(*rec);
 }
 
 bool SetLayer(int32_t slot) noexcept {

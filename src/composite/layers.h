@@ -53,6 +53,17 @@ void SetMemoryReclaimer(MemoryReclaimer reclaimer) noexcept;
 // 1 on success, 0 on failure (slot out of range, bad size, no memory after
 // the reclaimer gave back what it could). Guarded ("CreateLayer").
 int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept;
+// Rebuilding a layer at another size, new pixels first: AllocateLayerPixels
+// makes a w x h buffer with the reclaimer's help (throws std::bad_alloc when
+// memory stays short, std::length_error for an impossible size, so a guard
+// around the caller records the failure); InstallLayerPixels then gives it to
+// the slot with its new size and a fresh serial and only then releases the
+// old pixels. The slot keeps its options (visible, lock-alpha, opacity,
+// mode) and stays current when it was. Nothing happens for a slot without
+// pixels or a buffer that is not w x h.
+Buffer<Pixel64> AllocateLayerPixels(int32_t width, int32_t height);
+void InstallLayerPixels(int32_t slot, Buffer<Pixel64>&& pixels, int32_t width,
+                        int32_t height) noexcept;
 // Frees the slot's pixels; other fields stay. Guarded ("DeleteLayer").
 void DeleteLayer(int32_t slot) noexcept;
 // Applies the texture rule and makes the slot current; false (nothing
