@@ -829,6 +829,44 @@ DRO_API void DRO_CALL DRO_IPLMaskWand(int32_t x, int32_t y, int32_t tolerance, i
 DRO_API void DRO_CALL DRO_ColorRGBA32FromFloodMask(void* rgba32, const void* flags, int32_t r,
                                                    int32_t g, int32_t b, int32_t a);
 
+/* ===================================================================== */
+/* Lua filter scripts                                                    */
+/* ===================================================================== */
+
+/* Runs the Lua 5.1 script at `scriptPath` against the RGBA32 work buffers
+ * (both must be allocated): the destination starts as a copy of the source,
+ * the script reads and writes pixels through its API (docs/lua-scripts.md)
+ * and, when it returns normally, the destination is loaded into the current
+ * layer weighted by texture and mask. Sliders arrive in thousandths, styles
+ * as 0-based choices, flags as booleans. Scripts are trusted code: they get
+ * every standard library, files and processes included. Load and run errors
+ * go to the script message handler with the caption "Lua Script Error"; a
+ * failure to set up the interpreter records "LuaFilterRun Excpt". Stroke
+ * recording writes <start directory>scripts/luapaint.srp with Unix line
+ * ends. */
+DRO_API void DRO_CALL DRO_LuaFilterRun(const char* scriptPath, int32_t slider1, int32_t slider2,
+                                       int32_t slider3, int32_t slider4, int32_t slider5,
+                                       int32_t slider6, int32_t style1, int32_t style2,
+                                       uint8_t flag1, uint8_t flag2, uint8_t flag3, uint8_t flag4,
+                                       uint8_t flag5, uint8_t flag6);
+
+/* Script message boxes (message_box(text, caption) and the error box) go to
+ * this handler; without one each becomes a line "caption: text" on standard
+ * error. Pass null to remove it. */
+typedef void(DRO_CALL* DRO_XScriptMessageHandler)(const char* text, const char* caption);
+DRO_API void DRO_CALL DRO_XSetScriptMessageHandler(DRO_XScriptMessageHandler handler);
+/* output_debug_string(text) goes to this handler; without one it is written
+ * to standard error while the environment variable DROVINE_DEBUG is set,
+ * else dropped. */
+typedef void(DRO_CALL* DRO_XScriptDebugHandler)(const char* text);
+DRO_API void DRO_CALL DRO_XSetScriptDebugHandler(DRO_XScriptDebugHandler handler);
+/* The user's request to stop the running script (the Escape key of other
+ * platforms); may be called from another thread or from a handler. The
+ * script's is_escape() returns 1 and clears it; a request no call to
+ * is_escape() has taken stops the script with an error within about two
+ * million Lua instructions. Every run starts with the request cleared. */
+DRO_API void DRO_CALL DRO_XSetScriptCancel(uint8_t cancel);
+
 #ifdef __cplusplus
 }
 #endif
