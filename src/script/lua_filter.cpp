@@ -125,7 +125,7 @@ void CountHook(lua_State* L, lua_Debug*) {
     run.stopPending = true;
     return;
   }
-  luaL_error(L, "script stopped by the host");
+  luaL_error(L, kStoppedText);
 }
 
 void ReportError(lua_State* L) {

@@ -228,7 +228,10 @@ int MessageBox(lua_State* L) {
 
 int IsEscape(lua_State* L) {
   const bool requested = platform::TakeCancelRequest();
-  if (requested) Run().stopPending = false;
+  if (requested) {
+    Run().stopPending = false;
+    Run().stopCalls = 0;
+  }
   lua_pushnumber(L, requested ? 1 : 0);
   return 1;
 }

@@ -30,9 +30,15 @@ struct RunState {
   Mask16* mask = nullptr;  // the canvas mask when present
   bool singleBuffer = false;
   bool stopPending = false;  // the count hook saw a standing stop request
+  uint32_t stopCalls = 0;    // accessor calls seeing it (LuaJIT build)
   std::FILE* strokeFile = nullptr;
   const char* startDirectory = "";
 };
+
+// Accessor calls a standing stop request waits for in the LuaJIT build
+// before the script is stopped, and the error text of a stopped script.
+constexpr uint32_t kStopCalls = 1u << 20;
+constexpr char kStoppedText[] = "script stopped by the host";
 
 // The run in progress; only valid while a script runs.
 RunState& Run() noexcept;
