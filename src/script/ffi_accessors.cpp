@@ -9,8 +9,8 @@
 //      -1 < p < size, and then trunc(p) (floor, or 0 for -1 < p < 0) is
 //      the column or row, exactly what the saturating conversion and the
 //      bounds test give.
-//   3. Fractions: NaN and v <= 0 give 0, v >= 1 gives 255, else
-//      floor(v x 255) (truncation, v x 255 being positive).
+//   3. Fractions: NaN gives 0, else floor(clamp(v, 0, 1) x 255)
+//      (truncation, the product being non-negative).
 //   4. Reads divide by 255 (mask values by 65535) in double, as the C side.
 //   5. Every accessor first looks at the host's stop request (a volatile
 //      byte, so compiled loops read it each time).
@@ -28,7 +28,7 @@ namespace {
 constexpr char kPrelude[] = R"lua(
 local src, dst, mask, W, H, stop, stop_check = ...
 local ffi = require("ffi")
-local floor, type, tonumber = math.floor, type, tonumber
+local floor, min, max, type, tonumber = math.floor, math.min, math.max, type, tonumber
 src = ffi.cast("uint8_t*", src)
 dst = ffi.cast("uint8_t*", dst)
 local m16 = mask and ffi.cast("uint16_t*", mask)
@@ -55,11 +55,12 @@ local function at(x, y)
   return -1
 end
 
+-- min and max compile without branches, so pixels of any value stay on
+-- one trace; NaN is taken out first, as min and max treat it unevenly.
 local function frac(v)
   v = num(v)
-  if v >= 1 then return 255 end
-  if v > 0 then return floor(v * 255) end
-  return 0
+  if v ~= v then return 0 end
+  return floor(max(0, min(v, 1)) * 255)
 end
 
 function get_value(x, y)
@@ -121,8 +122,8 @@ function set_mask(x, y, v)
   local o = at(x, y)
   if o < 0 or not m16 then return end
   v = num(v)
-  if not (v >= 0) then v = 0 elseif v > 1 then v = 1 end
-  m16[o / 4] = floor(v * 65535)
+  if v ~= v then v = 0 end
+  m16[o / 4] = floor(max(0, min(v, 1)) * 65535)
 end
 
 function single_buffer(on)
