@@ -164,7 +164,7 @@ bool MergeDestination(int32_t mode, int32_t opacity) noexcept {
   if (!dst || !layer) return false;
   const CanvasGeometry& c = Geometry();
   composite::AdjustRgba32ByMaskAndTexture(dst, 0, 0, c.width, c.height);
-  composite::BlendRgba32IntoLayer(dst, layer->pixels.data(), mode, 0, opacity,
+  composite::BlendRgba32IntoLayer(dst, layer->pixels.data(), mode, 0, std::clamp(opacity, 0, 255),
                                   layer->lockAlpha != 0);
   return true;
 }

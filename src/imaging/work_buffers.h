@@ -75,8 +75,8 @@ bool LoadRgba32Result(const uint8_t* rgba) noexcept;
 bool LoadRgb24Result(const uint8_t* rgb) noexcept;
 
 // Merge path: the RGBA32 destination into the current layer, at `opacity`
-// 0..256 (255 and above full). False when the destination or a canvas-size
-// current layer is missing.
+// (0..255, full unless an operation says otherwise). False when the
+// destination or a canvas-size current layer is missing.
 bool MergeDestination(int32_t mode = composite::kModeNormal, int32_t opacity = 255) noexcept;
 
 }  // namespace dro::imaging
