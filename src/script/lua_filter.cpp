@@ -4,9 +4,11 @@
 #include "script/lua_filter.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
+#include "base/allocation.h"
 #include "base/canvas_state.h"
 #include "base/guard.h"
 #include "composite/blend_modes.h"
@@ -64,6 +66,40 @@ static_assert(ModeConstantsMatchTable(), "a MERGE_ constant names another blend 
 
 RunState* activeRun = nullptr;
 
+#if !DROVINE_LUAJIT
+// Lua 5.1's io library stores the process's standard streams in userdata
+// before it marks them as not to be closed; an allocation failing between
+// the two makes the state close stdin and stdout when it is closed. While
+// it opens, allocations therefore go straight to the heap, never failed on
+// purpose by a test.
+bool openingIo = false;
+
+// Every standard library, as luaL_openlibs opens them.
+void OpenLibraries(lua_State* L) {
+  const luaL_Reg libraries[] = {
+      {"", luaopen_base},
+      {LUA_LOADLIBNAME, luaopen_package},
+      {LUA_TABLIBNAME, luaopen_table},
+      {LUA_IOLIBNAME, luaopen_io},
+      {LUA_OSLIBNAME, luaopen_os},
+      {LUA_STRLIBNAME, luaopen_string},
+      {LUA_MATHLIBNAME, luaopen_math},
+      {LUA_DBLIBNAME, luaopen_debug},
+  };
+  for (const luaL_Reg& library : libraries) {
+    lua_pushcfunction(L, library.func);
+    lua_pushstring(L, library.name);
+    openingIo = library.func == luaopen_io;
+    lua_call(L, 1, 0);
+    openingIo = false;
+  }
+}
+#else
+void OpenLibraries(lua_State* L) {
+  luaL_openlibs(L);
+}
+#endif
+
 struct SetUpArguments {
   const FilterValues* values;
 };
@@ -80,7 +116,7 @@ void Register(lua_State* L, const luaL_Reg* functions) {
 // Runs in protected mode: a memory error here is a set-up failure.
 int SetUp(lua_State* L) {
   const FilterValues& v = *static_cast<SetUpArguments*>(lua_touserdata(L, 1))->values;
-  luaL_openlibs(L);
+  OpenLibraries(L);
   Register(L, kPixelFunctions);
   Register(L, kPaintFunctions);
   Register(L, kDebugFunctions);
@@ -135,6 +171,15 @@ void ReportError(lua_State* L) {
   lua_pop(L, 1);
 }
 
+// Loads and calls the chunk, in protected mode (the loader itself
+// allocates before it protects its own work).
+int LoadAndCallChunk(lua_State* L) {
+  const char* path = static_cast<const char*>(lua_touserdata(L, 1));
+  if (luaL_loadfile(L, path) != 0) lua_error(L);
+  lua_call(L, 0, 1);
+  return 0;
+}
+
 // Loads and runs the chunk; true when it returned normally.
 bool LoadAndCall(lua_State* L, const char* path) {
   if (!path || !*path) {
@@ -142,12 +187,39 @@ bool LoadAndCall(lua_State* L, const char* path) {
     platform::ShowMessage("cannot open script: no file name given", kErrorCaption);
     return false;
   }
-  if (luaL_loadfile(L, path) != 0 || lua_pcall(L, 0, 1, 0) != 0) {
+  if (lua_cpcall(L, LoadAndCallChunk, const_cast<char*>(path)) != 0) {
     ReportError(L);
     return false;
   }
-  lua_pop(L, 1);
   return true;
+}
+
+#if !DROVINE_LUAJIT
+// The interpreter's memory comes from the engine's allocation routine, so
+// tests can fail any of its allocations. Only growth can fail: Lua takes a
+// shrinking block as given.
+void* LuaAllocate(void*, void* block, size_t oldSize, size_t newSize) noexcept {
+  if (newSize == 0) {
+    FreeBytes(block);
+    return nullptr;
+  }
+  if (openingIo) return std::realloc(block, newSize);
+  if (newSize <= oldSize && block) {
+    void* shrunk = std::realloc(block, newSize);
+    return shrunk ? shrunk : block;
+  }
+  return ReallocateBytes(block, newSize);
+}
+#endif
+
+lua_State* NewState() noexcept {
+#if DROVINE_LUAJIT
+  // LuaJIT on x86-64 keeps its heap in the low address space with an
+  // allocator of its own; it accepts no other.
+  return luaL_newstate();
+#else
+  return lua_newstate(LuaAllocate, nullptr);
+#endif
 }
 
 }  // namespace
@@ -182,7 +254,10 @@ void LuaFilterRun(const char* path, const FilterValues& values,
   platform::SetCancelRequested(false);
   activeRun = &run;
 
-  lua_State* L = luaL_newstate();
+#if !DROVINE_LUAJIT
+  openingIo = false;  // in case a real failure left it set
+#endif
+  lua_State* L = NewState();
   SetUpArguments arguments{&values};
   if (!L || lua_cpcall(L, SetUp, &arguments) != 0) {
     RecordFailure(Operation::kLuaFilterRun);

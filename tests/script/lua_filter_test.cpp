@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "base/allocation.h"
 #include "drovine.h"
 #include "imaging/work_buffers.h"
 #include "script/lua_filter.h"
+#include "support/allocation_sweep.h"
 #include "support/canvas.h"
 #include "support/scratch_dir.h"
 
@@ -363,6 +365,44 @@ TEST_F(LuaFilter, StopRequestEndsARunawayScript) {
   cancelAfterMessages = -1;
   Run("for i = 1, 3000000 do end message_box(tostring(is_escape()), 'x')");
   EXPECT_EQ(messages, (std::vector<std::string>{"x|0"}));
+}
+
+TEST_F(LuaFilter, MemoryFailuresAreReportedNotFatal) {
+  if (dro::script::UsesLuaJit()) GTEST_SKIP() << "LuaJIT keeps its own allocator";
+  const std::string path = dir_.Write("filter.lua",
+                                      "set_rgb(0, 0, 1, 1, 1) local t = {} for i = 1, 50 do "
+                                      "t[i] = tostring(i) .. 'x' end paint_open(t[7])");
+  // A failure ends the set-up ("LuaFilterRun Excpt"), or the script (a
+  // "not enough memory" error), or meets a finaliser while the state closes
+  // after a complete run (Lua drops such errors).
+  int setUpFailures = 0, scriptFailures = 0, closeFailures = 0;
+  const int64_t runs = drovine_test::SweepAllocationFailures(
+      {}, [&] { messages.clear(), RunFile(path); },
+      [&](int64_t n) {
+        const std::string error = DRO_GetLastError();
+        if (error == "LuaFilterRun Excpt") {
+          EXPECT_TRUE(messages.empty()) << n;
+          ++setUpFailures;
+        } else if (messages.empty() && error.empty()) {
+          EXPECT_EQ(At(1, 0, 0).r, 255 << 8) << n;
+          ++closeFailures;
+          SetPixels(1, original_);
+          DRO_IPLUpdateSrcBuffer32();
+          return;
+        } else {
+          EXPECT_EQ(error, "") << n;
+          ASSERT_EQ(messages.size(), 1u) << n;
+          EXPECT_NE(messages[0].find("not enough memory"), std::string::npos) << messages[0];
+          ++scriptFailures;
+        }
+        EXPECT_EQ(Pixels(1), original_) << n;
+      });
+  EXPECT_GT(setUpFailures, 10);
+  EXPECT_GT(scriptFailures, 10);
+  EXPECT_EQ(runs, setUpFailures + scriptFailures + closeFailures);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(At(1, 0, 0).r, 255 << 8);
+  EXPECT_EQ(StrokeFile(), Lines({"1554", "Description", "1", " ", "RandomSeed", "7x"}));
 }
 
 TEST_F(LuaFilter, DebugOutputGoesToTheHandler) {
