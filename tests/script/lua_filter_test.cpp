@@ -113,9 +113,10 @@ class LuaFilter : public drovine_test::CanvasTest {
     s << in.rdbuf();
     return s.str();
   }
-  static std::string Lines(std::initializer_list<const char*> lines) {
-    std::string s;
-    for (const char* l : lines) s += std::string(l) + "\n";
+  // "a|b| |c" as the file lines "a", "b", " ", "c".
+  static std::string Lines(const std::string& bars) {
+    std::string s = bars + "\n";
+    for (char& c : s) c = c == '|' ? '\n' : c;
     return s;
   }
   uint64_t LayerHash() const {
@@ -168,10 +169,10 @@ TEST_F(LuaFilter, ExampleScriptsGivePinnedResults) {
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(Pixels(1), original_);
   const std::string file = StrokeFile();
-  EXPECT_EQ(file.rfind(Lines({"1554", "Description", "1", " ", "RandomSeed", "1234", "SelectBrush",
-                              "Round", "3", "0", "SetBrushSize", "3"}),
-                       0),
-            0u);
+  EXPECT_EQ(
+      file.rfind(Lines("1554|Description|1| |RandomSeed|1234|SelectBrush|Round|3|0|SetBrushSize|3"),
+                 0),
+      0u);
   EXPECT_EQ(Hash(file.data(), file.size()), 7304112893014489576u) << file;
 }
 
@@ -402,7 +403,7 @@ TEST_F(LuaFilter, MemoryFailuresAreReportedNotFatal) {
   EXPECT_EQ(runs, setUpFailures + scriptFailures + closeFailures);
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(At(1, 0, 0).r, 255 << 8);
-  EXPECT_EQ(StrokeFile(), Lines({"1554", "Description", "1", " ", "RandomSeed", "7x"}));
+  EXPECT_EQ(StrokeFile(), Lines("1554|Description|1| |RandomSeed|7x"));
 }
 
 TEST_F(LuaFilter, DebugOutputGoesToTheHandler) {
@@ -414,12 +415,9 @@ TEST_F(LuaFilter, StrokeScriptIsRecordedByteForByte) {
   Run("paint_stroke_pos(1, 2, 3) paint_open(77) paint_stroke_start(1, 2)\n"
       "paint_stroke_pos(10, 20, 0.5) paint_stroke_stop() paint_close() paint_dab(1, 2, 3)");
   EXPECT_TRUE(messages.empty());
-  EXPECT_EQ(StrokeFile(), Lines({"1554",      "Description", "1", " ",  "RandomSeed",  "77",
-                                 "DrawStart", "1",           "2", "-1", "SmoothPlot2", "0",
-                                 "0",         "0",           "1", "0",  "SmoothPlot2", "10",
-                                 "20",        "0.5",         "0", "0",  "SmoothPlot2", "0",
-                                 "0",         "0",           "0", "1",  "DrawStop",    "1",
-                                 "ScriptEnd"}));
+  EXPECT_EQ(StrokeFile(), Lines("1554|Description|1| "
+                                "|RandomSeed|77|DrawStart|1|2|-1|SmoothPlot2|0|0|0|1|0|SmoothPlot2|"
+                                "10|20|0.5|0|0|SmoothPlot2|0|0|0|0|1|DrawStop|1|ScriptEnd"));
 
   // Every other record, value formats, a second open and no closing record.
   Run("paint_open('old') paint_brush_size(1)\n"
@@ -429,83 +427,18 @@ TEST_F(LuaFilter, StrokeScriptIsRecordedByteForByte) {
       "paint_set_color_banks('b', 1, 0, 0.5, 2, -1, 0.999, 0, 0, 0, 0, 0, 1)\n"
       "paint_filter(1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,'x')\n");
   EXPECT_TRUE(messages.empty()) << messages.front();
-  EXPECT_EQ(StrokeFile(), Lines({"1554",
-                                 "Description",
-                                 "1",
-                                 " ",
-                                 "RandomSeed",
-                                 "0.33333333333333",
-                                 "SetColor",
-                                 "255",
-                                 "127",
-                                 "0",
-                                 "SelectBrush",
-                                 "Oil",
-                                 "2",
-                                 "1e+20",
-                                 "SetBrushDensity",
-                                 "0.1",
-                                 "SetBrushOpacity",
-                                 "-4",
-                                 "Line2",
-                                 "1",
-                                 "2",
-                                 "3",
-                                 "4",
-                                 "Spline",
-                                 "1",
-                                 "2",
-                                 "3",
-                                 "4",
-                                 "5",
-                                 "6",
-                                 "7",
-                                 "8",
-                                 "Dab",
-                                 "9",
-                                 "8",
-                                 "7",
-                                 "SetColorBanks",
-                                 "b",
-                                 "255",
-                                 "0",
-                                 "127",
-                                 "510",
-                                 "-255",
-                                 "254",
-                                 "0",
-                                 "0",
-                                 "0",
-                                 "0",
-                                 "0",
-                                 "255",
-                                 "Filter",
-                                 "1",
-                                 "2",
-                                 "3",
-                                 "4",
-                                 "5",
-                                 "6",
-                                 "7",
-                                 "8",
-                                 "9",
-                                 "10",
-                                 "11",
-                                 "12",
-                                 "13",
-                                 "14",
-                                 "15",
-                                 "16",
-                                 "17",
-                                 "18",
-                                 "19",
-                                 "x"}));
+  EXPECT_EQ(StrokeFile(),
+            Lines("1554|Description|1| "
+                  "|RandomSeed|0.33333333333333|SetColor|255|127|0|SelectBrush|Oil|2|1e+20|"
+                  "SetBrushDensity|0.1|SetBrushOpacity|-4|Line2|1|2|3|4|Spline|1|2|3|4|5|6|7|8|Dab|"
+                  "9|8|7|SetColorBanks|b|255|0|127|510|-255|254|0|0|0|0|0|255|Filter|1|2|3|4|5|6|7|"
+                  "8|9|10|11|12|13|14|15|16|17|18|19|x"));
 
   // A missing value raises an argument error before anything is written.
   Run("paint_open(5) paint_line(1, 2, nil, 4) paint_close()");
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find("bad argument #3 to 'paint_line'"), std::string::npos) << messages[0];
-  EXPECT_EQ(StrokeFile(), Lines({"1554", "Description", "1", " ", "RandomSeed", "5"}));
+  EXPECT_EQ(StrokeFile(), Lines("1554|Description|1| |RandomSeed|5"));
 }
 
 }  // namespace
