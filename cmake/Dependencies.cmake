@@ -34,6 +34,17 @@ else()
   target_link_libraries(drovine_deps INTERFACE ${OPENCV_IMGPROC_LIBRARY} ${OPENCV_CORE_LIBRARY})
 endif()
 
+# Lua for filter scripts: the reference interpreter, or LuaJIT (whose FFI
+# gives scripts direct access to the work buffers) when DROVINE_LUAJIT is on.
+option(DROVINE_LUAJIT "Run filter scripts on LuaJIT" OFF)
+if(DROVINE_LUAJIT)
+  pkg_check_modules(DROVINE_LUA REQUIRED IMPORTED_TARGET luajit)
+  target_compile_definitions(drovine_deps INTERFACE DROVINE_LUAJIT=1)
+else()
+  pkg_check_modules(DROVINE_LUA REQUIRED IMPORTED_TARGET lua5.1)
+endif()
+target_link_libraries(drovine_deps INTERFACE PkgConfig::DROVINE_LUA)
+
 # OpenCV's libraries export the linker's section marks (_edata, _end,
 # __bss_start); linking against them makes GNU ld export ours as well. Keep
 # the shared library's symbol table to the engine's own exports.

@@ -152,10 +152,9 @@ DRO_API void DRO_CALL DRO_SetColor(int32_t red, int32_t green, int32_t blue);
 /* Current colour from 16-bit red, green, blue; alpha full. */
 DRO_API void DRO_CALL DRO_SetColor16(int32_t red, int32_t green, int32_t blue);
 /* The four colour banks: red, green, blue (8-bit) of bank 0, then 1, 2, 3. */
-DRO_API void DRO_CALL DRO_SetColorBanks(int32_t red0, int32_t green0, int32_t blue0,
-                                        int32_t red1, int32_t green1, int32_t blue1,
-                                        int32_t red2, int32_t green2, int32_t blue2,
-                                        int32_t red3, int32_t green3, int32_t blue3);
+DRO_API void DRO_CALL DRO_SetColorBanks(int32_t red0, int32_t green0, int32_t blue0, int32_t red1,
+                                        int32_t green1, int32_t blue1, int32_t red2, int32_t green2,
+                                        int32_t blue2, int32_t red3, int32_t green3, int32_t blue3);
 /* Blend strength; a positive value also sets the inverse to 256 - strength. */
 DRO_API void DRO_CALL DRO_SetBlendStrength(int32_t strength);
 /* Primary colour strength; a positive value also sets its inverse. */
@@ -223,10 +222,9 @@ DRO_API void DRO_CALL DRO_SetEraseModeOn(void);
  * when a failure ended the call (see DRO_GetLastError). */
 DRO_API int32_t DRO_CALL DRO_SetTool(float tipOpacity, int32_t gritCellSize,
                                      int32_t gritCellThreshold, int32_t gritPixelThreshold,
-                                     int32_t tipSoftness, int32_t colorVary,
-                                     int32_t drawingLength, int32_t blendStrength,
-                                     int32_t primaryColorStrength, int32_t blendRemix,
-                                     int32_t toolOption10, int32_t invertTip,
+                                     int32_t tipSoftness, int32_t colorVary, int32_t drawingLength,
+                                     int32_t blendStrength, int32_t primaryColorStrength,
+                                     int32_t blendRemix, int32_t toolOption10, int32_t invertTip,
                                      int32_t toolOption12, const char* gritSource,
                                      const char* shapeSource, int32_t shapeAngle);
 
@@ -356,18 +354,17 @@ DRO_API void DRO_CALL DRO_SetColorAlpha(int32_t r, int32_t g, int32_t b);
 DRO_API void DRO_CALL DRO_SetColorAlphaRGBABuf(void* rgba32, int32_t w, int32_t h, int32_t r,
                                                int32_t g, int32_t b);
 /* Tight w x h RGBA32 buffer: every pixel gets the colour; alpha stays. */
-DRO_API void DRO_CALL DRO_SetColorRGBABuf(void* rgba32, int32_t w, int32_t h, int32_t r,
-                                          int32_t g, int32_t b);
+DRO_API void DRO_CALL DRO_SetColorRGBABuf(void* rgba32, int32_t w, int32_t h, int32_t r, int32_t g,
+                                          int32_t b);
 /* Canvas-size tight RGBA32 buffer: pixels of exactly (r, g, b) get alpha 0. */
-DRO_API void DRO_CALL DRO_SetAlphaFromRGBAImageColor(void* rgba32, int32_t r, int32_t g,
-                                                     int32_t b);
+DRO_API void DRO_CALL DRO_SetAlphaFromRGBAImageColor(void* rgba32, int32_t r, int32_t g, int32_t b);
 /* Loads a tight w x h RGBA32 picture into the slot: with useMask, its
  * alpha is first weighted by the texture map and the mask (in the caller's
  * buffer); the slot is cleared through the mask, then the picture is
  * blended in as "Normal" (keeping the slot's alpha when it locks alpha). The
  * second argument is ignored. */
-DRO_API void DRO_CALL DRO_LoadRGBA32Layer_BAD(void* data, int32_t ignored, int32_t slot,
-                                              int32_t w, int32_t h, uint8_t useMask);
+DRO_API void DRO_CALL DRO_LoadRGBA32Layer_BAD(void* data, int32_t ignored, int32_t slot, int32_t w,
+                                              int32_t h, uint8_t useMask);
 /* Turns the layer into shading for the alpha-family modes: kind 1 pulls
  * colours towards the middle grey, any other kind makes them 32767; alpha
  * above 8191 becomes grey x 0.843 + 10239. */
@@ -494,8 +491,8 @@ DRO_API void DRO_CALL DRO_LoadRGBA32Layer(const void* data, int32_t stride, int3
 /* DRO_LoadRGBA32Layer on the current layer at (0, 0), the layer's size. */
 DRO_API void DRO_CALL DRO_LoadRGBA32(const void* data, int32_t stride, uint8_t useMask);
 /* DRO_LoadRGBA32Layer with useMask = 1. */
-DRO_API void DRO_CALL DRO_LoadRGBA32Into(const void* data, int32_t stride, int32_t layer,
-                                         int32_t x, int32_t y, int32_t w, int32_t h);
+DRO_API void DRO_CALL DRO_LoadRGBA32Into(const void* data, int32_t stride, int32_t layer, int32_t x,
+                                         int32_t y, int32_t w, int32_t h);
 /* Current layer, colour only, from a canvas-size RGB24 buffer; useMask
  * weights it by texture and mask. */
 DRO_API void DRO_CALL DRO_LoadRGB24(const void* data, int32_t stride, uint8_t useMask);
@@ -613,9 +610,8 @@ DRO_API int32_t DRO_CALL DRO_PutMaskLineRLE(const void* src, int32_t row);
 /* A layer narrowed to a canvas-size RGBA32 image and deflated into dst
  * (capacity bytes); returns the compressed length, 0 for an empty slot or
  * when it does not fit. The second and fifth arguments are not used. */
-DRO_API int32_t DRO_CALL DRO_GetRGBA32LayerCompressed(void* dst, int32_t unused,
-                                                      int32_t capacity, int32_t slot,
-                                                      int32_t unusedLevel);
+DRO_API int32_t DRO_CALL DRO_GetRGBA32LayerCompressed(void* dst, int32_t unused, int32_t capacity,
+                                                      int32_t slot, int32_t unusedLevel);
 /* Inflates srcLength bytes into the layer (its own size, no texture or mask
  * weighting, lock-alpha kept); 1 when loaded, 0 for an empty slot or a
  * stream that does not hold exactly one layer. */
@@ -651,8 +647,8 @@ DRO_API int32_t DRO_CALL DRO_ProcessBuffer_HSVAdjust(void* rgba32, int32_t width
 
 /* Overlay colours of the displayed mask (8-bit channels) and whether it
  * shows at full strength. */
-DRO_API void DRO_CALL DRO_SetMaskOptions(int32_t r1, int32_t g1, int32_t b1, int32_t r2,
-                                         int32_t g2, int32_t b2, int32_t fullStrength);
+DRO_API void DRO_CALL DRO_SetMaskOptions(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2,
+                                         int32_t b2, int32_t fullStrength);
 /* Every value v becomes 65535 - v. */
 DRO_API void DRO_CALL DRO_InvertMask(void);
 /* Fills with 65535 when (r + g + b) / 3 <= 255, else 65280 - the mean. */
@@ -679,8 +675,8 @@ DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageColor(const void* rgba32, int32
 DRO_API void DRO_CALL DRO_CreateMaskFromRGB24ImageColor(const void* rgb24, int32_t r, int32_t g,
                                                         int32_t b, int32_t strength);
 DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageColorRange(const void* rgba32, int32_t r,
-                                                            int32_t g, int32_t b,
-                                                            int32_t tolerance, int32_t strength);
+                                                            int32_t g, int32_t b, int32_t tolerance,
+                                                            int32_t strength);
 DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageAlphaRange(const void* rgba32, int32_t a,
                                                             int32_t tolerance, int32_t strength);
 DRO_API void DRO_CALL DRO_CreateMaskFromRGBAImageLuminanceRange(const void* rgba32, int32_t r,
@@ -706,9 +702,9 @@ DRO_API void DRO_CALL DRO_ApplyMaskToAlphaRect_RGBA32(void* rgba32, int32_t stri
 DRO_API void DRO_CALL DRO_ApplyMaskToAlpha_RGBA32(void* rgba32);
 /* Pixels whose alpha is within the tolerance of a become (r, g, b, newA);
  * the mask is not used. */
-DRO_API void DRO_CALL DRO_ReplaceFromRGBAImageAlphaRange(void* rgba32, int32_t a,
-                                                         int32_t tolerance, int32_t r, int32_t g,
-                                                         int32_t b, int32_t newA);
+DRO_API void DRO_CALL DRO_ReplaceFromRGBAImageAlphaRange(void* rgba32, int32_t a, int32_t tolerance,
+                                                         int32_t r, int32_t g, int32_t b,
+                                                         int32_t newA);
 /* The whole mask (width x height 16-bit values) out or in; returns the
  * bytes copied. */
 DRO_API int32_t DRO_CALL DRO_GetMaskData16(void* dst);
@@ -995,6 +991,42 @@ DRO_API void DRO_CALL DRO_CopyFromImageBrush(int32_t percent);
 DRO_API void DRO_CALL DRO_CopyFromImageBrushRotate(int32_t percent);
 /* Writes the image brush as an RGBA PNG file at 72 dpi. */
 DRO_API void DRO_CALL DRO_SaveImageBrush(const char* path);
+/* Lua filter scripts                                                    */
+/* ===================================================================== */
+
+/* Runs the Lua 5.1 script at `scriptPath` against the RGBA32 work buffers
+ * (both must be allocated): the destination starts as a copy of the source,
+ * the script reads and writes pixels through its API (docs/lua-scripts.md)
+ * and, when it returns normally, the destination is loaded into the current
+ * layer weighted by texture and mask. Sliders arrive in thousandths, styles
+ * as 0-based choices, flags as booleans. Scripts are trusted code: they get
+ * every standard library, files and processes included. Load and run errors
+ * go to the script message handler with the caption "Lua Script Error"; a
+ * failure to set up the interpreter records "LuaFilterRun Excpt". Stroke
+ * recording writes <start directory>scripts/luapaint.srp with Unix line
+ * ends. */
+DRO_API void DRO_CALL DRO_LuaFilterRun(const char* scriptPath, int32_t slider1, int32_t slider2,
+                                       int32_t slider3, int32_t slider4, int32_t slider5,
+                                       int32_t slider6, int32_t style1, int32_t style2,
+                                       uint8_t flag1, uint8_t flag2, uint8_t flag3, uint8_t flag4,
+                                       uint8_t flag5, uint8_t flag6);
+
+/* Script message boxes (message_box(text, caption) and the error box) go to
+ * this handler; without one each becomes a line "caption: text" on standard
+ * error. Pass null to remove it. */
+typedef void(DRO_CALL* DRO_XScriptMessageHandler)(const char* text, const char* caption);
+DRO_API void DRO_CALL DRO_XSetScriptMessageHandler(DRO_XScriptMessageHandler handler);
+/* output_debug_string(text) goes to this handler; without one it is written
+ * to standard error while the environment variable DROVINE_DEBUG is set,
+ * else dropped. */
+typedef void(DRO_CALL* DRO_XScriptDebugHandler)(const char* text);
+DRO_API void DRO_CALL DRO_XSetScriptDebugHandler(DRO_XScriptDebugHandler handler);
+/* The user's request to stop the running script (the Escape key of other
+ * platforms); may be called from another thread or from a handler. The
+ * script's is_escape() returns 1 and clears it; a request no call to
+ * is_escape() has taken stops the script with an error within about two
+ * million Lua instructions. Every run starts with the request cleared. */
+DRO_API void DRO_CALL DRO_XSetScriptCancel(uint8_t cancel);
 
 #ifdef __cplusplus
 }

@@ -25,6 +25,19 @@ void* AllocateBytes(size_t bytes) {
   return block;
 }
 
+void* ReallocateBytes(void* block, size_t bytes) noexcept {
+  if (g_successesLeft == 0) {
+    ++g_injected;
+    if (g_failuresLeft > 0 && --g_failuresLeft == 0) g_successesLeft = -1;
+    return nullptr;
+  }
+  void* resized = std::realloc(block, bytes);
+  if (!resized) return nullptr;
+  if (g_successesLeft > 0) --g_successesLeft;
+  ++g_allocations;
+  return resized;
+}
+
 void FreeBytes(void* block) noexcept {
   std::free(block);
 }

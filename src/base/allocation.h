@@ -20,6 +20,11 @@ namespace dro {
 // refuses or a test asked this allocation to fail.
 void* AllocateBytes(size_t bytes);
 void FreeBytes(void* block) noexcept;
+// Resizes a block from AllocateBytes (or makes one from null) for an
+// allocator that reports failure by a null result, as C libraries expect:
+// null, with the block untouched, when the heap refuses or a test asked
+// this allocation to fail. `bytes` must not be 0.
+void* ReallocateBytes(void* block, size_t bytes) noexcept;
 
 // Test hook: once `successes` more allocations have succeeded (0: at once),
 // the next `count` allocations fail, or every one from then on for

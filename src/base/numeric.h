@@ -20,6 +20,14 @@ constexpr int32_t SaturateToInt32(double v) noexcept {
   return static_cast<int32_t>(v);
 }
 
+// The same in 64 bits.
+constexpr int64_t SaturateToInt64(double v) noexcept {
+  if (v != v) return 0;  // NaN
+  if (v >= 9223372036854775807.0) return std::numeric_limits<int64_t>::max();
+  if (v <= -9223372036854775808.0) return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(v);
+}
+
 // An integer kept within lo..hi.
 constexpr int32_t ClampInt(int64_t v, int32_t lo, int32_t hi) noexcept {
   return v < lo ? lo : (v > hi ? hi : static_cast<int32_t>(v));

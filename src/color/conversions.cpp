@@ -5,12 +5,15 @@
 #include <bit>
 #include <cmath>
 
+#include "base/numeric.h"
+
 namespace dro::color {
 namespace {
 
-// Back to an 8-bit channel: x 255, truncated toward zero.
+// Back to an 8-bit channel: x 255, truncated toward zero (saturating, as
+// scripts may pass any number).
 int32_t ToChannel(double unit) noexcept {
-  return static_cast<int32_t>(unit * 255.0);
+  return SaturateToInt32(unit * 255.0);
 }
 
 // c / 255.0 for a channel, looked up: the same doubles without a division

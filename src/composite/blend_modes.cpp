@@ -14,49 +14,7 @@
 namespace dro::composite {
 namespace {
 
-constexpr std::array<const char*, blend::kModeCount> kModeNames = {
-    "Normal",
-    "Multiply",
-    "Screen",
-    "Darken",
-    "Lighten",
-    "Difference",
-    "Negation",
-    "Exclusion",
-    "Overlay",
-    "Hard Light",
-    "Soft Light",
-    "Dodge",
-    "Burn",
-    "Reflect",
-    "Glow",
-    "Add",
-    "Subtract",
-    "Texturize",
-    "Texturize2",
-    "Texturize3",
-    "",  // 20 has no name and composites as Normal
-    "Alpha Filter",
-    "Alpha Black Outline",
-    "Alpha Outline Tint 1",
-    "Alpha Outline Tint 2",
-    "Alpha Invert",
-    "Alpha Shader",
-    "Alpha Shader Color",
-    "Alpha Shader Texture2",
-    "Alpha Highlight Texture2",
-    "Alpha Smooth",
-    "Alpha Smooth Lum",
-    "Alpha Smooth Lum2",
-    "Alpha Smooth Lum3",
-    "Alpha Smooth Lum4",
-    "Alpha Smooth Lum5",
-    "Alpha Overlay Outline",
-    "Alpha Highlight",
-    "Layer Mask",
-    "Luminance Alpha",
-    "Luminance Alpha Invert",
-};
+static_assert(kBlendModeNames.size() == blend::kModeCount);
 
 struct KernelTable {
   std::array<blend::RowFn, blend::kModeCount> rows{};
@@ -117,13 +75,13 @@ void BlendRows(bool reference, const Pixel64* src, int32_t sx, int32_t sy, int32
 int32_t LookupBlendMode(const char* name) noexcept {
   if (!name) return kModeNormal;
   for (int32_t m = 0; m < blend::kModeCount; ++m) {
-    if (m != kModeUnnamed && std::strcmp(name, kModeNames[m]) == 0) return m;
+    if (m != kModeUnnamed && std::strcmp(name, kBlendModeNames[m]) == 0) return m;
   }
   return kModeNormal;
 }
 
 const char* BlendModeName(int32_t mode) noexcept {
-  return mode >= 0 && mode <= kLastBlendMode ? kModeNames[mode] : "";
+  return mode >= 0 && mode <= kLastBlendMode ? kBlendModeNames[mode] : "";
 }
 
 void BlendLayerRect(const Pixel64* src, int32_t sx, int32_t sy, int32_t w, int32_t h,

@@ -16,6 +16,7 @@
 // library first blends, every mode runs the reference.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "base/types.h"
@@ -67,6 +68,52 @@ enum BlendModeNumber : int32_t {
 };
 
 constexpr int32_t kLastBlendMode = 40;
+
+// The mode names by number, for lookups and for tables elsewhere that must
+// agree with the numbering (checked where they are defined, at compile time).
+inline constexpr std::array<const char*, kLastBlendMode + 1> kBlendModeNames = {
+    "Normal",
+    "Multiply",
+    "Screen",
+    "Darken",
+    "Lighten",
+    "Difference",
+    "Negation",
+    "Exclusion",
+    "Overlay",
+    "Hard Light",
+    "Soft Light",
+    "Dodge",
+    "Burn",
+    "Reflect",
+    "Glow",
+    "Add",
+    "Subtract",
+    "Texturize",
+    "Texturize2",
+    "Texturize3",
+    "",  // 20 has no name and composites as Normal
+    "Alpha Filter",
+    "Alpha Black Outline",
+    "Alpha Outline Tint 1",
+    "Alpha Outline Tint 2",
+    "Alpha Invert",
+    "Alpha Shader",
+    "Alpha Shader Color",
+    "Alpha Shader Texture2",
+    "Alpha Highlight Texture2",
+    "Alpha Smooth",
+    "Alpha Smooth Lum",
+    "Alpha Smooth Lum2",
+    "Alpha Smooth Lum3",
+    "Alpha Smooth Lum4",
+    "Alpha Smooth Lum5",
+    "Alpha Overlay Outline",
+    "Alpha Highlight",
+    "Layer Mask",
+    "Luminance Alpha",
+    "Luminance Alpha Invert",
+};
 
 // Exact, case-sensitive lookup; unknown names (and null) give 0, as "Normal".
 int32_t LookupBlendMode(const char* name) noexcept;

@@ -58,6 +58,7 @@ TEST(FailureTexts, TheTableIsPinned) {
       "LoadImageBrushArray",
       "LoadImageBrushFromRGBA32",
       "LoadRGBA32Layer",
+      "LuaFilterRun",
       "MakeRandArrayByte",
       "NewSize",
       "RemoveAdandonedUndo",
