@@ -396,7 +396,7 @@ void Grayscale(EffectCall& c) {
   AllocDestination24();
   uint8_t* dst24 = Destination24();
   if (!dst24) return;
-  if (!image::ImageToGray8(c.source, c.width, c.height, 4, c.Stride32(), plane.data(), c.width))
+  if (!image::GrayImage(c.source, c.width, c.height, 4, c.Stride32(), plane.data(), c.width))
     return;
   const size_t count = plane.size();
   for (size_t i = 0; i < count; ++i) dst24[3 * i] = dst24[3 * i + 1] = dst24[3 * i + 2] = plane[i];

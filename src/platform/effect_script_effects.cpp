@@ -235,10 +235,10 @@ bool Emboss(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
 
 // Colorize: every pixel keeps its lightness and takes one hue and
 // saturation. v[3] hue (0..255 for the full circle), v[4] saturation
-// (0..255), v[5] lightness shift (0..255, 128 keeps). Alpha stays.
+// (0..255), v[5] lightness shift (0..255, 127 keeps). Alpha stays.
 bool Colorize(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
   const double hue = v[3] / 256.0 * 6.0, saturation = v[4] / 255.0;
-  const double shift = (v[5] - 128) / 128.0;
+  const double shift = v[5] < 127 ? (v[5] - 127) / 127.0 : (v[5] - 127) / 128.0;
   const size_t count = size_t(width) * size_t(height);
   for (size_t i = 0; i < count; ++i) {
     uint8_t* p = bgra + 4 * i;
@@ -301,7 +301,7 @@ const EffectInfo kEffects[] = {
     {kEffectColorize,
      "Colorize",
      Colorize,
-     {{"hue", 3, 0, 0, 255}, {"saturation", 4, 128, 0, 255}, {"lightness", 5, 128, 0, 255}}},
+     {{"hue", 3, 0, 0, 255}, {"saturation", 4, 128, 0, 255}, {"lightness", 5, 127, 0, 255}}},
     {kEffectRotate,
      "Rotate",
      Rotate,

@@ -94,8 +94,8 @@ bool GaussianBlurImage(const uint8_t* src, int32_t w, int32_t h, int32_t bpp, in
   return Try([&] {
     const cv::Mat in = View(src, w, h, bpp, stride);
     cv::Mat out = View(dst, w, h, bpp, dstStride);
-    const double sigma = std::min(radius, double(std::max(w, h))) / 3.0;
-    if (!(sigma >= 0.05 / 3.0) || radius < 0.05) {
+    const double sigma = std::min(radius, double(std::max(w, h)));
+    if (!(sigma >= 0.05)) {
       in.copyTo(out);
     } else {
       const int k = 2 * static_cast<int>(std::ceil(3.0 * sigma)) + 1;
@@ -403,6 +403,17 @@ bool SharpenImage(const uint8_t* src, int32_t w, int32_t h, int32_t bpp, int32_t
                  cv::Point(-1, -1), 0.0, cv::BORDER_REPLICATE);
     KeepAlpha(src, stride, dst, dstStride, w, h, bpp, channels);
     return true;
+  });
+}
+
+bool GrayImage(const uint8_t* src, int32_t w, int32_t h, int32_t bpp, int32_t stride,
+               uint8_t* plane, int32_t planeStride) noexcept {
+  if (!Valid(src, w, h, bpp, stride) || !plane || planeStride < w) return false;
+  return Try([&] {
+    cv::Mat out(h, w, CV_8UC1, plane, size_t(planeStride));
+    cv::cvtColor(View(src, w, h, bpp, stride), out,
+                 bpp == 3 ? cv::COLOR_RGB2GRAY : cv::COLOR_RGBA2GRAY);
+    return out.data == plane;
   });
 }
 

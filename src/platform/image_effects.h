@@ -22,6 +22,7 @@
 //   ApplyLuts, gamma        cv::LUT
 //   histogram family        cv::calcHist, cv::equalizeHist
 //   SharpenImage            cv::filter2D
+//   GrayImage               cv::cvtColor
 //   ThresholdImage          cv::cvtColor, cv::threshold
 //   the rest                our own loops (stated beside each)
 #pragma once
@@ -30,9 +31,9 @@
 
 namespace dro::platform::image {
 
-// Gaussian blur from src into dst with sigma = radius / 3 (so the visible
-// spread is about `radius` pixels; the kernel is 2 ceil(radius) + 1 wide).
-// A radius below 0.05 copies.
+// Gaussian blur from src into dst with sigma = radius pixels (clamped to
+// the larger side), a kernel of 2 ceil(3 sigma) + 1 taps. A radius below
+// 0.05 copies.
 bool GaussianBlurImage(const uint8_t* src, int32_t width, int32_t height, int32_t bytesPerPixel,
                        int32_t stride, uint8_t* dst, int32_t dstStride, double radius,
                        int32_t channels) noexcept;
@@ -111,6 +112,11 @@ bool StretchHistogram(uint8_t* pixels, int32_t width, int32_t height, int32_t by
 bool SharpenImage(const uint8_t* src, int32_t width, int32_t height, int32_t bytesPerPixel,
                   int32_t stride, uint8_t* dst, int32_t dstStride, int32_t strength,
                   int32_t channels) noexcept;
+
+// Grey of a 3- or 4-byte picture into a one-byte plane (rows `planeStride`
+// apart) by cv::cvtColor: Y = 0.299 R + 0.587 G + 0.114 B, rounded.
+bool GrayImage(const uint8_t* src, int32_t width, int32_t height, int32_t bytesPerPixel,
+               int32_t stride, uint8_t* plane, int32_t planeStride) noexcept;
 
 // In place: colour channels become 255 where the luma lies in low..high
 // (inclusive), else 0.
