@@ -554,55 +554,129 @@ bool ContrastMaskImage(uint8_t* px, int32_t w, int32_t h, int32_t bpp, int32_t s
   });
 }
 
+namespace {
+
+// Oil paint with the colour sums of each bin kept in `Sum`: one uint64 with
+// red, green and blue in 21-bit fields (enough while a window holds at most
+// 8223 pixels, radius 44), or three 64-bit sums for larger windows.
+struct PackedSum {
+  uint64_t v = 0;
+  static PackedSum Of(const uint8_t* p) noexcept {
+    return {uint64_t(p[0]) | uint64_t(p[1]) << 21 | uint64_t(p[2]) << 42};
+  }
+  void Add(PackedSum o) noexcept { v += o.v; }
+  void Sub(PackedSum o) noexcept { v -= o.v; }
+  int64_t At(int c) const noexcept { return int64_t(v >> (21 * c) & 0x1FFFFF); }
+};
+struct WideSum {
+  int64_t v[3] = {0, 0, 0};
+  static WideSum Of(const uint8_t* p) noexcept { return {{p[0], p[1], p[2]}}; }
+  void Add(const WideSum& o) noexcept {
+    for (int c = 0; c < 3; ++c) v[c] += o.v[c];
+  }
+  void Sub(const WideSum& o) noexcept {
+    for (int c = 0; c < 3; ++c) v[c] -= o.v[c];
+  }
+  int64_t At(int c) const noexcept { return v[c]; }
+};
+
+template <class Sum>
+void OilPaintRows(const uint8_t* src, int32_t w, int32_t h, int32_t stride, uint8_t* dst,
+                  int32_t dstStride, int32_t radius, int32_t bins, int32_t flags) {
+  const size_t count = size_t(w) * size_t(h);
+  // Each pixel's bin and colour, row-major, so the column updates below
+  // read two small arrays.
+  std::vector<uint8_t> bin(count);
+  std::vector<Sum> colour(count);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const uint8_t* p = src + int64_t{y} * stride + 3 * int64_t{x};
+      const size_t i = size_t(y) * size_t(w) + size_t(x);
+      bin[i] = uint8_t((p[0] + p[1] + p[2]) * bins / 766);
+      colour[i] = Sum::Of(p);
+    }
+  // Column histograms: for each column, the count and colour sum of each bin
+  // over the rows y - radius .. y + radius, moved down a row by one pixel in
+  // and one out. The window's histogram slides along the row by adding the
+  // entering column's histogram and taking away the leaving one's, so a
+  // pixel costs a few bin-wide additions whatever the radius.
+  const size_t nb = static_cast<size_t>(bins);
+  std::vector<int32_t> colCounts(size_t(w) * nb);
+  std::vector<Sum> colSums(size_t(w) * nb);
+  auto row = [&](int32_t y, int32_t sign) {
+    for (int32_t x = 0; x < w; ++x) {
+      const size_t i = size_t(y) * size_t(w) + size_t(x);
+      const size_t k = size_t(x) * nb + bin[i];
+      colCounts[k] += sign;
+      if (sign > 0)
+        colSums[k].Add(colour[i]);
+      else
+        colSums[k].Sub(colour[i]);
+    }
+  };
+  for (int32_t y = 0; y <= std::min(radius, h - 1); ++y) row(y, 1);
+  std::vector<int32_t> counts(nb);
+  std::vector<Sum> sums(nb);
+  auto column = [&](int32_t x, bool add) {
+    const int32_t* c = colCounts.data() + size_t(x) * nb;
+    const Sum* s = colSums.data() + size_t(x) * nb;
+    if (add) {
+      for (size_t b = 0; b < nb; ++b) counts[b] += c[b];
+      for (size_t b = 0; b < nb; ++b) sums[b].Add(s[b]);
+    } else {
+      for (size_t b = 0; b < nb; ++b) counts[b] -= c[b];
+      for (size_t b = 0; b < nb; ++b) sums[b].Sub(s[b]);
+    }
+  };
+  for (int32_t y = 0; y < h; ++y) {
+    if (y > 0) {
+      if (y + radius < h) row(y + radius, 1);
+      if (y - radius - 1 >= 0) row(y - radius - 1, -1);
+    }
+    std::fill(counts.begin(), counts.end(), 0);
+    std::fill(sums.begin(), sums.end(), Sum{});
+    for (int32_t x = 0; x <= std::min(radius, w - 1); ++x) column(x, true);
+    uint8_t* d = dst + int64_t{y} * dstStride;
+    for (int32_t x = 0; x < w; ++x) {
+      if (x > 0) {
+        if (x + radius < w) column(x + radius, true);
+        if (x - radius - 1 >= 0) column(x - radius - 1, false);
+      }
+      // The largest count (a reduction the compiler vectorises), then the
+      // first bin holding it from the dark or the bright end.
+      int32_t most = 0;
+      for (size_t b = 0; b < nb; ++b) most = std::max(most, counts[b]);
+      size_t best = 0;
+      if (flags & 1) {
+        best = nb - 1;
+        while (counts[best] != most) --best;
+      } else {
+        while (counts[best] != most) ++best;
+      }
+      const uint8_t* own = src + int64_t{y} * stride + 3 * int64_t{x};
+      const Sum& s = sums[best];
+      double scale = 1.0 / counts[best];
+      if (flags & 2) {
+        const int64_t total = s.At(0) + s.At(1) + s.At(2);
+        scale = total == 0 ? scale : double(own[0] + own[1] + own[2]) / double(total);
+      }
+      for (int c = 0; c < 3; ++c) d[3 * int64_t{x} + c] = Clamp8(scale * double(s.At(c)));
+    }
+  }
+}
+
+}  // namespace
+
 bool OilPaintImage(const uint8_t* src, int32_t w, int32_t h, int32_t stride, uint8_t* dst,
                    int32_t dstStride, int32_t radius, int32_t levels, int32_t flags) noexcept {
   if (!Valid(src, w, h, 3, stride) || !Valid(dst, w, h, 3, dstStride) || src == dst) return false;
   return Try([&] {
     radius = std::clamp(radius, 0, std::max(w, h));
     const int32_t bins = std::clamp(levels, 2, 255);
-    std::vector<uint8_t> bin(size_t(w) * size_t(h));
-    for (int32_t y = 0; y < h; ++y)
-      for (int32_t x = 0; x < w; ++x) {
-        const uint8_t* p = src + int64_t{y} * stride + 3 * int64_t{x};
-        bin[size_t(y) * size_t(w) + size_t(x)] = uint8_t((p[0] + p[1] + p[2]) * bins / 766);
-      }
-    // Per row: counts and colour sums of each bin over the window, slid
-    // along the row by adding the entering column and removing the leaving
-    // one (each column's part is one pass over 2 radius + 1 rows).
-    std::vector<int32_t> count(static_cast<size_t>(bins));
-    std::vector<std::array<int32_t, 3>> sum(static_cast<size_t>(bins));
-    auto column = [&](int32_t x, int32_t y0, int32_t y1, int32_t sign) {
-      for (int32_t y = y0; y <= y1; ++y) {
-        const size_t b = bin[size_t(y) * size_t(w) + size_t(x)];
-        const uint8_t* p = src + int64_t{y} * stride + 3 * int64_t{x};
-        count[b] += sign;
-        for (int32_t c = 0; c < 3; ++c) sum[b][size_t(c)] += sign * p[c];
-      }
-    };
-    for (int32_t y = 0; y < h; ++y) {
-      std::fill(count.begin(), count.end(), 0);
-      std::fill(sum.begin(), sum.end(), std::array<int32_t, 3>{});
-      const int32_t y0 = std::max(0, y - radius), y1 = std::min(h - 1, y + radius);
-      for (int32_t x = 0; x <= std::min(radius, w - 1); ++x) column(x, y0, y1, 1);
-      uint8_t* d = dst + int64_t{y} * dstStride;
-      for (int32_t x = 0; x < w; ++x) {
-        if (x > 0) {
-          if (x + radius < w) column(x + radius, y0, y1, 1);
-          if (x - radius - 1 >= 0) column(x - radius - 1, y0, y1, -1);
-        }
-        size_t best = 0;
-        for (size_t b = 1; b < size_t(bins); ++b)
-          if (count[b] > count[best] || ((flags & 1) && count[b] == count[best])) best = b;
-        const uint8_t* own = src + int64_t{y} * stride + 3 * int64_t{x};
-        double scale = 1.0;
-        if (flags & 2) {
-          const int32_t s = sum[best][0] + sum[best][1] + sum[best][2];
-          scale = s == 0 ? 1.0 : double(own[0] + own[1] + own[2]) * count[best] / s;
-        }
-        for (size_t c = 0; c < 3; ++c)
-          d[3 * int64_t{x} + int64_t(c)] = Clamp8(scale * sum[best][c] / count[best]);
-      }
-    }
+    if (radius <= 44)
+      OilPaintRows<PackedSum>(src, w, h, stride, dst, dstStride, radius, bins, flags);
+    else
+      OilPaintRows<WideSum>(src, w, h, stride, dst, dstStride, radius, bins, flags);
     return true;
   });
 }
