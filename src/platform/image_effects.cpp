@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <random>
 #include <vector>
 
 namespace dro::platform::image {
@@ -744,12 +743,18 @@ bool AddGaussianNoise(uint8_t* px, int32_t w, int32_t h, int32_t bpp, int32_t st
                       int32_t channels) noexcept {
   if (!Valid(px, w, h, bpp, stride)) return false;
   const double sigma = std::clamp(amount, 0, 25500) / 100.0;
-  // Box-Muller on a fixed generator: the same seed gives the same noise on
-  // every standard library.
-  std::mt19937 generator(seed);
+  // Box-Muller on SplitMix64: the same seed gives the same noise with every
+  // compiler and standard library.
+  uint64_t state = seed;
+  auto next = [&] {
+    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  };
   auto normal = [&] {
-    const double u1 = (double(generator()) + 1.0) / 4294967297.0;
-    const double u2 = double(generator()) / 4294967296.0;
+    const double u1 = (double(next() >> 11) + 1.0) * 0x1p-53;
+    const double u2 = double(next() >> 11) * 0x1p-53;
     return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * CV_PI * u2);
   };
   const int32_t touched = bpp == 4 && channels == 15 ? 4 : 3;
