@@ -9,6 +9,10 @@ add_library(drovine_deps INTERFACE)
 pkg_check_modules(DROVINE_CODECS REQUIRED IMPORTED_TARGET libpng libjpeg libtiff-4 zlib)
 target_link_libraries(drovine_deps INTERFACE PkgConfig::DROVINE_CODECS)
 
+# Text: FreeType renders glyphs, fontconfig finds the face files.
+pkg_check_modules(DROVINE_TEXT REQUIRED IMPORTED_TARGET freetype2 fontconfig)
+target_link_libraries(drovine_deps INTERFACE PkgConfig::DROVINE_TEXT)
+
 # giflib has no pkg-config file on every distribution: find it directly.
 find_path(GIF_INCLUDE_DIR gif_lib.h REQUIRED)
 find_library(GIF_LIBRARY NAMES gif REQUIRED)

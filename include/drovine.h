@@ -829,6 +829,88 @@ DRO_API void DRO_CALL DRO_IPLMaskWand(int32_t x, int32_t y, int32_t tolerance, i
 DRO_API void DRO_CALL DRO_ColorRGBA32FromFloodMask(void* rgba32, const void* flags, int32_t r,
                                                    int32_t g, int32_t b, int32_t a);
 
+/* ===================================================================== */
+/* Drawing                                                               */
+/* ===================================================================== */
+
+/* A filled rectangle in (red, green, blue) merged into the current layer at
+ * opacity trunc(opacityPercent x 2.559). Columns run from x1 up to x2
+ * without x2's own column (x1 = 10, x2 = 20: 10..19; x1 = 20, x2 = 10:
+ * 11..20), rows from min(y1, y2) to max(y1, y2). Positions are clamped to
+ * +-2^24. Allocates and releases the RGBA32 destination work buffer.
+ * Failures record "IPLRectangle Excpt". */
+DRO_API void DRO_CALL DRO_IPLRectangle(int32_t red, int32_t green, int32_t blue, int32_t x1,
+                                       int32_t y1, int32_t x2, int32_t y2, int32_t opacityPercent);
+/* A filled, anti-aliased ellipse inside the same box (radii half its sides,
+ * at least 2), merged like the rectangle. Failures record "IPLEllipse
+ * Excpt". */
+DRO_API void DRO_CALL DRO_IPLEllipse(int32_t red, int32_t green, int32_t blue, int32_t x1,
+                                     int32_t y1, int32_t x2, int32_t y2, int32_t opacityPercent);
+/* A gradient over the whole canvas merged into the current layer: `count`
+ * (0..4) colours evenly spaced (two: 0 and 100 %, three: 0, 50, 100, four:
+ * 0, 33, 66, 99); count 0 fades from transparent at (x1, y1) to colour 1
+ * at (x2, y2), count 1 the other way. kind "Linear" runs along (x1, y1) to
+ * (x2, y2); any other kind is radial about (x1, y1) through (x2, y2). A
+ * zero-length vector fills with the last colour. Failures record
+ * "IPLGradient Excpt". */
+DRO_API void DRO_CALL DRO_IPLGradient(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2,
+                                      int32_t b2, int32_t r3, int32_t g3, int32_t b3, int32_t r4,
+                                      int32_t g4, int32_t b4, int32_t count, int32_t x1, int32_t y1,
+                                      int32_t x2, int32_t y2, const char* kind);
+/* Shows the host's font chooser (DRO_XSetFontChooser) for the engine's
+ * font record and returns its answer; without a chooser returns 0, as a
+ * cancelled choice. A chooser that fails (returns -e) records "Font Err:
+ * ..." for e, the record is cleared and the chooser asked once more. */
+DRO_API int32_t DRO_CALL DRO_ChooseFont(void);
+/* Host font chooser: fills the 60-byte logical font record (height int32 at
+ * 0, negative for pixels; weight int32 at 16; italic byte at 20; face name
+ * at 28, 32 bytes) shown on `window` (the host window given to
+ * DRO_CreateImage). flags 0x41: start from the record; 1: from nothing.
+ * Returns a positive value when chosen, 0 when cancelled, -e on failure e.
+ * Pass null to remove it. */
+typedef int32_t(DRO_CALL* DRO_XFontChooser)(uint8_t* logFont, void* window, int32_t flags);
+DRO_API void DRO_CALL DRO_XSetFontChooser(DRO_XFontChooser chooser);
+/* Fills the font record directly: face name (null or empty, or one the
+ * system does not have: its sans-serif), the em height in pixels (1..1000),
+ * weight (400 regular, 700 bold; 0 regular) and italic. */
+DRO_API void DRO_CALL DRO_XSetFont(const char* face, int32_t pixelHeight, int32_t weight,
+                                   uint8_t italic);
+/* Draws UTF-8 text (read as Windows-1252 when it is not valid UTF-8; lines
+ * split at newlines) in the font record's font and (red, green, blue) at
+ * (x, y) of the current layer, clipped to the canvas, through the RGBA32
+ * source work buffer (nothing when it is not allocated). With `clear`,
+ * text over transparent pixels keeps its colour (the buffer is
+ * premultiplied around the drawing). Failures record "IPLText Excpt". */
+DRO_API void DRO_CALL DRO_IPLText(int32_t red, int32_t green, int32_t blue, int32_t x, int32_t y,
+                                  int32_t ignored1, int32_t ignored2, int32_t ignored3,
+                                  int32_t ignored4, const char* text, uint8_t clear);
+/* Flood fill at (x, y) of the current layer by mode: "Paint Non-connected",
+ * "Erase Non-connected", "Paint Connected", "Erase Connected" (the erasing
+ * modes paint on the background, slot 1), "Paint Alpha Connected" (above
+ * slot 1), "Paint Alpha Non-Connected". Tolerance 0..50000 (500 per
+ * percent). Allocates and releases the RGBA32 source work buffer. Failures
+ * record "IPLFloodFill Excpt". */
+DRO_API void DRO_CALL DRO_IPLFloodFill(int32_t red, int32_t green, int32_t blue, int32_t x,
+                                       int32_t y, int32_t tolerance, const char* mode);
+/* Displaces the RGBA32 source work buffer by the slopes of the picture the
+ * effect script at `path` renders (tiled over the canvas; no displacement
+ * when it cannot be loaded) into the destination work buffer and loads it
+ * into the current layer. `fill` (red in the lowest byte, alpha in the
+ * top) shows where samples leave the canvas. Needs both RGBA32 work
+ * buffers. Failures record "IPLDisplacementBump Excpt". */
+DRO_API void DRO_CALL DRO_IPLDisplacementBummp(const char* path, double strength, int32_t fill);
+/* Sharpens the current layer, raises its contrast ("Hyper Contrast" at 1
+ * when the low byte of extra is 1, then at `amount`; needs both RGBA32
+ * work buffers) and sets its saturation from a percent (50 keeps it).
+ * Returns 1 when the last step wrote the layer. Failures record
+ * "IPLPhotoPop Excpt". */
+DRO_API int32_t DRO_CALL DRO_IPLPhotoPop(int32_t amount, double saturation, int32_t extra);
+/* Blurs a tight host RGB24 buffer in place (radius / 5 pixels, mixed in by
+ * weight percent). Nothing for a null buffer or a side of 0 or less.
+ * Failures record "BlurMoreBuffer Excpt". */
+DRO_API void DRO_CALL DRO_BlurMoreBufferRGB24(void* buffer, int32_t width, int32_t height,
+                                              int32_t radius, int32_t weight);
+
 /* Named effects. Applies the effect called exactly `name` to the current
  * layer. p1..p6 are mostly tenths (500 = 50.0 %), opt2..opt7 are read by
  * their low byte, red/green/blue form one colour, `path` names a script or

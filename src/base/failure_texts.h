@@ -14,6 +14,7 @@
 namespace dro {
 
 enum class Operation : uint8_t {
+  kBlurMoreBuffer,
   kBlurPaintLayerAlpha,
   kClearUndo,
   kCreateImage,
@@ -33,10 +34,17 @@ enum class Operation : uint8_t {
   kIplFreeSource24,
   kIplAllocDestination24,
   kIplFreeDestination24,
+  kIplDisplacementBump,
+  kIplEllipse,
+  kIplFloodFill,
+  kIplGradient,
   kIplImageProcess,
   kIplMaskEllipse,
   kIplMaskRectangle,
   kIplMaskWand,
+  kIplPhotoPop,
+  kIplRectangle,
+  kIplText,
   kLoadRgba32Layer,
   kLoadCompressedLayer,
   kMakeRandomTable,
@@ -49,6 +57,7 @@ enum class Operation : uint8_t {
 };
 
 inline constexpr std::array<const char*, static_cast<size_t>(Operation::kCount)> kOperationNames = {
+    "BlurMoreBuffer",
     "BlurPaintLayerAlpha",
     "ClearUndo",
     "CreateImage",
@@ -68,10 +77,17 @@ inline constexpr std::array<const char*, static_cast<size_t>(Operation::kCount)>
     "IPLFreeSrcBuffer24",
     "IPLAllocDstBuffer24",
     "IPLFreeDstBuffer24",
+    "IPLDisplacementBump",
+    "IPLEllipse",
+    "IPLFloodFill",
+    "IPLGradient",
     "IPLImageProc",
     "IPLMaskEllipse",
     "IPLMaskRectangle",
     "IPLMaskWand",
+    "IPLPhotoPop",
+    "IPLRectangle",
+    "IPLText",
     "LoadRGBA32Layer",
     "LoadRGBA32LayerCompressed",
     "MakeRandArrayByte",

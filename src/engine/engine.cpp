@@ -42,4 +42,8 @@ imaging::WorkBuffers& imaging::Work() noexcept {
   return engine().work;
 }
 
+imaging::FontState& imaging::Font() noexcept {
+  return engine().font;
+}
+
 }  // namespace dro

@@ -19,6 +19,7 @@
 #include "composite/display_state.h"
 #include "composite/layer_state.h"
 #include "history/undo_state.h"
+#include "imaging/font_state.h"
 #include "imaging/work_state.h"
 #include "mask/mask_state.h"
 
@@ -43,6 +44,7 @@ struct Engine {
   history::UndoStore undo;
   mask::MaskState mask;
   imaging::WorkBuffers work;
+  imaging::FontState font;
 };
 
 Engine& engine() noexcept;

@@ -158,13 +158,14 @@ bool LoadRgb24Result(const uint8_t* rgb) noexcept {
   return true;
 }
 
-bool MergeDestination(int32_t mode) noexcept {
+bool MergeDestination(int32_t mode, int32_t opacity) noexcept {
   uint8_t* dst = Destination32();
   composite::LayerRecord* layer = composite::CurrentCanvasLayer();
   if (!dst || !layer) return false;
   const CanvasGeometry& c = Geometry();
   composite::AdjustRgba32ByMaskAndTexture(dst, 0, 0, c.width, c.height);
-  composite::BlendRgba32IntoLayer(dst, layer->pixels.data(), mode, 0, 255, layer->lockAlpha != 0);
+  composite::BlendRgba32IntoLayer(dst, layer->pixels.data(), mode, 0, std::clamp(opacity, 0, 255),
+                                  layer->lockAlpha != 0);
   return true;
 }
 

@@ -74,8 +74,9 @@ uint8_t* Destination24() noexcept;
 bool LoadRgba32Result(const uint8_t* rgba) noexcept;
 bool LoadRgb24Result(const uint8_t* rgb) noexcept;
 
-// Merge path: the RGBA32 destination into the current layer. False when the
+// Merge path: the RGBA32 destination into the current layer, at `opacity`
+// (0..255, full unless an operation says otherwise). False when the
 // destination or a canvas-size current layer is missing.
-bool MergeDestination(int32_t mode = composite::kModeNormal) noexcept;
+bool MergeDestination(int32_t mode = composite::kModeNormal, int32_t opacity = 255) noexcept;
 
 }  // namespace dro::imaging

@@ -12,6 +12,7 @@ namespace {
 
 TEST(FailureTexts, TheTableIsPinned) {
   const char* const expected[] = {
+      "BlurMoreBuffer",
       "BlurPaintLayerAlpha",
       "ClearUndo",
       "CreateImage",
@@ -31,10 +32,17 @@ TEST(FailureTexts, TheTableIsPinned) {
       "IPLFreeSrcBuffer24",
       "IPLAllocDstBuffer24",
       "IPLFreeDstBuffer24",
+      "IPLDisplacementBump",
+      "IPLEllipse",
+      "IPLFloodFill",
+      "IPLGradient",
       "IPLImageProc",
       "IPLMaskEllipse",
       "IPLMaskRectangle",
       "IPLMaskWand",
+      "IPLPhotoPop",
+      "IPLRectangle",
+      "IPLText",
       "LoadRGBA32Layer",
       "LoadRGBA32LayerCompressed",
       "MakeRandArrayByte",
