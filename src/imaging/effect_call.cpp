@@ -14,10 +14,7 @@
 
 namespace dro::imaging {
 
-// Number 3.
-double SaturationFactor(double x) noexcept {
-  return x > 50.0 ? (x - 50.0) * 0.02 * 2.0 + 1.0 : x * 0.02 * 3.0 - 2.0;
-}
+// Number 3 (S(x) is the drawing's photo pop factor, drawing.cpp).
 double HyperSaturationFactor(double x) noexcept {
   return x > 50.0 ? (x - 50.0) * 0.02 * 9.0 + 1.0 : x * 0.02 * 11.0 - 10.0;
 }

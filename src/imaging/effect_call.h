@@ -38,7 +38,7 @@
 
 namespace dro::imaging {
 
-double SaturationFactor(double percent) noexcept;
+double SaturationFactor(double percent) noexcept;  // defined with the photo pop
 double HyperSaturationFactor(double percent) noexcept;
 
 class EffectCall {

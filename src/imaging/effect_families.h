@@ -18,6 +18,7 @@ void Crayon(EffectCall& c);
 void Pointillism(EffectCall& c);
 void OilPaint(EffectCall& c);
 void Stipple(EffectCall& c);
+void WatercolorAndInk(EffectCall& c);
 
 // Blur and smoothing.
 void Blur(EffectCall& c);
@@ -36,6 +37,7 @@ void Levels(EffectCall& c);
 void ContrastMask(EffectCall& c);
 void OwnNative(EffectCall& c);  // Refresh, the effect's own engine filter, LoadD
 void PhotoPop(EffectCall& c);
+void PhotoDetailer(EffectCall& c);
 void Gamma(EffectCall& c);
 void HistogramEqualize(EffectCall& c);
 void HistogramStretch(EffectCall& c);

@@ -8,8 +8,11 @@
 #include "base/random.h"
 #include "color/conversions.h"
 #include "composite/blend_modes.h"
+#include "composite/pixel_transfers.h"
+#include "imaging/drawing.h"
 #include "imaging/effect_families.h"
 #include "platform/effect_script.h"
+#include "platform/image_draw.h"
 #include "platform/image_effects.h"
 #include "platform/image_library.h"
 
@@ -21,6 +24,8 @@ constexpr int32_t kAll = 15;
 constexpr int32_t kColour = 7;
 constexpr int32_t kDodge = 11;
 constexpr int32_t kSoftLight = 10;
+constexpr int32_t kTexturize = 17;
+constexpr int32_t kTexturize2 = 18;
 
 // Oil Paint and Watercolor Tint: bit 0 from opt2 = 1, bit 1 from opt3 = 1.
 int32_t TwoFlags(const EffectCall& c) noexcept {
@@ -129,6 +134,22 @@ void Stipple(EffectCall& c) {
                                    c.args.mode, c.args.opt1);
       }))
     c.LoadD24();
+}
+
+void WatercolorAndInk(EffectCall& c) {
+  c.Refresh();
+  imaging::PhotoPop(c.args.p[0], c.f[1], c.args.opt[0]);
+  c.Native("Grayscale", 0);
+  c.Native("Invert", 1);
+  // The inverted grey drawn over as ink hatching, through the RGB24 pair.
+  c.Rgb24Pair([&](uint8_t* src, uint8_t* dst) {
+    composite::RgbaToRgb(src, c.width, c.height, c.destination);
+    if (!image::ScribbleImage(src, c.width, c.height, dst, 0, c.Opt(3), 100)) return false;
+    composite::RgbToRgba(c.destination, c.width, c.height, dst);
+    return true;
+  });
+  c.Native("Value Blur", 1, {1000, 1000 - c.args.p[2]});
+  c.Merge(c.destination, kTexturize2);
 }
 
 // ---- Blur and smoothing ----
@@ -257,7 +278,8 @@ void Levels(EffectCall& c) {
   c.LoadS();
 }
 
-void ContrastMask(EffectCall& c) {
+// The contrast mask; the one-pass branch takes `amount`.
+void ContrastMaskSteps(EffectCall& c, int32_t amount) {
   if (c.args.mode != 0) {
     c.Refresh();
     c.Native("Grayscale", 0, {}, c.args.mode);
@@ -271,9 +293,23 @@ void ContrastMask(EffectCall& c) {
     return;
   }
   InPlace(c, [&] {
-    return image::ContrastMaskImage(c.source, c.width, c.height, 4, c.Stride32(), c.Opt(2),
+    return image::ContrastMaskImage(c.source, c.width, c.height, 4, c.Stride32(), amount,
                                     c.f[0] / 18.0 + 2);
   });
+}
+
+void ContrastMask(EffectCall& c) {
+  ContrastMaskSteps(c, c.Opt(2));
+}
+
+void PhotoDetailer(EffectCall& c) {
+  ContrastMaskSteps(c, 0);
+  c.Refresh();
+  imaging::PhotoPop(c.args.p[1], c.f[2], 0);
+  c.Native("Grayscale", 0);
+  c.Native("Invert", 1);
+  c.Native("Value Blur", 1, {1000, 1000 - c.args.p[3]});
+  c.Merge(c.destination, kTexturize);
 }
 
 void OwnNative(EffectCall& c) {
@@ -285,8 +321,7 @@ void OwnNative(EffectCall& c) {
 void PhotoPop(EffectCall& c) {
   c.Refresh();
   if (c.Rgb24Pair([&](const uint8_t* src, uint8_t* dst) {
-        return image::SharpenImage(src, c.width, c.height, 3, c.Stride24(), dst, c.Stride24(), 5,
-                                   kColour);
+        return image::SharpenImage(src, c.width, c.height, c.Stride24(), dst, c.Stride24(), 5, 7);
       }))
     c.LoadD24();
   if (c.Opt(2) == 1) {

@@ -99,6 +99,17 @@ constexpr EffectRow kRows[] = {
       P{A::kMode, 0, 1, 0, "0 black dots, 1 dots in the picture's colours"},
       P{A::kOpt1, 0, 1, 0, "1: dots over the picture instead of white paper"}}},
 
+    {"Watercolor and Ink",
+     F::kArtistic,
+     B::kRecipe,
+     fx::WatercolorAndInk,
+     "Photo pop colours under ink hatching drawn from the picture's dark areas.",
+     {P{A::kP1, 0, 999, 300, "photo pop contrast in thousandths"},
+      P{A::kP2, 0, 1000, 600, "photo pop saturation, percent in tenths (500 keeps)"},
+      P{A::kP3, 0, 1000, 300, "softening of the ink lines in thousandths"},
+      P{A::kOpt2, 0, 1, 0, "1: an extra gentle contrast pass first"},
+      P{A::kOpt3, 0, 1, 1, "1: cross-hatching in the darkest areas"}}},
+
     // ---- Blur and smoothing ----
     {"Blur",
      F::kBlur,

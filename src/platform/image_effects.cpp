@@ -262,17 +262,6 @@ bool AdjustBrightnessContrast(uint8_t* px, int32_t w, int32_t h, int32_t bpp, in
   return ColourLut(px, w, h, bpp, stride, table);
 }
 
-bool ModifySaturation(uint8_t* px, int32_t w, int32_t h, int32_t bpp, int32_t stride,
-                      double factor) noexcept {
-  if (!Valid(px, w, h, bpp, stride) || factor != factor) return false;
-  const double f = std::clamp(factor, -10.0, 10.0);
-  EachPixel(px, w, h, bpp, stride, [&](uint8_t* p) {
-    const double y = Luma(p);
-    for (int32_t c = 0; c < 3; ++c) p[c] = Clamp8(y + f * (p[c] - y));
-  });
-  return true;
-}
-
 namespace {
 
 // The value each pixel's histogram is taken of.
@@ -386,22 +375,6 @@ bool StretchHistogram(uint8_t* px, int32_t w, int32_t h, int32_t bpp, int32_t st
     for (int32_t v = 0; v < 256; ++v)
       map[size_t(v)] = hi <= lo ? uint8_t(v) : Clamp8((v - lo) * 255.0 / (hi - lo));
     return map;
-  });
-}
-
-bool SharpenImage(const uint8_t* src, int32_t w, int32_t h, int32_t bpp, int32_t stride,
-                  uint8_t* dst, int32_t dstStride, int32_t strength, int32_t channels) noexcept {
-  if (!Valid(src, w, h, bpp, stride) || !Valid(dst, w, h, bpp, dstStride) || src == dst)
-    return false;
-  return Try([&] {
-    const double s = std::clamp(strength, 0, 100) / 10.0;
-    // src + s (src - mean): centre 1 + s - s / 9, the others -s / 9.
-    cv::Mat kernel(3, 3, CV_32F, cv::Scalar(-s / 9.0));
-    kernel.at<float>(1, 1) = float(1.0 + s - s / 9.0);
-    cv::filter2D(View(src, w, h, bpp, stride), View(dst, w, h, bpp, dstStride), -1, kernel,
-                 cv::Point(-1, -1), 0.0, cv::BORDER_REPLICATE);
-    KeepAlpha(src, stride, dst, dstStride, w, h, bpp, channels);
-    return true;
   });
 }
 
@@ -736,6 +709,22 @@ bool WatercolorTintImage(const uint8_t* src, int32_t w, int32_t h, int32_t strid
     });
     return out.data == dst;
   });
+}
+
+bool ScribbleImage(const uint8_t* src, int32_t w, int32_t h, uint8_t* dst, int32_t,
+                   int32_t crossHatch, int32_t density) noexcept {
+  if (!Valid(src, w, h, 3, w * 3) || !Valid(dst, w, h, 3, w * 3) || src == dst) return false;
+  const int32_t ink = std::clamp(density, 0, 100) * 255 / 100;
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const int64_t i = (int64_t{y} * w + x) * 3;
+      const int32_t dark = 255 - Luma(src + i);
+      const bool line = (dark >= 64 && (x + y) % 6 == 0) ||
+                        (crossHatch && dark >= 128 && (x - y + 6000) % 6 == 0) ||
+                        (dark >= 192 && (x + y) % 3 == 0);
+      std::memset(dst + i, line ? 255 - ink : 255, 3);
+    }
+  return true;
 }
 
 bool AddGaussianNoise(uint8_t* px, int32_t w, int32_t h, int32_t bpp, int32_t stride,

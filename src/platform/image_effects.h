@@ -21,7 +21,6 @@
 //   BilateralFilterImage    cv::bilateralFilter
 //   ApplyLuts, gamma        cv::LUT
 //   histogram family        cv::calcHist, cv::equalizeHist
-//   SharpenImage            cv::filter2D
 //   GrayImage               cv::cvtColor
 //   ThresholdImage          cv::cvtColor, cv::threshold
 //   the rest                our own loops (stated beside each)
@@ -83,13 +82,6 @@ bool AdjustGamma(uint8_t* pixels, int32_t width, int32_t height, int32_t bytesPe
 bool AdjustBrightnessContrast(uint8_t* pixels, int32_t width, int32_t height, int32_t bytesPerPixel,
                               int32_t stride, double brightness, double contrast) noexcept;
 
-// In place, colour channels: each moves away from the pixel's luma Y =
-// (77 R + 150 G + 29 B) / 256 by `factor`: v = Y + factor (v - Y), rounded,
-// clamped. 1 keeps, 0 greys, negative values invert the colour about the
-// grey; factor is clamped to -10..10.
-bool ModifySaturation(uint8_t* pixels, int32_t width, int32_t height, int32_t bytesPerPixel,
-                      int32_t stride, double factor) noexcept;
-
 // Histogram operations, in place on the colour channels.
 // kind kBrightness: one map from the luma histogram, the same shift
 //   (map[Y] - Y) added to R, G and B (hue kept);
@@ -106,12 +98,6 @@ bool EqualizeHistogram(uint8_t* pixels, int32_t width, int32_t height, int32_t b
 // linearly over 0..255.
 bool StretchHistogram(uint8_t* pixels, int32_t width, int32_t height, int32_t bytesPerPixel,
                       int32_t stride, double lowClip, double highClip, HistogramKind kind) noexcept;
-
-// Sharpening from src into dst: dst = src + strength / 10 x (src - the
-// 3 x 3 mean), strength 0..100 (clamped).
-bool SharpenImage(const uint8_t* src, int32_t width, int32_t height, int32_t bytesPerPixel,
-                  int32_t stride, uint8_t* dst, int32_t dstStride, int32_t strength,
-                  int32_t channels) noexcept;
 
 // Grey of a 3- or 4-byte picture into a one-byte plane (rows `planeStride`
 // apart) by cv::cvtColor: Y = 0.299 R + 0.587 G + 0.114 B, rounded.
@@ -192,9 +178,18 @@ bool AddGaussianNoise(uint8_t* pixels, int32_t width, int32_t height, int32_t by
                       int32_t stride, int32_t amount, int32_t monochrome, uint32_t seed,
                       int32_t channels) noexcept;
 
+// Scribble of an RGB24 picture into dst (our own): ink hatching on white
+// paper, denser where the picture is darker: diagonal lines every 6 pixels
+// from a darkness of 64, the crossing diagonal from 128 when `crossHatch`
+// is nonzero, lines every 3 pixels from 192. `density` (0..100 percent,
+// clamped) is the ink's strength; `style` is kept for the callers' record.
+bool ScribbleImage(const uint8_t* src, int32_t width, int32_t height, uint8_t* dst, int32_t style,
+                   int32_t crossHatch, int32_t density) noexcept;
+
 // Test hook: while on, every operation above fails (returns false before
-// touching anything), and so does the effect-script library's run of a
-// picture, so a test can see what a recipe does when its library fails.
+// touching anything), and so do the drawing seam's sharpening and
+// saturation and the effect-script library's run of a picture, so a test can see what a recipe does
+// when its library fails.
 void SetEffectFailuresForTesting(bool on) noexcept;
 bool EffectFailuresForTesting() noexcept;
 

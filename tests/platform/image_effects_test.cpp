@@ -147,13 +147,6 @@ TEST(ImageEffects, OwnOperations) {
   p = px;
   ASSERT_TRUE(image::InvertImage(p.data(), 2, 1, 6));
   EXPECT_EQ(p, (Bytes{255, 191, 128, 127, 55, 0}));
-  // Saturation 1 keeps, 0 gives the luma in every channel.
-  Bytes s = {200, 100, 50, 9};
-  ASSERT_TRUE(image::ModifySaturation(s.data(), 1, 1, 4, 4, 1.0));
-  EXPECT_EQ(s, (Bytes{200, 100, 50, 9}));
-  ASSERT_TRUE(image::ModifySaturation(s.data(), 1, 1, 4, 4, 0.0));
-  const uint8_t y = uint8_t((77 * 200 + 150 * 100 + 29 * 50) >> 8);
-  EXPECT_EQ(s, (Bytes{y, y, y, 9}));
 }
 
 TEST(ImageEffects, NoiseRepeatsForASeed) {
