@@ -589,15 +589,18 @@ void OilPaintRows(const uint8_t* src, int32_t w, int32_t h, int32_t stride, uint
   for (int32_t y = 0; y <= std::min(radius, h - 1); ++y) row(y, 1);
   std::vector<int32_t> counts(nb);
   std::vector<Sum> sums(nb);
+  // Bin-wide additions on unaliased pointers, so the compiler vectorises them.
   auto column = [&](int32_t x, bool add) {
-    const int32_t* c = colCounts.data() + size_t(x) * nb;
-    const Sum* s = colSums.data() + size_t(x) * nb;
+    const int32_t* __restrict c = colCounts.data() + size_t(x) * nb;
+    const Sum* __restrict s = colSums.data() + size_t(x) * nb;
+    int32_t* __restrict to = counts.data();
+    Sum* __restrict sumTo = sums.data();
     if (add) {
-      for (size_t b = 0; b < nb; ++b) counts[b] += c[b];
-      for (size_t b = 0; b < nb; ++b) sums[b].Add(s[b]);
+      for (size_t b = 0; b < nb; ++b) to[b] += c[b];
+      for (size_t b = 0; b < nb; ++b) sumTo[b].Add(s[b]);
     } else {
-      for (size_t b = 0; b < nb; ++b) counts[b] -= c[b];
-      for (size_t b = 0; b < nb; ++b) sums[b].Sub(s[b]);
+      for (size_t b = 0; b < nb; ++b) to[b] -= c[b];
+      for (size_t b = 0; b < nb; ++b) sumTo[b].Sub(s[b]);
     }
   };
   for (int32_t y = 0; y < h; ++y) {
