@@ -640,6 +640,89 @@ void OilPaintRows(const uint8_t* src, int32_t w, int32_t h, int32_t stride, uint
   }
 }
 
+// The same for windows of at most 21 x 21 pixels, with each bin's count and
+// colour sums in one word: count in bits 0..8, red, green and blue in
+// 17-bit fields from bit 9 (a window's sum stays below 441 x 255 < 2^17), so
+// every update and every slide step is one addition per bin.
+void OilPaintSmall(const uint8_t* src, int32_t w, int32_t h, int32_t stride, uint8_t* dst,
+                   int32_t dstStride, int32_t radius, int32_t bins, int32_t flags) {
+  const size_t count = size_t(w) * size_t(h);
+  std::vector<uint8_t> bin(count);
+  std::vector<uint64_t> word(count);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const uint8_t* p = src + int64_t{y} * stride + 3 * int64_t{x};
+      const size_t i = size_t(y) * size_t(w) + size_t(x);
+      bin[i] = uint8_t((p[0] + p[1] + p[2]) * bins / 766);
+      word[i] = 1u | uint64_t(p[0]) << 9 | uint64_t(p[1]) << 26 | uint64_t(p[2]) << 43;
+    }
+  const size_t nb = static_cast<size_t>(bins);
+  // The counts again as 16-bit numbers beside the words: their maximum is
+  // a reduction the compiler vectorises (the words' low bits are not).
+  std::vector<uint64_t> columns(size_t(w) * nb);
+  std::vector<int16_t> columnCounts(size_t(w) * nb);
+  auto row = [&](int32_t y, bool add) {
+    for (int32_t x = 0; x < w; ++x) {
+      const size_t i = size_t(y) * size_t(w) + size_t(x);
+      const size_t k = size_t(x) * nb + bin[i];
+      columns[k] = add ? columns[k] + word[i] : columns[k] - word[i];
+      columnCounts[k] = int16_t(columnCounts[k] + (add ? 1 : -1));
+    }
+  };
+  for (int32_t y = 0; y <= std::min(radius, h - 1); ++y) row(y, true);
+  std::vector<uint64_t> window(nb);
+  std::vector<int16_t> windowCounts(nb);
+  auto column = [&](int32_t x, bool add) {
+    const uint64_t* __restrict c = columns.data() + size_t(x) * nb;
+    const int16_t* __restrict n = columnCounts.data() + size_t(x) * nb;
+    uint64_t* __restrict to = window.data();
+    int16_t* __restrict toCounts = windowCounts.data();
+    if (add) {
+      for (size_t b = 0; b < nb; ++b) to[b] += c[b];
+      for (size_t b = 0; b < nb; ++b) toCounts[b] = int16_t(toCounts[b] + n[b]);
+    } else {
+      for (size_t b = 0; b < nb; ++b) to[b] -= c[b];
+      for (size_t b = 0; b < nb; ++b) toCounts[b] = int16_t(toCounts[b] - n[b]);
+    }
+  };
+  for (int32_t y = 0; y < h; ++y) {
+    if (y > 0) {
+      if (y + radius < h) row(y + radius, true);
+      if (y - radius - 1 >= 0) row(y - radius - 1, false);
+    }
+    std::fill(window.begin(), window.end(), 0);
+    std::fill(windowCounts.begin(), windowCounts.end(), int16_t{0});
+    for (int32_t x = 0; x <= std::min(radius, w - 1); ++x) column(x, true);
+    uint8_t* d = dst + int64_t{y} * dstStride;
+    for (int32_t x = 0; x < w; ++x) {
+      if (x > 0) {
+        if (x + radius < w) column(x + radius, true);
+        if (x - radius - 1 >= 0) column(x - radius - 1, false);
+      }
+      const int16_t* counts = windowCounts.data();
+      int16_t most = 0;
+      for (size_t b = 0; b < nb; ++b) most = std::max(most, counts[b]);
+      size_t best = 0;
+      if (flags & 1) {
+        best = nb - 1;
+        while (counts[best] != most) --best;
+      } else {
+        while (counts[best] != most) ++best;
+      }
+      const uint64_t v = window[best];
+      const int64_t sum[3] = {int64_t(v >> 9 & 0x1FFFF), int64_t(v >> 26 & 0x1FFFF),
+                              int64_t(v >> 43 & 0x1FFFF)};
+      const uint8_t* own = src + int64_t{y} * stride + 3 * int64_t{x};
+      double scale = 1.0 / double(most);
+      if (flags & 2) {
+        const int64_t total = sum[0] + sum[1] + sum[2];
+        scale = total == 0 ? scale : double(own[0] + own[1] + own[2]) / double(total);
+      }
+      for (int c = 0; c < 3; ++c) d[3 * int64_t{x} + c] = Clamp8(scale * double(sum[c]));
+    }
+  }
+}
+
 }  // namespace
 
 bool OilPaintImage(const uint8_t* src, int32_t w, int32_t h, int32_t stride, uint8_t* dst,
@@ -648,7 +731,9 @@ bool OilPaintImage(const uint8_t* src, int32_t w, int32_t h, int32_t stride, uin
   return Try([&] {
     radius = std::clamp(radius, 0, std::max(w, h));
     const int32_t bins = std::clamp(levels, 2, 255);
-    if (radius <= 44)
+    if (radius <= 10)
+      OilPaintSmall(src, w, h, stride, dst, dstStride, radius, bins, flags);
+    else if (radius <= 44)
       OilPaintRows<PackedSum>(src, w, h, stride, dst, dstStride, radius, bins, flags);
     else
       OilPaintRows<WideSum>(src, w, h, stride, dst, dstStride, radius, bins, flags);

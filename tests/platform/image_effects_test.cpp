@@ -115,7 +115,7 @@ Bytes OilReference(const Bytes& src, int r, int levels) {
 
 TEST(ImageEffects, OwnOperations) {
   Bytes rgb = Noise(3, 21), out(rgb.size());
-  for (int r : {0, 1, 3, 30}) {
+  for (int r : {0, 1, 3, 10, 11, 30}) {
     ASSERT_TRUE(image::OilPaintImage(rgb.data(), W, H, W * 3, out.data(), W * 3, r, 8, 0));
     EXPECT_EQ(out, OilReference(rgb, r, 8)) << r;
   }
