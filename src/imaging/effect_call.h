@@ -20,9 +20,10 @@
 //                  (weighted by texture and mask); LoadD24 / LoadS24 the
 //                  RGB24 ones (alpha untouched).
 //   Merge(k)       a buffer merged into the layer in blend mode k.
-//   Rgb24Pair      both RGB24 buffers made (the source from the layer), the
-//                  call, both released; the call is skipped when either
-//                  could not be made.
+//   Rgb24Pair      both RGB24 buffers made (the source from the layer) and
+//                  the call; the call is skipped when either could not be
+//                  made. The dispatcher releases both at the end of the
+//                  effect call.
 //   ScriptRun      one numbered effect-script effect on the RGBA32 source:
 //                  swapped to blue-first before, back to red-first after
 //                  (whether the run succeeded or not), LoadS on success.

@@ -149,8 +149,10 @@ bool ContrastMaskImage(uint8_t* pixels, int32_t width, int32_t height, int32_t b
 
 // Oil paint of an RGB24 picture into dst (our own): each pixel takes the
 // mean colour of the most common intensity among the pixels of the square of
-// 2 radius + 1 around it, intensities put in `levels` bins (2..255). A
-// sliding histogram keeps the cost linear in the radius.
+// 2 radius + 1 around it, intensities put in `levels` bins (2..255).
+// Histograms per column, slid down the picture, and a window histogram slid
+// along each row keep the cost per pixel independent of the radius (it
+// grows with the number of bins).
 // flags bit 0: ties go to the brighter bin (else the darker); bit 1: the
 // colour is scaled to keep each pixel's own intensity.
 bool OilPaintImage(const uint8_t* src, int32_t width, int32_t height, int32_t stride, uint8_t* dst,
