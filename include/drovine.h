@@ -1027,6 +1027,33 @@ DRO_API void DRO_CALL DRO_XSetScriptDebugHandler(DRO_XScriptDebugHandler handler
  * is_escape() has taken stops the script with an error within about two
  * million Lua instructions. Every run starts with the request cleared. */
 DRO_API void DRO_CALL DRO_XSetScriptCancel(uint8_t cancel);
+/* Named effects. Applies the effect called exactly `name` to the current
+ * layer. p1..p6 are mostly tenths (500 = 50.0 %), opt2..opt7 are read by
+ * their low byte, red/green/blue form one colour, `path` names a script or
+ * picture for the effects that need one. Returns 0 (changing nothing)
+ * unless both RGBA32 work buffers are allocated, else 1; an unknown or null
+ * name runs nothing. Failures record "IPLImageProc Excpt". The effects and
+ * their parameters: docs/effects.md. */
+DRO_API int32_t DRO_CALL DRO_IPLImageProcess(int32_t ignored, const char* name, int32_t value,
+                                             int32_t p1, int32_t p2, int32_t p3, int32_t p4,
+                                             int32_t p5, int32_t p6, int32_t mode, int32_t opt1,
+                                             int32_t opt2, int32_t opt3, int32_t opt4,
+                                             int32_t opt5, int32_t opt6, int32_t opt7,
+                                             int32_t red, int32_t green, int32_t blue,
+                                             const char* path);
+/* The effect table, for hosts that list effects. DRO_XEffectInfo gives the
+ * name, family and one-line summary of effect `index` (0, 1, ...) and
+ * returns its parameter count, or -1 past the last effect (outputs then
+ * untouched; null outputs are skipped). DRO_XEffectParam gives parameter
+ * `k` of effect `index`: the argument it is read from ("p1", "mode",
+ * "opt2", ...), its useful range, the default the drovine host uses and
+ * its meaning; 0 when there is no such parameter. The texts belong to the
+ * engine and stay valid. */
+DRO_API int32_t DRO_CALL DRO_XEffectInfo(int32_t index, const char** name, const char** family,
+                                         const char** summary);
+DRO_API int32_t DRO_CALL DRO_XEffectParam(int32_t index, int32_t k, const char** arg,
+                                          int32_t* min, int32_t* max, int32_t* defaultValue,
+                                          const char** meaning);
 
 #ifdef __cplusplus
 }

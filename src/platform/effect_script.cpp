@@ -2,6 +2,7 @@
 // numbered effects a session runs. The format is described for users in
 // docs/effect-scripts.md.
 #include "platform/effect_script.h"
+#include "platform/image_effects.h"
 
 #include <cctype>
 #include <cstdio>
@@ -348,6 +349,7 @@ void Session::SetEffectValue(int32_t index, int32_t slot, int32_t value) noexcep
 
 bool Session::ExecuteScriptOnImage(uint8_t* bgra, int32_t width, int32_t height) noexcept {
   if (!impl_ || !ValidPicture(bgra, width, height)) return false;
+  if (image::EffectFailuresForTesting()) return false;
   if ((!impl_->loaded || impl_->script.count == 0) && impl_->chainCount == 0) return false;
   try {
     return impl_->Run(bgra, width, height, false);

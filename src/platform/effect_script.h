@@ -35,6 +35,8 @@ struct ScriptHeader {
 enum EffectNumber : int32_t {
   kEffectPlasma = 5,
   kEffectPerlinNoise = 11,
+  kEffectEmboss = 23,
+  kEffectColorize = 28,
   kEffectRotate = 51,
 };
 

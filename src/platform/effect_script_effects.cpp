@@ -194,6 +194,88 @@ bool PerlinNoise(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v)
   return true;
 }
 
+// Emboss: the picture's brightness as a height field lit from one
+// direction. v[3] depth (1..256), v[4] the light's angle in degrees
+// counter-clockwise from the right, v[5] its elevation in degrees (0 grazing,
+// 90 from above), v[7] nonzero: the shading scales the colour instead of
+// replacing it with grey. Flat areas come out at the light's elevation
+// shade; alpha stays.
+bool Emboss(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
+  const size_t count = size_t(width) * size_t(height);
+  Buffer<float> heightField = Buffer<float>::Make(count);
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* p = bgra + 4 * i;
+    heightField[i] = float(p[0] + p[1] + p[2]) / (3.0f * 255.0f);
+  }
+  const double azimuth = v[4] * 3.14159265358979 / 180.0;
+  const double elevation = v[5] * 3.14159265358979 / 180.0;
+  const double lx = std::cos(azimuth) * std::cos(elevation);
+  const double ly = -std::sin(azimuth) * std::cos(elevation);
+  const double lz = std::sin(elevation);
+  const double depth = v[3] / 16.0;
+  auto at = [&](int32_t x, int32_t y) {
+    x = std::clamp(x, 0, width - 1);
+    y = std::clamp(y, 0, height - 1);
+    return double(heightField[size_t(y) * size_t(width) + size_t(x)]);
+  };
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      const double nx = -(at(x + 1, y) - at(x - 1, y)) * depth;
+      const double ny = -(at(x, y + 1) - at(x, y - 1)) * depth;
+      const double shade =
+          std::max(0.0, (nx * lx + ny * ly + lz) / std::sqrt(nx * nx + ny * ny + 1.0));
+      uint8_t* p = bgra + 4 * (size_t(y) * size_t(width) + size_t(x));
+      for (int c = 0; c < 3; ++c) {
+        const double out = v[7] ? p[c] * shade : 255.0 * shade;
+        p[c] = uint8_t(std::min(255.0, out + 0.5));
+      }
+    }
+  return true;
+}
+
+// Colorize: every pixel keeps its lightness and takes one hue and
+// saturation. v[3] hue (0..255 for the full circle), v[4] saturation
+// (0..255), v[5] lightness shift (0..255, 127 keeps). Alpha stays.
+bool Colorize(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
+  const double hue = v[3] / 256.0 * 6.0, saturation = v[4] / 255.0;
+  const double shift = v[5] < 127 ? (v[5] - 127) / 127.0 : (v[5] - 127) / 128.0;
+  const size_t count = size_t(width) * size_t(height);
+  for (size_t i = 0; i < count; ++i) {
+    uint8_t* p = bgra + 4 * i;
+    const int hi = std::max({p[0], p[1], p[2]}), lo = std::min({p[0], p[1], p[2]});
+    double l = (hi + lo) / 510.0;
+    l = shift < 0 ? l * (1.0 + shift) : l + (1.0 - l) * shift;
+    const double chroma = (1.0 - std::fabs(2.0 * l - 1.0)) * saturation;
+    const double x = chroma * (1.0 - std::fabs(std::fmod(hue, 2.0) - 1.0));
+    double r = 0, g = 0, b = 0;
+    switch (int(hue)) {
+      case 0:
+        r = chroma, g = x;
+        break;
+      case 1:
+        r = x, g = chroma;
+        break;
+      case 2:
+        g = chroma, b = x;
+        break;
+      case 3:
+        g = x, b = chroma;
+        break;
+      case 4:
+        r = x, b = chroma;
+        break;
+      default:
+        r = chroma, b = x;
+        break;
+    }
+    const double m = l - chroma / 2.0;
+    p[2] = uint8_t(std::clamp((r + m) * 255.0 + 0.5, 0.0, 255.0));
+    p[1] = uint8_t(std::clamp((g + m) * 255.0 + 0.5, 0.0, 255.0));
+    p[0] = uint8_t(std::clamp((b + m) * 255.0 + 0.5, 0.0, 255.0));
+  }
+  return true;
+}
+
 constexpr int32_t kIntMax = 2147483647;
 
 const EffectInfo kEffects[] = {
@@ -209,6 +291,17 @@ const EffectInfo kEffects[] = {
       {"octaves", 5, 4, 1, 8},
       {"persistence", 6, 50, 0, 100},
       {"colour", 7, 0, 0, 1}}},
+    {kEffectEmboss,
+     "Emboss",
+     Emboss,
+     {{"depth", 3, 64, 1, 256},
+      {"angle", 4, 135, -360, 360},
+      {"elevation", 5, 45, 0, 90},
+      {"colour", 7, 0, 0, 1}}},
+    {kEffectColorize,
+     "Colorize",
+     Colorize,
+     {{"hue", 3, 0, 0, 255}, {"saturation", 4, 128, 0, 255}, {"lightness", 5, 127, 0, 255}}},
     {kEffectRotate,
      "Rotate",
      Rotate,

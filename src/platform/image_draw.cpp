@@ -1,5 +1,6 @@
 // Drawing, gradients and whole-picture effects (contracts in image_draw.h).
 #include "platform/image_draw.h"
+#include "platform/image_effects.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -185,7 +186,7 @@ bool FillGradientRadial(uint8_t* rgba, int32_t width, int32_t height, int32_t st
 bool SharpenImage(const uint8_t* src, int32_t width, int32_t height, int32_t srcStride,
                   uint8_t* dst, int32_t dstStride, int32_t amount, int32_t window) noexcept {
   if (!ValidPicture(src, width, height, 3, srcStride) ||
-      !ValidPicture(dst, width, height, 3, dstStride) || src == dst)
+      !ValidPicture(dst, width, height, 3, dstStride) || src == dst || EffectFailuresForTesting())
     return false;
   try {
     const int32_t size = (std::clamp(window, 3, 31) / 2) * 2 + 1;
@@ -222,7 +223,8 @@ bool BlurRgb(uint8_t* rgb, int32_t width, int32_t height, int32_t stride, int32_
 bool ModifySaturation(uint8_t* pixels, int32_t width, int32_t height, int32_t bytesPerPixel,
                       int32_t stride, double factor) noexcept {
   if ((bytesPerPixel != 3 && bytesPerPixel != 4) ||
-      !ValidPicture(pixels, width, height, bytesPerPixel, stride) || !std::isfinite(factor))
+      !ValidPicture(pixels, width, height, bytesPerPixel, stride) || !std::isfinite(factor) ||
+      EffectFailuresForTesting())
     return false;
   // (c - Y) x factor rounded, for every difference -255..255.
   std::array<int32_t, 511> moved;

@@ -42,6 +42,7 @@ TEST(FailureTexts, TheTableIsPinned) {
       "IPLFreeSrcBuffer24",
       "IPLFreeSrcBuffer32",
       "IPLGradient",
+      "IPLImageProc",
       "IPLMaskEllipse",
       "IPLMaskRectangle",
       "IPLMaskWand",

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "drovine.h"
+#include "effect_command.h"
 #include "hostkit/stroke_replay.h"
 
 namespace {
@@ -31,6 +32,8 @@ constexpr double kPi = 3.14159265358979;
 void PrintHelp() {
   std::puts(
       "usage: drovine [--help] [--width W] [--height H] [--brush L] [--output FILE]\n"
+      "       drovine effect NAME [--p1 N ...] in.png out.png   (one named effect)\n"
+      "       drovine effects [--markdown]                      (the effect table)\n"
       "\n"
       "With no arguments, runs the demonstration: paints a small landscape with\n"
       "the engine's brushes (soft washes, grit, colour pick-up and smear, a mix\n"
@@ -285,6 +288,9 @@ void PaintLandscape(StrokeReplay& host, int w, int h) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "effect") == 0) return RunEffectCommand(argc - 1, argv + 1);
+  if (argc > 1 && std::strcmp(argv[1], "effects") == 0)
+    return RunEffectsCommand(argc - 1, argv + 1);
   int width = 960, height = 640, brush = 256;
   std::string output = "out/drovine-demo.png";
   for (int i = 1; i < argc; ++i) {

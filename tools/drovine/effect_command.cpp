@@ -1,0 +1,184 @@
+// `drovine effect NAME [--arg N ...] in.png out.png` applies one named
+// effect to a picture file the way a painting host does (the picture in a
+// layer, the work buffers, DRO_IPLImageProcess, the layer read back);
+// `drovine effects` lists the effect table, `--markdown` as docs/effects.md.
+#include "effect_command.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "drovine.h"
+#include "hostkit/effects_doc.h"
+
+namespace {
+
+bool ReadPng(const char* path, std::vector<uint8_t>& rgba, int& width, int& height) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path)) return false;
+  image.format = PNG_FORMAT_RGBA;
+  if (image.width > 10000 || image.height > 10000) {
+    png_image_free(&image);
+    return false;
+  }
+  rgba.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) return false;
+  width = int(image.width);
+  height = int(image.height);
+  return true;
+}
+
+bool WritePngRgba(const char* path, const std::vector<uint8_t>& rgba, int width, int height) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  image.width = png_uint_32(width);
+  image.height = png_uint_32(height);
+  image.format = PNG_FORMAT_RGBA;
+  return png_image_write_to_file(&image, path, 0, rgba.data(), 0, nullptr) != 0;
+}
+
+bool ParseNumber(const char* text, int32_t& out) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (!text[0] || *end || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return false;
+  out = int32_t(v);
+  return true;
+}
+
+// The argument names of DRO_IPLImageProcess, in order, after the name.
+const char* const kArgNames[] = {"value", "p1",   "p2",   "p3",   "p4",    "p5",
+                                 "p6",    "mode", "opt1", "opt2", "opt3",  "opt4",
+                                 "opt5",  "opt6", "opt7", "red",  "green", "blue"};
+constexpr int kArgCount = int(sizeof kArgNames / sizeof kArgNames[0]);
+
+int FindEffect(const std::string& name) {
+  const char* n = nullptr;
+  for (int32_t i = 0; DRO_XEffectInfo(i, &n, nullptr, nullptr) >= 0; ++i)
+    if (name == n) return i;
+  return -1;
+}
+
+}  // namespace
+
+int RunEffectsCommand(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--markdown") == 0) {
+    std::fputs(hostkit::EffectsMarkdown().c_str(), stdout);
+    return 0;
+  }
+  const char *name = nullptr, *family = nullptr, *summary = nullptr;
+  for (int32_t i = 0;; ++i) {
+    const int32_t count = DRO_XEffectInfo(i, &name, &family, &summary);
+    if (count < 0) break;
+    std::printf("%-34s %-18s %s\n", name, family, summary);
+    for (int32_t k = 0; k < count; ++k) {
+      const char *arg = nullptr, *meaning = nullptr;
+      int32_t lo = 0, hi = 0, def = 0;
+      DRO_XEffectParam(i, k, &arg, &lo, &hi, &def, &meaning);
+      std::printf("    --%-6s %d..%d, default %d: %s\n", arg, lo, hi, def, meaning);
+    }
+  }
+  return 0;
+}
+
+int RunEffectCommand(int argc, char** argv) {
+  if (argc < 4) {
+    std::fputs(
+        "usage: drovine effect NAME [--value N] [--p1 N .. --p6 N] [--mode N] [--opt1 N .. "
+        "--opt7 N]\n"
+        "                      [--red N --green N --blue N] [--path FILE] [--seed N] in.png "
+        "out.png\n"
+        "Arguments not given take the effect's defaults (drovine effects lists them).\n",
+        stderr);
+    return 2;
+  }
+  const std::string name = argv[1];
+  const int index = FindEffect(name);
+  if (index < 0) {
+    std::fprintf(stderr, "drovine: no effect named \"%s\" (drovine effects lists them)\n",
+                 name.c_str());
+    return 2;
+  }
+  int32_t args[kArgCount] = {};
+  // The effect's defaults first, then what the command line sets.
+  const char* arg = nullptr;
+  int32_t def = 0;
+  for (int32_t k = 0; DRO_XEffectParam(index, k, &arg, nullptr, nullptr, &def, nullptr); ++k)
+    for (int a = 0; a < kArgCount; ++a)
+      if (std::strcmp(arg, kArgNames[a]) == 0) args[a] = def;
+  std::string path;
+  int32_t seed = 1;
+  std::vector<const char*> files;
+  for (int i = 2; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option.rfind("--", 0) != 0) {
+      files.push_back(argv[i]);
+      continue;
+    }
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "drovine: %s needs a value\n", option.c_str());
+      return 2;
+    }
+    const char* text = argv[++i];
+    if (option == "--path") {
+      path = text;
+      continue;
+    }
+    int32_t* target = option == "--seed" ? &seed : nullptr;
+    for (int a = 0; a < kArgCount && !target; ++a)
+      if (option.compare(2, std::string::npos, kArgNames[a]) == 0) target = &args[a];
+    if (!target || !ParseNumber(text, *target)) {
+      std::fprintf(stderr, "drovine: bad argument %s %s\n", option.c_str(), text);
+      return 2;
+    }
+  }
+  if (files.size() != 2) {
+    std::fputs("drovine: give one input and one output PNG file\n", stderr);
+    return 2;
+  }
+  std::vector<uint8_t> rgba;
+  int width = 0, height = 0;
+  if (!ReadPng(files[0], rgba, width, height) || width < 1 || height < 1) {
+    std::fprintf(stderr, "drovine: cannot read %s as a PNG picture\n", files[0]);
+    return 1;
+  }
+  DRO_SetLastError("");
+  DRO_CreateImage(nullptr, width, height, 8, 0);
+  DRO_CreateLayer(1, width, height);
+  DRO_SetLayerOptions(1, 1, 0, 100, "Normal");
+  DRO_SetLayer(1);
+  DRO_LoadRGBA32Layer(rgba.data(), width * 4, 1, 0, 0, width, height, 0);
+  DRO_SetRandomSeed(seed);
+  DRO_IPLInit(0);
+  DRO_IPLAllocSrcBuffer32();
+  DRO_IPLAllocDstBuffer32();
+  const int32_t ran = DRO_IPLImageProcess(
+      0, name.c_str(), args[0], args[1], args[2], args[3], args[4], args[5], args[6], args[7],
+      args[8], args[9], args[10], args[11], args[12], args[13], args[14], args[15], args[16],
+      args[17], path.empty() ? nullptr : path.c_str());
+  DRO_IPLFreeSrcBuffer32();
+  DRO_IPLFreeDstBuffer32();
+  DRO_GetRGBA32Layer(rgba.data(), width * 4, 1);
+  const std::string error = DRO_GetLastError();
+  DRO_DeleteImage();
+  if (!ran || !error.empty()) {
+    std::fprintf(stderr, "drovine: the effect did not run%s%s\n", error.empty() ? "" : ": ",
+                 error.c_str());
+    return 1;
+  }
+  if (!WritePngRgba(files[1], rgba, width, height)) {
+    std::fprintf(stderr, "drovine: cannot write %s\n", files[1]);
+    return 1;
+  }
+  return 0;
+}
