@@ -10,6 +10,7 @@
 #include "engine/canvas.h"
 #include "engine/engine.h"
 #include "engine/frame.h"
+#include "platform/image_library.h"
 #include "platform/memory_status.h"
 #include "platform/system_info.h"
 #include "platform/window.h"
@@ -135,6 +136,10 @@ void DRO_CALL DRO_XSetWindowMessageHandler(DRO_XWindowMessageHandler handler) {
 int32_t DRO_CALL DRO_XPostWindowMessage(int32_t message, int32_t wParam, int32_t lParam) {
   return static_cast<int32_t>(dro::platform::TheHiddenWindow().Send(
       static_cast<uint32_t>(message), static_cast<uint32_t>(wParam), lParam));
+}
+
+int32_t DRO_CALL DRO_XSetDecodeLimits(int32_t maxPixels, int32_t maxSide) {
+  return dro::platform::image::SetDecodeLimits(maxPixels, maxSide) ? 1 : 0;
 }
 
 void DRO_CALL DRO_CreateImage(void* window, int32_t width, int32_t height, int32_t brushSizeLimit,

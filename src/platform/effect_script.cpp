@@ -193,7 +193,7 @@ class Parser {
   size_t errorSize_;
 };
 
-bool ParseFile(const char* path, Script& script, char* error, size_t errorSize) {
+bool ParseFile(const char* path, Script& script, char* error, size_t errorSize, bool& noMemory) {
   auto fail = [&](const char* message) {
     if (error && errorSize) std::snprintf(error, errorSize, "%s", message);
     return false;
@@ -221,6 +221,7 @@ bool ParseFile(const char* path, Script& script, char* error, size_t errorSize) 
     }
   } catch (...) {
     ok = false;
+    noMemory = true;
     fail("out of memory");
   }
   std::fclose(file);
@@ -239,6 +240,7 @@ struct Session::Impl {
   int32_t chainCount = 0;
   Entry chain[kMaxEffects];
   char error[256] = {};
+  bool noMemory = false;  // the last load, header read or run ran out of memory
 
   // Runs the loaded script's effects, then the chain, on a copy of the
   // picture; the picture takes the result only when every effect ran.
@@ -283,6 +285,10 @@ bool Session::ready() const noexcept {
   return impl_ != nullptr;
 }
 
+bool Session::ranOutOfMemory() const noexcept {
+  return !impl_ || impl_->noMemory;
+}
+
 const char* Session::error() const noexcept {
   return impl_ ? impl_->error : "";
 }
@@ -290,7 +296,8 @@ const char* Session::error() const noexcept {
 bool Session::LoadScriptFromFile(const char* path) noexcept {
   if (!impl_) return false;
   Script script;
-  if (!ParseFile(path, script, impl_->error, sizeof impl_->error)) return false;
+  impl_->noMemory = false;
+  if (!ParseFile(path, script, impl_->error, sizeof impl_->error, impl_->noMemory)) return false;
   impl_->script = script;
   impl_->loaded = true;
   impl_->error[0] = 0;
@@ -305,7 +312,8 @@ void Session::InitBuffers() noexcept {
 bool Session::ReadScriptHeaderFromFile(const char* path, ScriptHeader& header) noexcept {
   if (!impl_) return false;
   Script script;
-  if (!ParseFile(path, script, impl_->error, sizeof impl_->error)) return false;
+  impl_->noMemory = false;
+  if (!ParseFile(path, script, impl_->error, sizeof impl_->error, impl_->noMemory)) return false;
   ScriptHeader h;
   auto put = [&](int offset, int32_t v) { std::memcpy(h.bytes + offset, &v, sizeof v); };
   std::memcpy(h.bytes, "DRFX", 4);
@@ -321,8 +329,12 @@ bool Session::ReadScriptHeaderFromFile(const char* path, ScriptHeader& header) n
 
 bool Session::ExecuteScript(uint8_t* bgra, int32_t width, int32_t height) noexcept {
   if (!impl_ || !impl_->loaded || !ValidPicture(bgra, width, height)) return false;
+  impl_->noMemory = false;
   try {
     return impl_->Run(bgra, width, height, true);
+  } catch (const std::bad_alloc&) {
+    impl_->noMemory = true;
+    return false;
   } catch (...) {
     return false;
   }
@@ -349,8 +361,12 @@ void Session::SetEffectValue(int32_t index, int32_t slot, int32_t value) noexcep
 bool Session::ExecuteScriptOnImage(uint8_t* bgra, int32_t width, int32_t height) noexcept {
   if (!impl_ || !ValidPicture(bgra, width, height)) return false;
   if ((!impl_->loaded || impl_->script.count == 0) && impl_->chainCount == 0) return false;
+  impl_->noMemory = false;
   try {
     return impl_->Run(bgra, width, height, false);
+  } catch (const std::bad_alloc&) {
+    impl_->noMemory = true;
+    return false;
   } catch (...) {
     return false;
   }

@@ -33,51 +33,6 @@ struct Channel {
   }
 };
 
-// Decodes an RLE8 or RLE4 stream into one palette index per pixel, rows in
-// file order. `set` marks the pixels the stream wrote (skipped ones stay
-// transparent). False when the stream ends before its end mark.
-bool DecodeRle(ByteReader& r, bool four, int32_t width, int32_t height, uint8_t* indices,
-               uint8_t* set) {
-  int64_t x = 0, y = 0;
-  auto put = [&](uint8_t index) {
-    if (x < width && y < height) {
-      const size_t at = size_t(y) * size_t(width) + size_t(x);
-      indices[at] = index;
-      set[at] = 1;
-    }
-    ++x;
-  };
-  for (;;) {
-    uint32_t count, value;
-    if (!r.U8(count) || !r.U8(value)) return false;
-    if (count > 0) {  // a run: `count` pixels of one byte (two nibbles)
-      for (uint32_t i = 0; i < count; ++i)
-        put(four ? static_cast<uint8_t>(i & 1 ? value & 15 : value >> 4)
-                 : static_cast<uint8_t>(value));
-      continue;
-    }
-    if (value == 0) {  // end of line
-      x = 0;
-      ++y;
-    } else if (value == 1) {  // end of bitmap
-      return true;
-    } else if (value == 2) {  // move right and down
-      uint32_t dx, dy;
-      if (!r.U8(dx) || !r.U8(dy)) return false;
-      x += dx;
-      y += dy;
-    } else {  // `value` literal pixels, padded to a 16-bit boundary
-      const uint32_t bytes = four ? (value + 1) / 2 : value;
-      if (!r.Has(bytes + (bytes & 1))) return false;
-      const uint8_t* p = r.here();
-      for (uint32_t i = 0; i < value; ++i)
-        put(four ? static_cast<uint8_t>(i & 1 ? p[i / 2] & 15 : p[i / 2] >> 4) : p[i]);
-      r.Skip(bytes + (bytes & 1));
-    }
-    if (y >= height) return true;  // nothing more can land in the picture
-  }
-}
-
 // What the file and info headers say about the picture, checked against
 // what the later stages can decode, so they meet only pictures they take.
 struct BmpHeader {
@@ -195,21 +150,56 @@ uint8_t* PictureRow(Picture& picture, const BmpHeader& head, int64_t fileRow) {
   return picture.pixels.data() + size_t(y) * size_t(head.width) * 4;
 }
 
-// RLE8 and RLE4 rows from `r`. The stream is decoded into palette indices
-// first because its moves may skip pixels: those stay transparent, so the
-// picture starts zeroed.
+// The most pixels a run-length picture may have per byte of its stream. A
+// run of up to 255 pixels takes two bytes, and a row may end early (an end
+// of line in two bytes leaves the rest of it transparent), so real files
+// stay far below this; a 64-byte file claiming 16384 x 16384 does not.
+constexpr int64_t kRlePixelsPerStreamByte = 1024;
+
+// RLE8 and RLE4 rows from `r`, each palette index written straight into the
+// picture. Pixels the stream skips (an early end of line, a move, an early
+// end of bitmap) stay transparent, so the picture starts zeroed. A run, a
+// literal or a move that would pass the row's end or the picture's bottom is
+// a damaged stream; so is a stream that runs out before its end mark, unless
+// it ran out exactly on the last row's last pixel.
 bool ReadBmpRleRows(ByteReader& r, const BmpHeader& head, const BmpPalette& palette, Picture& out) {
   const int32_t w = head.width, h = head.height;
+  const int64_t streamBytes = static_cast<int64_t>(r.size() - r.pos());
+  if (int64_t{w} * h > streamBytes * kRlePixelsPerStreamByte) return false;
+  const bool four = head.compression == kRle4;
   Picture picture = MakeRgba(w, h, true);
-  const size_t count = size_t(w) * size_t(h);
-  Buffer<uint8_t> indices = Buffer<uint8_t>::MakeBytes(count, 0);
-  Buffer<uint8_t> set = Buffer<uint8_t>::MakeBytes(count, 0);
-  if (!DecodeRle(r, head.compression == kRle4, w, h, indices.data(), set.data())) return false;
-  for (int32_t fy = 0; fy < h; ++fy) {
-    uint8_t* d = PictureRow(picture, head, fy);
-    for (int32_t x = 0; x < w; ++x, d += 4) {
-      const size_t at = size_t(fy) * size_t(w) + size_t(x);
-      if (set[at]) palette.Put(d, indices[at]);
+  int64_t x = 0, y = 0;
+  uint8_t* row = PictureRow(picture, head, 0);
+  auto put = [&](uint32_t index) { palette.Put(row + 4 * x++, index); };
+  while (y < h) {
+    uint32_t count, value;
+    if (!r.U8(count) || !r.U8(value)) {
+      if (y == h - 1 && x == w) break;  // ended on the last pixel
+      return false;
+    }
+    if (count > 0) {  // a run: `count` pixels of one byte (two nibbles)
+      if (x + count > w) return false;
+      for (uint32_t i = 0; i < count; ++i) put(four ? (i & 1 ? value & 15 : value >> 4) : value);
+      continue;
+    }
+    if (value == 0) {  // end of line
+      x = 0;
+      if (++y < h) row = PictureRow(picture, head, y);
+    } else if (value == 1) {  // end of bitmap
+      break;
+    } else if (value == 2) {  // move right and down
+      uint32_t dx, dy;
+      if (!r.U8(dx) || !r.U8(dy) || x + dx > w || y + dy > h) return false;
+      x += dx;
+      y += dy;
+      if (y < h) row = PictureRow(picture, head, y);
+    } else {  // `value` literal pixels, padded to a 16-bit boundary
+      const uint32_t bytes = four ? (value + 1) / 2 : value;
+      if (x + value > w || !r.Has(bytes + (bytes & 1))) return false;
+      const uint8_t* p = r.here();
+      for (uint32_t i = 0; i < value; ++i)
+        put(four ? (i & 1 ? p[i / 2] & 15 : p[i / 2] >> 4) : p[i]);
+      r.Skip(bytes + (bytes & 1));
     }
   }
   out = std::move(picture);
