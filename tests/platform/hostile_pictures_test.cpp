@@ -53,30 +53,34 @@ Bytes Pixel(const img::Picture& p, int32_t x, int32_t y) {
 const Bytes kRed = {255, 0, 0, 255}, kGreen = {0, 255, 0, 255}, kClear = {0, 0, 0, 0};
 
 TEST(HostilePictures, RunLengthRowsEndOnTheirLastPixelAndNeverPastIt) {
-  // 3 x 2: a run, then a literal, each exactly one row.
-  const Bytes rows = {3, 1, 0, 0, 0, 3, 0, 1, 0, 0};
+  // 5 x 2, each row padded to 8 pixels in the file's layout: a run, then a
+  // literal, each exactly one row.
+  const Bytes rows = {5, 1, 0, 0, 0, 5, 0, 1, 0, 0, 1, 0};
   struct Case {
     const char* what;
     Bytes stream;
     bool ok;
   } cases[] = {
-      {"end of bitmap after the last row", {3, 1, 0, 0, 0, 3, 0, 1, 0, 0, 0, 1}, true},
+      {"end of bitmap after the last row", {5, 1, 0, 0, 0, 5, 0, 1, 0, 0, 1, 0, 0, 0, 0, 1}, true},
       {"stream ends exactly on the last pixel", rows, true},
-      {"stream ends one pixel short", {3, 1, 0, 0, 2, 0}, false},
-      {"a run past the row's end", {4, 1, 0, 0, 3, 0, 0, 1}, false},
-      {"a run past the end of the last row", {3, 1, 0, 0, 4, 0}, false},
-      {"a literal past the row's end", {0, 4, 0, 1, 0, 1, 0, 1}, false},
-      {"a move past the row's end", {0, 2, 4, 0, 0, 1}, false},
+      {"runs into the row's padding", {8, 1, 0, 0, 0, 5, 0, 1, 0, 0, 1, 0, 3, 1}, true},
+      {"stream ends one pixel short", {5, 1, 0, 0, 4, 0}, false},
+      {"a run past the row's end", {9, 1, 0, 0, 5, 0}, false},
+      {"runs past the end of the last row", {5, 1, 0, 0, 5, 0, 4, 0}, false},
+      {"a literal past the row's end", {0, 9, 0, 1, 0, 1, 0, 1, 0, 0}, false},
+      {"a move past the row's end", {0, 2, 9, 0, 0, 1}, false},
       {"a move below the picture", {0, 2, 0, 3, 0, 1}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const Result r = Read(Rle8Bmp(3, 2, c.stream));
+    const Result r = Read(Rle8Bmp(5, 2, c.stream));
     ASSERT_EQ(r.ok, c.ok);
     if (!c.ok) continue;
-    EXPECT_EQ(Pixel(r.picture, 2, 1), kGreen);  // bottom row, the run
+    EXPECT_EQ(Pixel(r.picture, 4, 1), kGreen);  // bottom row, the run
     EXPECT_EQ(Pixel(r.picture, 0, 0), kRed);    // top row, the literal
     EXPECT_EQ(Pixel(r.picture, 1, 0), kGreen);
+    EXPECT_EQ(Pixel(r.picture, 3, 0), kRed);
+    EXPECT_EQ(Pixel(r.picture, 4, 0), kGreen);
   }
   // Skipped pixels stay transparent.
   const Result r = Read(Rle8Bmp(3, 2, {1, 1, 0, 0, 0, 1}));
