@@ -33,7 +33,8 @@ struct Channel {
   }
   uint8_t Of(uint32_t v) const {
     if (!mask) return 0;
-    const uint32_t value = (v >> shift) & ((uint32_t{1} << bits) - 1);
+    const uint32_t value =
+        static_cast<uint32_t>((uint64_t{v} >> shift) & ((uint64_t{1} << bits) - 1));
     if (bits >= 8) return static_cast<uint8_t>(value >> (bits - 8));
     uint32_t wide = 0;
     for (int at = 8 - bits; at > -bits; at -= bits) wide |= at >= 0 ? value << at : value >> -at;

@@ -3,6 +3,7 @@
 // destructor, so a jump never skips C++ clean-up.
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,22 @@ void PngError(png_structp png, png_const_charp) {
   png_longjmp(png, 1);
 }
 void PngWarning(png_structp, png_const_charp) {}
+
+constexpr png_alloc_size_t kLargestChunk = png_alloc_size_t{16} << 20;
+
+// A chunk's length is only a claim, and libpng allocates for some chunks
+// (texts, profiles) before it reads them: every chunk must lie within the
+// file before libpng sees it, so a 65-byte file cannot ask for a gigabyte.
+bool ChunksFit(const uint8_t* data, size_t size) {
+  detail::ByteReader r(data, size);
+  if (!r.Skip(8)) return false;
+  while (r.Has(8)) {
+    uint32_t length, type;
+    if (!r.U32be(length) || !r.U32be(type) || !r.Skip(size_t{length} + 4)) return false;
+    if (type == 0x49454e44u) return true;  // IEND
+  }
+  return true;  // a file cut short is libpng's to judge
+}
 
 // libpng's reader callback over the file's bytes; running out of them is a
 // damaged file.
@@ -51,6 +68,7 @@ struct PngHandles {
 namespace detail {
 
 bool ReadPngRgba(const uint8_t* data, size_t size, Picture& out) {
+  if (!ChunksFit(data, size)) return false;
   ByteReader source(data, size);
   PngHandles h;
   h.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
@@ -64,6 +82,7 @@ bool ReadPngRgba(const uint8_t* data, size_t size, Picture& out) {
         png_set_user_limits(h.png, static_cast<png_uint_32>(limits.maxSide),
                             static_cast<png_uint_32>(limits.maxSide));
         png_set_read_fn(h.png, &source, ReadFromMemory);
+        png_set_chunk_malloc_max(h.png, kLargestChunk);
         png_read_info(h.png, h.info);
         // Everything becomes 8-bit RGBA: palettes and low bit depths
         // expanded, tRNS turned into alpha, 16 bits cut to the high byte,
