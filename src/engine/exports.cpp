@@ -114,7 +114,9 @@ void DRO_CALL DRO_SetStartDir(const char* path) {
 void DRO_CALL DRO_SetPixelRGB24(void* rgb24, int32_t stride, int32_t x, int32_t y, int32_t red,
                                 int32_t green, int32_t blue) {
   const dro::CanvasGeometry& c = engine().canvas;
-  if (!rgb24 || x < 0 || y < 0 || x >= c.width || y >= c.height) return;
+  // Rows at least a pixel row apart, as every transfer takes them.
+  if (!rgb24 || stride < int64_t{c.width} * 3 || x < 0 || y < 0 || x >= c.width || y >= c.height)
+    return;
   uint8_t* p = static_cast<uint8_t*>(rgb24) + int64_t{y} * stride + int64_t{x} * 3;
   p[0] = static_cast<uint8_t>(red >> 8);
   p[1] = static_cast<uint8_t>(green >> 8);
