@@ -63,6 +63,10 @@ class Parser {
         if (script.width < 1 || script.width > kMaxSide || script.height < 1 ||
             script.height > kMaxSide)
           return Fail("width and height must be 1..10000");
+        // A script names the size of the picture it makes: a few bytes of
+        // untrusted text, held to the same limits as any picture file.
+        if (!image::WithinDecodeLimits(script.width, script.height))
+          return Fail("the size is beyond the decode limits");
       } else if (word == "background") {
         int32_t c[4] = {0, 0, 0, 255};
         int n = 0;

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "drovine.h"
+#include "platform/effect_script.h"
 #include "platform/image_library.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -190,6 +192,21 @@ TEST(HostilePictures, DecodeLimitsAreOneSettingForEveryReader) {
   EXPECT_EQ(DRO_XSetDecodeLimits(0, -5), 0);
   EXPECT_EQ(img::CurrentDecodeLimits().maxPixels, defaults.maxPixels);
   EXPECT_EQ(img::CurrentDecodeLimits().maxSide, defaults.maxSide);
+}
+
+TEST(HostilePictures, EffectScriptSizesAreHeldToTheDecodeLimits) {
+  drovine_test::ScratchDir dir;
+  const std::string path = dir.Write("big.drfx", "effect-script 1\nsize 200 100\n");
+  dro::platform::effects::Session session;
+  dro::platform::effects::ScriptHeader header;
+  EXPECT_TRUE(session.ReadScriptHeaderFromFile(path.c_str(), header));
+  ASSERT_EQ(DRO_XSetDecodeLimits(19999, 0), 1);
+  EXPECT_FALSE(session.ReadScriptHeaderFromFile(path.c_str(), header));
+  EXPECT_FALSE(session.LoadScriptFromFile(path.c_str()));
+  EXPECT_STREQ(session.error(), "line 2: the size is beyond the decode limits");
+  ASSERT_EQ(DRO_XSetDecodeLimits(20000, 0), 1);
+  EXPECT_TRUE(session.LoadScriptFromFile(path.c_str()));
+  ASSERT_EQ(DRO_XSetDecodeLimits(0, 0), 1);
 }
 
 TEST(HostilePictures, ThePixelLimitComesFromTheEnvironment) {
