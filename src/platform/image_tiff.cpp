@@ -91,6 +91,8 @@ int MemoryMap(thandle_t, void**, toff_t*) {
 }
 void MemoryUnmap(thandle_t, void*, toff_t) {}
 
+constexpr uint16_t kMostSamples = 8;
+
 // What the block path needs to know of the picture.
 struct Layout {
   uint32_t width = 0, height = 0;
@@ -127,7 +129,9 @@ bool BlockPathTakes(TIFF* tif, Layout& l) {
     default:
       return false;
   }
-  if (l.samples < l.colorChannels) return false;
+  // Colour, alpha and a few extra channels; a file claiming thousands of
+  // samples a pixel would make each strip or tile enormous.
+  if (l.samples < l.colorChannels || l.samples > kMostSamples) return false;
   // A picture with more samples than its colour needs keeps transparency in
   // the first extra one, unless the file says that one is something else.
   l.alpha = l.samples > l.colorChannels && l.photometric != PHOTOMETRIC_PALETTE;
@@ -156,6 +160,7 @@ uint8_t Reduce(uint32_t v, uint16_t bits) {
 }
 
 void PutSample(const Layout& l, uint8_t* d, uint32_t sample, uint32_t v) {
+  if (sample == 0 && !l.alpha) d[3] = 255;  // opaque where no alpha is stored
   if (sample == 0 && l.photometric == PHOTOMETRIC_PALETTE) {
     for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(l.palette[c][v] >> 8);
   } else if (sample == 0 && l.colorChannels == 1) {
@@ -289,7 +294,6 @@ bool ReadTiffRgba(const uint8_t* data, size_t size, Picture& out) {
 
   Picture picture = MakeRgba(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), false);
   if (BlockPathTakes(tif, l)) {
-    picture.pixels.FillBytes(255);  // opaque where no alpha sample is stored
     if (!ReadBlocks(tif, l, picture)) return false;
     if (l.associated) DivideAlpha(picture);
   } else if (!ReadThroughRgbaInterface(tif, picture)) {

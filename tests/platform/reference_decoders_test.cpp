@@ -198,4 +198,47 @@ TEST(ReferenceDecoders, LayoutsImageMagickWritesReadAsItDecodesThem) {
   EXPECT_EQ(Bytes(a.pixels.begin(), a.pixels.end()), Bytes(b.pixels.begin(), b.pixels.end()));
 }
 
+TEST(ReferenceDecoders, SixteenBitChannelsKeepTheirHighByteInEveryReader) {
+  const std::string convert = Convert();
+  if (convert.empty()) GTEST_SKIP() << "ImageMagick missing";
+  drovine_test::ScratchDir dir;
+  // 16-bit samples that are not multiples of 257, so keeping the high byte
+  // and rounding differ, with alpha.
+  const std::string source = dir.File("deep.png");
+  ASSERT_TRUE(Shell(convert + " -size " + std::to_string(kW) + "x" + std::to_string(kH) +
+                    " xc: -channel R -fx 'i/w*0.9+0.003' -channel G -fx 'j/h' -channel B -fx "
+                    "'(i+j)/(w+h)' +channel -alpha set -channel A -fx '0.2+0.8*i/w' +channel "
+                    "-depth 16 'png48:" +
+                    source + "'"));
+  const char* outputs[] = {"png:same.png", "tiff:strips.tif", "tiff:tiles.tif", "psd:deep.psd"};
+  for (const char* output : outputs) {
+    SCOPED_TRACE(output);
+    const std::string out = output;
+    const std::string file = dir.File(out.substr(out.find(':') + 1));
+    const std::string options =
+        out == "tiff:tiles.tif" ? " -define tiff:tile-geometry=16x16 " : " ";
+    ASSERT_TRUE(Shell(convert + " '" + source + "'" + options + "-depth 16 " +
+                      out.substr(0, out.find(':') + 1) + "'" + file + "'"));
+    // Its PSD reader mattes the merged picture against white, which its
+    // writer does not do: a PSD is checked against the source.
+    const std::string reference = out.rfind("psd:", 0) == 0 ? source : file;
+    ASSERT_TRUE(Shell(convert + " '" + reference + "[0]' -depth 16 -endian MSB RGBA:'" +
+                      dir.File("m16.raw") + "'"));
+    const Bytes wide = Slurp(dir.File("m16.raw"));
+    ASSERT_EQ(wide.size(), size_t(kW) * kH * 8);
+    const Bytes data = Slurp(file);
+    img::Picture p;
+    ASSERT_TRUE(img::ReadPictureRgba(data.data(), data.size(), p));
+    ASSERT_EQ(p.width * p.height, kW * kH);
+    size_t differences = 0, notMultiples = 0;
+    for (size_t i = 0; i < size_t(kW) * kH * 4; ++i) {
+      const uint32_t v = uint32_t(wide[i * 2]) << 8 | wide[i * 2 + 1];
+      if (v % 257) ++notMultiples;
+      if (p.pixels[i] != wide[i * 2]) ++differences;
+    }
+    EXPECT_GT(notMultiples, size_t(kW) * kH);  // the test tells the two apart
+    EXPECT_EQ(differences, 0u);
+  }
+}
+
 }  // namespace
