@@ -205,17 +205,16 @@ class Host {
     if (OneIn(20)) return nullptr;
     if (bytes > kLargestHostBuffer) return nullptr;
     const size_t n = bytes > 0 ? static_cast<size_t>(bytes) : 0;
-    auto* block = static_cast<uint8_t*>(std::malloc(n == 0 ? 1 : n));
+    // malloc(0) gives a block of no bytes: AddressSanitizer reports any
+    // touch of it.
+    auto* block = static_cast<uint8_t*>(std::malloc(n));
     if (!block) return nullptr;
     for (size_t i = 0; i < n; i += 8) {
       const uint64_t bits = Next();
       std::memcpy(block + i, &bits, std::min<size_t>(8, n - i));
     }
-    // An empty block: one byte allocated, none of it the host's, so past
-    // its start nothing may be touched; keep it in bounds for ASan by
-    // handing out the allocation itself only when something is owed.
     blocks_.push_back(block);
-    return n == 0 ? static_cast<void*>(block) : block;
+    return block;
   }
   // Bytes of a w x h block of `bpp` bytes a pixel whose rows are `stride`
   // bytes apart (stride at least a row; else the rows are taken as tight).
