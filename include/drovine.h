@@ -776,6 +776,67 @@ DRO_API void DRO_CALL DRO_ClearBlendBuffer(void);
  * amount % to 0, 292 channels above it to 65280. */
 DRO_API void DRO_CALL DRO_FilterBlendBuffer(int32_t kind, int32_t amount);
 
+/* ===================================================================== */
+/* Image library: set-up and work buffers                               */
+/* ===================================================================== */
+
+/* Start and stop of the image library: nothing to do on this platform;
+ * both may be called any number of times. */
+DRO_API void DRO_CALL DRO_IPLInit(int32_t ignored);
+DRO_API void DRO_CALL DRO_IPLExit(void);
+/* The four canvas-size work buffers, tight rows: the RGBA32 source and
+ * destination and the RGB24 source and destination. An allocation releases
+ * the old buffer first; the sources are filled from the current layer (the
+ * high byte of each channel, zero where the layer does not cover the
+ * canvas), the destinations are left unfilled. Frees of an absent buffer do
+ * nothing. A canvas size change releases all four. Failures are recorded as
+ * "IPLAllocSrcBuffer32 Excpt", "IPLFreeSrcBuffer32 Excpt" and so on. */
+DRO_API void DRO_CALL DRO_IPLAllocSrcBuffer32(void);
+DRO_API void DRO_CALL DRO_IPLFreeSrcBuffer32(void);
+DRO_API void DRO_CALL DRO_IPLAllocDstBuffer32(void);
+DRO_API void DRO_CALL DRO_IPLFreeDstBuffer32(void);
+DRO_API void DRO_CALL DRO_IPLAllocSrcBuffer24(void);
+DRO_API void DRO_CALL DRO_IPLFreeSrcBuffer24(void);
+DRO_API void DRO_CALL DRO_IPLAllocDstBuffer24(void);
+DRO_API void DRO_CALL DRO_IPLFreeDstBuffer24(void);
+/* Refills an allocated RGBA32 source from the current layer. */
+DRO_API void DRO_CALL DRO_IPLUpdateSrcBuffer32(void);
+/* Copies a tight canvas-size RGBA32 picture into the RGBA32 source or
+ * destination; nothing when the picture is null or the buffer absent. */
+DRO_API void DRO_CALL DRO_IPLSetSrcBuffer32(const void* pixels);
+DRO_API void DRO_CALL DRO_IPLSetDstBuffer32(const void* pixels);
+/* Scales the RGBA32 source's alpha by the mask while the mask is enabled. */
+DRO_API void DRO_CALL DRO_ApplyMaskToAlpha_IPLSrcRGBA(void);
+
+/* ===================================================================== */
+/* Mask shapes and the magic wand                                        */
+/* ===================================================================== */
+
+/* Close an ellipse (inscribed in the box of the two corners, radii at
+ * least 2) or a rectangle (both corners included) of the mask by a percent
+ * strength d (0..100): s = trunc(d x 2.559); inside, the mask becomes 65535
+ * for s = 0, else 65280 - s x 256. The mask passes through its grey picture,
+ * so every value outside the shape loses its low byte. Failures record
+ * "IPLMaskEllipse Excpt" and "IPLMaskRectangle Excpt". */
+DRO_API void DRO_CALL DRO_IPLMaskEllipse(int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                                         int32_t percent);
+DRO_API void DRO_CALL DRO_IPLMaskRectangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                                           int32_t percent);
+/* Magic wand: closes (by the percent strength, as above) the pixels of the
+ * current layer that resemble the clicked pixel by mode: "Non-connected",
+ * "Connected", "Color Range", "Luminance Range", "Hue Range", "HSL Range",
+ * "Alpha Connected" (current layer above slot 1 only), "Alpha
+ * Non-connected". The tolerance runs 0..50000 (500 per percent). The wand
+ * fills and then releases the RGBA32 source work buffer. A click off the
+ * canvas or an unknown mode changes nothing. Failures record "IPLMaskWand
+ * Excpt". */
+DRO_API void DRO_CALL DRO_IPLMaskWand(int32_t x, int32_t y, int32_t tolerance, int32_t percent,
+                                      const char* mode);
+/* Every pixel of a canvas-size RGBA32 picture (row stride width x 4) whose
+ * byte in `flags` (width x height) is 1 becomes (r, g, b, a). */
+DRO_API void DRO_CALL DRO_ColorRGBA32FromFloodMask(void* rgba32, const void* flags, int32_t r,
+                                                   int32_t g, int32_t b, int32_t a);
+
 #ifdef __cplusplus
 }
 #endif

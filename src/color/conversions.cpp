@@ -1,6 +1,8 @@
 #include "color/conversions.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 
 namespace dro::color {
@@ -11,12 +13,23 @@ int32_t ToChannel(double unit) noexcept {
   return static_cast<int32_t>(unit * 255.0);
 }
 
+// c / 255.0 for a channel, looked up: the same doubles without a division
+// per channel. Values outside 0..255 are divided as written.
+double Unit(int32_t c) noexcept {
+  static const auto table = [] {
+    std::array<double, 256> t{};
+    for (int32_t v = 0; v < 256; ++v) t[size_t(v)] = v / 255.0;
+    return t;
+  }();
+  return c >= 0 && c < 256 ? table[size_t(c)] : c / 255.0;
+}
+
 }  // namespace
 
 void RgbToHsv(int32_t r, int32_t g, int32_t b, double& h, double& s, double& v) noexcept {
-  const double rf = r / 255.0;
-  const double gf = g / 255.0;
-  const double bf = b / 255.0;
+  const double rf = Unit(r);
+  const double gf = Unit(g);
+  const double bf = Unit(b);
   const double max = std::max({rf, gf, bf});
   const double min = std::min({rf, gf, bf});
   v = max;
@@ -80,9 +93,9 @@ void HsvToRgb(double h, double s, double v, int32_t& r, int32_t& g, int32_t& b) 
 }
 
 void RgbToHsl(int32_t r, int32_t g, int32_t b, double& h, double& s, double& l) noexcept {
-  const double rf = r / 255.0;
-  const double gf = g / 255.0;
-  const double bf = b / 255.0;
+  const double rf = Unit(r);
+  const double gf = Unit(g);
+  const double bf = Unit(b);
   const double max = std::max({rf, gf, bf});
   const double min = std::min({rf, gf, bf});
   l = (max + min) / 2.0;
@@ -93,15 +106,14 @@ void RgbToHsl(int32_t r, int32_t g, int32_t b, double& h, double& s, double& l) 
   }
   const double delta = max - min;
   s = l < 0.5 ? delta / (max + min) : delta / (2.0 - max - min);
-  const double dR = ((max - rf) / 6.0 + delta / 2.0) / delta;
-  const double dG = ((max - gf) / 6.0 + delta / 2.0) / delta;
-  const double dB = ((max - bf) / 6.0 + delta / 2.0) / delta;
+  // Each hue term needs the distances of the two other channels only.
+  auto d = [&](double c) { return ((max - c) / 6.0 + delta / 2.0) / delta; };
   if (rf == max) {
-    h = dB - dG;
+    h = d(bf) - d(gf);
   } else if (gf == max) {
-    h = 1.0 / 3.0 + dR - dB;
+    h = 1.0 / 3.0 + d(rf) - d(bf);
   } else {
-    h = 2.0 / 3.0 + dG - dR;
+    h = 2.0 / 3.0 + d(gf) - d(rf);
   }
   if (h < 0.0) h += 1.0;
   if (h > 1.0) h -= 1.0;
@@ -213,6 +225,79 @@ void LabToRgb(double l, double a, double bStar, int32_t& r, int32_t& g, int32_t&
   double x, y, z;
   LabToXyz(l, a, bStar, x, y, z);
   XyzToRgb(x, y, z, r, g, b);
+}
+
+namespace {
+
+// Compand() steps from k - 1 to k at thresholds[k - 1] (k = 1..255): the
+// least double v >= 0 with Compand(v) >= k, found by bisection over the
+// ordered bit patterns of non-negative doubles. Compand is non-decreasing
+// (pow is within an ulp of the true, increasing function), which the table
+// checks 64 doubles to each side of every threshold before it is used.
+struct CompandSteps {
+  double thresholds[255];
+  bool usable = true;
+
+  CompandSteps() noexcept {
+    for (int32_t k = 1; k <= 255; ++k) {
+      uint64_t lo = std::bit_cast<uint64_t>(0.0), hi = std::bit_cast<uint64_t>(2.0);
+      while (hi - lo > 1) {
+        const uint64_t mid = lo + (hi - lo) / 2;
+        (Compand(std::bit_cast<double>(mid)) >= k ? hi : lo) = mid;
+      }
+      thresholds[k - 1] = std::bit_cast<double>(hi);
+      for (uint64_t i = 1; i <= 64 && usable; ++i) {
+        usable = Compand(std::bit_cast<double>(hi + i)) >= k &&
+                 (hi - i > hi || Compand(std::bit_cast<double>(hi - i)) < k);
+      }
+    }
+  }
+  int32_t operator()(double v) const noexcept {
+    if (!usable || !(v >= 0.0) || v >= 2.0) return Compand(v);
+    return static_cast<int32_t>(std::upper_bound(thresholds, thresholds + 255, v) - thresholds);
+  }
+};
+
+const CompandSteps& Steps() noexcept {
+  static const CompandSteps steps;
+  return steps;
+}
+
+const double* LinearTable() noexcept {
+  static const auto table = [] {
+    std::array<double, 256> t{};
+    for (int32_t c = 0; c < 256; ++c) t[size_t(c)] = Linearise(c);
+    return t;
+  }();
+  return table.data();
+}
+
+}  // namespace
+
+LabShift::LabShift(double dl, double da, double db) noexcept
+    : dl_(dl), da_(da), db_(db), linear_(LinearTable()) {
+  Steps();
+}
+
+void LabShift::Apply(int32_t r, int32_t g, int32_t b, int32_t& rOut, int32_t& gOut,
+                     int32_t& bOut) const noexcept {
+  // RgbToXyz
+  const double rl = linear_[r & 255], gl = linear_[g & 255], bl = linear_[b & 255];
+  const double x = NotNegative(0.4124 * rl + 0.3576 * gl + 0.1805 * bl);
+  const double y = NotNegative(0.2126 * rl + 0.7152 * gl + 0.0722 * bl);
+  const double z = NotNegative(0.0193 * rl + 0.1192 * gl + 0.9505 * bl);
+  double l, a, bStar;
+  XyzToLab(x, y, z, l, a, bStar);
+  double x2, y2, z2;
+  LabToXyz(l + dl_, a + da_, bStar + db_, x2, y2, z2);
+  // XyzToRgb
+  x2 /= 100.0;
+  y2 /= 100.0;
+  z2 /= 100.0;
+  const CompandSteps& steps = Steps();
+  rOut = steps(3.2406 * x2 - 1.5372 * y2 - 0.4986 * z2);
+  gOut = steps(-0.9689 * x2 + 1.8758 * y2 + 0.0415 * z2);
+  bOut = steps(0.0557 * x2 - 0.2040 * y2 + 1.0570 * z2);
 }
 
 void CmyToCmyk(double c, double m, double y, double& cOut, double& mOut, double& yOut,

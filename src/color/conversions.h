@@ -29,6 +29,23 @@ void LabToXyz(double l, double a, double bStar, double& x, double& y, double& z)
 void XyzToRgb(double x, double y, double z, int32_t& r, int32_t& g, int32_t& b) noexcept;
 void LabToRgb(double l, double a, double bStar, int32_t& r, int32_t& g, int32_t& b) noexcept;
 
+// Shifts of L*, a* and b* applied to many pixels: the same arithmetic as
+// RgbToXyz, XyzToLab, the additions and LabToRgb, bit for bit, with the
+// per-channel linearisation read from a table and the companding back to
+// 8 bits found among the 255 input thresholds where the channel steps up
+// (found once per process and checked; without that check's success the
+// companding runs as written).
+class LabShift {
+ public:
+  LabShift(double dl, double da, double db) noexcept;
+  void Apply(int32_t r, int32_t g, int32_t b, int32_t& rOut, int32_t& gOut,
+             int32_t& bOut) const noexcept;
+
+ private:
+  double dl_, da_, db_;
+  const double* linear_;
+};
+
 // c, m, y are already inverted channels (c = 1 - R / 255 ...); all 0..1.
 void CmyToCmyk(double c, double m, double y, double& cOut, double& mOut, double& yOut,
                double& k) noexcept;

@@ -17,6 +17,7 @@
 //   Deflate, Inflate    zlib
 //   Resize, Decimate    OpenCV cv::resize (INTER_LINEAR, INTER_AREA)
 //   BlurImage           OpenCV cv::GaussianBlur
+//   Plane blur          OpenCV cv::GaussianBlur; our own box blurs
 //   Overlay, swaps, channel split/combine, grey, spline: our own loops
 #pragma once
 
@@ -200,6 +201,13 @@ bool DecimateImage(const uint8_t* src, int32_t srcWidth, int32_t srcHeight, int3
 // pixels, so 100 gives a 9 x 9 kernel. Edges repeat the border pixel.
 bool BlurImage(const uint8_t* src, int32_t width, int32_t height, int32_t stride, uint8_t* dst,
                int32_t dstStride, int32_t strength) noexcept;
+
+// Gaussian blur of a plane into `dst` (not `src`) with sigma = radius / 3,
+// so the visible spread is about `radius` pixels; edges repeat the border.
+// Up to sigma 8 OpenCV's cv::GaussianBlur; above, three box blurs of
+// running sums, whose cost does not grow with the radius.
+bool GaussianBlurPlane(const uint8_t* src, int32_t width, int32_t height, uint8_t* dst,
+                       double radius) noexcept;
 
 // A smooth curve through the control points, sampled at `outCount` (>= 2)
 // points evenly spaced in the curve parameter, the first and last on the

@@ -355,9 +355,10 @@ TEST_F(Dab, MixModesTintThinPaintAndSaturateTheirRounding) {
 TEST_F(Dab, PlainFastPathMatchesTheGeneralPath) {
   constexpr int64_t kCases = 300;
   constexpr uint64_t kSeed = 12345;
-  constexpr uint64_t kPinnedChecksum = 0x8516BEA3C8510F31ull;
+  constexpr uint64_t kPinnedChecksum = 0x2620B62A181EA676ull;
   const int64_t chosen = drovine_test::ChosenFuzzCase();
   ASSERT_LT(chosen, kCases);
+  MakeLayer(1, kClear);  // a current layer below 2 keeps its alpha
   Target(kClear);
   dro::Buffer<dro::Mask16>& tip = engine().brush.tip;
   dro::Buffer<uint8_t>& texture = engine().layers.texture;
@@ -365,15 +366,18 @@ TEST_F(Dab, PlainFastPathMatchesTheGeneralPath) {
   for (int64_t n = std::max<int64_t>(chosen, 0); n < (chosen < 0 ? kCases : chosen + 1); ++n) {
     drovine_test::CaseRandom rng(kSeed, n);
     auto next = [&] { return rng.Next(); };
+    // Values at and beside the thresholds the dab decides by (the blob
+    // lock's 8192 and 9215, covering from 65280, the middle), near the ends,
+    // and anywhere.
     auto value16 = [&]() -> uint16_t {
-      switch (next() % 6) {
+      static constexpr uint16_t kEdges[] = {0,     1,     8191,  8192,  9214,  9215, 32767,
+                                            32768, 65279, 65280, 65534, 65535, 65535};
+      switch (next() % 5) {
         case 0:
-          return 0;
+          return kEdges[next() % (sizeof kEdges / sizeof kEdges[0])];
         case 1:
-          return 65535;
-        case 2:
           return static_cast<uint16_t>(1 + next() % 300);
-        case 3:
+        case 2:
           return static_cast<uint16_t>(65535 - next() % 300);
         default:
           return static_cast<uint16_t>(next());
@@ -386,7 +390,10 @@ TEST_F(Dab, PlainFastPathMatchesTheGeneralPath) {
     // The tip, the grit and a texture outside the map's own 4..250 have no
     // export: they are written in the engine.
     for (dro::Mask16& t : tip) t = value16();
-    const int32_t alpha = next() % 3 == 0 ? static_cast<int32_t>(next() % 100) : 100;
+    static constexpr int32_t kAlphas[] = {0, 1, 98, 99};  // 99 is the last that scales
+    const int32_t alpha = next() % 3 != 0   ? 100
+                          : next() % 2 == 0 ? kAlphas[next() % 4]
+                                            : static_cast<int32_t>(next() % 100);
     const int32_t colorVary = next() % 3 == 0 ? static_cast<int32_t>(next() % 40) : 0;
     const int32_t mixMode = next() % 4 == 0 ? 33 : 32;
     const int32_t solid = next() % 8 == 0;
@@ -421,6 +428,8 @@ TEST_F(Dab, PlainFastPathMatchesTheGeneralPath) {
     std::vector<dro::Mask16> mask(pixelCount());
     for (dro::Mask16& m : mask) m = next() % 2 ? 65535 : value16();
     SetMask(mask);
+    const int32_t slot = next() % 4 == 0 ? 1 : 2;
+    DRO_SetLayer(slot);
     const int32_t x = static_cast<int32_t>(next() % (kW + 40)) - 20;
     const int32_t y = static_cast<int32_t>(next() % (kH + 40)) - 20;
     const int32_t r = static_cast<int32_t>(next()), g = static_cast<int32_t>(next()),
@@ -432,20 +441,21 @@ TEST_F(Dab, PlainFastPathMatchesTheGeneralPath) {
                 << ", solid " << solid << ", locks colour " << colorLock << " alpha " << alphaLock
                 << " blob " << blobLock << ", alpha level " << alphaLevel << ", grit " << grit
                 << " (window " << brush.currentGrit << " at " << brush.currentGritOffset
-                << ") at density " << density << ", texture " << textured << "\n";
+                << ") at density " << density << ", texture " << textured << ", layer " << slot
+                << "\n";
     }
 
     // The same dab, from the same random state, once each way.
-    SetPixels(2, before);
+    SetPixels(slot, before);
     DRO_SetRandomSeed(static_cast<int32_t>(n));
     DRO_DrawDabGrit(x, y, r, g, b);
-    const std::vector<Pixel64> fast = Pixels(2);
-    SetPixels(2, before);
+    const std::vector<Pixel64> fast = Pixels(slot);
+    SetPixels(slot, before);
     DRO_SetRandomSeed(static_cast<int32_t>(n));
     dro::brush::SetDabFastPathsEnabled(false);
     DRO_DrawDabGrit(x, y, r, g, b);
     dro::brush::SetDabFastPathsEnabled(dro::cpu::FastPathsAllowed());
-    const std::vector<Pixel64> general = Pixels(2);
+    const std::vector<Pixel64> general = Pixels(slot);
     checksum = drovine_test::Checksum(checksum, general.data(), general.size());
     const auto differs = std::mismatch(fast.begin(), fast.end(), general.begin());
     if (differs.first != fast.end()) {
@@ -520,6 +530,104 @@ TEST(MixModeColor, FormulasKeepTheirSignAndRange) {
   EXPECT_EQ(rng.state(), expect.state());
 }
 
+// Every formula mode at the values where its branch flips or its divisor
+// bites. With the whole amount (256) the mix gives X itself, so each row
+// pins X: (mode, P, D, X), P and D on every channel, banks 1000, 30000,
+// 60000 and 7 in the red channel.
+TEST(MixModeColor, FormulasAtTheirBoundaries) {
+  struct Row {
+    int32_t mode;
+    uint32_t p, d, x;
+  };
+  static constexpr Row kRows[] = {
+      {34, 0, 0, 1},
+      {34, 32768, 32768, 49152},  // screen: / 65536
+      {39, 65535, 65535, 2},
+      {39, 32768, 32768, 32768},  // exclusion: / 32768
+      {38, 65535, 65535, 0},
+      {38, 5535, 60000, 65535},  //
+      {40, 40000, 32766, 39997},
+      {40, 40000, 32767, 40000},  // overlay splits by D
+      {41, 32766, 40000, 39997},
+      {41, 32767, 40000, 40000},  // hard light by P
+      {42, 32767, 16384, 16383},
+      {42, 32768, 16384, 16384},  // soft light at p = 0.5
+      {43, 32767, 10000, 20000},
+      {43, 65534, 1, 65535},  // dodge: x 65536
+      {43, 65535, 0, 65535},  //
+      {44, 32768, 49151, 32767},
+      {44, 1, 65535, 65535},  // burn: x 65536
+      {44, 0, 65535, 0},      //
+      {45, 32767, 16384, 8192},
+      {45, 65534, 1, 1},  // reflect
+      {45, 65535, 0, 65535},
+      {46, 16384, 32767, 8192},  // glow
+      {46, 1, 65534, 1},
+      {46, 0, 65535, 65535},  //
+      {47, 30000, 35534, 65534},
+      {47, 30000, 35536, 65535},  // add
+      {48, 30000, 35535, 0},
+      {48, 30000, 35536, 1},  // linear burn
+      // Banks by lightness l = P.
+      {249, 32766, 0, 1000},
+      {249, 32767, 0, 30000},
+      {250, 21844, 0, 1000},
+      {250, 21845, 0, 30000},
+      {250, 43689, 0, 30000},
+      {250, 43690, 0, 60000},
+      {251, 16382, 0, 1000},
+      {251, 16383, 0, 30000},
+      {251, 32766, 0, 30000},
+      {251, 32767, 0, 60000},
+      {251, 49150, 0, 60000},
+      {251, 49151, 0, 7},
+      {252, 32766, 0, 29886},
+      {252, 32767, 0, 30000},  // v = 255, then 0
+      {252, 65535, 0, 60000},  // v = 256
+      {253, 32766, 500, 1000},
+      {253, 32767, 500, 500},
+      {254, 32767, 500, 500},
+      {254, 32768, 500, 1000},
+      {255, 20478, 0, 1000},
+      {255, 20479, 0, 20479},
+      {255, 49151, 0, 49151},
+      {255, 49152, 0, 30000},
+      {256, 20478, 500, 500},
+      {256, 20479, 500, 20479},
+      {257, 49151, 500, 49151},
+      {257, 49152, 500, 500},
+      {258, 20478, 500, 500},
+      {258, 49152, 500, 500},
+      {259, 12287, 500, 1000},
+      {259, 12288, 500, 500},
+      {260, 57342, 500, 500},
+      {260, 57343, 500, 1000},
+      {261, 10921, 0, 0},
+      {261, 10922, 0, 21845},
+      {261, 32766, 0, 21845},
+      {261, 32767, 0, 43690},
+      {261, 54612, 0, 43690},
+      {261, 54613, 0, 65535},
+      {262, 21844, 0, 0},
+      {262, 21845, 0, 32767},
+      {262, 43689, 0, 32767},
+      {262, 43690, 0, 65535},
+  };
+  const uint16_t banks[16] = {1000, 30000, 60000, 7};
+  dro::RuntimeRandom rng;
+  const dro::brush::MixSettings base{0, 256, 0, 0, banks};
+  for (const Row& row : kRows) {
+    dro::brush::MixSettings mix = base;
+    mix.mode = row.mode;
+    const uint32_t ps[3] = {row.p, row.p, row.p};
+    uint32_t ds[3] = {row.d, row.d, row.d};
+    uint32_t y[3] = {};
+    uint32_t alpha = 0;
+    dro::brush::MixModeColor(mix, ps, 1234, ds, 4321, rng, y, alpha);
+    EXPECT_EQ(y[0], row.x) << "mode " << row.mode << ", P " << row.p << ", D " << row.d;
+  }
+}
+
 TEST_F(Dab, ClippedDabsSampleTheRightTipColumnsAndStayInTheirBuffers) {
   DRO_CreatePaintLayer(100, "Normal");
   Target(Pixel64{0, 0, 0, 0});
@@ -587,6 +695,11 @@ TEST_F(Dab, MaskDabsPaintTheMaskFromTheColorsGrey) {
   DRO_DrawDabGritMask(10, 10);
   EXPECT_EQ(MaskAt(10, 10), 0);
   EXPECT_EQ(MaskAt(13, 10), 65535);
+  // From a grey of 256 on, the value is 65280 - grey; below it the mask opens.
+  DRO_SetColor(1, 1, 1);
+  DRO_DrawDabGritMask(50, 10);
+  EXPECT_EQ(MaskAt(50, 10), 65024);
+  DRO_SetColor(255, 255, 255);
   // Half coverage goes half way, and the mask does not weigh mask dabs.
   DRO_SetAlpha(50);
   DRO_DrawDabGritMask(10, 10);

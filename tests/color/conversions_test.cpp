@@ -216,4 +216,28 @@ TEST(BufferAdjust, HsvKeepsGreyGreyAndKeepsAHueOfExactly360) {
   EXPECT_EQ(DRO_ProcessBuffer_HSVAdjust(nullptr, 4, 4, 1, 1, 1), 4);
 }
 
+// The table-driven Lab shift gives the plain conversions' channels for
+// seeded colours, the greys and every shift size the filters use.
+TEST(LabShift, MatchesThePlainConversions) {
+  uint32_t seed = 99;
+  auto next = [&] {
+    seed = seed * 214013u + 2531011u;
+    return int32_t((seed >> 16) & 255);
+  };
+  for (const std::array<double, 3> d :
+       {std::array<double, 3>{0, 0, 0}, {-100, 0, 0}, {100, 100, -100}, {37.5, -12.25, 60}}) {
+    const LabShift shift(d[0], d[1], d[2]);
+    for (int32_t i = 0; i < 20000; ++i) {
+      const int32_t r = i < 256 ? i : next(), g = i < 256 ? i : next(), b = i < 256 ? i : next();
+      double x, y, z, l, a, bs;
+      RgbToXyz(r, g, b, x, y, z);
+      XyzToLab(x, y, z, l, a, bs);
+      std::array<int32_t, 3> want, got;
+      LabToRgb(l + d[0], a + d[1], bs + d[2], want[0], want[1], want[2]);
+      shift.Apply(r, g, b, got[0], got[1], got[2]);
+      ASSERT_EQ(got, want) << r << " " << g << " " << b << " shift " << d[0];
+    }
+  }
+}
+
 }  // namespace

@@ -132,6 +132,49 @@ TEST_F(Transfers, LoadClipsToTheLayerAndSkipsSourceForNegativeOrigins) {
   EXPECT_EQ(Q(At(2, 0, 0)), (Quad{10 << 8, 1 << 8, 0, 65280}));
 }
 
+// A block hanging over each edge in turn changes exactly the pixels it
+// covers on the layer; the ones beside it, and the host pixels off the
+// canvas, stay as they were.
+TEST_F(Transfers, ClippedBlocksTouchNothingJustOutside) {
+  struct Place {
+    int x, y;
+  };
+  constexpr int w = 4, h = 3;
+  for (const Place at :
+       {Place{-2, -1}, Place{kW - 2, 1}, Place{1, kH - 2}, Place{kW - 3, kH - 1}}) {
+    std::vector<Pixel64> before(pixelCount());
+    for (size_t i = 0; i < before.size(); ++i) before[i] = Pixel64{1, 2, 3, uint16_t(1000 + i)};
+    MakeLayer(2, Pixel64{});
+    SetPixels(2, before);
+    DRO_SetLayer(2);
+    const std::vector<uint8_t> src = Rgba(w, h, {200, 100, 50, 255});
+    DRO_LoadRGBA32Layer(src.data(), w * 4, 2, at.x, at.y, w, h, 0);
+    const std::vector<Pixel64> after = Pixels(2);
+    for (int y = 0; y < kH; ++y) {
+      for (int x = 0; x < kW; ++x) {
+        const bool inside = x >= at.x && x < at.x + w && y >= at.y && y < at.y + h;
+        const Pixel64& p = after[y * kW + x];
+        EXPECT_EQ(Q(p),
+                  inside ? (Quad{200 << 8, 100 << 8, 50 << 8, 255 << 8}) : Q(before[y * kW + x]))
+            << "block at (" << at.x << ", " << at.y << "), pixel (" << x << ", " << y << ")";
+      }
+    }
+    // The mask and texture adjustment of a host block: columns and rows off
+    // the canvas keep their alpha.
+    std::vector<uint8_t> block = Rgba(w, h, {9, 9, 9, 200});
+    SetMask(std::vector<dro::Mask16>(pixelCount(), 0));
+    DRO_EnableMask(1);
+    DRO_AdjustRGBA32RectByMaskAndTexture(block.data(), at.x, at.y, w, h);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const bool onCanvas = at.x + x >= 0 && at.x + x < kW && at.y + y >= 0 && at.y + y < kH;
+        EXPECT_EQ(block[(y * w + x) * 4 + 3], onCanvas ? 0 : 200)
+            << "block at (" << at.x << ", " << at.y << "), pixel (" << x << ", " << y << ")";
+      }
+    }
+  }
+}
+
 TEST_F(Transfers, TextureAndMaskWeights) {
   using dro::composite::LoadMaskWeight;
   using dro::composite::LoadTextureWeight;

@@ -355,26 +355,36 @@ TEST_F(Render, MatchesTheRulesOverRandomStacks) {
     seed = seed * 1664525u + 1013904223u;
     return seed >> 8;
   };
+  // Values on both sides of each threshold: empty, opaque, and the 65280
+  // from which a pixel counts as covering.
   auto value = [&]() -> uint16_t {
-    const uint32_t kind = next() % 5;
-    return kind == 0 ? 0 : kind == 1 ? 65535 : kind == 2 ? 65280 : static_cast<uint16_t>(next());
+    static constexpr uint16_t kEdges[] = {0, 1, 65279, 65280, 65535, 65535};
+    return next() % 2 ? kEdges[next() % 6] : static_cast<uint16_t>(next());
   };
-  for (int trial = 0; trial < 40; ++trial) {
+  // Opacities at the ends, where the shortcuts decide, and between.
+  auto opacity = [&] {
+    static constexpr int32_t kEdges[] = {100, 100, 99, 1, 0};
+    return next() % 4 ? kEdges[next() % 5] : static_cast<int32_t>(next() % 100);
+  };
+  for (int trial = 0; trial < 400; ++trial) {
     for (int32_t slot = 1; slot < 8; ++slot) DRO_DeleteLayer(slot);
     DRO_DeletePaintLayer();
-    const int32_t layers = 1 + static_cast<int32_t>(next() % 7);
+    // Short stacks often, so the bottom entry decides many pixels.
+    const int32_t layers = 1 + static_cast<int32_t>(next() % (next() % 2 ? 2 : 7));
     for (int32_t slot = 1; slot <= layers; ++slot) {
       ASSERT_EQ(DRO_CreateLayer(slot, kW, kH), 1);
       std::vector<Pixel64> pixels(pixelCount());
-      for (Pixel64& p : pixels) p = Pixel64{value(), value(), value(), value()};
+      for (Pixel64& p : pixels) {
+        p = Pixel64{value(), value(), value(), value()};
+        if (next() % 4 == 0) p.g = p.b = p.r;  // grey, as a layer mask's grey reaches its edges
+      }
       SetPixels(slot, pixels);
-      DRO_SetLayerOptions(slot, next() % 5 != 0, 0,
-                          next() % 3 ? 100 : static_cast<int32_t>(next() % 100),
+      DRO_SetLayerOptions(slot, next() % 5 != 0, 0, opacity(),
                           kModes[next() % (sizeof(kModes) / sizeof(kModes[0]))]);
     }
     DRO_SetLayer(1 + static_cast<int32_t>(next() % layers));
-    if (next() % 2) {
-      DRO_CreatePaintLayer(next() % 2 ? 100 : 60, kModes[next() % 4]);
+    if (next() % 3 == 0) {
+      DRO_CreatePaintLayer(opacity(), kModes[next() % 4]);
       for (Pixel64& p : PaintPixels()) p = Pixel64{value(), value(), value(), value()};
     }
     const Bitmap b = Draw(0, 0, kW, kH, kW, kH);

@@ -69,13 +69,14 @@ TEST(RleRgba, RoundTripClearsTheLowBytes) {
 }
 
 TEST(RleRgba, DecoderStopsAtNAndAtEmptyRecords) {
-  // Runs adding up to more than n: the last one is cut short. The output
-  // vector is exactly n long, so an overrun would be caught.
+  // Runs adding up to more than n: the last one is cut short, and the
+  // pixel after the n-th stays as it was.
   const uint8_t runs[] = {200, 1, 2, 3, 4, 200, 5, 6, 7, 8};
-  std::vector<Pixel64> out(250, Pixel64{9, 9, 9, 9});
+  std::vector<Pixel64> out(251, Pixel64{9, 9, 9, 9});
   EXPECT_EQ(DRO_RLEUncompressRGBA32ToRGBA64(runs, out.data(), 250), 250);
   EXPECT_EQ(Q(out[199]), (Quad{256, 512, 768, 1024}));
   EXPECT_EQ(Q(out[249]), (Quad{5 << 8, 6 << 8, 7 << 8, 8 << 8}));
+  EXPECT_EQ(Q(out[250]), (Quad{9, 9, 9, 9}));
 
   // A record of length 0 never comes from the encoder: decoding ends there.
   const uint8_t broken[] = {3, 1, 1, 1, 1, 0, 2, 2, 2, 2};
@@ -107,8 +108,9 @@ TEST(RleMask, RunsWidenAndNeverOverrun) {
   EXPECT_EQ(back[0], 65280);
   EXPECT_EQ(back[599], 0x0100);
 
-  std::vector<dro::Mask16> shorter(100);
+  std::vector<dro::Mask16> shorter(101, 7);
   EXPECT_EQ(DRO_RLEUncompressG8ToG16(runs.data(), shorter.data(), 100), 100);
+  EXPECT_EQ(shorter[100], 7);
   EXPECT_EQ(DRO_RLECompressG16ToG8(line.data(), runs.data(), 0), 0);
   const uint8_t broken[] = {0, 5};
   EXPECT_EQ(DRO_RLEUncompressG8ToG16(broken, shorter.data(), 100), 0);

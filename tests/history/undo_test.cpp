@@ -85,6 +85,29 @@ TEST_F(Undo, UndoAndRedoExchangeTheRectangle) {
   EXPECT_EQ(At(2, 3, 4).a, 111);
 }
 
+// The whole rectangle goes back and forth, its edge rows and columns
+// included, and nothing outside it moves.
+TEST_F(Undo, UndoRestoresTheWholeRectangleEdgesIncluded) {
+  uint32_t seed = 7;
+  auto next = [&] { return static_cast<uint16_t>((seed = seed * 1664525u + 1013904223u) >> 16); };
+  std::vector<Pixel64> before(pixelCount());
+  for (Pixel64& p : before) p = Pixel64{next(), next(), next(), next()};
+  SetPixels(2, before);
+  DRO_SaveUndoBuffer(1, 0);
+  const IntRect r{3, 5, 20, 17};  // inclusive
+  for (int y = r.y0; y <= r.y1; ++y) {
+    for (int x = r.x0; x <= r.x1; ++x) Mark(2, x, y, next());
+  }
+  const std::vector<Pixel64> after = Pixels(2);
+  engine().undo.rect = r;
+  DRO_SaveUndoBuffer(1, 0);
+  ASSERT_EQ(engine().undo.slots[0].rect.y1, r.y1);
+  DRO_Undo();
+  EXPECT_EQ(Pixels(2), before);
+  DRO_Redo();
+  EXPECT_EQ(Pixels(2), after);
+}
+
 TEST_F(Undo, UnmeasuredChangesAreSavedAsTheWholeCanvas) {
   Mark(2, 0, 0, 5);
   Mark(2, kW - 1, kH - 1, 5);
@@ -95,6 +118,9 @@ TEST_F(Undo, UnmeasuredChangesAreSavedAsTheWholeCanvas) {
   engine().undo.rect = IntRect{4, 2, 4, 9};
   DRO_SaveUndoBuffer(1, 0);
   EXPECT_EQ(engine().undo.slots[0].rect.x1, kW - 1);
+  engine().undo.rect = IntRect{2, 4, 9, 4};  // and one pixel high
+  DRO_SaveUndoBuffer(1, 0);
+  EXPECT_EQ(engine().undo.slots[0].rect.y1, kH - 1);
   // A rectangle reaching past the canvas is clamped to it.
   engine().undo.rect = IntRect{-5, 3, kW + 7, 8};
   DRO_SaveUndoBuffer(1, 0);
@@ -237,6 +263,22 @@ TEST_F(Undo, BudgetEvictsOldestEntriesFirst) {
   EXPECT_EQ(At(2, 7, 0).a, 0);
   EXPECT_EQ(At(2, 6, 0).a, 6);
   EXPECT_EQ(DRO_CanUndo(), 0);
+}
+
+// An entry that would bring the usage exactly to the budget does not fit:
+// the older entry makes way.
+TEST_F(Undo, AnEntryReachingTheBudgetExactlyEvicts) {
+  constexpr int kEntryKb = kW * kH * 10 / 1024;  // reserved for the entry to be made
+  constexpr int kPixelKb = kW * kH * 8 / 1024;   // what a whole-canvas entry counts
+  for (int spare = 0; spare < 2; ++spare) {
+    DRO_ClearUndo();
+    engine().undo.budgetKb = kBaseKb + kPixelKb + kEntryKb + spare;
+    for (uint16_t v = 1; v <= 2; ++v) {
+      Mark(2, v, 0, v);
+      DRO_SaveUndoBuffer(1, 0);
+    }
+    EXPECT_EQ(DRO_GetUndoCount(), 1 + spare) << "budget " << engine().undo.budgetKb << " KB";
+  }
 }
 
 TEST_F(Undo, ABudgetTooSmallStillRecordsTheNewestEntry) {

@@ -529,6 +529,13 @@ TEST(ImageBlocks, OverlayAlphaOverAndBadArguments) {
   EXPECT_EQ(dst[3], 255);
   EXPECT_EQ(Bytes(dst.begin() + 4, dst.end()), (Bytes{0, 0, 0, 0}));  // fully transparent source
 
+  // Translucent over translucent: alpha 100 over 100 is 41000 / 255 =
+  // 160.8, rounded to 161; each colour rounds its weighted mean likewise.
+  Bytes under = {100, 100, 100, 100};
+  const Bytes over = {200, 0, 50, 100};
+  ASSERT_TRUE(img::OverlayImage(under.data(), 1, 1, 4, 4, over.data(), 1, 1, 4, 0, 0, 1.0, 1));
+  EXPECT_EQ(under, (Bytes{162, 38, 69, 161}));
+
   // Onto transparency the source comes through unchanged.
   Bytes clear = {0, 0, 0, 0};
   const Bytes half = {40, 80, 120, 128};
