@@ -142,6 +142,30 @@ const Row kRows[] = {
      [](const std::string& picture) {
        DRO_SetTool(1.0f, 0, 256, 256, 0, 0, 5, 0, 0, 0, 0, 0, 0, picture.c_str(), "", 0);
      }},
+    {Operation::kIplAllocSource32, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_IPLAllocSrcBuffer32(); }},
+    {Operation::kIplFreeSource32, true, 1, [](const std::string&) { DRO_IPLAllocSrcBuffer32(); },
+     [](const std::string&) { DRO_IPLFreeSrcBuffer32(); }},
+    {Operation::kIplAllocDestination32, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_IPLAllocDstBuffer32(); }},
+    {Operation::kIplFreeDestination32, true, 1,
+     [](const std::string&) { DRO_IPLAllocDstBuffer32(); },
+     [](const std::string&) { DRO_IPLFreeDstBuffer32(); }},
+    {Operation::kIplAllocSource24, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_IPLAllocSrcBuffer24(); }},
+    {Operation::kIplFreeSource24, true, 1, [](const std::string&) { DRO_IPLAllocSrcBuffer24(); },
+     [](const std::string&) { DRO_IPLFreeSrcBuffer24(); }},
+    {Operation::kIplAllocDestination24, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_IPLAllocDstBuffer24(); }},
+    {Operation::kIplFreeDestination24, true, 1,
+     [](const std::string&) { DRO_IPLAllocDstBuffer24(); },
+     [](const std::string&) { DRO_IPLFreeDstBuffer24(); }},
+    {Operation::kIplMaskEllipse, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_IPLMaskEllipse(2, 2, 12, 10, 60); }},
+    {Operation::kIplMaskRectangle, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_IPLMaskRectangle(2, 2, 12, 10, 60); }},
+    {Operation::kIplMaskWand, false, 1, [](const std::string&) { DRO_Clear(40, 80, 120, 255); },
+     [](const std::string&) { DRO_IPLMaskWand(3, 3, 5000, 60, "Connected"); }},
 };
 
 TEST(FailureSweep, EveryGuardedOperationHasARow) {

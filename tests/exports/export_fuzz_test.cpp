@@ -681,6 +681,30 @@ const Entry kEntries[] = {
   ROW(DRO_DoCopyBlendBufferMask, 1, DRO_DoCopyBlendBufferMask(h.Coord(), h.Coord(), h.Any())),
   ROW(DRO_ClearBlendBuffer, 1, DRO_ClearBlendBuffer()),
   ROW(DRO_FilterBlendBuffer, 1, DRO_FilterBlendBuffer(h.OneIn(3) ? h.Any() : h.Range(288, 293), h.Any())),
+  // --- image library work buffers, mask shapes, the wand -------------------
+  ROW(DRO_IPLInit, 1, DRO_IPLInit(h.Any())),
+  ROW(DRO_IPLExit, 1, DRO_IPLExit()),
+  ROW(DRO_IPLAllocSrcBuffer32, 2, DRO_IPLAllocSrcBuffer32()),
+  ROW(DRO_IPLFreeSrcBuffer32, 1, DRO_IPLFreeSrcBuffer32()),
+  ROW(DRO_IPLAllocDstBuffer32, 2, DRO_IPLAllocDstBuffer32()),
+  ROW(DRO_IPLFreeDstBuffer32, 1, DRO_IPLFreeDstBuffer32()),
+  ROW(DRO_IPLAllocSrcBuffer24, 1, DRO_IPLAllocSrcBuffer24()),
+  ROW(DRO_IPLFreeSrcBuffer24, 1, DRO_IPLFreeSrcBuffer24()),
+  ROW(DRO_IPLAllocDstBuffer24, 1, DRO_IPLAllocDstBuffer24()),
+  ROW(DRO_IPLFreeDstBuffer24, 1, DRO_IPLFreeDstBuffer24()),
+  ROW(DRO_IPLUpdateSrcBuffer32, 1, DRO_IPLUpdateSrcBuffer32()),
+  ROW(DRO_IPLSetSrcBuffer32, 1, DRO_IPLSetSrcBuffer32(h.CanvasTight(4))),
+  ROW(DRO_IPLSetDstBuffer32, 1, DRO_IPLSetDstBuffer32(h.CanvasTight(4))),
+  ROW(DRO_ApplyMaskToAlpha_IPLSrcRGBA, 1, DRO_ApplyMaskToAlpha_IPLSrcRGBA()),
+  ROW(DRO_IPLMaskEllipse, 1, DRO_IPLMaskEllipse(h.Coord(), h.Coord(), h.Coord(), h.Coord(), h.Percent())),
+  ROW(DRO_IPLMaskRectangle, 1, DRO_IPLMaskRectangle(h.Coord(), h.Coord(), h.Coord(), h.Coord(), h.Percent())),
+  ROW(DRO_IPLMaskWand, 2, {
+    static const char* const modes[] = {"Non-connected", "Connected", "Color Range", "Luminance Range",
+                                        "Hue Range", "HSL Range", "Alpha Connected", "Alpha Non-connected"};
+    const char* mode = h.OneIn(5) ? h.Mode() : modes[h.Below(8)];
+    DRO_IPLMaskWand(h.Coord(), h.Coord(), h.OneIn(4) ? h.Any() : h.Range(0, 50000), h.Percent(), mode);
+  }),
+  ROW(DRO_ColorRGBA32FromFloodMask, 1, DRO_ColorRGBA32FromFloodMask(h.CanvasTight(4), h.CanvasTight(1), h.Byte(), h.Byte(), h.Byte(), h.Byte())),
 };
 // clang-format on
 
