@@ -492,7 +492,9 @@ const Entry kEntries[] = {
   ROW(DRO_Render, 3, {
     const int32_t x = h.Coord(), y = h.Coord(), w = h.Size(), ht = h.Size();
     int64_t columns, rows; RenderOutput(x, y, w, ht, columns, rows);
-    const int32_t stride = h.Stride(columns, 3);
+    // A negative stride means a bottom-up bitmap (below); here the rows
+        // run downwards, however close.
+        const int32_t stride = std::max(h.Stride(columns, 3), 0);
     if (h.OneIn(3) && columns > 0 && rows > 0) {
       // A bottom-up bitmap: the top output row is the block's last.
       const int64_t step = std::max<int64_t>(columns * 3, 4 * ((columns * 3 + 3) / 4));
