@@ -120,6 +120,14 @@ DRO_API void DRO_CALL DRO_XSetWindowMessageHandler(DRO_XWindowMessageHandler han
  * from their own toolkit. Returns the window procedure's result. */
 DRO_API int32_t DRO_CALL DRO_XPostWindowMessage(int32_t message, int32_t wParam, int32_t lParam);
 
+/* Decode limits of every picture reader: a file whose picture has more than
+ * maxPixels pixels or more than maxSide on a side is refused before
+ * anything is allocated for it. Defaults: 2^27 pixels (or the environment
+ * variable DROVINE_MAX_IMAGE_PIXELS) and 65535. 0 restores a default.
+ * Returns 1, or 0 (nothing changed) for a negative value or a pixel limit
+ * above 536870911 (2^31 / 4 - 1). */
+DRO_API int32_t DRO_CALL DRO_XSetDecodeLimits(int32_t maxPixels, int32_t maxSide);
+
 /* ===================================================================== */
 /* Canvas                                                                */
 /* ===================================================================== */

@@ -66,4 +66,11 @@ size_t CheckedCount(int64_t a, int64_t b, int64_t limit) {
   return static_cast<size_t>(a * b);
 }
 
+size_t CheckedGridCount(int64_t width, int64_t height, int64_t perPixel, int64_t limit) {
+  if (perPixel <= 0) throw std::bad_alloc();
+  const int64_t sideLimit = limit / perPixel;
+  if (width < 0 || height < 0 || width > sideLimit || height > sideLimit) throw std::bad_alloc();
+  return CheckedCount(width, height, sideLimit);
+}
+
 }  // namespace dro

@@ -45,6 +45,14 @@ uint64_t InjectedAllocationFailures() noexcept;
 // element count must stay within int32.
 size_t CheckedCount(int64_t a, int64_t b, int64_t limit = std::numeric_limits<int32_t>::max());
 
+// Pixel count of a width x height grid holding `perPixel` elements a pixel,
+// refusing (std::bad_alloc) negative sizes and any grid whose row, column or
+// whole cannot be indexed within `limit` elements. Each side is checked on
+// its own, whatever the other: a grid 2^31 - 1 wide and 0 high holds no
+// pixel, but its row stride still overflows.
+size_t CheckedGridCount(int64_t width, int64_t height, int64_t perPixel,
+                        int64_t limit = std::numeric_limits<int32_t>::max());
+
 // An owned array of trivially copyable elements. Present (non-null) or
 // absent; its contents are undefined after Make() unless filled.
 template <class T>

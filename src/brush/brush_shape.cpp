@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "base/canvas_state.h"
@@ -78,7 +79,8 @@ void RememberPath(ShapeSource& cache, const char* path) noexcept {
 
 // Rotates the picture in place by `angle` degrees. A rotation the script
 // library refuses leaves the picture as it was; the angle counts as applied
-// either way, so the same request is not retried on every call.
+// either way, so the same request is not retried on every call. Running out
+// of memory is no refusal: it throws, and the caller forgets the picture.
 void Rotate(ShapeSource& cache, int32_t angle) {
   namespace fx = platform::effects;
   {
@@ -88,6 +90,7 @@ void Rotate(ShapeSource& cache, int32_t angle) {
       session.SetEffectValue(0, 4, 100);
       session.ExecuteScriptOnImage(cache.pixels.data(), cache.width, cache.height);
     }
+    if (session.ranOutOfMemory()) throw std::bad_alloc();
   }
   cache.angle = angle;
 }
@@ -147,7 +150,12 @@ bool TipFromSource(const char* path, int32_t angle, Sources sources) {
     cache.height = picture.height;
     RememberPath(cache, path);
     ++g_loads;
-    Rotate(cache, angle);
+    try {
+      Rotate(cache, angle);
+    } catch (...) {
+      cache.Reset();  // half made: not to be found by the next call
+      throw;
+    }
   }
   return ScaleIntoTip(cache);
 }
@@ -158,11 +166,13 @@ void BuildShape(const char* path, int32_t angle, Sources sources) noexcept {
     State().tip.FillBytes(0);
     bool complete = false;
     if (HasSource(path)) {
-      // A picture that cannot be loaded or scaled gives the disc instead.
+      // A picture that cannot be loaded or scaled gives the disc instead;
+      // running out of memory on the way is recorded all the same.
       try {
         complete = TipFromSource(path, angle, sources);
+      } catch (const std::bad_alloc&) {
+        RecordFailure(Operation::kSetBrushShape);
       } catch (...) {
-        complete = false;
       }
     }
     if (!complete) MakeDisc();

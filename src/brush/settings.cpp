@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "base/canvas_state.h"
 #include "base/guard.h"
@@ -224,10 +225,12 @@ bool SetTool(const ToolValues& tool) noexcept {
     if (tool.gritCellSize != 0) MakeRandomGrit();
 
     if (HasSource(tool.gritSource)) {
-      // A grit picture that cannot be used leaves the grain as it is; its
-      // failures are not the tool's.
+      // A grit picture that cannot be used leaves the grain as it is and the
+      // tool goes on; running out of memory on the way is recorded.
       try {
         MakeGritFromSource(tool.gritSource);
+      } catch (const std::bad_alloc&) {
+        RecordFailure(Operation::kSetTool);
       } catch (...) {
       }
     }

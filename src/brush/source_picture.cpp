@@ -1,5 +1,6 @@
 #include "brush/source_picture.h"
 
+#include <new>
 #include <utility>
 
 #include "base/allocation.h"
@@ -14,16 +15,26 @@ size_t RgbaBytes(int32_t width, int32_t height) {
 bool RenderScriptPicture(const char* path, platform::image::Picture& picture, bool& isScript) {
   namespace fx = platform::effects;
   fx::Session session;
-  isScript = session.ready() && session.LoadScriptFromFile(path);
+  // Running out of memory is no answer to whether the path is a script.
+  auto noMemory = [&] {
+    if (session.ranOutOfMemory()) throw std::bad_alloc();
+  };
+  noMemory();
+  isScript = session.LoadScriptFromFile(path);
+  noMemory();
   if (!isScript) return false;
   session.InitBuffers();
   fx::ScriptHeader header;
-  if (!session.ReadScriptHeaderFromFile(path, header)) return false;
+  const bool headerRead = session.ReadScriptHeaderFromFile(path, header);
+  noMemory();
+  if (!headerRead) return false;
   const int32_t w = header.width();
   const int32_t h = header.height();
   if (w <= 0 || h <= 0) return false;
   Buffer<uint8_t> pixels = Buffer<uint8_t>::Make(RgbaBytes(w, h));
-  if (!session.ExecuteScript(pixels.data(), w, h)) return false;
+  const bool rendered = session.ExecuteScript(pixels.data(), w, h);
+  noMemory();
+  if (!rendered) return false;
   platform::image::RgbaToBgra(pixels.data(), w, h, w * 4);
   picture.pixels = std::move(pixels);
   picture.width = w;
@@ -33,7 +44,12 @@ bool RenderScriptPicture(const char* path, platform::image::Picture& picture, bo
 }
 
 bool ReadRgbaPicture(const char* path, platform::image::Picture& picture) {
-  if (!platform::image::ReadImageRgba(path, picture) || picture.channels != 4) return false;
+  platform::image::ReadStatus status;
+  if (!platform::image::ReadImageRgba(path, picture, &status)) {
+    if (status == platform::image::ReadStatus::kNoMemory) throw std::bad_alloc();
+    return false;
+  }
+  if (picture.channels != 4) return false;
   const int32_t w = picture.width;
   const int32_t h = picture.height;
   return w > 0 && h > 0 && picture.pixels.size() >= RgbaBytes(w, h);

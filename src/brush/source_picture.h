@@ -11,11 +11,12 @@ namespace dro::brush {
 // Runs the script at `path` at the size its header names and gives its
 // picture in BGRA order, 4 bytes a pixel in tight rows. `isScript` tells
 // whether the path loaded as a script at all; the result whether it gave a
-// picture.
+// picture. Throws std::bad_alloc when memory runs out.
 bool RenderScriptPicture(const char* path, platform::image::Picture& picture, bool& isScript);
 
 // Reads the image file at `path` as RGBA, 4 bytes a pixel in tight rows.
-// False for a file that cannot be read or does not give four whole channels.
+// False for a file that cannot be read or does not give four whole channels;
+// throws std::bad_alloc when memory ran out while reading it.
 bool ReadRgbaPicture(const char* path, platform::image::Picture& picture);
 
 // Bytes of a tight RGBA picture; throws when the count is out of range.

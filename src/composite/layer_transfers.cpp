@@ -18,7 +18,8 @@ size_t RowBytes(const LayerRecord& layer) {
 
 int32_t SetLayerRgba64(const void* src, int32_t srcStrideBytes, int32_t layer) noexcept {
   LayerRecord* rec = composite::CanvasLayer(layer);
-  if (!rec || !src) return 0;
+  // Host rows are at least a layer row apart, as every transfer takes them.
+  if (!rec || !src || srcStrideBytes < static_cast<int64_t>(RowBytes(*rec))) return 0;
   const auto* from = static_cast<const uint8_t*>(src);
   for (int32_t row = 0; row < rec->height; ++row) {
     std::memcpy(rec->pixels.data() + int64_t{row} * rec->width,
@@ -42,6 +43,7 @@ int32_t GetLayerRgba64Rect(void* dst, int32_t dstStrideBytes, int32_t layer, int
 int32_t CopyLayerRectOut(const LayerRecord& layer, uint8_t* dst, int64_t dstStrideBytes, int32_t x,
                          int32_t y, int32_t w, int32_t h) noexcept {
   if (!dst || !layer.pixels || w <= 0 || h <= 0) return 0;
+  if (dstStrideBytes < int64_t{w} * int64_t{sizeof(Pixel64)}) return 0;
   const ClippedRect r = ClipRect(x, y, w, h, layer.width, layer.height);
   if (r.empty()) return 0;
   const size_t bytes = static_cast<size_t>(r.width()) * sizeof(Pixel64);

@@ -14,7 +14,8 @@
 
 namespace dro::composite {
 
-// Raw Pixel64 transfers. Strides are in bytes.
+// Raw Pixel64 transfers. Strides are in bytes, at least a row of the block
+// (else nothing moves).
 int32_t SetLayerRgba64(const void* src, int32_t srcStrideBytes, int32_t layer) noexcept;
 int32_t GetLayerRgba64(void* dst, int32_t dstStrideBytes, int32_t layer) noexcept;
 // Copies the w x h rectangle at (x, y) of the layer into dst, whose first

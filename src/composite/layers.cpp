@@ -95,8 +95,9 @@ void SetMemoryReclaimer(MemoryReclaimer reclaimer) noexcept {
 int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept {
   return Guard(Operation::kCreateLayer, 0, [&]() -> int32_t {
     if (!ValidSlot(slot) || width < 0 || height < 0) return 0;
-    // Channel offsets (4 per pixel) must stay within 32 bits.
-    const size_t count = CheckedCount(width, height, INT32_MAX / 4);
+    // Channel offsets (4 per pixel) must stay within 32 bits: the row
+    // stride as much as the whole layer, even for a layer without pixels.
+    const size_t count = CheckedGridCount(width, height, 4);
     LayerRecord& rec = Layers().slots[slot];
     if (rec.pixels && (rec.width != width || rec.height != height || rec.pixels.size() != count)) {
       rec.pixels.Reset();
@@ -109,6 +110,7 @@ int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept {
       rec.pixels = AllocateCount(count);
       if (!rec.pixels) {
         RecomputeLayerTop();
+        RecordFailure(Operation::kCreateLayer);
         return 0;
       }
       rec.serial = g_nextSerial++;

@@ -70,7 +70,11 @@ void ReleaseEverything() {
   ReleaseBrushBuffers();
   for (int32_t slot = 0; slot < composite::kLayerSlots; ++slot) composite::DeleteLayer(slot);
   engine().work.Release();
-  engine().canvas.live = false;
+  // No canvas, no canvas size: a host buffer "of the canvas's size" is now
+  // empty, and nothing may still walk the old one's rows.
+  CanvasGeometry& c = engine().canvas;
+  c.live = false;
+  c.width = c.height = c.rgbaStride = 0;
 }
 
 }  // namespace

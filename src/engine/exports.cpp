@@ -10,6 +10,7 @@
 #include "engine/canvas.h"
 #include "engine/engine.h"
 #include "engine/frame.h"
+#include "platform/image_library.h"
 #include "platform/memory_status.h"
 #include "platform/system_info.h"
 #include "platform/window.h"
@@ -113,7 +114,9 @@ void DRO_CALL DRO_SetStartDir(const char* path) {
 void DRO_CALL DRO_SetPixelRGB24(void* rgb24, int32_t stride, int32_t x, int32_t y, int32_t red,
                                 int32_t green, int32_t blue) {
   const dro::CanvasGeometry& c = engine().canvas;
-  if (!rgb24 || x < 0 || y < 0 || x >= c.width || y >= c.height) return;
+  // Rows at least a pixel row apart, as every transfer takes them.
+  if (!rgb24 || stride < int64_t{c.width} * 3 || x < 0 || y < 0 || x >= c.width || y >= c.height)
+    return;
   uint8_t* p = static_cast<uint8_t*>(rgb24) + int64_t{y} * stride + int64_t{x} * 3;
   p[0] = static_cast<uint8_t>(red >> 8);
   p[1] = static_cast<uint8_t>(green >> 8);
@@ -135,6 +138,10 @@ void DRO_CALL DRO_XSetWindowMessageHandler(DRO_XWindowMessageHandler handler) {
 int32_t DRO_CALL DRO_XPostWindowMessage(int32_t message, int32_t wParam, int32_t lParam) {
   return static_cast<int32_t>(dro::platform::TheHiddenWindow().Send(
       static_cast<uint32_t>(message), static_cast<uint32_t>(wParam), lParam));
+}
+
+int32_t DRO_CALL DRO_XSetDecodeLimits(int32_t maxPixels, int32_t maxSide) {
+  return dro::platform::image::SetDecodeLimits(maxPixels, maxSide) ? 1 : 0;
 }
 
 void DRO_CALL DRO_CreateImage(void* window, int32_t width, int32_t height, int32_t brushSizeLimit,

@@ -386,6 +386,10 @@ void SaveUndoBuffer(bool savePixels, bool saveMask) noexcept {
     } else {
       if (pixelBlock) SubtractUsage(PixelBlockKb(area));
       if (maskBlock) SubtractUsage(MaskBlockKb(area));
+      // Every slot was given up and the block still could not be had: the
+      // change is committed below without an entry, and the host must hear
+      // that it cannot be undone.
+      RecordFailure(Operation::kSaveUndoBuffer);
     }
     // Whether or not an entry was recorded, the rectangle is now committed.
     if (pixels) {

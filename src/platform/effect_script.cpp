@@ -64,6 +64,10 @@ class Parser {
         if (script.width < 1 || script.width > kMaxSide || script.height < 1 ||
             script.height > kMaxSide)
           return Fail("width and height must be 1..10000");
+        // A script names the size of the picture it makes: a few bytes of
+        // untrusted text, held to the same limits as any picture file.
+        if (!image::WithinDecodeLimits(script.width, script.height))
+          return Fail("the size is beyond the decode limits");
       } else if (word == "background") {
         int32_t c[4] = {0, 0, 0, 255};
         int n = 0;
@@ -194,7 +198,7 @@ class Parser {
   size_t errorSize_;
 };
 
-bool ParseFile(const char* path, Script& script, char* error, size_t errorSize) {
+bool ParseFile(const char* path, Script& script, char* error, size_t errorSize, bool& noMemory) {
   auto fail = [&](const char* message) {
     if (error && errorSize) std::snprintf(error, errorSize, "%s", message);
     return false;
@@ -222,6 +226,7 @@ bool ParseFile(const char* path, Script& script, char* error, size_t errorSize) 
     }
   } catch (...) {
     ok = false;
+    noMemory = true;
     fail("out of memory");
   }
   std::fclose(file);
@@ -240,6 +245,7 @@ struct Session::Impl {
   int32_t chainCount = 0;
   Entry chain[kMaxEffects];
   char error[256] = {};
+  bool noMemory = false;  // the last load, header read or run ran out of memory
 
   // Runs the loaded script's effects, then the chain, on a copy of the
   // picture; the picture takes the result only when every effect ran.
@@ -284,6 +290,10 @@ bool Session::ready() const noexcept {
   return impl_ != nullptr;
 }
 
+bool Session::ranOutOfMemory() const noexcept {
+  return !impl_ || impl_->noMemory;
+}
+
 const char* Session::error() const noexcept {
   return impl_ ? impl_->error : "";
 }
@@ -291,7 +301,8 @@ const char* Session::error() const noexcept {
 bool Session::LoadScriptFromFile(const char* path) noexcept {
   if (!impl_) return false;
   Script script;
-  if (!ParseFile(path, script, impl_->error, sizeof impl_->error)) return false;
+  impl_->noMemory = false;
+  if (!ParseFile(path, script, impl_->error, sizeof impl_->error, impl_->noMemory)) return false;
   impl_->script = script;
   impl_->loaded = true;
   impl_->error[0] = 0;
@@ -306,7 +317,8 @@ void Session::InitBuffers() noexcept {
 bool Session::ReadScriptHeaderFromFile(const char* path, ScriptHeader& header) noexcept {
   if (!impl_) return false;
   Script script;
-  if (!ParseFile(path, script, impl_->error, sizeof impl_->error)) return false;
+  impl_->noMemory = false;
+  if (!ParseFile(path, script, impl_->error, sizeof impl_->error, impl_->noMemory)) return false;
   ScriptHeader h;
   auto put = [&](int offset, int32_t v) { std::memcpy(h.bytes + offset, &v, sizeof v); };
   std::memcpy(h.bytes, "DRFX", 4);
@@ -322,8 +334,12 @@ bool Session::ReadScriptHeaderFromFile(const char* path, ScriptHeader& header) n
 
 bool Session::ExecuteScript(uint8_t* bgra, int32_t width, int32_t height) noexcept {
   if (!impl_ || !impl_->loaded || !ValidPicture(bgra, width, height)) return false;
+  impl_->noMemory = false;
   try {
     return impl_->Run(bgra, width, height, true);
+  } catch (const std::bad_alloc&) {
+    impl_->noMemory = true;
+    return false;
   } catch (...) {
     return false;
   }
@@ -351,8 +367,12 @@ bool Session::ExecuteScriptOnImage(uint8_t* bgra, int32_t width, int32_t height)
   if (!impl_ || !ValidPicture(bgra, width, height)) return false;
   if (image::EffectFailuresForTesting()) return false;
   if ((!impl_->loaded || impl_->script.count == 0) && impl_->chainCount == 0) return false;
+  impl_->noMemory = false;
   try {
     return impl_->Run(bgra, width, height, false);
+  } catch (const std::bad_alloc&) {
+    impl_->noMemory = true;
+    return false;
   } catch (...) {
     return false;
   }

@@ -52,6 +52,9 @@ class Session {
 
   // True when the session could be set up (false only without memory).
   bool ready() const noexcept;
+  // True when the session could not be set up, or its last load, header
+  // read or run failed for want of memory.
+  bool ranOutOfMemory() const noexcept;
   // Why the last load or header read failed ("line 3: unknown effect").
   const char* error() const noexcept;
 

@@ -15,68 +15,32 @@ using detail::MakeRgba;
 
 constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
 
+// One channel of a 16 or 32-bit pixel, cut out by its mask. Channels
+// narrower than 8 bits are widened by repeating their bits (5 bits abcde
+// become abcdeabc), so full scale stays full scale and the result matches
+// the common decoders; wider ones keep their high 8 bits.
 struct Channel {
   uint32_t mask = 0;
   int shift = 0;
-  uint32_t max = 0;
+  int bits = 0;
   void Set(uint32_t m) {
     mask = m;
     shift = 0;
-    max = 0;
+    bits = 0;
     if (!m) return;
     while (!(m & 1)) m >>= 1, ++shift;
-    max = m;
+    while (m & 1) m >>= 1, ++bits;
   }
   uint8_t Of(uint32_t v) const {
     if (!mask) return 0;
-    return static_cast<uint8_t>((uint64_t{(v & mask) >> shift} * 255 + max / 2) / max);
+    const uint32_t value =
+        static_cast<uint32_t>((uint64_t{v} >> shift) & ((uint64_t{1} << bits) - 1));
+    if (bits >= 8) return static_cast<uint8_t>(value >> (bits - 8));
+    uint32_t wide = 0;
+    for (int at = 8 - bits; at > -bits; at -= bits) wide |= at >= 0 ? value << at : value >> -at;
+    return static_cast<uint8_t>(wide);
   }
 };
-
-// Decodes an RLE8 or RLE4 stream into one palette index per pixel, rows in
-// file order. `set` marks the pixels the stream wrote (skipped ones stay
-// transparent). False when the stream ends before its end mark.
-bool DecodeRle(ByteReader& r, bool four, int32_t width, int32_t height, uint8_t* indices,
-               uint8_t* set) {
-  int64_t x = 0, y = 0;
-  auto put = [&](uint8_t index) {
-    if (x < width && y < height) {
-      const size_t at = size_t(y) * size_t(width) + size_t(x);
-      indices[at] = index;
-      set[at] = 1;
-    }
-    ++x;
-  };
-  for (;;) {
-    uint32_t count, value;
-    if (!r.U8(count) || !r.U8(value)) return false;
-    if (count > 0) {  // a run: `count` pixels of one byte (two nibbles)
-      for (uint32_t i = 0; i < count; ++i)
-        put(four ? static_cast<uint8_t>(i & 1 ? value & 15 : value >> 4)
-                 : static_cast<uint8_t>(value));
-      continue;
-    }
-    if (value == 0) {  // end of line
-      x = 0;
-      ++y;
-    } else if (value == 1) {  // end of bitmap
-      return true;
-    } else if (value == 2) {  // move right and down
-      uint32_t dx, dy;
-      if (!r.U8(dx) || !r.U8(dy)) return false;
-      x += dx;
-      y += dy;
-    } else {  // `value` literal pixels, padded to a 16-bit boundary
-      const uint32_t bytes = four ? (value + 1) / 2 : value;
-      if (!r.Has(bytes + (bytes & 1))) return false;
-      const uint8_t* p = r.here();
-      for (uint32_t i = 0; i < value; ++i)
-        put(four ? static_cast<uint8_t>(i & 1 ? p[i / 2] & 15 : p[i / 2] >> 4) : p[i]);
-      r.Skip(bytes + (bytes & 1));
-    }
-    if (y >= height) return true;  // nothing more can land in the picture
-  }
-}
 
 // What the file and info headers say about the picture, checked against
 // what the later stages can decode, so they meet only pictures they take.
@@ -195,21 +159,64 @@ uint8_t* PictureRow(Picture& picture, const BmpHeader& head, int64_t fileRow) {
   return picture.pixels.data() + size_t(y) * size_t(head.width) * 4;
 }
 
-// RLE8 and RLE4 rows from `r`. The stream is decoded into palette indices
-// first because its moves may skip pixels: those stay transparent, so the
-// picture starts zeroed.
+// The most pixels a run-length picture may have per byte of its stream. A
+// run of up to 255 pixels takes two bytes, and a row may end early (an end
+// of line in two bytes leaves the rest of it transparent), so real files
+// stay far below this; a 64-byte file claiming 16384 x 16384 does not.
+constexpr int64_t kRlePixelsPerStreamByte = 1024;
+
+// RLE8 and RLE4 rows from `r`, each palette index written straight into the
+// picture. Pixels the stream skips (an early end of line, a move, an early
+// end of bitmap) stay transparent, so the picture starts zeroed.
+//
+// A row ends where its uncompressed form would: at the width rounded up to
+// whole 4-byte words. Common writers encode that padding too, so runs and
+// literals may reach into it (those pixels are dropped), but a run, a
+// literal or a move past it, or a move below the picture, is a damaged
+// stream; so is a stream that runs out before its end mark, unless it ran
+// out exactly on the last row's last pixel.
 bool ReadBmpRleRows(ByteReader& r, const BmpHeader& head, const BmpPalette& palette, Picture& out) {
   const int32_t w = head.width, h = head.height;
+  const int64_t streamBytes = static_cast<int64_t>(r.size() - r.pos());
+  if (int64_t{w} * h > streamBytes * kRlePixelsPerStreamByte) return false;
+  const bool four = head.compression == kRle4;
+  const int64_t rowEnd = four ? (int64_t{w} + 7) / 8 * 8 : (int64_t{w} + 3) / 4 * 4;
   Picture picture = MakeRgba(w, h, true);
-  const size_t count = size_t(w) * size_t(h);
-  Buffer<uint8_t> indices = Buffer<uint8_t>::MakeBytes(count, 0);
-  Buffer<uint8_t> set = Buffer<uint8_t>::MakeBytes(count, 0);
-  if (!DecodeRle(r, head.compression == kRle4, w, h, indices.data(), set.data())) return false;
-  for (int32_t fy = 0; fy < h; ++fy) {
-    uint8_t* d = PictureRow(picture, head, fy);
-    for (int32_t x = 0; x < w; ++x, d += 4) {
-      const size_t at = size_t(fy) * size_t(w) + size_t(x);
-      if (set[at]) palette.Put(d, indices[at]);
+  int64_t x = 0, y = 0;
+  uint8_t* row = PictureRow(picture, head, 0);
+  auto put = [&](uint32_t index) {
+    if (x < w) palette.Put(row + 4 * x, index);
+    ++x;
+  };
+  while (y < h) {
+    uint32_t count, value;
+    if (!r.U8(count) || !r.U8(value)) {
+      if (y == h - 1 && x >= w) break;  // ended on the last pixel
+      return false;
+    }
+    if (count > 0) {  // a run: `count` pixels of one byte (two nibbles)
+      if (x + count > rowEnd) return false;
+      for (uint32_t i = 0; i < count; ++i) put(four ? (i & 1 ? value & 15 : value >> 4) : value);
+      continue;
+    }
+    if (value == 0) {  // end of line
+      x = 0;
+      if (++y < h) row = PictureRow(picture, head, y);
+    } else if (value == 1) {  // end of bitmap
+      break;
+    } else if (value == 2) {  // move right and down
+      uint32_t dx, dy;
+      if (!r.U8(dx) || !r.U8(dy) || x + dx > rowEnd || y + dy > h) return false;
+      x += dx;
+      y += dy;
+      if (y < h) row = PictureRow(picture, head, y);
+    } else {  // `value` literal pixels, padded to a 16-bit boundary
+      const uint32_t bytes = four ? (value + 1) / 2 : value;
+      if (x + value > rowEnd || !r.Has(bytes + (bytes & 1))) return false;
+      const uint8_t* p = r.here();
+      for (uint32_t i = 0; i < value; ++i)
+        put(four ? (i & 1 ? p[i / 2] & 15 : p[i / 2] >> 4) : p[i]);
+      r.Skip(bytes + (bytes & 1));
     }
   }
   out = std::move(picture);

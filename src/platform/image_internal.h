@@ -10,14 +10,13 @@
 
 namespace dro::platform::image::detail {
 
-// Largest side and largest pixel count a reader accepts: a damaged or hostile
-// header must not make us allocate gigabytes.
-constexpr int32_t kMaxSide = 30000;
-constexpr int64_t kMaxPixels = int64_t{1} << 28;
+// Largest side the writers take.
+constexpr int32_t kMaxWriteSide = 30000;
 
+// Every reader checks a size against the decode limits before it allocates
+// anything that grows with it.
 inline bool AcceptableSize(int64_t width, int64_t height) noexcept {
-  return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
-         width * height <= kMaxPixels;
+  return WithinDecodeLimits(width, height);
 }
 
 // A tight RGBA picture of the given size (throws on allocation failure;
@@ -47,7 +46,7 @@ void DeleteObject(T* object) noexcept {
   FreeBytes(object);
 }
 
-// A whole file in memory, for the formats we parse ourselves.
+// A whole file in memory (at most 1 GiB).
 bool ReadWholeFile(std::FILE* file, Buffer<uint8_t>& out);
 
 // Little- and big-endian readers over a byte block with a bounds check.
@@ -87,20 +86,20 @@ class ByteReader {
   size_t pos_ = 0;
 };
 
-// Readers: each decodes the whole file into a tight RGBA picture and gives
-// false for anything it cannot read completely. They may throw
-// std::bad_alloc; the caller catches it.
-bool ReadPngRgba(std::FILE* file, Picture& out);
-bool ReadJpegRgba(std::FILE* file, Picture& out);
-bool ReadTiffRgba(const char* path, Picture& out);
-bool ReadGifRgba(const char* path, Picture& out);
+// Readers: each decodes a whole file held in memory into a tight RGBA
+// picture and gives false for anything it cannot read completely. They may
+// throw std::bad_alloc; the caller catches it.
+bool ReadPngRgba(const uint8_t* data, size_t size, Picture& out);
+bool ReadJpegRgba(const uint8_t* data, size_t size, Picture& out);
+bool ReadTiffRgba(const uint8_t* data, size_t size, Picture& out);
+bool ReadGifRgba(const uint8_t* data, size_t size, Picture& out);
 bool ReadBmpRgba(const uint8_t* data, size_t size, Picture& out);
 bool ReadPsdRgba(const uint8_t* data, size_t size, Picture& out);
 
 // Checks the arguments every writer shares.
 inline bool ValidImage(const uint8_t* pixels, int32_t width, int32_t height, int32_t channels,
                        int32_t stride) noexcept {
-  return pixels && width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
+  return pixels && width > 0 && height > 0 && width <= kMaxWriteSide && height <= kMaxWriteSide &&
          (channels == 3 || channels == 4) && stride >= int64_t{width} * channels;
 }
 

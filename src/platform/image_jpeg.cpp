@@ -69,8 +69,7 @@ struct Compressor {
 
 namespace detail {
 
-bool ReadJpegRgba(std::FILE* file, Picture& out) {
-  if (std::fseek(file, 0, SEEK_SET) != 0) return false;
+bool ReadJpegRgba(const uint8_t* data, size_t size, Picture& out) {
   Decompressor d;
   Install(d.errors);
   d.cinfo.err = &d.errors.mgr;
@@ -82,7 +81,7 @@ bool ReadJpegRgba(std::FILE* file, Picture& out) {
         // Large progressive files keep every coefficient in memory; past
         // this the library stops with an error instead of taking it all.
         d.cinfo.mem->max_memory_to_use = 1L << 30;
-        jpeg_stdio_src(&d.cinfo, file);
+        jpeg_mem_src(&d.cinfo, data, static_cast<unsigned long>(size));
         jpeg_save_markers(&d.cinfo, JPEG_APP0 + 14, 0xffff);
         jpeg_read_header(&d.cinfo, TRUE);
         cmyk = d.cinfo.jpeg_color_space == JCS_CMYK || d.cinfo.jpeg_color_space == JCS_YCCK;

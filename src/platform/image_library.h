@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "base/allocation.h"
 
@@ -49,6 +50,42 @@ struct Picture {
   int32_t channels = 0;
 };
 
+// Decode limits. Picture files are untrusted: a header may promise any size.
+// Every reader checks the size it is about to allocate for against these
+// limits before it allocates (the picture and any block as large as it), so
+// a small hostile file costs little. The defaults are 2^27 pixels and 65535
+// per side; the pixel limit may also come from the environment variable
+// DROVINE_MAX_IMAGE_PIXELS, read when a limit is first needed. No setting
+// may pass kMostDecodePixels, where a picture's RGBA bytes could no longer
+// be indexed with 32 bits.
+struct DecodeLimits {
+  int64_t maxPixels;
+  int32_t maxSide;
+};
+constexpr int64_t kDefaultDecodePixels = int64_t{1} << 27;
+constexpr int32_t kDefaultDecodeSide = 65535;
+constexpr int64_t kMostDecodePixels = std::numeric_limits<int32_t>::max() / 4;
+constexpr int64_t kMostDecodeSide = kMostDecodePixels;
+DecodeLimits CurrentDecodeLimits() noexcept;
+// 0 restores a default (the pixel limit from the environment when it gives
+// one); false, changing nothing, for negative values or values beyond the
+// most.
+bool SetDecodeLimits(int64_t maxPixels, int64_t maxSide) noexcept;
+// A picture of width x height pixels (both at least 1) within the limits.
+bool WithinDecodeLimits(int64_t width, int64_t height) noexcept;
+
+// Why a read gave no picture.
+enum class ReadStatus : uint8_t {
+  kRead,        // it did
+  kUnreadable,  // not a picture we read, damaged, or beyond the decode limits
+  kNoMemory,    // memory ran out while reading
+};
+
+// Decodes a whole picture file held in memory as RGBA (4 channels); the type
+// is told by the first bytes. Nothing is kept of `data` afterwards.
+bool ReadPictureRgba(const uint8_t* data, size_t size, Picture& out,
+                     ReadStatus* status = nullptr) noexcept;
+
 // An open file to read a picture from. Open() gives null when the file
 // cannot be opened; reads of a damaged or unsupported file give false.
 class FileSource {
@@ -58,8 +95,8 @@ class FileSource {
 
   int32_t GuessType() noexcept;
   void Rewind() noexcept;
-  bool ReadRgba(Picture& out) noexcept;  // 4 channels
-  bool ReadRGB(Picture& out) noexcept;   // 3 channels
+  bool ReadRgba(Picture& out, ReadStatus* status = nullptr) noexcept;  // 4 channels
+  bool ReadRGB(Picture& out, ReadStatus* status = nullptr) noexcept;   // 3 channels
 
  private:
   FileSource() = default;
@@ -68,7 +105,7 @@ class FileSource {
 };
 
 // Reads a whole file as RGBA (convenience over FileSource).
-bool ReadImageRgba(const char* path, Picture& out) noexcept;
+bool ReadImageRgba(const char* path, Picture& out, ReadStatus* status = nullptr) noexcept;
 
 // Writers. Each takes 8-bit RGB (3 channels) or RGBA (4 channels) rows of
 // `stride` bytes and a resolution in dots per inch (0 and 0: none written).

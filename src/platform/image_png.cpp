@@ -3,8 +3,10 @@
 // destructor, so a jump never skips C++ clean-up.
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/image_internal.h"
 
@@ -15,6 +17,31 @@ void PngError(png_structp png, png_const_charp) {
   png_longjmp(png, 1);
 }
 void PngWarning(png_structp, png_const_charp) {}
+
+constexpr png_alloc_size_t kLargestChunk = png_alloc_size_t{16} << 20;
+
+// A chunk's length is only a claim, and libpng allocates for some chunks
+// (texts, profiles) before it reads them: every chunk must lie within the
+// file before libpng sees it, so a 65-byte file cannot ask for a gigabyte.
+bool ChunksFit(const uint8_t* data, size_t size) {
+  detail::ByteReader r(data, size);
+  if (!r.Skip(8)) return false;
+  while (r.Has(8)) {
+    uint32_t length, type;
+    if (!r.U32be(length) || !r.U32be(type) || !r.Skip(size_t{length} + 4)) return false;
+    if (type == 0x49454e44u) return true;  // IEND
+  }
+  return true;  // a file cut short is libpng's to judge
+}
+
+// libpng's reader callback over the file's bytes; running out of them is a
+// damaged file.
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
+  auto* source = static_cast<detail::ByteReader*>(png_get_io_ptr(png));
+  if (!source->Has(length)) png_error(png, "truncated");
+  std::memcpy(out, source->here(), length);
+  source->Skip(length);
+}
 
 template <class Body>
 bool Protected(png_structp png, Body&& body) {
@@ -40,8 +67,9 @@ struct PngHandles {
 
 namespace detail {
 
-bool ReadPngRgba(std::FILE* file, Picture& out) {
-  if (std::fseek(file, 0, SEEK_SET) != 0) return false;
+bool ReadPngRgba(const uint8_t* data, size_t size, Picture& out) {
+  if (!ChunksFit(data, size)) return false;
+  ByteReader source(data, size);
   PngHandles h;
   h.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
   if (!h.png) return false;
@@ -50,8 +78,11 @@ bool ReadPngRgba(std::FILE* file, Picture& out) {
 
   png_uint_32 width = 0, height = 0;
   if (!Protected(h.png, [&] {
-        png_set_user_limits(h.png, kMaxSide, kMaxSide);
-        png_init_io(h.png, file);
+        const DecodeLimits limits = CurrentDecodeLimits();
+        png_set_user_limits(h.png, static_cast<png_uint_32>(limits.maxSide),
+                            static_cast<png_uint_32>(limits.maxSide));
+        png_set_read_fn(h.png, &source, ReadFromMemory);
+        png_set_chunk_malloc_max(h.png, kLargestChunk);
         png_read_info(h.png, h.info);
         // Everything becomes 8-bit RGBA: palettes and low bit depths
         // expanded, tRNS turned into alpha, 16 bits cut to the high byte,

@@ -14,7 +14,6 @@ using detail::NewObject;
 
 struct FileSource::Impl {
   std::FILE* file = nullptr;
-  Buffer<char> path;  // kept for the libraries that open files by name
   ~Impl() {
     if (file) std::fclose(file);
   }
@@ -46,7 +45,7 @@ int32_t TypeFromSignature(const uint8_t* b, size_t n) noexcept {
 }
 
 // RGBA to RGB into a new exact-size block.
-bool DropAlpha(Picture& picture) {
+void DropAlpha(Picture& picture) {
   const size_t count = static_cast<size_t>(picture.width) * picture.height;
   Buffer<uint8_t> rgb = Buffer<uint8_t>::Make(count * 3);
   const uint8_t* s = picture.pixels.data();
@@ -58,7 +57,6 @@ bool DropAlpha(Picture& picture) {
   }
   picture.pixels = std::move(rgb);
   picture.channels = 3;
-  return true;
 }
 
 }  // namespace
@@ -86,9 +84,6 @@ FileSource* FileSource::Open(const char* path) noexcept {
   try {
     source = ::new (AllocateBytes(sizeof(FileSource))) FileSource();
     source->impl_ = NewObject<Impl>();
-    const size_t len = std::strlen(path);
-    source->impl_->path = Buffer<char>::Make(len + 1);
-    std::memcpy(source->impl_->path.data(), path, len + 1);
     source->impl_->file = std::fopen(path, "rb");
     if (!source->impl_->file) {
       Close(source);
@@ -120,64 +115,93 @@ void FileSource::Rewind() noexcept {
   if (impl_ && impl_->file) std::fseek(impl_->file, 0, SEEK_SET);
 }
 
-bool FileSource::ReadRgba(Picture& out) noexcept {
-  if (!impl_ || !impl_->file) return false;
+bool ReadPictureRgba(const uint8_t* data, size_t size, Picture& out, ReadStatus* status) noexcept {
+  ReadStatus result = ReadStatus::kUnreadable;
   try {
     Picture picture;
     bool ok = false;
-    std::FILE* f = impl_->file;
-    const int32_t type = GuessType();
-    switch (type) {
-      case kFilePng:
-        ok = detail::ReadPngRgba(f, picture);
-        break;
-      case kFileJpeg:
-        ok = detail::ReadJpegRgba(f, picture);
-        break;
-      case kFileTiff:
-        ok = detail::ReadTiffRgba(impl_->path.data(), picture);
-        break;
-      case kFileGif:
-        ok = detail::ReadGifRgba(impl_->path.data(), picture);
-        break;
-      case kFileBmp:
-      case kFilePsd: {
-        Buffer<uint8_t> data;
-        if (!detail::ReadWholeFile(f, data)) break;
-        ok = type == kFileBmp ? detail::ReadBmpRgba(data.data(), data.size(), picture)
-                              : detail::ReadPsdRgba(data.data(), data.size(), picture);
-        break;
+    if (data && size > 0) {
+      switch (TypeFromSignature(data, size)) {
+        case kFilePng:
+          ok = detail::ReadPngRgba(data, size, picture);
+          break;
+        case kFileJpeg:
+          ok = detail::ReadJpegRgba(data, size, picture);
+          break;
+        case kFileTiff:
+          ok = detail::ReadTiffRgba(data, size, picture);
+          break;
+        case kFileGif:
+          ok = detail::ReadGifRgba(data, size, picture);
+          break;
+        case kFileBmp:
+          ok = detail::ReadBmpRgba(data, size, picture);
+          break;
+        case kFilePsd:
+          ok = detail::ReadPsdRgba(data, size, picture);
+          break;
+        default:  // metafiles are rendered, not read; anything else is unknown
+          break;
       }
-      default:  // metafiles are rendered, not read; anything else is unknown
-        break;
     }
-    Rewind();
-    if (!ok || picture.channels != 4 || !picture.pixels) return false;
-    out = std::move(picture);
-    return true;
+    if (ok && picture.channels == 4 && picture.pixels) {
+      out = std::move(picture);
+      result = ReadStatus::kRead;
+    }
+  } catch (const std::bad_alloc&) {
+    result = ReadStatus::kNoMemory;
   } catch (...) {
-    Rewind();
-    return false;
   }
+  if (status) *status = result;
+  return result == ReadStatus::kRead;
 }
 
-bool FileSource::ReadRGB(Picture& out) noexcept {
+bool FileSource::ReadRgba(Picture& out, ReadStatus* status) noexcept {
+  if (status) *status = ReadStatus::kUnreadable;
+  if (!impl_ || !impl_->file) return false;
+  Buffer<uint8_t> data;
+  bool whole = false;
+  try {
+    whole = detail::ReadWholeFile(impl_->file, data);
+  } catch (const std::bad_alloc&) {
+    if (status) *status = ReadStatus::kNoMemory;
+  } catch (...) {
+  }
+  Rewind();
+  return whole && ReadPictureRgba(data.data(), data.size(), out, status);
+}
+
+bool FileSource::ReadRGB(Picture& out, ReadStatus* status) noexcept {
   try {
     Picture picture;
-    if (!ReadRgba(picture) || !DropAlpha(picture)) return false;
+    if (!ReadRgba(picture, status)) return false;
+    DropAlpha(picture);
     out = std::move(picture);
     return true;
+  } catch (const std::bad_alloc&) {
+    if (status) *status = ReadStatus::kNoMemory;
+    return false;
   } catch (...) {
+    if (status) *status = ReadStatus::kUnreadable;
     return false;
   }
 }
 
-bool ReadImageRgba(const char* path, Picture& out) noexcept {
-  FileSource* source = FileSource::Open(path);
-  if (!source) return false;
-  const bool ok = source->ReadRgba(out);
-  FileSource::Close(source);
-  return ok;
+bool ReadImageRgba(const char* path, Picture& out, ReadStatus* status) noexcept {
+  if (status) *status = ReadStatus::kUnreadable;
+  if (!path || !path[0]) return false;
+  std::FILE* file = std::fopen(path, "rb");
+  if (!file) return false;
+  Buffer<uint8_t> data;
+  bool whole = false;
+  try {
+    whole = detail::ReadWholeFile(file, data);
+  } catch (const std::bad_alloc&) {
+    if (status) *status = ReadStatus::kNoMemory;
+  } catch (...) {
+  }
+  std::fclose(file);
+  return whole && ReadPictureRgba(data.data(), data.size(), out, status);
 }
 
 }  // namespace dro::platform::image

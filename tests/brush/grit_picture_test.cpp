@@ -10,6 +10,7 @@
 #include "drovine.h"
 #include "engine/engine.h"
 #include "picture_test_util.h"
+#include "support/allocation_sweep.h"
 
 namespace {
 
@@ -153,6 +154,23 @@ TEST_F(GritPicture, ScriptTilesAreTurnedToGrey) {
   for (auto& g : engine().brush.grit) g.FillBytes(9);
   GritTool(0, path);
   EXPECT_EQ(engine().brush.grit[0][0], 9);
+  EXPECT_STREQ(DRO_GetLastError(), "");
+}
+
+TEST_F(GritPicture, RunningOutOfMemoryWhileReadingIsRecorded) {
+  DRO_CreateImage(nullptr, 16, 16, 32, 5);
+  DRO_SetSize(10);
+  const std::string path = dir.File("ramp.png");
+  brush_test::WritePng(path, Ramp(120, 110));
+  // Every allocation of the tool fails in turn: the grit picture's (recorded
+  // as the tool's failure) and the tip's (recorded as the shape's); none
+  // passes unrecorded.
+  drovine_test::SweepAllocationFailures(
+      {}, [&] { GritTool(0, path); },
+      [](int64_t) {
+        const std::string error = DRO_GetLastError();
+        EXPECT_TRUE(error == "SetTool Excpt" || error == "SetBrushShape Excpt") << error;
+      });
   EXPECT_STREQ(DRO_GetLastError(), "");
 }
 

@@ -173,24 +173,28 @@ TEST_F(TipPicture, PathsTooLongToRememberAreLoadedEachTime) {
   EXPECT_EQ(Tip(3, 2), 65280);  // the picture was still used
 }
 
-TEST_F(TipPicture, FailuresWhileScalingFallBackToTheDiscSilently) {
+TEST_F(TipPicture, FailuresWhileLoadingOrScalingFallBackToTheDiscAndAreRecorded) {
   const std::string path = dir.File("grey.png");
   brush_test::WritePng(path, Plain(16, 90, 90, 90));
-  DRO_SetBrushShape(path.c_str(), 0);  // cached
   engine().brush.drawingLength = 4;
-  drovine_test::SweepAllocationFailures(
-      {.errorText = ""},
-      [&] {
-        engine().brush.drawingLengthCounter = -1;
-        DRO_SetBrushShape(path.c_str(), 0);
-      },
-      [](int64_t) {
-        EXPECT_EQ(Tip(16, 16), 65535);  // disc
-        EXPECT_EQ(Tip(0, 0), 0);
-        EXPECT_EQ(engine().brush.drawingLengthCounter, -1);  // nothing was scaled
-      });
-  EXPECT_EQ(Tip(0, 0), GreyOf(90, 90, 90) * 256);
-  EXPECT_EQ(engine().brush.drawingLengthCounter, 4);
+  for (const bool cached : {true, false}) {
+    SCOPED_TRACE(cached ? "scaling the cached picture" : "reading the picture");
+    DRO_SetBrushShape(path.c_str(), 0);
+    drovine_test::SweepAllocationFailures(
+        {.errorText = "SetBrushShape Excpt"},
+        [&] {
+          if (!cached) engine().brush.shapeSourceCache.Reset();
+          engine().brush.drawingLengthCounter = -1;
+          DRO_SetBrushShape(path.c_str(), 0);
+        },
+        [](int64_t) {
+          EXPECT_EQ(Tip(16, 16), 65535);  // disc
+          EXPECT_EQ(Tip(0, 0), 0);
+          EXPECT_EQ(engine().brush.drawingLengthCounter, -1);  // nothing was scaled
+        });
+    EXPECT_EQ(Tip(0, 0), GreyOf(90, 90, 90) * 256);
+    EXPECT_EQ(engine().brush.drawingLengthCounter, 4);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // strides, clipped rectangles, layer-to-layer copies, and refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -114,6 +116,24 @@ TEST_F(RawTransfers, RefusesEmptySlotsNullBuffersAndStaleSizes) {
   EXPECT_EQ(DRO_SetRGBA64Layer(big.data(), 50 * 8, 2), 0);
   EXPECT_EQ(DRO_CopyLayerData(2, 3), 0);
   EXPECT_TRUE(Equal(big[0], Pixel64{7, 7, 7, 7}));
+}
+
+TEST_F(RawTransfers, RowsCloserThanARowAreRefused) {
+  // A stride shorter than the block's row (negative ones included) would
+  // reach outside any buffer the host can have made for it.
+  std::vector<Pixel64> buf(kW * kH, Pixel64{7, 7, 7, 7});
+  for (const int32_t stride : {kW * 8 - 1, 0, -kW * 8, INT32_MIN}) {
+    EXPECT_EQ(DRO_SetRGBA64Layer(buf.data(), stride, 2), 0) << stride;
+    EXPECT_EQ(DRO_GetRGBA64Layer(buf.data(), stride, 2), 0) << stride;
+    EXPECT_EQ(DRO_GetRGBA64LayerRect(buf.data(), stride, 2, 0, 0, kW, 2), 0) << stride;
+  }
+  EXPECT_EQ(DRO_GetRGBA64LayerRect(buf.data(), 3 * 8, 2, 0, 0, 3, 2), 1);  // exactly a row
+  std::vector<uint8_t> rgb(kW * kH * 3, 1);
+  DRO_SetPixelRGB24(rgb.data() + (kH - 1) * kW * 3, -kW * 3, 0, 1, 65535, 0, 0);
+  DRO_SetPixelRGB24(rgb.data(), kW * 3 - 1, 0, 1, 65535, 0, 0);
+  EXPECT_TRUE(std::all_of(rgb.begin(), rgb.end(), [](uint8_t v) { return v == 1; }));
+  DRO_SetPixelRGB24(rgb.data(), kW * 3, 1, 1, 65535, 0, 0);
+  EXPECT_EQ(rgb[kW * 3 + 3], 255);
 }
 
 }  // namespace

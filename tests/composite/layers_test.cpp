@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/allocation.h"
@@ -76,6 +77,20 @@ TEST_F(Layers, RefusesBadSlotsAndSizes) {
   // A size too large to address fails like an allocation would.
   EXPECT_EQ(DRO_CreateLayer(3, 1 << 20, 1 << 20), 0);
   EXPECT_STREQ(DRO_GetLastError(), "CreateLayer Excpt");
+  // A side whose row (or column) of channels cannot be indexed is refused
+  // whatever the other side, an empty one included.
+  constexpr int32_t kTooWide = (INT32_MAX / 4) + 1;
+  for (const auto& [w, h] :
+       {std::pair{kTooWide, 0}, std::pair{0, kTooWide}, std::pair{INT32_MAX, 0},
+        std::pair{kTooWide, 1}, std::pair{0, INT32_MAX}}) {
+    DRO_SetLastError("");
+    EXPECT_EQ(DRO_CreateLayer(3, w, h), 0) << w << " x " << h;
+    EXPECT_STREQ(DRO_GetLastError(), "CreateLayer Excpt");
+    EXPECT_FALSE(engine().layers.slots[3].pixels.present());
+  }
+  EXPECT_EQ(DRO_CreateLayer(3, kTooWide - 1, 0), 1);  // the widest row that can be indexed
+  EXPECT_EQ(engine().layers.slots[3].stride, 4 * (kTooWide - 1));
+  DRO_DeleteLayer(3);
   DRO_SetLastError("");
   // Every other operation ignores slots outside 0..63.
   std::vector<Pixel64> buf(kW * kH);
@@ -432,13 +447,15 @@ TEST_F(Layers, CreateAsksTheUndoStoreForMemory) {
   dro::FailAllocationAfter(-1);
   EXPECT_EQ(DRO_GetUndoCount(), 0);
   EXPECT_FALSE(engine().layers.slots[5].pixels.present());
-  EXPECT_STREQ(DRO_GetLastError(), "");
-  // With nothing left to give back, one failure is enough.
+  EXPECT_STREQ(DRO_GetLastError(), "CreateLayer Excpt");
+  // With nothing left to give back, one failure is enough, and it is
+  // recorded all the same.
+  DRO_SetLastError("");
   DRO_ClearUndo();
   dro::FailAllocationAfter(0);
   EXPECT_EQ(DRO_CreateLayer(5, 32, 32), 0);
   EXPECT_FALSE(engine().layers.slots[5].pixels.present());
-  EXPECT_STREQ(DRO_GetLastError(), "");
+  EXPECT_STREQ(DRO_GetLastError(), "CreateLayer Excpt");
   dro::FailAllocationAfter(-1);
   EXPECT_EQ(DRO_CreateLayer(5, 32, 32), 1);
 }

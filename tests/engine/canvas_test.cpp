@@ -166,6 +166,13 @@ TEST_F(Canvas, DeleteReleasesEverythingAndIsHarmlessTwice) {
   for (const auto& grit : engine().brush.grit) EXPECT_FALSE(grit.present());
   EXPECT_TRUE(engine().brush.gritDecision.data.present());  // random tables stay
   EXPECT_EQ(DRO_DeletePaintLayer(), 0);
+  // No canvas, no canvas size: "canvas-size" host buffers are empty now.
+  EXPECT_EQ(engine().canvas.width, 0);
+  EXPECT_EQ(engine().canvas.height, 0);
+  uint8_t alone[4] = {1, 2, 3, 4};
+  DRO_InvertAlpha_RGBA32(alone);
+  DRO_ApplyMaskToAlpha_RGBA32(alone);
+  EXPECT_EQ(alone[3], 4);
 }
 
 TEST_F(Canvas, DeletePaintLayerReportsWhetherThereWasOne) {

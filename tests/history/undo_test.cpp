@@ -378,7 +378,7 @@ TEST_F(Undo, FailedAllocationIsRetriedOnTheNextSlot) {
   EXPECT_EQ(At(2, 1, 1).a, 5);
 }
 
-TEST_F(Undo, WithOneLevelAFailedAllocationRecordsNothingButCommits) {
+TEST_F(Undo, WithOneLevelAFailedAllocationCommitsWithoutAnEntryAndSaysSo) {
   DRO_SetUndoLevels(1);
   Mark(2, 1, 1, 5);
   DRO_SaveUndoBuffer(1, 0);
@@ -386,7 +386,8 @@ TEST_F(Undo, WithOneLevelAFailedAllocationRecordsNothingButCommits) {
   dro::FailAllocationAfter(0);
   DRO_SaveUndoBuffer(1, 0);
   dro::FailAllocationAfter(-1);
-  EXPECT_STREQ(DRO_GetLastError(), "");
+  // Committed without an entry: recorded, so the host knows it cannot undo.
+  EXPECT_STREQ(DRO_GetLastError(), "SaveUndoBuf Excpt");
   EXPECT_TRUE(BackAgrees(2));
   EXPECT_EQ(DRO_GetUndoCount(), 0);  // the old entry made room in vain
   EXPECT_EQ(engine().undo.usageKb, kBaseKb);

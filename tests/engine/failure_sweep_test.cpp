@@ -1,0 +1,239 @@
+// The allocation-failure sweep over every guarded operation: each row makes
+// every allocation of its operation fail in turn, driven by the hook's own
+// count, until a run meets no failure. Every failed run must leave the
+// operation's text, and the engine must work afterwards. Operations that
+// allocate nothing (they free, or walk buffers) are run with every
+// allocation failing and must never record their text; should one start to
+// allocate, its row must become a sweep. A test fails when an operation of the failure table
+// has no row here.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <cctype>
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/allocation.h"
+#include "base/failure_texts.h"
+#include "drovine.h"
+#include "engine/engine.h"
+#include "support/allocation_sweep.h"
+
+namespace {
+
+using dro::Operation;
+
+constexpr int32_t kSide = 16;
+
+void FreshCanvas() {
+  DRO_DeleteImage();
+  DRO_CreateImage(nullptr, kSide, kSide, 8, 0);
+  DRO_SetUndoLevels(10);
+  ASSERT_EQ(DRO_CreateLayer(1, kSide, kSide), 1);
+  ASSERT_EQ(DRO_CreateLayer(2, kSide, kSide), 1);
+  DRO_SetLayer(2);
+  DRO_SetLastError("");
+}
+
+// The engine still does its work: a canvas (re-made if the failure left
+// none), a new layer, a fill and a read-back.
+void EngineWorks() {
+  if (!dro::engine().canvas.live) DRO_CreateImage(nullptr, kSide, kSide, 8, 0);
+  ASSERT_EQ(DRO_CreateLayer(7, kSide, kSide), 1);
+  DRO_SetLayer(7);
+  DRO_Clear(10, 20, 30, 255);
+  EXPECT_EQ(DRO_GetRed64(3, 3), 10 * 256);
+  DRO_DeleteLayer(7);
+  DRO_SetLastError("");
+}
+
+struct Row {
+  Operation operation;
+  bool allocatesNothing;  // it frees or walks buffers only
+  // Allocations failed in a row once failing starts: operations that retry
+  // after giving memory back must meet a failure on every try.
+  int64_t failuresInARow;
+  void (*setup)(const std::string& picture);
+  void (*run)(const std::string& picture);
+};
+
+int32_t g_seed = 100;
+std::vector<uint8_t> g_packed;  // a compressed layer to load
+
+const Row kRows[] = {
+    {Operation::kBlurPaintLayerAlpha, false, 1,
+     [](const std::string&) { DRO_CreatePaintLayer(100, "Normal"); },
+     [](const std::string&) { DRO_BlurPaintLayerAlpha(); }},
+    {Operation::kClearUndo, true, 1, [](const std::string&) { DRO_SaveUndoBuffer(1, 1); },
+     [](const std::string&) { DRO_ClearUndo(); }},
+    {Operation::kCreateImage, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_CreateImage(nullptr, kSide, kSide, 8, 0); }},
+    {Operation::kCreateLayer, false, 1, [](const std::string&) { DRO_ClearUndo(); },
+     [](const std::string&) {
+       DRO_DeleteLayer(3);
+       DRO_CreateLayer(3, kSide, kSide);
+     }},
+    {Operation::kCreatePaintLayer, false, 1, [](const std::string&) {},
+     [](const std::string&) {
+       DRO_DeletePaintLayer();
+       DRO_CreatePaintLayer(50, "Multiply");
+     }},
+    {Operation::kCreateTexture, false, 1, [](const std::string&) {},
+     [](const std::string&) {
+       DRO_DeleteTexture();
+       DRO_CreateTexture(2);
+     }},
+    {Operation::kDeleteImage, true, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_DeleteImage(); }},
+    {Operation::kDeleteLayer, true, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_DeleteLayer(2); }},
+    {Operation::kDeleteRandomTable, true, 1, [](const std::string&) { DRO_SetPixColorVary(5); },
+     [](const std::string&) {
+       DRO_SetRandomSeed(++g_seed);
+       DRO_SetPixColorVary(5);
+     }},
+    {Operation::kGetColorAtMerged, true, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_GetColorAtMerged(3, 3); }},
+    {Operation::kCompressLayer, false, 1, [](const std::string&) {},
+     [](const std::string&) {
+       std::vector<uint8_t> out(4096);
+       DRO_GetRGBA32LayerCompressed(out.data(), 0, int32_t(out.size()), 2, 0);
+     }},
+    {Operation::kLoadRgba32Layer, true, 1, [](const std::string&) { DRO_EnableMask(1); },
+     [](const std::string&) {
+       std::vector<uint8_t> rgba(4 * 4 * 4, 200);
+       DRO_LoadRGBA32Layer_BAD(rgba.data(), 0, 2, 4, 4, 1);
+     }},
+    {Operation::kLoadCompressedLayer, false, 1,
+     [](const std::string&) {
+       g_packed.resize(4096);
+       g_packed.resize(size_t(DRO_GetRGBA32LayerCompressed(g_packed.data(), 0, 4096, 2, 0)));
+       ASSERT_FALSE(g_packed.empty());
+     },
+     [](const std::string&) {
+       DRO_LoadRGBA32LayerCompressed(g_packed.data(), 0, int32_t(g_packed.size()), 2);
+     }},
+    {Operation::kMakeRandomTable, false, 1, [](const std::string&) {},
+     [](const std::string&) {
+       DRO_SetRandomSeed(++g_seed);
+       DRO_SetPixColorVary(5);
+     }},
+    {Operation::kNewSize, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_NewSize(nullptr, kSide + 2, kSide, 8, 0); }},
+    {Operation::kRemoveAbandonedUndo, true, 1,
+     [](const std::string&) {
+       DRO_SaveUndoBuffer(1, 0);
+       DRO_SaveUndoBuffer(1, 0);
+       DRO_Undo();
+     },
+     [](const std::string&) { DRO_SaveUndoBuffer(1, 0); }},
+    {Operation::kSaveUndoBuffer, false, dro::kEveryAllocation, [](const std::string&) {},
+     [](const std::string&) { DRO_SaveUndoBuffer(1, 1); }},
+    {Operation::kSetBrushShape, false, 1, [](const std::string&) { DRO_SetSize(6); },
+     [](const std::string& picture) {
+       dro::engine().brush.shapeSourceCache.Reset();
+       DRO_SetBrushShape(picture.c_str(), 0);
+     }},
+    {Operation::kSetTool, false, 1, [](const std::string&) { DRO_SetSize(6); },
+     [](const std::string& picture) {
+       DRO_SetTool(1.0f, 0, 256, 256, 0, 0, 5, 0, 0, 0, 0, 0, 0, picture.c_str(), "", 0);
+     }},
+    {Operation::kIplAllocSource32, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_IPLAllocSrcBuffer32(); }},
+    {Operation::kIplFreeSource32, true, 1, [](const std::string&) { DRO_IPLAllocSrcBuffer32(); },
+     [](const std::string&) { DRO_IPLFreeSrcBuffer32(); }},
+    {Operation::kIplAllocDestination32, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_IPLAllocDstBuffer32(); }},
+    {Operation::kIplFreeDestination32, true, 1,
+     [](const std::string&) { DRO_IPLAllocDstBuffer32(); },
+     [](const std::string&) { DRO_IPLFreeDstBuffer32(); }},
+    {Operation::kIplAllocSource24, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_IPLAllocSrcBuffer24(); }},
+    {Operation::kIplFreeSource24, true, 1, [](const std::string&) { DRO_IPLAllocSrcBuffer24(); },
+     [](const std::string&) { DRO_IPLFreeSrcBuffer24(); }},
+    {Operation::kIplAllocDestination24, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_IPLAllocDstBuffer24(); }},
+    {Operation::kIplFreeDestination24, true, 1,
+     [](const std::string&) { DRO_IPLAllocDstBuffer24(); },
+     [](const std::string&) { DRO_IPLFreeDstBuffer24(); }},
+    {Operation::kIplMaskEllipse, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_IPLMaskEllipse(2, 2, 12, 10, 60); }},
+    {Operation::kIplMaskRectangle, false, 1, [](const std::string&) {},
+     [](const std::string&) { DRO_IPLMaskRectangle(2, 2, 12, 10, 60); }},
+    {Operation::kIplMaskWand, false, 1, [](const std::string&) { DRO_Clear(40, 80, 120, 255); },
+     [](const std::string&) { DRO_IPLMaskWand(3, 3, 5000, 60, "Connected"); }},
+};
+
+TEST(FailureSweep, EveryGuardedOperationHasARow) {
+  std::set<Operation> covered;
+  for (const Row& row : kRows) EXPECT_TRUE(covered.insert(row.operation).second);
+  for (size_t i = 0; i < static_cast<size_t>(Operation::kCount); ++i)
+    EXPECT_TRUE(covered.count(static_cast<Operation>(i)))
+        << dro::kOperationNames[i] << " has no allocation-failure sweep";
+}
+
+class FailureSweep : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(FailureSweep, EveryAllocationFailsInTurn) {
+  const Row& row = kRows[GetParam()];
+  const std::string text = std::string(dro::OperationName(row.operation)) + " Excpt";
+  SCOPED_TRACE(text);
+  // A 20 x 20 grey ramp, large enough for a grit window of S + 25 pixels.
+  const std::string picture = (std::filesystem::temp_directory_path() /
+                               ("drovine-sweep-" + std::to_string(getpid()) + ".bmp"))
+                                  .string();
+  {
+    std::vector<uint8_t> rgb(20 * 20 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 7);
+    FreshCanvas();
+    std::vector<uint8_t> file = {'B', 'M'};
+    auto put32 = [&](uint32_t v) {
+      for (int b = 0; b < 4; ++b) file.push_back(uint8_t(v >> (8 * b)));
+    };
+    put32(54 + 1200), put32(0), put32(54), put32(40), put32(20), put32(20);
+    file.insert(file.end(), {1, 0, 24, 0});
+    put32(0), put32(1200), put32(0), put32(0), put32(0), put32(0);
+    file.insert(file.end(), rgb.begin(), rgb.end());
+    FILE* f = std::fopen(picture.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fwrite(file.data(), 1, file.size(), f);
+    std::fclose(f);
+  }
+  row.setup(picture);
+  DRO_SetLastError("");
+  if (row.allocatesNothing) {
+    // With every allocation failing it never fails itself.
+    dro::FailAllocationsAfter(0, dro::kEveryAllocation);
+    row.run(picture);
+    dro::FailAllocationAfter(-1);
+    EXPECT_STRNE(DRO_GetLastError(), text.c_str());
+    EngineWorks();
+    std::remove(picture.c_str());
+    return;
+  }
+  const int64_t allocations = drovine_test::SweepAllocationFailures(
+      {.errorText = text.c_str(), .failuresInARow = row.failuresInARow}, [&] { row.run(picture); },
+      [&](int64_t) {
+        EngineWorks();
+        row.setup(picture);
+        DRO_SetLastError("");
+      });
+  EXPECT_GT(allocations, 0);
+  EXPECT_STREQ(DRO_GetLastError(), "");
+  DRO_DeleteImage();
+  std::remove(picture.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, FailureSweep, ::testing::Range<size_t>(0, std::size(kRows)),
+                         [](const ::testing::TestParamInfo<size_t>& info) {
+                           std::string name = dro::OperationName(kRows[info.param].operation);
+                           for (char& c : name)
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           return name;
+                         });
+
+}  // namespace
