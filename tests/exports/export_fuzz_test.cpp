@@ -66,11 +66,26 @@ int32_t HostHandler(void*, int32_t message, int32_t wParam, int32_t) {
   return message ^ wParam;
 }
 
+// A host font chooser that picks a face, cancels or fails in turn.
+int32_t FontChooser(uint8_t* logFont, void*, int32_t flags) {
+  static int32_t turn = 0;
+  switch (turn++ % 3) {
+    case 0:
+      std::memcpy(logFont + 28, "Sans", 5);
+      logFont[0] = static_cast<uint8_t>(flags);
+      return 1;
+    case 1:
+      return 0;
+    default:
+      return -5;
+  }
+}
+
 // Files the path arguments may name: a picture, an effect script, junk and
 // two files to rename back and forth. Made once per process.
 struct Files {
   drovine_test::ScratchDir dir;
-  std::string picture, script, junk, renameA, renameB, missing, longPath;
+  std::string picture, script, junk, renameA, renameB, missing, longPath, saved;
   Files() {
     picture = dir.File("tip.bmp");
     script = dir.Write("tip.drfx",
@@ -80,6 +95,7 @@ struct Files {
     renameA = dir.Write("a.txt", "a");
     renameB = dir.File("b.txt");
     missing = dir.File("missing.png");
+    saved = dir.File("brush.png");
     longPath = std::string(2000, 'p');
     // A 3 x 2 24-bit BMP, bottom row first.
     const uint8_t bmp[] = {'B', 'M', 70, 0,   0, 0, 0, 0, 0, 0,   54,  0,   0, 0, 40, 0,  0, 0, 3,
@@ -707,6 +723,43 @@ const Entry kEntries[] = {
     DRO_IPLMaskWand(h.Coord(), h.Coord(), h.OneIn(4) ? h.Any() : h.Range(0, 50000), h.Percent(), mode);
   }),
   ROW(DRO_ColorRGBA32FromFloodMask, 1, DRO_ColorRGBA32FromFloodMask(h.CanvasTight(4), h.CanvasTight(1), h.Byte(), h.Byte(), h.Byte(), h.Byte())),
+  // --- drawing, geometry, image brushes, fonts -------------------------------
+  ROW(DRO_IPLRectangle, 1, DRO_IPLRectangle(h.Byte(), h.Byte(), h.Byte(), h.Coord(), h.Coord(), h.Coord(), h.Coord(), h.Percent())),
+  ROW(DRO_IPLEllipse, 1, DRO_IPLEllipse(h.Byte(), h.Byte(), h.Byte(), h.Coord(), h.Coord(), h.Coord(), h.Coord(), h.Percent())),
+  ROW(DRO_IPLGradient, 1, DRO_IPLGradient(h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.OneIn(4) ? h.Any() : h.Range(0, 4), h.Coord(), h.Coord(), h.Coord(), h.Coord(), h.OneIn(2) ? "Linear" : h.Mode())),
+  ROW(DRO_ChooseFont, 1, DRO_ChooseFont()),
+  ROW(DRO_XSetFontChooser, 1, DRO_XSetFontChooser(h.OneIn(2) ? FontChooser : nullptr)),
+  ROW(DRO_XSetFont, 1, DRO_XSetFont(h.Text(), h.OneIn(3) ? h.Any() : h.Range(1, 40), h.OneIn(3) ? h.Any() : 400, h.Flag())),
+  ROW(DRO_IPLText, 1, DRO_IPLText(h.Byte(), h.Byte(), h.Byte(), h.Coord(), h.Coord(), h.Any(), h.Any(), h.Any(), h.Any(), h.OneIn(3) ? "line one\nzwei \xc3\xa4 \xff" : h.Text(), h.Flag())),
+  ROW(DRO_IPLFloodFill, 1, {
+    static const char* const modes[] = {"Paint Non-connected", "Erase Non-connected", "Paint Connected", "Erase Connected", "Paint Alpha Connected", "Paint Alpha Non-Connected"};
+    DRO_IPLFloodFill(h.Byte(), h.Byte(), h.Byte(), h.Coord(), h.Coord(), h.OneIn(4) ? h.Any() : h.Range(0, 50000), h.OneIn(5) ? h.Mode() : modes[h.Below(6)]);
+  }),
+  ROW(DRO_IPLDisplacementBummp, 1, DRO_IPLDisplacementBummp(h.Path(), h.Real(), h.Any())),
+  ROW(DRO_IPLPhotoPop, 1, DRO_IPLPhotoPop(h.OneIn(3) ? h.Any() : h.Range(0, 100), h.Real() * 100, h.Any())),
+  ROW(DRO_BlurMoreBufferRGB24, 1, { const int32_t w = h.Size(), ht = h.Size(); DRO_BlurMoreBufferRGB24(h.Tight(w, ht, 3), w, ht, h.OneIn(3) ? h.Any() : h.Range(0, 50), h.Percent()); }),
+  ROW(DRO_IPLResize, 1, { static const char* const filters[] = {"Area Average", "Nearest Neighbor", "Bilinear", "Bicubic", "Lanczos3", "Mitchell", "Sinc", "Catrom"}; DRO_IPLResize(h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.OneIn(5) ? h.Mode() : filters[h.Below(8)]); }),
+  ROW(DRO_IPLResizePage, 1, { static const char* const anchors[] = {"TL", "MC", "BR", "TC", "x"}; DRO_IPLResizePage(h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.OneIn(6) ? h.Text() : anchors[h.Below(5)]); }),
+  ROW(DRO_IPLSeamCarvingRGBA, 1, DRO_IPLSeamCarvingRGBA(h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.Any())),
+  ROW(DRO_IPLCrop, 1, DRO_IPLCrop(h.Coord(), h.Coord(), h.Coord(), h.Coord())),
+  ROW(DRO_IPLRotateLeft, 1, DRO_IPLRotateLeft()),
+  ROW(DRO_IPLRotateRight, 1, DRO_IPLRotateRight()),
+  ROW(DRO_IPLFlipHorizontal, 1, DRO_IPLFlipHorizontal()),
+  ROW(DRO_IPLFlipVertical, 1, DRO_IPLFlipVertical()),
+  ROW(DRO_IPLPan, 1, DRO_IPLPan(h.Coord(), h.Coord(), h.Flag(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Flag())),
+  ROW(DRO_WarpPointToPoint, 1, DRO_WarpPointToPoint(h.Coord(), h.Coord(), h.Coord(), h.Coord())),
+  ROW(DRO_LoadImageBrush, 1, DRO_LoadImageBrush(h.Path())),
+  ROW(DRO_LoadImageBrushFromRGBA32, 1, { const int32_t w = h.Size(), ht = h.Size(); DRO_LoadImageBrushFromRGBA32(h.Tight(w, ht, 4), w, ht); }),
+  ROW(DRO_LoadImageBrushArray, 1, DRO_LoadImageBrushArray(h.Path())),
+  ROW(DRO_CopyFromImageBrushArray, 1, DRO_CopyFromImageBrushArray(h.RealF())),
+  ROW(DRO_FillImageBrush, 1, DRO_FillImageBrush(h.Any(), h.Any(), h.Any())),
+  ROW(DRO_ColorImageBrush, 1, DRO_ColorImageBrush(h.Any(), h.Any(), h.Any())),
+  ROW(DRO_CopyToImageBrush, 1, DRO_CopyToImageBrush()),
+  ROW(DRO_SizeImageBrush, 1, DRO_SizeImageBrush()),
+  ROW(DRO_RotateImageBrush, 1, DRO_RotateImageBrush(h.Any())),
+  ROW(DRO_CopyFromImageBrush, 1, DRO_CopyFromImageBrush(h.Percent())),
+  ROW(DRO_CopyFromImageBrushRotate, 1, DRO_CopyFromImageBrushRotate(h.Percent())),
+  ROW(DRO_SaveImageBrush, 1, DRO_SaveImageBrush(h.OneIn(2) ? h.files().saved.c_str() : h.Text())),
 };
 // clang-format on
 
