@@ -209,6 +209,13 @@ void SeamCarve(const Pixel64* src, int32_t width, int32_t height, const Mask16* 
                int32_t newWidth, int32_t newHeight) {
   // Source columns are kept in 16 bits.
   if (width > 65535 || newWidth > 65535) throw std::length_error("seam carving width");
+  const size_t total = size_t(newWidth) * size_t(newHeight);
+  // A layer without rows or columns has nothing to carve or widen from: the
+  // new picture is empty.
+  if (width <= 0 || height <= 0) {
+    std::memset(static_cast<void*>(dst), 0, total * sizeof(Pixel64));
+    return;
+  }
   // Carved at the old height into scratch, then the rows both sizes share
   // are copied; rows beyond the old height stay zero.
   const size_t carvedCount = CheckedCount(newWidth, height);
@@ -223,8 +230,7 @@ void SeamCarve(const Pixel64* src, int32_t width, int32_t height, const Mask16* 
   const int32_t rows = std::min(height, newHeight);
   const size_t kept = size_t(newWidth) * size_t(rows);
   std::memcpy(dst, carved.data(), kept * sizeof(Pixel64));
-  std::memset(static_cast<void*>(dst + kept), 0,
-              (size_t(newWidth) * size_t(newHeight) - kept) * sizeof(Pixel64));
+  std::memset(static_cast<void*>(dst + kept), 0, (total - kept) * sizeof(Pixel64));
 }
 
 }  // namespace dro::imaging
