@@ -66,6 +66,16 @@ int32_t HostHandler(void*, int32_t message, int32_t wParam, int32_t) {
   return message ^ wParam;
 }
 
+// The longest side of any layer with pixels, the paint layer included.
+int32_t LargestLayerSide() {
+  const dro::composite::LayerState& l = dro::engine().layers;
+  int32_t side = l.paint.pixels ? std::max(l.paint.width, l.paint.height) : 0;
+  for (const dro::composite::LayerRecord& rec : l.slots) {
+    if (rec.pixels) side = std::max({side, rec.width, rec.height});
+  }
+  return side;
+}
+
 // A host font chooser that picks a face, cancels or fails in turn.
 int32_t FontChooser(uint8_t* logFont, void*, int32_t flags) {
   static int32_t turn = 0;
@@ -740,7 +750,9 @@ const Entry kEntries[] = {
   ROW(DRO_BlurMoreBufferRGB24, 1, { const int32_t w = h.Size(), ht = h.Size(); DRO_BlurMoreBufferRGB24(h.Tight(w, ht, 3), w, ht, h.OneIn(3) ? h.Any() : h.Range(0, 50), h.Percent()); }),
   ROW(DRO_IPLResize, 1, { static const char* const filters[] = {"Area Average", "Nearest Neighbor", "Bilinear", "Bicubic", "Lanczos3", "Mitchell", "Sinc", "Catrom"}; DRO_IPLResize(h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.OneIn(5) ? h.Mode() : filters[h.Below(8)]); }),
   ROW(DRO_IPLResizePage, 1, { static const char* const anchors[] = {"TL", "MC", "BR", "TC", "x"}; DRO_IPLResizePage(h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.OneIn(6) ? h.Text() : anchors[h.Below(5)]); }),
-  ROW(DRO_IPLSeamCarvingRGBA, 1, DRO_IPLSeamCarvingRGBA(h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.Any())),
+  // Each seam costs a pass over the layer, so a wide layer carved to a
+  // narrow one is slow by nature: only small stacks are carved here.
+  ROW(DRO_IPLSeamCarvingRGBA, 1, if (LargestLayerSide() <= 128) DRO_IPLSeamCarvingRGBA(h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.OneIn(6) ? h.Extreme() : h.Range(0, 60), h.Any())),
   ROW(DRO_IPLCrop, 1, DRO_IPLCrop(h.Coord(), h.Coord(), h.Coord(), h.Coord())),
   ROW(DRO_IPLRotateLeft, 1, DRO_IPLRotateLeft()),
   ROW(DRO_IPLRotateRight, 1, DRO_IPLRotateRight()),
