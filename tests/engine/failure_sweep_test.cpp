@@ -1,7 +1,9 @@
 // The allocation-failure sweep over every guarded operation: each row makes
 // every allocation of its operation fail in turn, driven by the hook's own
 // count, until a run meets no failure. Every failed run must leave the
-// operation's text, and the engine must work afterwards. Operations that
+// operation's text (or, for operations that go through the work-buffer
+// helpers, a picture codec or Lua, what those report instead), and the
+// engine must work afterwards. Operations that
 // allocate nothing (they free, or walk buffers) are run with every
 // allocation failing and must never record their text; should one start to
 // allocate, its row must become a sweep. A test fails when an operation of the failure table
