@@ -91,12 +91,25 @@ int32_t FontChooser(uint8_t* logFont, void*, int32_t flags) {
   }
 }
 
+// Script handlers that take what they are given and do nothing with it.
+void DRO_CALL ScriptMessage(const char*, const char*) {}
+void DRO_CALL ScriptDebug(const char*) {}
+
 // Files the path arguments may name: a picture, an effect script, junk and
 // two files to rename back and forth. Made once per process.
 struct Files {
   drovine_test::ScratchDir dir;
   std::string picture, script, junk, renameA, renameB, missing, longPath, saved;
+  // Tiny filter scripts: one that paints and talks to the handlers, one
+  // that fails to load, one that fails while running, one that polls for
+  // the stop request.
+  std::string luaPaint, luaSyntax, luaError, luaLoop;
   Files() {
+    luaPaint = dir.Write("paint.lua",
+                         "set_rgb(0, 0, 1, 2, 3) message_box('m', 'c') output_debug_string('d')");
+    luaSyntax = dir.Write("syntax.lua", "local = (((");
+    luaError = dir.Write("error.lua", "error('no')");
+    luaLoop = dir.Write("loop.lua", "for i = 1, 1000 do if is_escape() == 1 then break end end");
     picture = dir.File("tip.bmp");
     script = dir.Write("tip.drfx",
                        "effect-script 1\nsize 12 10\nbackground 10 20 30 255\n"
@@ -217,6 +230,34 @@ class Host {
         return files_.missing.c_str();
     }
   }
+  const char* LuaScript() {
+    const std::string* paths[] = {&files_.luaPaint, &files_.luaSyntax, &files_.luaError,
+                                  &files_.luaLoop,  &files_.missing,   &files_.junk};
+    switch (Below(10)) {
+      case 0:
+        return nullptr;
+      case 1:
+        return "";
+      default:
+        return paths[Below(static_cast<int32_t>(std::size(paths)))]->c_str();
+    }
+  }
+  // An effect name from the engine's own table, or an unknown or null one.
+  const char* EffectName() {
+    static const std::vector<const char*> names = [] {
+      std::vector<const char*> all;
+      const char* name = nullptr;
+      for (int32_t i = 0; DRO_XEffectInfo(i, &name, nullptr, nullptr) >= 0; ++i)
+        all.push_back(name);
+      return all;
+    }();
+    if (OneIn(10)) return nullptr;
+    if (OneIn(10)) return OneIn(2) ? "No Such Effect" : "";
+    if (names.empty()) return "Blur";
+    return names[size_t(Below(static_cast<int32_t>(names.size())))];
+  }
+  // An effect parameter: mostly in the tenths the table uses.
+  int32_t EffectValue() { return OneIn(6) ? Any() : Range(-10, 1010); }
   const char* Text() {
     static const char* const texts[] = {"", "text", "CreateLayer Excpt"};
     if (OneIn(6)) return nullptr;
@@ -772,6 +813,30 @@ const Entry kEntries[] = {
   ROW(DRO_CopyFromImageBrush, 1, DRO_CopyFromImageBrush(h.Percent())),
   ROW(DRO_CopyFromImageBrushRotate, 1, DRO_CopyFromImageBrushRotate(h.Percent())),
   ROW(DRO_SaveImageBrush, 1, DRO_SaveImageBrush(h.OneIn(2) ? h.files().saved.c_str() : h.Text())),
+  // --- effects and filter scripts -------------------------------------------
+  ROW(DRO_IPLImageProcess, 2, {
+    DRO_IPLImageProcess(h.Any(), h.EffectName(), h.EffectValue(), h.EffectValue(), h.EffectValue(), h.EffectValue(), h.EffectValue(), h.EffectValue(), h.EffectValue(),
+                        h.OneIn(3) ? h.Any() : h.Range(0, 8), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Path());
+  }),
+  ROW(DRO_XEffectInfo, 1, {
+    const char *name = nullptr, *family = nullptr, *summary = nullptr;
+    const bool outputs = !h.OneIn(4);
+    DRO_XEffectInfo(h.OneIn(4) ? h.Any() : h.Range(-2, 200), outputs ? &name : nullptr, outputs ? &family : nullptr, h.OneIn(2) ? &summary : nullptr);
+  }),
+  ROW(DRO_XEffectParam, 1, {
+    const char *arg = nullptr, *meaning = nullptr;
+    int32_t lo = 0, hi = 0, def = 0;
+    const bool outputs = !h.OneIn(4);
+    DRO_XEffectParam(h.OneIn(4) ? h.Any() : h.Range(-2, 200), h.OneIn(4) ? h.Any() : h.Range(-1, 12), outputs ? &arg : nullptr,
+                     outputs ? &lo : nullptr, outputs ? &hi : nullptr, h.OneIn(2) ? &def : nullptr, outputs ? &meaning : nullptr);
+  }),
+  ROW(DRO_LuaFilterRun, 1, {
+    DRO_LuaFilterRun(h.LuaScript(), h.Any(), h.Range(0, 1000), h.Range(0, 1000), h.Range(0, 1000), h.Any(), h.Range(0, 1000),
+                     h.OneIn(3) ? h.Any() : h.Range(0, 5), h.Range(0, 5), h.Flag(), h.Flag(), h.Flag(), h.Flag(), h.Flag(), h.Flag());
+  }),
+  ROW(DRO_XSetScriptMessageHandler, 1, DRO_XSetScriptMessageHandler(h.OneIn(2) ? ScriptMessage : nullptr)),
+  ROW(DRO_XSetScriptDebugHandler, 1, DRO_XSetScriptDebugHandler(h.OneIn(2) ? ScriptDebug : nullptr)),
+  ROW(DRO_XSetScriptCancel, 1, DRO_XSetScriptCancel(h.Flag())),
 };
 // clang-format on
 
@@ -848,6 +913,9 @@ TEST(ExportFuzz, RandomCallsOverEveryExport) {
   DRO_DeleteImage();
   DRO_XSetWindowMessageHandler(nullptr);
   DRO_XSetDecodeLimits(0, 0);
+  DRO_XSetScriptMessageHandler(nullptr);
+  DRO_XSetScriptDebugHandler(nullptr);
+  DRO_XSetScriptCancel(0);
   std::printf("export fuzzer: seed %llu, %llu calls\n", (unsigned long long)seed,
               (unsigned long long)n);
   if (std::getenv("DROVINE_EXPORT_FUZZ_PROFILE"))
