@@ -63,6 +63,13 @@ void AfterChange(const std::array<bool, composite::kLayerSlots>& rebuilt,
 struct NothingInPlace {
   bool operator()(LayerRecord&) const noexcept { return false; }
 };
+// A layer of the stack with pixels to work on: one without rows or columns
+// has nothing to resample, carve, turn or move, and stays as it is.
+LayerRecord* LayerWithArea(int32_t slot) noexcept {
+  LayerRecord* rec = composite::LayerWithPixels(slot);
+  return rec && rec->width > 0 && rec->height > 0 ? rec : nullptr;
+}
+
 template <class Make, class InPlace = NothingInPlace>
 void RebuildStack(Operation operation, Make&& make, InPlace&& inPlace = {}) noexcept {
   Guard(operation, [&] {
@@ -71,11 +78,11 @@ void RebuildStack(Operation operation, Make&& make, InPlace&& inPlace = {}) noex
     std::array<Rebuilt, composite::kLayerSlots> made;
     const int32_t top = std::min(l.layerTop, composite::kLayerSlots - 1);
     for (int32_t slot = 1; slot <= top; ++slot) {
-      if (const LayerRecord* rec = composite::LayerWithPixels(slot)) made[slot] = make(slot, *rec);
+      if (const LayerRecord* rec = LayerWithArea(slot)) made[slot] = make(slot, *rec);
     }
     std::array<bool, composite::kLayerSlots> changed = {}, moved = {};
     for (int32_t slot = 1; slot <= top; ++slot) {
-      LayerRecord* rec = composite::LayerWithPixels(slot);
+      LayerRecord* rec = LayerWithArea(slot);
       if (rec && !made[slot].pixels) moved[slot] = inPlace(*rec);
     }
     for (int32_t slot = 1; slot <= top; ++slot) {
@@ -97,7 +104,7 @@ void InPlaceOnStack(Operation operation, Change&& change) noexcept {
     std::array<bool, composite::kLayerSlots> moved = {};
     const int32_t top = std::min(l.layerTop, composite::kLayerSlots - 1);
     for (int32_t slot = 1; slot <= top; ++slot) {
-      if (LayerRecord* rec = composite::LayerWithPixels(slot)) moved[slot] = change(*rec);
+      if (LayerRecord* rec = LayerWithArea(slot)) moved[slot] = change(*rec);
     }
     AfterChange({}, moved);
   });
