@@ -38,12 +38,6 @@ namespace image = dro::platform::image;
 constexpr int kSide = 2048;
 constexpr size_t kPixels = size_t{kSide} * kSide;
 
-double ThreadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
 // A layer of smooth gradients with noise, and both RGBA32 work buffers.
 void MakeCanvas() {
   DRO_CreateImage(nullptr, kSide, kSide, 8, 0);
@@ -68,23 +62,20 @@ void MakeCanvas() {
 
 template <class Work, class Baseline>
 void Measure(benchmark::State& state, Work&& work, Baseline&& baseline) {
-  double best = 1e9, bestBase = 1e9, bestCpu = 1e9, bestBaseCpu = 1e9;
+  hostkit::BestTimes t;
   for (auto _ : state) {
-    double cpu = ThreadSeconds();
-    const double s = Seconds([&] {
-      work();
-      benchmark::ClobberMemory();
-    });
-    bestCpu = std::min(bestCpu, ThreadSeconds() - cpu);
-    state.SetIterationTime(s);
-    best = std::min(best, s);
-    cpu = ThreadSeconds();
-    bestBase = std::min(bestBase, Seconds([&] {
-                          baseline();
-                          benchmark::ClobberMemory();
-                        }));
-    bestBaseCpu = std::min(bestBaseCpu, ThreadSeconds() - cpu);
+    state.SetIterationTime(t.Run(
+        [&] {
+          work();
+          benchmark::ClobberMemory();
+        },
+        [&] {
+          baseline();
+          benchmark::ClobberMemory();
+        }));
   }
+  const double best = t.work, bestBase = t.baseline, bestCpu = t.workCpu,
+               bestBaseCpu = t.baselineCpu;
   state.counters["Mpix/s"] = kPixels / best / 1e6;
   state.counters["opencv_Mpix/s"] = kPixels / bestBase / 1e6;
   state.counters["ratio"] = bestBase / best;

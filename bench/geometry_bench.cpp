@@ -64,12 +64,6 @@ void MakeCanvas(int layers = 1) {
   DRO_SetLayer(1);
 }
 
-double ThreadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
 // Times `work` after `prepare` (untimed) and `baseline`, once each per
 // iteration; `pixels` counts what one run produces. Besides the wall-clock
 // figures, the same from thread CPU time (cpu_*), which a busy machine
@@ -77,24 +71,21 @@ double ThreadSeconds() {
 template <class Prepare, class Work, class Baseline>
 void Measure(benchmark::State& state, double pixels, Prepare&& prepare, Work&& work,
              Baseline&& baseline) {
-  double best = 1e9, bestBase = 1e9, bestCpu = 1e9, bestBaseCpu = 1e9;
+  hostkit::BestTimes t;
   for (auto _ : state) {
     prepare();
-    double cpu = ThreadSeconds();
-    const double s = Seconds([&] {
-      work();
-      benchmark::ClobberMemory();
-    });
-    bestCpu = std::min(bestCpu, ThreadSeconds() - cpu);
-    state.SetIterationTime(s);
-    best = std::min(best, s);
-    cpu = ThreadSeconds();
-    bestBase = std::min(bestBase, Seconds([&] {
-                          baseline();
-                          benchmark::ClobberMemory();
-                        }));
-    bestBaseCpu = std::min(bestBaseCpu, ThreadSeconds() - cpu);
+    state.SetIterationTime(t.Run(
+        [&] {
+          work();
+          benchmark::ClobberMemory();
+        },
+        [&] {
+          baseline();
+          benchmark::ClobberMemory();
+        }));
   }
+  const double best = t.work, bestBase = t.baseline, bestCpu = t.workCpu,
+               bestBaseCpu = t.baselineCpu;
   state.counters["best_Mpix/s"] = pixels / best / 1e6;
   state.counters["baseline_Mpix/s"] = pixels / bestBase / 1e6;
   state.counters["ratio"] = bestBase / best;
