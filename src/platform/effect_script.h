@@ -77,7 +77,7 @@ class Session {
   // (a loaded script's own effects take no index). flag 0 adds the effect
   // switched off: it keeps its index but does not run.
   bool AddEffect(int32_t number, int32_t flag) noexcept;
-  // Sets parameter `slot` (3..15) of added effect `index`; other indexes
+  // Sets parameter `slot` (3..19) of added effect `index`; other indexes
   // and slots are ignored. Values are clamped to the parameter's range
   // when the effect runs.
   void SetEffectValue(int32_t index, int32_t slot, int32_t value) noexcept;

@@ -10,8 +10,8 @@ namespace dro::platform::effects::detail {
 
 // Parameter slots 0..kSlotCount-1; the effects use slots 3 and up.
 constexpr int32_t kFirstSlot = 3;
-constexpr int32_t kSlotCount = 16;
-constexpr int32_t kMaxParams = 8;
+constexpr int32_t kSlotCount = 20;
+constexpr int32_t kMaxParams = 16;
 
 struct Param {
   const char* name = nullptr;  // as written in scripts
