@@ -151,13 +151,24 @@ void CopyFrame(int32_t frame) {
   }
 }
 
+// Reads a picture file as RGBA; running out of memory is a failure of the
+// operation, anything else a file that is not a picture we read.
+bool ReadBrushPicture(const char* path, img::Picture& picture) {
+  img::ReadStatus status;
+  if (!img::ReadImageRgba(path, picture, &status)) {
+    if (status == img::ReadStatus::kNoMemory) throw std::bad_alloc();
+    return false;
+  }
+  return picture.channels == 4;
+}
+
 }  // namespace
 
 void LoadImageBrush(const char* path) noexcept {
   Guard(Operation::kLoadImageBrush, [&] {
     if (!path) return;
     img::Picture picture;
-    if (!img::ReadImageRgba(path, picture) || picture.channels != 4) return;
+    if (!ReadBrushPicture(path, picture)) return;
     if (!FitsLimit(picture.width, picture.height)) return;
     SetPicture(WidenPicture(picture.pixels.data(), picture.width, picture.height), picture.width,
                picture.height);
@@ -175,7 +186,7 @@ void LoadImageBrushArray(const char* path) noexcept {
   Guard(Operation::kLoadImageBrushArray, [&] {
     if (!path) return;
     img::Picture picture;
-    if (!img::ReadImageRgba(path, picture) || picture.channels != 4) return;
+    if (!ReadBrushPicture(path, picture)) return;
     const int32_t w = picture.width, h = picture.height;
     // A strip holds at least one whole square frame.
     if (h <= 0 || h > Limit() || w < h) return;
@@ -357,7 +368,9 @@ void SaveImageBrush(const char* path) noexcept {
       uint8_t* o = rgba.data() + 4 * i;
       o[0] = Narrow(p.r), o[1] = Narrow(p.g), o[2] = Narrow(p.b), o[3] = Narrow(p.a);
     }
-    img::WritePng(path, rgba.data(), s.width, s.height, 4, s.width * 4, 72, 72);
+    img::WriteStatus status;
+    img::WritePng(path, rgba.data(), s.width, s.height, 4, s.width * 4, 72, 72, &status);
+    if (status == img::WriteStatus::kNoMemory) throw std::bad_alloc();
   });
 }
 

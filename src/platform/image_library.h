@@ -112,9 +112,12 @@ bool ReadImageRgba(const char* path, Picture& out, ReadStatus* status = nullptr)
 // A file that cannot be written completely is removed again.
 //
 // PNG: colour type 2 or 6, 8 bits; the resolution as whole pixels per metre
-// (truncated: 72 dpi is stored as 2834).
+// (truncated: 72 dpi is stored as 2834). `status`, when given, tells a
+// failure for want of memory from any other.
+enum class WriteStatus : uint8_t { kWritten, kFailed, kNoMemory };
 bool WritePng(const char* path, const uint8_t* pixels, int32_t width, int32_t height,
-              int32_t channels, int32_t stride, int32_t dpiX, int32_t dpiY) noexcept;
+              int32_t channels, int32_t stride, int32_t dpiX, int32_t dpiY,
+              WriteStatus* status = nullptr) noexcept;
 // JPEG (alpha dropped), quality 1..100, resolution in dots per inch.
 bool WriteJpeg(const char* path, const uint8_t* pixels, int32_t width, int32_t height,
                int32_t channels, int32_t stride, int32_t quality, int32_t dpiX,

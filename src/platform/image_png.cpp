@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "platform/image_internal.h"
 
@@ -71,10 +72,11 @@ bool ReadPngRgba(const uint8_t* data, size_t size, Picture& out) {
   if (!ChunksFit(data, size)) return false;
   ByteReader source(data, size);
   PngHandles h;
+  // Making the structures fails only for want of memory.
   h.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
-  if (!h.png) return false;
+  if (!h.png) throw std::bad_alloc();
   h.info = png_create_info_struct(h.png);
-  if (!h.info) return false;
+  if (!h.info) throw std::bad_alloc();
 
   png_uint_32 width = 0, height = 0;
   if (!Protected(h.png, [&] {
@@ -112,7 +114,9 @@ bool ReadPngRgba(const uint8_t* data, size_t size, Picture& out) {
 }  // namespace detail
 
 bool WritePng(const char* path, const uint8_t* pixels, int32_t width, int32_t height,
-              int32_t channels, int32_t stride, int32_t dpiX, int32_t dpiY) noexcept {
+              int32_t channels, int32_t stride, int32_t dpiX, int32_t dpiY,
+              WriteStatus* status) noexcept {
+  if (status) *status = WriteStatus::kFailed;
   if (!path || !detail::ValidImage(pixels, width, height, channels, stride)) return false;
   if (dpiX < 0 || dpiY < 0) return false;
   std::FILE* file = nullptr;
@@ -130,31 +134,35 @@ bool WritePng(const char* path, const uint8_t* pixels, int32_t width, int32_t he
       h.writing = true;
       h.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
       if (h.png) h.info = png_create_info_struct(h.png);
-      if (h.png && h.info) {
-        // Dots per inch become whole pixels per metre, truncated (72 dpi is
-        // stored as 2834).
-        const auto perMetre = [](int32_t dpi) {
-          return static_cast<png_uint_32>(static_cast<double>(dpi) / 0.0254);
-        };
-        ok = Protected(h.png, [&] {
-          png_init_io(h.png, file);
-          png_set_IHDR(h.png, h.info, static_cast<png_uint_32>(width),
-                       static_cast<png_uint_32>(height), 8,
-                       channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
-                       PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-          if (dpiX > 0 && dpiY > 0)
-            png_set_pHYs(h.png, h.info, perMetre(dpiX), perMetre(dpiY), PNG_RESOLUTION_METER);
-          png_write_info(h.png, h.info);
-          png_write_image(h.png, rowPointers);
-          png_write_end(h.png, nullptr);
-        });
-      }
+      // Making the structures fails only for want of memory.
+      if (!h.png || !h.info) throw std::bad_alloc();
+      // Dots per inch become whole pixels per metre, truncated (72 dpi is
+      // stored as 2834).
+      const auto perMetre = [](int32_t dpi) {
+        return static_cast<png_uint_32>(static_cast<double>(dpi) / 0.0254);
+      };
+      ok = Protected(h.png, [&] {
+        png_init_io(h.png, file);
+        png_set_IHDR(h.png, h.info, static_cast<png_uint_32>(width),
+                     static_cast<png_uint_32>(height), 8,
+                     channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
+                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        if (dpiX > 0 && dpiY > 0)
+          png_set_pHYs(h.png, h.info, perMetre(dpiX), perMetre(dpiY), PNG_RESOLUTION_METER);
+        png_write_info(h.png, h.info);
+        png_write_image(h.png, rowPointers);
+        png_write_end(h.png, nullptr);
+      });
     }
+  } catch (const std::bad_alloc&) {
+    ok = false;
+    if (status) *status = WriteStatus::kNoMemory;
   } catch (...) {
     ok = false;
   }
   if (file && std::fclose(file) != 0) ok = false;
   if (file && !ok) std::remove(path);
+  if (ok && status) *status = WriteStatus::kWritten;
   return ok;
 }
 
