@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <set>
@@ -881,6 +882,13 @@ TEST(ExportFuzz, RandomCallsOverEveryExport) {
   int total = 0;
   for (const Entry& e : kEntries) total += e.weight;
   Files files;
+  // Relative names ("x", "text") land in the scratch directory, not in the
+  // directory the fuzzer was started from.
+  struct WorkIn {
+    std::filesystem::path before = std::filesystem::current_path();
+    explicit WorkIn(const std::filesystem::path& dir) { std::filesystem::current_path(dir); }
+    ~WorkIn() { std::filesystem::current_path(before); }
+  } workIn(files.dir.path());
   Host host(seed, files);
   g_progress.seed = seed;
   std::deque<const char*> recent;
