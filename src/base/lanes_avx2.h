@@ -19,7 +19,7 @@ struct Lanes {
 };
 
 // The pixels of v0 (0 to 3) and v1 (4 to 7) split into channels.
-Lanes Split(__m256i v0, __m256i v1) {
+[[maybe_unused]] Lanes Split(__m256i v0, __m256i v1) {
   const __m256i words = _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15,  //
                                          0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15);
   const __m256i t0 = _mm256_shuffle_epi8(v0, words);
@@ -33,7 +33,7 @@ Lanes Split(__m256i v0, __m256i v1) {
 
 // The channels packed back into pixels 0 to 3 (v0) and 4 to 7 (v1); lanes
 // above 65535 saturate.
-void Join(const Lanes& l, __m256i& v0, __m256i& v1) {
+[[maybe_unused]] void Join(const Lanes& l, __m256i& v0, __m256i& v1) {
   const __m256i rg = _mm256_shuffle_epi32(_mm256_packus_epi32(l.r, l.g), 0xD8);  // 0 2 1 3
   const __m256i ba = _mm256_shuffle_epi32(_mm256_packus_epi32(l.b, l.a), 0xD8);
   const __m256i words = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15,  //

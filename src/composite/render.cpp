@@ -25,16 +25,20 @@
 #include "composite/blend_modes.h"
 #include "composite/display_state.h"
 #include "composite/layer_state.h"
+#include "composite/render_lanes.h"
 #include "mask/mask_state.h"
 
 namespace dro::composite {
 namespace {
 
+using detail::kAlphaScale;
+using detail::kChunk;
+using detail::kColorScale;
+using detail::RunningLanes;
+
 constexpr int32_t kMaxEntries = kLayerSlots;  // slots 1..63 and the paint layer
-constexpr float kColorScale = 65280.f;
-constexpr float kAlphaScale = 65535.f;
-constexpr uint32_t kLightSquare = 65535;
-constexpr uint32_t kDarkSquare = 0x9FFF;
+constexpr uint32_t kLightSquare = detail::kLightSquareValue;
+constexpr uint32_t kDarkSquare = detail::kDarkSquareValue;
 
 struct Entry {
   const Pixel64* pixels = nullptr;
@@ -135,6 +139,21 @@ struct Running {
     isFloat = true;
   }
 };
+
+// One pixel's running result out of the chunk's lanes, and back.
+[[gnu::always_inline]] inline Running LoadLane(const RunningLanes& lanes, int32_t k) noexcept {
+  Running run;
+  run.r = lanes.r[k], run.g = lanes.g[k], run.b = lanes.b[k], run.a = lanes.a[k];
+  run.fr = lanes.fr[k], run.fg = lanes.fg[k], run.fb = lanes.fb[k], run.fa = lanes.fa[k];
+  run.isFloat = lanes.isFloat[k] != 0;
+  return run;
+}
+[[gnu::always_inline]] inline void StoreLane(RunningLanes& lanes, int32_t k,
+                                             const Running& run) noexcept {
+  lanes.r[k] = run.r, lanes.g[k] = run.g, lanes.b[k] = run.b, lanes.a[k] = run.a;
+  lanes.fr[k] = run.fr, lanes.fg[k] = run.fg, lanes.fb[k] = run.fb, lanes.fa[k] = run.fa;
+  lanes.isFloat[k] = run.isFloat ? -1 : 0;
+}
 
 float Clamp01(float x) noexcept {
   const float low = x > 0.f ? x : 0.f;
@@ -343,6 +362,14 @@ struct Finish {
   return true;
 }
 
+// Entries the vector path composes: Normal-formula modes outside the alpha
+// family, without a layer mask.
+bool VectorEntry(const DisplayList& list, int32_t i) noexcept {
+  const Entry& en = list.entries[i];
+  return !en.layerMask && (en.mode == kModeNormal || en.mode == kModeReflect ||
+                           en.mode == kModeGlow || en.mode == kModeUnnamed);
+}
+
 // Shows canvas row cy from column x0 every `step` columns in `columns`
 // output pixels, each canvas pixel `repeat` times. Pixels are composed a
 // chunk at a time, one layer across the chunk after the other, so that the
@@ -350,16 +377,28 @@ struct Finish {
 // for each other.
 void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64_t x0, int64_t step,
                 int64_t columns, uint8_t* out, int64_t repeat) noexcept {
-  constexpr int32_t kChunk = 128;
   constexpr int32_t kDone = INT32_MAX;  // shown by the plain path
-  Running run[kChunk];
-  int32_t start[kChunk];
+  RunningLanes lanes;
+  int32_t* const start = lanes.start;
   const bool plain = !finish.trace && !finish.mask;
+  // The vector path follows the blend kernels' switch: on where the CPU has
+  // AVX2 and DROVINE_NO_FAST_PATHS (or the test hook) allows.
+  const bool vector = step == 1 && FastPathActive(kModeNormal);
+  // The top-down start in whole vectors too, when no mode-0 layer has a
+  // layer mask (which could make a pixel cover or not).
+  bool vectorStart = vector && list.plainBackground;
+  for (int32_t i = 1; i < list.count && vectorStart; ++i) {
+    const Entry& en = list.entries[i];
+    if (en.mode == kModeNormal && en.layerMask) vectorStart = false;
+  }
+  detail::StartEntry startEntries[kMaxEntries];
   const size_t rowIndex = static_cast<size_t>(cy) * static_cast<size_t>(Geometry().width);
   const int64_t pixels = (columns + repeat - 1) / repeat;  // canvas pixels shown
   for (int64_t first = 0; first < pixels; first += kChunk) {
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(kChunk, pixels - first));
     const size_t index0 = rowIndex + static_cast<size_t>(x0 + step * first);
+    const int32_t vectorCount = vector ? n & ~7 : 0;
+    const int32_t vectorStarts = vectorStart ? vectorCount : 0;
     int32_t lowest = list.count;
     for (int32_t k = 0; k < n; ++k) {
       const size_t index = index0 + static_cast<size_t>(step * k);
@@ -378,20 +417,68 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
         start[k] = kDone;
         continue;
       }
-      start[k] = StartLayers(list, index, run[k]);
+      if (k < vectorStarts) {
+        start[k] = 0;  // found below
+        continue;
+      }
+      Running run;
+      start[k] = StartLayers(list, index, run);
+      StoreLane(lanes, k, run);
       lowest = std::min(lowest, start[k]);
     }
+    if (vectorStarts > 0) {
+      for (int32_t i = 0; i < list.count; ++i) {
+        const Entry& en = list.entries[i];
+        startEntries[i].pixels = en.pixels + index0;
+        startEntries[i].canCover = en.mode == kModeNormal && en.opacity >= 255;
+      }
+      detail::StartLayersAvx2(startEntries, list.count, list.entries[0].opacity, lanes,
+                              vectorStarts, kDone);
+      for (int32_t k = 0; k < vectorStarts; ++k) lowest = std::min(lowest, start[k]);
+    }
+    // Neighbouring pixels in whole vectors where the layer allows it, the
+    // rest one by one.
     for (int32_t i = lowest; i < list.count; ++i) {
-      for (int32_t k = 0; k < n; ++k) {
-        if (i >= start[k]) ComposeEntry(list, i, index0 + static_cast<size_t>(step * k), run[k]);
+      int32_t k = 0;
+      if (vectorCount > 0 && VectorEntry(list, i)) {
+        const Entry& en = list.entries[i];
+        detail::NormalEntry entry;
+        entry.pixels = en.pixels + index0;
+        entry.index = i;
+        entry.opacity = en.opacity;
+        entry.forceOpaque = i == 0 && list.background;
+        entry.replaceCovering = en.mode == kModeNormal;
+        detail::ComposeNormalEntryAvx2(entry, lanes, vectorCount);
+        k = vectorCount;
+      }
+      for (; k < n; ++k) {
+        if (i < start[k]) continue;
+        Running run = LoadLane(lanes, k);
+        ComposeEntry(list, i, index0 + static_cast<size_t>(step * k), run);
+        StoreLane(lanes, k, run);
       }
     }
-    for (int32_t k = 0; k < n; ++k) {
+    int32_t finished = 0;
+    if (vector && plain && repeat == 1 && lowest < list.count && vectorCount > 0) {
+      // Whole vectors of finished pixels: those the plain path showed are
+      // written again with the same bytes, from a result that says so.
+      for (int32_t k = 0; k < vectorCount; ++k) {
+        Pixel64 px;
+        if (start[k] != kDone || !PlainPixel(list, index0 + static_cast<size_t>(k), px)) continue;
+        Running run;
+        run.Set(px.r, px.g, px.b, 65535);
+        StoreLane(lanes, k, run);
+      }
+      detail::FinishPlainAvx2(lanes, vectorCount, static_cast<int32_t>(x0 + first), cy,
+                              out + 3 * first);
+      finished = vectorCount;
+    }
+    for (int32_t k = finished; k < n; ++k) {
       if (start[k] == kDone) continue;
       const int64_t pixel = first + k;
       const int32_t cx = static_cast<int32_t>(x0 + step * pixel);
       uint32_t c[4];
-      Result(run[k], c);
+      Result(LoadLane(lanes, k), c);
       if (repeat == 1) {
         finish.Apply(c, cx, cy, index0 + static_cast<size_t>(step * k), out + 3 * pixel);
         continue;

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/cpu.h"
 #include "composite/blend_kernels.h"
+#include "composite/blend_modes.h"
 #include "composite/layer_state.h"
 #include "drovine.h"
 #include "engine/engine.h"
@@ -395,6 +397,57 @@ TEST_F(Render, MatchesTheRulesOverRandomStacks) {
       }
     }
   }
+}
+
+// The vector path composes eight neighbouring pixels at a time; it must
+// give the scalar path's bytes for every mode (texture and alpha-family
+// formulas, layer masks, the paint layer), every finish and every zoom.
+TEST_F(Render, TheVectorPathShowsTheScalarPathsBytes) {
+  if (!dro::cpu::UseAvx2()) GTEST_SKIP() << "no vector path on this machine";
+  uint32_t seed = 77;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  auto value = [&]() -> uint16_t {
+    static constexpr uint16_t kEdges[] = {0, 1, 65279, 65280, 65535};
+    return next() % 2 ? kEdges[next() % 5] : static_cast<uint16_t>(next());
+  };
+  const auto& names = dro::composite::kBlendModeNames;
+  for (int trial = 0; trial < 160; ++trial) {
+    for (int32_t slot = 1; slot < 10; ++slot) DRO_DeleteLayer(slot);
+    DRO_DeletePaintLayer();
+    const int32_t layers = 1 + static_cast<int32_t>(next() % 9);
+    for (int32_t slot = 1; slot <= layers; ++slot) {
+      ASSERT_EQ(DRO_CreateLayer(slot, kW, kH), 1);
+      // Runs of equal alpha, so that whole vectors take one shortcut.
+      std::vector<Pixel64> pixels(pixelCount());
+      uint16_t alpha = value();
+      for (Pixel64& p : pixels) {
+        if (next() % 8 == 0) alpha = value();
+        p = Pixel64{value(), value(), value(), alpha};
+      }
+      SetPixels(slot, pixels);
+      const char* mode = next() % 2 ? "Normal" : names[next() % names.size()];
+      DRO_SetLayerOptions(slot, next() % 6 != 0, 0, next() % 3 ? 100 : int32_t(next() % 100), mode);
+    }
+    DRO_SetLayer(1 + static_cast<int32_t>(next() % layers));
+    if (next() % 3 == 0) {
+      DRO_CreatePaintLayer(next() % 2 ? 100 : 60, next() % 2 ? "Normal" : "Multiply");
+      for (Pixel64& p : PaintPixels()) p = Pixel64{value(), value(), value(), value()};
+    }
+    DRO_SetTracingMode(next() % 4 == 0);
+    DRO_DisplayMask(0);
+    static constexpr int32_t kZooms[][2] = {{1, 1}, {1, 1}, {4, 1}, {1, 2}};
+    const auto* zoom = kZooms[next() % 4];
+    DRO_SetScale(zoom[0], zoom[1]);
+    const Bitmap fast = Draw(0, 0, kW, kH, kW, kH);
+    dro::composite::SetFastPathsEnabled(false);
+    const Bitmap scalar = Draw(0, 0, kW, kH, kW, kH);
+    dro::composite::SetFastPathsEnabled(true);
+    ASSERT_EQ(fast.bytes, scalar.bytes) << "trial " << trial;
+  }
+  DRO_SetScale(1, 1);
 }
 
 }  // namespace

@@ -1,0 +1,294 @@
+// AVX2 fast path of the display compositor: one Normal-formula layer
+// composed onto eight running results at a time.
+//
+// Built with -mavx2 and without FMA contraction; called only after the CPU
+// check. Each lane performs the scalar compositor's operations in its order:
+// the same single-precision divisions (no reciprocals), ordered comparisons
+// for the clamps, exact integer steps for the alpha rules. The integer
+// shortcuts (an empty result takes the pixel, a covering pixel replaces it)
+// are lane selects over the float lanes, whose values are then discarded.
+// Nothing here is inline or templated, so no AVX2 code can stand in for
+// code that runs on older CPUs.
+#include "composite/render_lanes.h"
+
+#if defined(__AVX2__)
+#include <immintrin.h>
+
+#include "base/lanes_avx2.h"
+
+namespace dro::composite::detail {
+namespace {
+
+using F8 = __m256;
+using I8 = __m256i;
+
+// Split() leaves the pixels in lane order 0 1 4 5 2 3 6 7; this order swaps
+// them back (the permutation is its own inverse).
+I8 InPixelOrder(I8 v) {
+  return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7));
+}
+
+// x > 0 ? x : 0, then x < 1 ? x : 1, as the scalar clamp (NaN becomes 0).
+F8 Clamp01(F8 x) {
+  const F8 low = _mm256_and_ps(x, _mm256_cmp_ps(x, _mm256_setzero_ps(), _CMP_GT_OQ));
+  const F8 one = _mm256_set1_ps(1.f);
+  return _mm256_blendv_ps(one, low, _mm256_cmp_ps(low, one, _CMP_LT_OQ));
+}
+
+I8 Select(I8 no, I8 yes, I8 mask) {
+  return _mm256_blendv_epi8(no, yes, mask);
+}
+F8 Select(F8 no, F8 yes, I8 mask) {
+  return _mm256_blendv_ps(no, yes, _mm256_castsi256_ps(mask));
+}
+
+}  // namespace
+
+void ComposeNormalEntryAvx2(const NormalEntry& entry, RunningLanes& run, int32_t count) noexcept {
+  const I8 zero = _mm256_setzero_si256();
+  const I8 entryPlusOne = _mm256_set1_epi32(entry.index + 1);
+  const I8 opaque = _mm256_set1_epi32(65535);
+  const I8 covering = _mm256_set1_epi32(65279);  // a > 65279: covers
+  const I8 opacityFactor = _mm256_set1_epi32(entry.opacity + 1);
+  const F8 colorScale = _mm256_set1_ps(kColorScale);
+  const F8 alphaScale = _mm256_set1_ps(kAlphaScale);
+  const F8 one = _mm256_set1_ps(1.f);
+  const F8 fzero = _mm256_setzero_ps();
+  for (int32_t k = 0; k < count; k += 8) {
+    // Lanes this entry still composes onto.
+    I8 active = _mm256_cmpgt_epi32(entryPlusOne,
+                                   _mm256_load_si256(reinterpret_cast<const I8*>(run.start + k)));
+    if (_mm256_testz_si256(active, active)) continue;
+    const I8* source = reinterpret_cast<const I8*>(entry.pixels + k);
+    const lanes::Lanes px =
+        lanes::Split(_mm256_loadu_si256(source), _mm256_loadu_si256(source + 1));
+    const I8 r = InPixelOrder(px.r), g = InPixelOrder(px.g), b = InPixelOrder(px.b);
+    I8 a = InPixelOrder(px.a);
+
+    // The alpha rules: the background counts as opaque; otherwise a
+    // transparent pixel is skipped; then the layer's opacity.
+    if (entry.forceOpaque) {
+      a = opaque;
+    } else {
+      active = _mm256_andnot_si256(_mm256_cmpeq_epi32(a, zero), active);
+      if (_mm256_testz_si256(active, active)) continue;
+    }
+    if (entry.opacity < 255) a = _mm256_srli_epi32(_mm256_mullo_epi32(a, opacityFactor), 8);
+
+    I8* const ir = reinterpret_cast<I8*>(run.r + k);
+    I8* const ig = reinterpret_cast<I8*>(run.g + k);
+    I8* const ib = reinterpret_cast<I8*>(run.b + k);
+    I8* const ia = reinterpret_cast<I8*>(run.a + k);
+    I8* const isFloat = reinterpret_cast<I8*>(run.isFloat + k);
+    const I8 wasFloat = _mm256_load_si256(isFloat);
+    const I8 intR = _mm256_load_si256(ir), intG = _mm256_load_si256(ig);
+    const I8 intB = _mm256_load_si256(ib), intA = _mm256_load_si256(ia);
+
+    // An empty result takes the pixel; a covering pixel in mode 0 replaces
+    // it. Both leave integers.
+    const I8 empty =
+        Select(_mm256_cmpeq_epi32(intA, zero),
+               _mm256_castps_si256(_mm256_cmp_ps(_mm256_load_ps(run.fa + k), fzero, _CMP_EQ_OQ)),
+               wasFloat);
+    const I8 takes = _mm256_and_si256(active, empty);
+    I8 replaces = zero;
+    if (entry.replaceCovering) {
+      replaces =
+          _mm256_andnot_si256(empty, _mm256_and_si256(active, _mm256_cmpgt_epi32(a, covering)));
+    }
+    const I8 setInts = _mm256_or_si256(takes, replaces);
+    const I8 composes = _mm256_andnot_si256(setInts, active);
+
+    // The floating-point composite; the integers become floats first where
+    // they still hold the result.
+    F8 da = _mm256_load_ps(run.fa + k), dr = _mm256_load_ps(run.fr + k);
+    F8 dg = _mm256_load_ps(run.fg + k), db = _mm256_load_ps(run.fb + k);
+    if (!_mm256_testc_si256(wasFloat, _mm256_cmpeq_epi32(zero, zero))) {
+      da = Select(_mm256_div_ps(_mm256_cvtepi32_ps(intA), alphaScale), da, wasFloat);
+      dr = Select(_mm256_div_ps(_mm256_cvtepi32_ps(intR), colorScale), dr, wasFloat);
+      dg = Select(_mm256_div_ps(_mm256_cvtepi32_ps(intG), colorScale), dg, wasFloat);
+      db = Select(_mm256_div_ps(_mm256_cvtepi32_ps(intB), colorScale), db, wasFloat);
+    }
+    const F8 sa = _mm256_div_ps(_mm256_cvtepi32_ps(a), alphaScale);
+    const F8 keep = _mm256_sub_ps(one, sa);
+    const F8 alpha = Clamp01(_mm256_add_ps(da, _mm256_mul_ps(_mm256_sub_ps(one, da), sa)));
+    const auto channel = [&](I8 source, F8 below) {
+      const F8 s = _mm256_div_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(source), sa), colorScale);
+      return Clamp01(
+          _mm256_div_ps(_mm256_add_ps(s, _mm256_mul_ps(_mm256_mul_ps(below, da), keep)), alpha));
+    };
+    _mm256_store_ps(run.fr + k, Select(_mm256_load_ps(run.fr + k), channel(r, dr), composes));
+    _mm256_store_ps(run.fg + k, Select(_mm256_load_ps(run.fg + k), channel(g, dg), composes));
+    _mm256_store_ps(run.fb + k, Select(_mm256_load_ps(run.fb + k), channel(b, db), composes));
+    _mm256_store_ps(run.fa + k, Select(_mm256_load_ps(run.fa + k), alpha, composes));
+
+    _mm256_store_si256(ir, Select(intR, r, setInts));
+    _mm256_store_si256(ig, Select(intG, g, setInts));
+    _mm256_store_si256(ib, Select(intB, b, setInts));
+    _mm256_store_si256(ia, Select(intA, Select(a, opaque, replaces), setInts));
+    _mm256_store_si256(isFloat, _mm256_andnot_si256(setInts, _mm256_or_si256(wasFloat, composes)));
+  }
+}
+
+void StartLayersAvx2(const StartEntry* entries, int32_t entryCount, int32_t backgroundOpacity,
+                     RunningLanes& run, int32_t count, int32_t done) noexcept {
+  const I8 covering = _mm256_set1_epi32(65279);
+  const I8 doneLanes = _mm256_set1_epi32(done);
+  const I8 ones = _mm256_cmpeq_epi32(doneLanes, doneLanes);
+  // The background's alpha: opaque, scaled by its opacity.
+  const int32_t backgroundAlpha =
+      backgroundOpacity < 255 ? 65535 * (backgroundOpacity + 1) / 256 : 65535;
+  for (int32_t k = 0; k < count; k += 8) {
+    I8* const start = reinterpret_cast<I8*>(run.start + k);
+    const I8 pending =
+        _mm256_xor_si256(_mm256_cmpeq_epi32(_mm256_load_si256(start), doneLanes), ones);
+    if (_mm256_testz_si256(pending, pending)) continue;
+    const auto load = [&](const Pixel64* pixels) {
+      const I8* source = reinterpret_cast<const I8*>(pixels + k);
+      const lanes::Lanes px =
+          lanes::Split(_mm256_loadu_si256(source), _mm256_loadu_si256(source + 1));
+      return lanes::Lanes{InPixelOrder(px.r), InPixelOrder(px.g), InPixelOrder(px.b),
+                          InPixelOrder(px.a)};
+    };
+    const lanes::Lanes base = load(entries[0].pixels);
+    I8 r = base.r, g = base.g, b = base.b, a = _mm256_set1_epi32(backgroundAlpha);
+    I8 first = _mm256_set1_epi32(1);
+    I8 open = pending;  // lanes still looking for a covering pixel
+    for (int32_t i = entryCount - 1; i >= 1; --i) {
+      if (!entries[i].canCover) continue;
+      const lanes::Lanes px = load(entries[i].pixels);
+      const I8 covers = _mm256_and_si256(open, _mm256_cmpgt_epi32(px.a, covering));
+      if (_mm256_testz_si256(covers, covers)) continue;
+      r = Select(r, px.r, covers);
+      g = Select(g, px.g, covers);
+      b = Select(b, px.b, covers);
+      a = Select(a, _mm256_set1_epi32(65535), covers);
+      first = Select(first, _mm256_set1_epi32(i + 1), covers);
+      open = _mm256_andnot_si256(covers, open);
+      if (_mm256_testz_si256(open, open)) break;
+    }
+    const auto put = [&](uint32_t* lane, I8 v) {
+      I8* p = reinterpret_cast<I8*>(lane + k);
+      _mm256_store_si256(p, Select(_mm256_load_si256(p), v, pending));
+    };
+    put(run.r, r), put(run.g, g), put(run.b, b), put(run.a, a);
+    I8* const isFloat = reinterpret_cast<I8*>(run.isFloat + k);
+    _mm256_store_si256(isFloat, _mm256_andnot_si256(pending, _mm256_load_si256(isFloat)));
+    _mm256_store_si256(start, Select(_mm256_load_si256(start), first, pending));
+  }
+}
+
+void FinishPlainAvx2(const RunningLanes& run, int32_t count, int32_t cx0, int32_t cy,
+                     uint8_t* bgr) noexcept {
+  const I8 colorScaleInt = _mm256_set1_epi32(65535);
+  const F8 colorScale = _mm256_set1_ps(kColorScale);
+  const F8 alphaScale = _mm256_set1_ps(kAlphaScale);
+  const I8 light = _mm256_set1_epi32(static_cast<int32_t>(kLightSquareValue));
+  const I8 dark = _mm256_set1_epi32(static_cast<int32_t>(kDarkSquareValue));
+  const I8 laneColumns = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const I8 rowSquare = _mm256_set1_epi32(cy >> 5);
+  const I8 bit = _mm256_set1_epi32(1);
+  // Blue, green and red of each pixel in its first three bytes, packed to
+  // twelve bytes per 128-bit half.
+  const I8 pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
+                                   0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  for (int32_t k = 0; k < count; k += 8) {
+    const I8 isFloat = _mm256_load_si256(reinterpret_cast<const I8*>(run.isFloat + k));
+    // The layers' result, 16-bit: the floats truncated where they hold it.
+    const auto result = [&](const uint32_t* ints, const float* floats, F8 scale) {
+      const I8 i = _mm256_load_si256(reinterpret_cast<const I8*>(ints + k));
+      const I8 f = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_load_ps(floats + k), scale));
+      return Select(i, f, isFloat);
+    };
+    I8 r = result(run.r, run.fr, colorScale);
+    I8 g = result(run.g, run.fg, colorScale);
+    I8 b = result(run.b, run.fb, colorScale);
+    const I8 a = result(run.a, run.fa, alphaScale);
+    // A result that is not opaque over the checkerboard.
+    const I8 seeThrough = _mm256_cmpgt_epi32(colorScaleInt, a);
+    if (!_mm256_testz_si256(seeThrough, seeThrough)) {
+      const I8 columns = _mm256_add_epi32(_mm256_set1_epi32(cx0 + k), laneColumns);
+      const I8 odd =
+          _mm256_and_si256(_mm256_add_epi32(_mm256_srli_epi32(columns, 5), rowSquare), bit);
+      const I8 square = Select(light, dark, _mm256_cmpeq_epi32(odd, bit));
+      const I8 under =
+          _mm256_srli_epi32(_mm256_mullo_epi32(square, _mm256_sub_epi32(colorScaleInt, a)), 8);
+      const auto over = [&](I8 c) {
+        const I8 mixed = _mm256_srli_epi32(
+            _mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi32(a, c), 8), under), 8);
+        return Select(c, mixed, seeThrough);
+      };
+      r = over(r), g = over(g), b = over(b);
+    }
+    const I8 pixels = _mm256_or_si256(
+        _mm256_srli_epi32(b, 8), _mm256_or_si256(_mm256_and_si256(g, _mm256_set1_epi32(0xff00)),
+                                                 _mm256_slli_epi32(_mm256_srli_epi32(r, 8), 16)));
+    alignas(32) uint8_t packed[32];
+    _mm256_store_si256(reinterpret_cast<I8*>(packed), _mm256_shuffle_epi8(pixels, pack));
+    uint8_t* out = bgr + 3 * k;
+    for (int i = 0; i < 12; ++i) out[i] = packed[i];
+    for (int i = 0; i < 12; ++i) out[12 + i] = packed[16 + i];
+  }
+}
+
+}  // namespace dro::composite::detail
+
+#else
+
+namespace dro::composite::detail {
+// Without AVX2 in the build the CPU check never lets this be reached.
+void ComposeNormalEntryAvx2(const NormalEntry&, RunningLanes&, int32_t) noexcept {}
+void StartLayersAvx2(const StartEntry* entries, int32_t entryCount, int32_t backgroundOpacity,
+                     RunningLanes& run, int32_t count, int32_t done) noexcept {
+  const I8 covering = _mm256_set1_epi32(65279);
+  const I8 doneLanes = _mm256_set1_epi32(done);
+  const I8 ones = _mm256_cmpeq_epi32(doneLanes, doneLanes);
+  // The background's alpha: opaque, scaled by its opacity.
+  const int32_t backgroundAlpha =
+      backgroundOpacity < 255 ? 65535 * (backgroundOpacity + 1) / 256 : 65535;
+  for (int32_t k = 0; k < count; k += 8) {
+    I8* const start = reinterpret_cast<I8*>(run.start + k);
+    const I8 pending =
+        _mm256_xor_si256(_mm256_cmpeq_epi32(_mm256_load_si256(start), doneLanes), ones);
+    if (_mm256_testz_si256(pending, pending)) continue;
+    const auto load = [&](const Pixel64* pixels) {
+      const I8* source = reinterpret_cast<const I8*>(pixels + k);
+      const lanes::Lanes px =
+          lanes::Split(_mm256_loadu_si256(source), _mm256_loadu_si256(source + 1));
+      return lanes::Lanes{InPixelOrder(px.r), InPixelOrder(px.g), InPixelOrder(px.b),
+                          InPixelOrder(px.a)};
+    };
+    const lanes::Lanes base = load(entries[0].pixels);
+    I8 r = base.r, g = base.g, b = base.b, a = _mm256_set1_epi32(backgroundAlpha);
+    I8 first = _mm256_set1_epi32(1);
+    I8 open = pending;  // lanes still looking for a covering pixel
+    for (int32_t i = entryCount - 1; i >= 1; --i) {
+      if (!entries[i].canCover) continue;
+      const lanes::Lanes px = load(entries[i].pixels);
+      const I8 covers = _mm256_and_si256(open, _mm256_cmpgt_epi32(px.a, covering));
+      if (_mm256_testz_si256(covers, covers)) continue;
+      r = Select(r, px.r, covers);
+      g = Select(g, px.g, covers);
+      b = Select(b, px.b, covers);
+      a = Select(a, _mm256_set1_epi32(65535), covers);
+      first = Select(first, _mm256_set1_epi32(i + 1), covers);
+      open = _mm256_andnot_si256(covers, open);
+      if (_mm256_testz_si256(open, open)) break;
+    }
+    const auto put = [&](uint32_t* lane, I8 v) {
+      I8* p = reinterpret_cast<I8*>(lane + k);
+      _mm256_store_si256(p, Select(_mm256_load_si256(p), v, pending));
+    };
+    put(run.r, r), put(run.g, g), put(run.b, b), put(run.a, a);
+    I8* const isFloat = reinterpret_cast<I8*>(run.isFloat + k);
+    _mm256_store_si256(isFloat, _mm256_andnot_si256(pending, _mm256_load_si256(isFloat)));
+    _mm256_store_si256(start, Select(_mm256_load_si256(start), first, pending));
+  }
+}
+
+void StartLayersAvx2(const StartEntry*, int32_t, int32_t, RunningLanes&, int32_t,
+                     int32_t) noexcept {}
+void FinishPlainAvx2(const RunningLanes&, int32_t, int32_t, int32_t, uint8_t*) noexcept {}
+}  // namespace dro::composite::detail
+
+#endif
