@@ -128,6 +128,16 @@ DRO_API int32_t DRO_CALL DRO_XPostWindowMessage(int32_t message, int32_t wParam,
  * above 536870911 (2^31 / 4 - 1). */
 DRO_API int32_t DRO_CALL DRO_XSetDecodeLimits(int32_t maxPixels, int32_t maxSide);
 
+/* Worker threads for whole-canvas work (the display first): rows are split
+ * into bands, one per thread, with the calling thread taking one, so the
+ * results are the same for any count. The pool is made with the first
+ * canvas (or here) and reused; no call makes threads. Default: the
+ * machine's hardware threads, or the environment variable DROVINE_THREADS;
+ * 1 keeps all work on the calling thread. `count` is capped at 64; 0 or
+ * less restores the default. Returns the count in effect (lower when the
+ * system starts fewer threads). Call it only while no other export runs. */
+DRO_API int32_t DRO_CALL DRO_XSetThreads(int32_t count);
+
 /* ===================================================================== */
 /* Canvas                                                                */
 /* ===================================================================== */

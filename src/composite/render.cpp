@@ -21,6 +21,7 @@
 #include <cstring>
 
 #include "base/canvas_state.h"
+#include "base/thread_pool.h"
 #include "composite/blend_kernels.h"
 #include "composite/blend_modes.h"
 #include "composite/display_state.h"
@@ -553,17 +554,21 @@ void Render(void* destination, int32_t stride, int32_t x, int32_t y, int32_t wid
   }
   finish.fullStrength = maskState.overlay.fullStrength != 0;
 
+  // Output rows do not depend on each other: bands of them go to the
+  // worker threads.
   uint8_t* const base = static_cast<uint8_t*>(destination);
-  for (int64_t r = 0; r < rows; ++r) {
-    uint8_t* out = base + r * static_cast<int64_t>(stride);
-    if (num <= den) {
-      const int64_t step = num == den ? 1 : den;
-      RenderSpan(list, finish, static_cast<int32_t>(y0 + step * r), x0, step, columns, out, 1);
-    } else {
-      // Each canvas pixel once per output row, written num times.
-      RenderSpan(list, finish, static_cast<int32_t>(y0 + r / num), x0, 1, columns, out, num);
+  threads::ForBands(rows, 8, [&](int64_t firstRow, int64_t endRow) {
+    for (int64_t r = firstRow; r < endRow; ++r) {
+      uint8_t* out = base + r * static_cast<int64_t>(stride);
+      if (num <= den) {
+        const int64_t step = num == den ? 1 : den;
+        RenderSpan(list, finish, static_cast<int32_t>(y0 + step * r), x0, step, columns, out, 1);
+      } else {
+        // Each canvas pixel once per output row, written num times.
+        RenderSpan(list, finish, static_cast<int32_t>(y0 + r / num), x0, 1, columns, out, num);
+      }
     }
-  }
+  });
 }
 
 }  // namespace dro::composite

@@ -1,5 +1,7 @@
 #include "engine/canvas.h"
 
+#include "base/thread_pool.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -96,6 +98,8 @@ bool Live() noexcept {
 
 void CreateImage(void* window, int32_t width, int32_t height, int32_t brushLimit,
                  int32_t creationValue) noexcept {
+  // The worker threads are made with the first canvas, never per call.
+  threads::EnsurePool();
   Guard(Operation::kCreateImage, [&] {
     RequirePossible(brushLimit);
     // A second create without a delete would otherwise keep the earlier

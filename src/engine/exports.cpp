@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/thread_pool.h"
 #include "composite/layers.h"
 #include "drovine.h"
 #include "engine/canvas.h"
@@ -142,6 +143,10 @@ int32_t DRO_CALL DRO_XPostWindowMessage(int32_t message, int32_t wParam, int32_t
 
 int32_t DRO_CALL DRO_XSetDecodeLimits(int32_t maxPixels, int32_t maxSide) {
   return dro::platform::image::SetDecodeLimits(maxPixels, maxSide) ? 1 : 0;
+}
+
+int32_t DRO_CALL DRO_XSetThreads(int32_t count) {
+  return dro::threads::SetThreadCount(count);
 }
 
 void DRO_CALL DRO_CreateImage(void* window, int32_t width, int32_t height, int32_t brushSizeLimit,

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/cpu.h"
 #include "composite/blend_kernels.h"
 #include "composite/blend_modes.h"
 #include "composite/layer_state.h"
@@ -399,11 +398,10 @@ TEST_F(Render, MatchesTheRulesOverRandomStacks) {
   }
 }
 
-// The vector path composes eight neighbouring pixels at a time; it must
-// give the scalar path's bytes for every mode (texture and alpha-family
-// formulas, layer masks, the paint layer), every finish and every zoom.
-TEST_F(Render, TheVectorPathShowsTheScalarPathsBytes) {
-  if (!dro::cpu::UseAvx2()) GTEST_SKIP() << "no vector path on this machine";
+// The vector path composes eight neighbouring pixels at a time, and bands
+// of rows go to worker threads; both must give the scalar path's bytes for every mode (texture and
+// alpha-family formulas, layer masks, the paint layer), every finish and every zoom.
+TEST_F(Render, TheVectorPathAndThreadsShowTheScalarPathsBytes) {
   uint32_t seed = 77;
   auto next = [&] {
     seed = seed * 1664525u + 1013904223u;
@@ -441,12 +439,17 @@ TEST_F(Render, TheVectorPathShowsTheScalarPathsBytes) {
     static constexpr int32_t kZooms[][2] = {{1, 1}, {1, 1}, {4, 1}, {1, 2}};
     const auto* zoom = kZooms[next() % 4];
     DRO_SetScale(zoom[0], zoom[1]);
+    // Split over 1, 2 or 7 threads against one thread without fast paths.
+    static constexpr int32_t kThreads[] = {1, 2, 7};
+    DRO_XSetThreads(kThreads[trial % 3]);
     const Bitmap fast = Draw(0, 0, kW, kH, kW, kH);
+    DRO_XSetThreads(1);
     dro::composite::SetFastPathsEnabled(false);
     const Bitmap scalar = Draw(0, 0, kW, kH, kW, kH);
     dro::composite::SetFastPathsEnabled(true);
     ASSERT_EQ(fast.bytes, scalar.bytes) << "trial " << trial;
   }
+  DRO_XSetThreads(0);
   DRO_SetScale(1, 1);
 }
 

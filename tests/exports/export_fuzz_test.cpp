@@ -429,6 +429,7 @@ const Entry kEntries[] = {
     static constexpr int32_t messages[] = {0x007E, 0x0218, 0x000B, 0x000F, 0x0010, 0x0002};
     DRO_XPostWindowMessage(h.OneIn(3) ? h.Any() : messages[h.Below(6)], h.OneIn(2) ? 18 : h.Any(), h.Any());
   }),
+  ROW(DRO_XSetThreads, 1, DRO_XSetThreads(h.OneIn(8) ? h.Any() : h.Range(-1, 8))),
   ROW(DRO_XSetDecodeLimits, 1, DRO_XSetDecodeLimits(h.OneIn(2) ? h.Any() : h.Range(0, 100000), h.OneIn(2) ? h.Any() : h.Range(0, 400))),
   // --- canvas ---------------------------------------------------------------
   ROW(DRO_CreateImage, 1, {
@@ -921,6 +922,7 @@ TEST(ExportFuzz, RandomCallsOverEveryExport) {
   DRO_DeleteImage();
   DRO_XSetWindowMessageHandler(nullptr);
   DRO_XSetDecodeLimits(0, 0);
+  DRO_XSetThreads(0);
   DRO_XSetScriptMessageHandler(nullptr);
   DRO_XSetScriptDebugHandler(nullptr);
   DRO_XSetScriptCancel(0);
