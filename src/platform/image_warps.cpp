@@ -1,0 +1,274 @@
+// Corner warps and transforms: our own inverse maps, OpenCV's samplers.
+//
+// The maps, for a destination pixel (x, y), with d = (x, y) - centre,
+// r = |d|, q = r / radius and the source position s:
+//   1. Elliptical  u = dx / rx, v = dy / ry, q = |(u, v)| < 1:
+//                  s = centre + d x (2 / pi) asin(q) / q   (1.57x at the middle, 1 at the rim)
+//   2. Lens        q < 1: s = centre + d x (0.5 + 0.5 q^2) (2x at the middle)
+//   3. Marble      s = (x, y) + (b, c) x (T(x, y), T(x + 97, y + 31)), T a smooth
+//                  two-octave value noise in -1..1 of period 128 / a pixels
+//   4. Offset      s = (x - a, y - b)
+//   5. Pinch       q < 1: s = centre + d x q^(e - 1), e = 1 / (1 + k) for k = b / 100
+//                  >= 0, 1 - k below (k clamped to -1..1)
+//   6. Ripple      r < a: s = centre + d x (r + c sin(2 pi r / b) (1 - r / a)) / r
+//   7. Spin        r < a: d turned by b degrees x (1 - r / a)^2
+//   8. Spin Wave   r < a: d turned by b degrees x sin(pi c r / a) x (1 - r / a)
+//   9. Wave        s = (x + a sin(2 pi y / b), y + a sin(2 pi x / b))
+//  10. Wow         r < a: s = centre + d x (r + a / 16 sin(8 theta) sin(pi r / a)) / r
+//  11. Zig Zag     d turned by a degrees x sin(2 pi b r / rmax), rmax = half the diagonal
+// Outside its radius a transform leaves the pixel where it is. Centres are
+// ((width - 1 + centreX) / 2, (height - 1 + centreY) / 2); Elliptical, Lens,
+// Wow and Zig Zag turn about the middle.
+#include "platform/image_warps.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#include "base/allocation.h"
+#include "platform/image_effects.h"
+#include "platform/image_geometry.h"
+
+namespace dro::platform::image {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+bool Valid(const void* p, int32_t w, int32_t h, int32_t stride) noexcept {
+  return p && w > 0 && h > 0 && int64_t{stride} >= int64_t{w} * 4;
+}
+
+int Border(WarpEdge edge) noexcept {
+  switch (edge) {
+    case WarpEdge::kClamp:
+      return cv::BORDER_REPLICATE;
+    case WarpEdge::kWrap:
+      return cv::BORDER_WRAP;
+    case WarpEdge::kFill:
+      break;
+  }
+  return cv::BORDER_CONSTANT;
+}
+
+// Number 3: value noise on an integer lattice, hashed, smoothstep between.
+double Lattice(int64_t x, int64_t y) noexcept {
+  uint64_t h = uint64_t(x) * 0x9e3779b97f4a7c15ull ^ uint64_t(y) * 0xc2b2ae3d27d4eb4full;
+  h ^= h >> 29;
+  h *= 0xbf58476d1ce4e5b9ull;
+  h ^= h >> 32;
+  return double(h >> 11) * 0x1p-52 - 1.0;
+}
+
+double ValueNoise(double x, double y) noexcept {
+  const double fx = std::floor(x), fy = std::floor(y);
+  const auto ix = int64_t(fx), iy = int64_t(fy);
+  double u = x - fx, v = y - fy;
+  u = u * u * (3 - 2 * u);
+  v = v * v * (3 - 2 * v);
+  const double top = Lattice(ix, iy) + (Lattice(ix + 1, iy) - Lattice(ix, iy)) * u;
+  const double bottom = Lattice(ix, iy + 1) + (Lattice(ix + 1, iy + 1) - Lattice(ix, iy + 1)) * u;
+  return top + (bottom - top) * v;
+}
+
+double Turbulence(double x, double y, double frequency) noexcept {
+  return (ValueNoise(x * frequency, y * frequency) * 2.0 +
+          ValueNoise(x * frequency * 2.0, y * frequency * 2.0)) /
+         3.0;
+}
+
+bool Finite(const Transform& t) noexcept {
+  return std::isfinite(t.a) && std::isfinite(t.b) && std::isfinite(t.c);
+}
+
+// The size of the radius, axis or wavelength each kind divides by.
+bool Buildable(const Transform& t) noexcept {
+  switch (t.kind) {
+    case TransformKind::kElliptical:
+      return t.a > 0 && t.b > 0;
+    case TransformKind::kLens:
+    case TransformKind::kPinch:
+    case TransformKind::kSpin:
+    case TransformKind::kSpinWave:
+    case TransformKind::kWow:
+      return t.a > 0;
+    case TransformKind::kRipple:
+      return t.a > 0 && t.b > 0;
+    case TransformKind::kWave:
+      return t.b > 0;
+    case TransformKind::kMarble:
+      return t.a > 0;
+    case TransformKind::kZigZag:
+      return t.b > 0;
+    case TransformKind::kOffset:
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+WarpEdge WarpEdgeFromMode(int32_t mode) noexcept {
+  return mode == 0 ? WarpEdge::kClamp : (mode == 1 ? WarpEdge::kWrap : WarpEdge::kFill);
+}
+
+bool PolygonWarpImage(const uint8_t* src, int32_t width, int32_t height, int32_t srcStride,
+                      uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
+                      const int32_t srcCorners[8], const int32_t dstCorners[8]) noexcept {
+  if (EffectFailuresForTesting() || !Valid(src, width, height, srcStride) ||
+      !Valid(dst, dstWidth, dstHeight, dstStride) || !srcCorners || !dstCorners)
+    return false;
+  try {
+    cv::Point2f from[4], to[4];
+    for (int i = 0; i < 4; ++i) {
+      from[i] = cv::Point2f(float(srcCorners[2 * i]), float(srcCorners[2 * i + 1]));
+      to[i] = cv::Point2f(float(dstCorners[2 * i]), float(dstCorners[2 * i + 1]));
+    }
+    // Three corners on a line make the system singular; the solver then
+    // gives a matrix of zeros that would send every pixel to one point.
+    const cv::Mat forward = cv::getPerspectiveTransform(from, to);
+    const double det = cv::determinant(forward);
+    if (!std::isfinite(det) || std::fabs(det) < 1e-12) return false;
+    const cv::Mat inverse = forward.inv(cv::DECOMP_LU);
+    for (int i = 0; i < 9; ++i)
+      if (!std::isfinite(inverse.at<double>(i / 3, i % 3))) return false;
+    const cv::Mat in(height, width, CV_8UC4, const_cast<uint8_t*>(src), size_t(srcStride));
+    cv::Mat out(dstHeight, dstWidth, CV_8UC4, dst, size_t(dstStride));
+    cv::warpPerspective(in, out, inverse, out.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                        cv::BORDER_TRANSPARENT);
+    return out.data == dst;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool BuildTransformMap(const Transform& t, int32_t width, int32_t height, float* mapX,
+                       float* mapY) noexcept {
+  if (!mapX || !mapY || width <= 0 || height <= 0 || !Finite(t) || !Buildable(t)) return false;
+  const bool aboutMiddle = t.kind == TransformKind::kElliptical || t.kind == TransformKind::kLens ||
+                           t.kind == TransformKind::kWow || t.kind == TransformKind::kZigZag;
+  const double cx = aboutMiddle ? (width - 1) * 0.5 : (width - 1 + double(t.centreX)) * 0.5;
+  const double cy = aboutMiddle ? (height - 1) * 0.5 : (height - 1 + double(t.centreY)) * 0.5;
+  const double rmax = std::max(0.5, std::hypot(width, height) * 0.5);
+  const double marbleFrequency = t.a / 128.0;
+  const double pinch = std::clamp(t.b / 100.0, -1.0, 1.0);
+  const double pinchExponent = (pinch >= 0 ? 1.0 / (1.0 + pinch) : 1.0 - pinch) - 1.0;
+  const double turn = t.b * kPi / 180.0;
+  for (int32_t y = 0; y < height; ++y) {
+    float* rowX = mapX + size_t(y) * size_t(width);
+    float* rowY = mapY + size_t(y) * size_t(width);
+    const double dy = y - cy;
+    for (int32_t x = 0; x < width; ++x) {
+      const double dx = x - cx;
+      double sx = x, sy = y;
+      auto scale = [&](double k) {
+        sx = cx + dx * k;
+        sy = cy + dy * k;
+      };
+      auto rotate = [&](double angle) {
+        const double c = std::cos(angle), s = std::sin(angle);
+        sx = cx + dx * c - dy * s;
+        sy = cy + dx * s + dy * c;
+      };
+      const double r = std::sqrt(dx * dx + dy * dy);
+      switch (t.kind) {
+        case TransformKind::kElliptical: {  // number 1
+          const double u = dx / t.a, v = dy / t.b, q = std::sqrt(u * u + v * v);
+          if (q < 1.0) scale(q > 0 ? 2.0 / kPi * std::asin(q) / q : 2.0 / kPi);
+          break;
+        }
+        case TransformKind::kLens: {  // number 2
+          const double q = r / t.a;
+          if (q < 1.0) scale(0.5 + 0.5 * q * q);
+          break;
+        }
+        case TransformKind::kMarble:  // number 3
+          sx = x + t.b * Turbulence(x, y, marbleFrequency);
+          sy = y + t.c * Turbulence(x + 97.0, y + 31.0, marbleFrequency);
+          break;
+        case TransformKind::kOffset:  // number 4
+          sx = x - t.a;
+          sy = y - t.b;
+          break;
+        case TransformKind::kPinch: {  // number 5
+          const double q = r / t.a;
+          if (q < 1.0 && q > 0.0) scale(std::pow(q, pinchExponent));
+          break;
+        }
+        case TransformKind::kRipple:  // number 6
+          if (r < t.a && r > 0.0)
+            scale((r + t.c * std::sin(2 * kPi * r / t.b) * (1.0 - r / t.a)) / r);
+          break;
+        case TransformKind::kSpin:  // number 7
+          if (r < t.a) rotate(turn * (1.0 - r / t.a) * (1.0 - r / t.a));
+          break;
+        case TransformKind::kSpinWave:  // number 8
+          if (r < t.a) rotate(turn * std::sin(kPi * t.c * r / t.a) * (1.0 - r / t.a));
+          break;
+        case TransformKind::kWave:  // number 9
+          sx = x + t.a * std::sin(2 * kPi * y / t.b);
+          sy = y + t.a * std::sin(2 * kPi * x / t.b);
+          break;
+        case TransformKind::kWow:  // number 10
+          if (r < t.a && r > 0.0)
+            scale((r + t.a / 16.0 * std::sin(8.0 * std::atan2(dy, dx)) * std::sin(kPi * r / t.a)) /
+                  r);
+          break;
+        case TransformKind::kZigZag:  // number 11
+          rotate(t.a * kPi / 180.0 * std::sin(2 * kPi * t.b * r / rmax));
+          break;
+      }
+      rowX[x] = float(sx);
+      rowY[x] = float(sy);
+    }
+  }
+  return true;
+}
+
+bool RemapImage(const uint8_t* src, int32_t width, int32_t height, int32_t srcStride, uint8_t* dst,
+                int32_t dstStride, const float* mapX, const float* mapY, WarpEdge edge,
+                uint32_t fillColour) noexcept {
+  if (EffectFailuresForTesting() || !Valid(src, width, height, srcStride) ||
+      !Valid(dst, width, height, dstStride) || !mapX || !mapY || src == dst)
+    return false;
+  try {
+    const cv::Mat in(height, width, CV_8UC4, const_cast<uint8_t*>(src), size_t(srcStride));
+    cv::Mat out(height, width, CV_8UC4, dst, size_t(dstStride));
+    const cv::Mat mx(height, width, CV_32FC1, const_cast<float*>(mapX));
+    const cv::Mat my(height, width, CV_32FC1, const_cast<float*>(mapY));
+    const cv::Scalar fill(fillColour & 255, fillColour >> 8 & 255, fillColour >> 16 & 255, 0);
+    cv::remap(in, out, mx, my, cv::INTER_LINEAR, Border(edge), fill);
+    return out.data == dst;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TransformImage(const uint8_t* src, int32_t width, int32_t height, int32_t srcStride,
+                    uint8_t* dst, int32_t dstStride, const Transform& t,
+                    uint32_t fillColour) noexcept {
+  if (EffectFailuresForTesting() || !Valid(src, width, height, srcStride) ||
+      !Valid(dst, width, height, dstStride) || src == dst)
+    return false;
+  try {
+    const size_t count = size_t(width) * size_t(height);
+    Buffer<float> mapX = Buffer<float>::Make(count);
+    Buffer<float> mapY = Buffer<float>::Make(count);
+    if (!BuildTransformMap(t, width, height, mapX.data(), mapY.data())) return false;
+    return RemapImage(src, width, height, srcStride, dst, dstStride, mapX.data(), mapY.data(),
+                      t.edge, fillColour);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool FlipImage(uint8_t* pixels, int32_t width, int32_t height, int32_t stride,
+               bool horizontal) noexcept {
+  if (EffectFailuresForTesting()) return false;
+  return FlipInPlace(pixels, width, height, stride, 4, horizontal);
+}
+
+}  // namespace dro::platform::image
