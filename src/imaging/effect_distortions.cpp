@@ -104,7 +104,7 @@ void CornerWarpRun(EffectCall& c, CornerWarp kind) {
   c.Refresh();
   c.Pre(c.source);
   if (image::PolygonWarpImage(c.source, c.width, c.height, c.Stride32(), c.destination, c.width,
-                              c.height, c.Stride32(), from.data(), to.data())) {
+                              c.height, c.Stride32(), from.data(), to.data(), c.colour)) {
     c.Post(c.destination);
     c.LoadD();
   }

@@ -54,6 +54,10 @@ int Border(WarpEdge edge) noexcept {
   return cv::BORDER_CONSTANT;
 }
 
+cv::Scalar Fill(uint32_t colour) noexcept {
+  return cv::Scalar(colour & 255, colour >> 8 & 255, colour >> 16 & 255, 0);
+}
+
 // Number 3: value noise on an integer lattice, hashed, smoothstep between.
 double Lattice(int64_t x, int64_t y) noexcept {
   uint64_t h = uint64_t(x) * 0x9e3779b97f4a7c15ull ^ uint64_t(y) * 0xc2b2ae3d27d4eb4full;
@@ -117,7 +121,8 @@ WarpEdge WarpEdgeFromMode(int32_t mode) noexcept {
 
 bool PolygonWarpImage(const uint8_t* src, int32_t width, int32_t height, int32_t srcStride,
                       uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
-                      const int32_t srcCorners[8], const int32_t dstCorners[8]) noexcept {
+                      const int32_t srcCorners[8], const int32_t dstCorners[8],
+                      uint32_t fillColour) noexcept {
   if (EffectFailuresForTesting() || !Valid(src, width, height, srcStride) ||
       !Valid(dst, dstWidth, dstHeight, dstStride) || !srcCorners || !dstCorners)
     return false;
@@ -137,8 +142,11 @@ bool PolygonWarpImage(const uint8_t* src, int32_t width, int32_t height, int32_t
       if (!std::isfinite(inverse.at<double>(i / 3, i % 3))) return false;
     const cv::Mat in(height, width, CV_8UC4, const_cast<uint8_t*>(src), size_t(srcStride));
     cv::Mat out(dstHeight, dstWidth, CV_8UC4, dst, size_t(dstStride));
+    // A transparent border would drop every pixel whose four taps are not
+    // all inside, the last column and row among them; a constant border
+    // keeps them and fades the rim into the fill.
     cv::warpPerspective(in, out, inverse, out.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                        cv::BORDER_TRANSPARENT);
+                        cv::BORDER_CONSTANT, Fill(fillColour));
     return out.data == dst;
   } catch (...) {
     return false;
@@ -239,8 +247,7 @@ bool RemapImage(const uint8_t* src, int32_t width, int32_t height, int32_t srcSt
     cv::Mat out(height, width, CV_8UC4, dst, size_t(dstStride));
     const cv::Mat mx(height, width, CV_32FC1, const_cast<float*>(mapX));
     const cv::Mat my(height, width, CV_32FC1, const_cast<float*>(mapY));
-    const cv::Scalar fill(fillColour & 255, fillColour >> 8 & 255, fillColour >> 16 & 255, 0);
-    cv::remap(in, out, mx, my, cv::INTER_LINEAR, Border(edge), fill);
+    cv::remap(in, out, mx, my, cv::INTER_LINEAR, Border(edge), Fill(fillColour));
     return out.data == dst;
   } catch (...) {
     return false;

@@ -29,13 +29,16 @@ WarpEdge WarpEdgeFromMode(int32_t mode) noexcept;
 
 // Maps the quadrilateral `srcCorners` of the source onto `dstCorners` of
 // the destination; each holds four (x, y) pairs in the same corner order.
-// Destination pixels outside the mapped quadrilateral keep what they held
-// (callers fill the destination first). False, writing nothing, for a
-// degenerate quadrilateral (three corners on a line), a singular or
-// non-finite homography, bad sizes or null pixels.
+// Destination pixels whose source lies outside the picture take the fill
+// colour (0x00BBGGRR) at alpha 0, and pixels along the picture's edge blend
+// with it, so the warped picture has a soft rim and keeps its last column
+// and row. False, writing nothing, for a degenerate quadrilateral (three
+// corners on a line), a singular or non-finite homography, bad sizes or
+// null pixels.
 bool PolygonWarpImage(const uint8_t* src, int32_t width, int32_t height, int32_t srcStride,
                       uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
-                      const int32_t srcCorners[8], const int32_t dstCorners[8]) noexcept;
+                      const int32_t srcCorners[8], const int32_t dstCorners[8],
+                      uint32_t fillColour) noexcept;
 
 // The transforms. Positions are in pixels; (centreX, centreY) is an offset
 // of the centre from the picture's middle in half pixels (-width puts it on
