@@ -373,7 +373,7 @@ const EffectInfo kWarpEffects[] = {
     {kEffectTilt,
      "Tilt",
      Tilt,
-     {{"xshear", 3, 0, -100000, 100000}, {"yshear", 4, 0, -100000, 100000}}},
+     {{"xshear", 3, 10, -100000, 100000}, {"yshear", 4, 0, -100000, 100000}}},
     {kEffectScratch,
      "Scratch",
      Scratch,
