@@ -43,16 +43,10 @@ double Cy(const EffectCall& c, float f) noexcept {
 // Transform run: Refresh, Pre, the transform from source into destination,
 // and on success Post and LoadD.
 void TransformRun(EffectCall& c, Transform t) {
-  // The map's planes are the call's scratch: a lack of memory is the
-  // effect's failure, recorded as such.
-  const size_t count = CheckedCount(c.width, c.height);
-  Buffer<float> mapX = Buffer<float>::Make(count);
-  Buffer<float> mapY = Buffer<float>::Make(count);
   c.Refresh();
   c.Pre(c.source);
-  if (image::BuildTransformMap(t, c.width, c.height, mapX.data(), mapY.data()) &&
-      image::RemapImage(c.source, c.width, c.height, c.Stride32(), c.destination, c.Stride32(),
-                        mapX.data(), mapY.data(), t.edge, c.colour)) {
+  if (image::TransformImage(c.source, c.width, c.height, c.Stride32(), c.destination, c.Stride32(),
+                            t, c.colour)) {
     c.Post(c.destination);
     c.LoadD();
   }
@@ -173,17 +167,16 @@ void PatternChain(EffectCall& c, Tile& t) {
         {{3, k % j}, {4, k / i}, {5, c.Opt(2) != 0 ? 2 : 1}, {6, 0}});
 }
 
-// The tile laid over the whole source at every (a J, b I), alpha made
-// opaque, LoadS.
-void LayTiles(EffectCall& c, const Tile& t) {
+// The tile laid over the whole source at every (a J, b I), every alpha
+// byte 255, LoadS. The tiles cover the source, so the tile's own alpha is
+// made opaque first and the laying is plain row copies.
+void LayTiles(EffectCall& c, Tile& t) {
   if (t.width < 1 || t.height < 1) return;
-  for (int32_t y = 0; y < c.height; y += t.height)
-    for (int32_t x = 0; x < c.width; x += t.width)
-      image::OverlayImage(c.source, c.width, c.height, 4, c.Stride32(), t.pixels.data(), t.width,
-                          t.height, t.width * 4, x, y, 1.0, 0);
-  const size_t count = size_t(c.width) * size_t(c.height);
-  for (size_t i = 0; i < count; ++i) c.source[4 * i + 3] = 255;
-  c.LoadS();
+  const size_t count = size_t(t.width) * size_t(t.height);
+  for (size_t i = 0; i < count; ++i) t.pixels[4 * i + 3] = 255;
+  if (image::TileImage(c.source, c.width, c.height, c.Stride32(), t.pixels.data(), t.width,
+                       t.height, t.width * 4))
+    c.LoadS();
 }
 
 // Generates the pattern explorer's picture from `path` into the cache. The

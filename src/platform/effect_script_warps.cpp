@@ -61,6 +61,7 @@
 #include "base/allocation.h"
 #include "platform/effect_script.h"
 #include "platform/effect_script_internal.h"
+#include "platform/warp_strips.h"
 
 namespace dro::platform::effects::detail {
 namespace {
@@ -79,28 +80,27 @@ double Unit(uint64_t& state) noexcept {
   return double(SplitMix(state) >> 11) * 0x1p-53;
 }
 
-// Builds the map with `at(x, y, sx, sy)` and samples the picture through it.
+// Samples the picture through the map `at(x, y, sx, sy)` (which starts at
+// sx = x, sy = y), built strip by strip beside the sampling.
 template <class At>
 bool Warp(uint8_t* bgra, int32_t width, int32_t height, bool wrap, At&& at) {
-  const size_t count = size_t(width) * size_t(height);
-  Buffer<float> mapX = Buffer<float>::Make(count);
-  Buffer<float> mapY = Buffer<float>::Make(count);
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) {
-      double sx = x, sy = y;
-      at(x, y, sx, sy);
-      const size_t i = size_t(y) * size_t(width) + size_t(x);
-      mapX[i] = float(sx);
-      mapY[i] = float(sy);
-    }
-  Buffer<uint8_t> copy = Buffer<uint8_t>::Make(count * 4);
-  std::memcpy(copy.data(), bgra, count * 4);
+  const size_t bytes = size_t(width) * size_t(height) * 4;
+  Buffer<uint8_t> copy = Buffer<uint8_t>::Make(bytes);
+  std::memcpy(copy.data(), bgra, bytes);
   const cv::Mat in(height, width, CV_8UC4, copy.data());
   cv::Mat out(height, width, CV_8UC4, bgra);
-  cv::remap(in, out, cv::Mat(height, width, CV_32FC1, mapX.data()),
-            cv::Mat(height, width, CV_32FC1, mapY.data()), cv::INTER_LINEAR,
-            wrap ? cv::BORDER_WRAP : cv::BORDER_REPLICATE);
-  return out.data == bgra;
+  const bool ok =
+      image::detail::RemapByStrips(in, out, wrap ? cv::BORDER_WRAP : cv::BORDER_REPLICATE,
+                                   cv::Scalar(), [&](int32_t y, float* mapX, float* mapY) {
+                                     for (int32_t x = 0; x < width; ++x) {
+                                       double sx = x, sy = y;
+                                       at(x, y, sx, sy);
+                                       mapX[x] = float(sx);
+                                       mapY[x] = float(sy);
+                                     }
+                                   });
+  if (!ok) std::memcpy(bgra, copy.data(), bytes);  // a failed run leaves the picture
+  return ok && out.data == bgra;
 }
 
 double Centre(int32_t side) noexcept {

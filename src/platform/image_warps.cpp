@@ -28,10 +28,12 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <vector>
 
 #include "base/allocation.h"
 #include "platform/image_effects.h"
 #include "platform/image_geometry.h"
+#include "platform/warp_strips.h"
 
 namespace dro::platform::image {
 namespace {
@@ -153,23 +155,52 @@ bool PolygonWarpImage(const uint8_t* src, int32_t width, int32_t height, int32_t
   }
 }
 
-bool BuildTransformMap(const Transform& t, int32_t width, int32_t height, float* mapX,
-                       float* mapY) noexcept {
-  if (!mapX || !mapY || width <= 0 || height <= 0 || !Finite(t) || !Buildable(t)) return false;
-  const bool aboutMiddle = t.kind == TransformKind::kElliptical || t.kind == TransformKind::kLens ||
-                           t.kind == TransformKind::kWow || t.kind == TransformKind::kZigZag;
-  const double cx = aboutMiddle ? (width - 1) * 0.5 : (width - 1 + double(t.centreX)) * 0.5;
-  const double cy = aboutMiddle ? (height - 1) * 0.5 : (height - 1 + double(t.centreY)) * 0.5;
-  const double rmax = std::max(0.5, std::hypot(width, height) * 0.5);
-  const double marbleFrequency = t.a / 128.0;
-  const double pinch = std::clamp(t.b / 100.0, -1.0, 1.0);
-  const double pinchExponent = (pinch >= 0 ? 1.0 / (1.0 + pinch) : 1.0 - pinch) - 1.0;
-  const double turn = t.b * kPi / 180.0;
-  for (int32_t y = 0; y < height; ++y) {
-    float* rowX = mapX + size_t(y) * size_t(width);
-    float* rowY = mapY + size_t(y) * size_t(width);
-    const double dy = y - cy;
-    for (int32_t x = 0; x < width; ++x) {
+namespace {
+
+// A transform's map, one row at a time (the numbers above).
+class Mapper {
+ public:
+  Mapper(const Transform& t, int32_t width, int32_t height)
+      : t_(t), width_(width), height_(height) {
+    const bool aboutMiddle = t.kind == TransformKind::kElliptical ||
+                             t.kind == TransformKind::kLens || t.kind == TransformKind::kWow ||
+                             t.kind == TransformKind::kZigZag;
+    cx_ = aboutMiddle ? (width - 1) * 0.5 : (width - 1 + double(t.centreX)) * 0.5;
+    cy_ = aboutMiddle ? (height - 1) * 0.5 : (height - 1 + double(t.centreY)) * 0.5;
+    rmax_ = std::max(0.5, std::hypot(width, height) * 0.5);
+    const double pinch = std::clamp(t.b / 100.0, -1.0, 1.0);
+    pinchExponent_ = (pinch >= 0 ? 1.0 / (1.0 + pinch) : 1.0 - pinch) - 1.0;
+    turn_ = t.b * kPi / 180.0;
+    if (t.kind == TransformKind::kWave) {
+      // Number 9 is separable: one sine per column serves every row.
+      columnSine_.resize(size_t(width));
+      for (int32_t x = 0; x < width; ++x)
+        columnSine_[size_t(x)] = t.a * std::sin(2 * kPi * x / t.b);
+    }
+  }
+
+  void Row(int32_t y, float* rowX, float* rowY) const {
+    const Transform& t = t_;
+    const double cx = cx_, cy = cy_, dy = y - cy;
+    switch (t.kind) {
+      case TransformKind::kOffset:  // number 4
+        for (int32_t x = 0; x < width_; ++x) {
+          rowX[x] = float(x - t.a);
+          rowY[x] = float(y - t.b);
+        }
+        return;
+      case TransformKind::kWave: {  // number 9
+        const double shift = t.a * std::sin(2 * kPi * y / t.b);
+        for (int32_t x = 0; x < width_; ++x) {
+          rowX[x] = float(x + shift);
+          rowY[x] = float(y + columnSine_[size_t(x)]);
+        }
+        return;
+      }
+      default:
+        break;
+    }
+    for (int32_t x = 0; x < width_; ++x) {
       const double dx = x - cx;
       double sx = x, sy = y;
       auto scale = [&](double k) {
@@ -194,16 +225,12 @@ bool BuildTransformMap(const Transform& t, int32_t width, int32_t height, float*
           break;
         }
         case TransformKind::kMarble:  // number 3
-          sx = x + t.b * Turbulence(x, y, marbleFrequency);
-          sy = y + t.c * Turbulence(x + 97.0, y + 31.0, marbleFrequency);
-          break;
-        case TransformKind::kOffset:  // number 4
-          sx = x - t.a;
-          sy = y - t.b;
+          sx = x + t.b * Turbulence(x, y, t.a / 128.0);
+          sy = y + t.c * Turbulence(x + 97.0, y + 31.0, t.a / 128.0);
           break;
         case TransformKind::kPinch: {  // number 5
           const double q = r / t.a;
-          if (q < 1.0 && q > 0.0) scale(std::pow(q, pinchExponent));
+          if (q < 1.0 && q > 0.0) scale(std::pow(q, pinchExponent_));
           break;
         }
         case TransformKind::kRipple:  // number 6
@@ -211,14 +238,10 @@ bool BuildTransformMap(const Transform& t, int32_t width, int32_t height, float*
             scale((r + t.c * std::sin(2 * kPi * r / t.b) * (1.0 - r / t.a)) / r);
           break;
         case TransformKind::kSpin:  // number 7
-          if (r < t.a) rotate(turn * (1.0 - r / t.a) * (1.0 - r / t.a));
+          if (r < t.a) rotate(turn_ * (1.0 - r / t.a) * (1.0 - r / t.a));
           break;
         case TransformKind::kSpinWave:  // number 8
-          if (r < t.a) rotate(turn * std::sin(kPi * t.c * r / t.a) * (1.0 - r / t.a));
-          break;
-        case TransformKind::kWave:  // number 9
-          sx = x + t.a * std::sin(2 * kPi * y / t.b);
-          sy = y + t.a * std::sin(2 * kPi * x / t.b);
+          if (r < t.a) rotate(turn_ * std::sin(kPi * t.c * r / t.a) * (1.0 - r / t.a));
           break;
         case TransformKind::kWow:  // number 10
           if (r < t.a && r > 0.0)
@@ -226,14 +249,37 @@ bool BuildTransformMap(const Transform& t, int32_t width, int32_t height, float*
                   r);
           break;
         case TransformKind::kZigZag:  // number 11
-          rotate(t.a * kPi / 180.0 * std::sin(2 * kPi * t.b * r / rmax));
+          rotate(t.a * kPi / 180.0 * std::sin(2 * kPi * t.b * r / rmax_));
+          break;
+        case TransformKind::kOffset:
+        case TransformKind::kWave:
           break;
       }
       rowX[x] = float(sx);
       rowY[x] = float(sy);
     }
   }
-  return true;
+
+ private:
+  Transform t_;
+  int32_t width_, height_;
+  double cx_ = 0, cy_ = 0, rmax_ = 1, pinchExponent_ = 0, turn_ = 0;
+  std::vector<double> columnSine_;
+};
+
+}  // namespace
+
+bool BuildTransformMap(const Transform& t, int32_t width, int32_t height, float* mapX,
+                       float* mapY) noexcept {
+  if (!mapX || !mapY || width <= 0 || height <= 0 || !Finite(t) || !Buildable(t)) return false;
+  try {
+    const Mapper mapper(t, width, height);
+    for (int32_t y = 0; y < height; ++y)
+      mapper.Row(y, mapX + size_t(y) * size_t(width), mapY + size_t(y) * size_t(width));
+    return true;
+  } catch (...) {
+    return false;
+  }
 }
 
 bool RemapImage(const uint8_t* src, int32_t width, int32_t height, int32_t srcStride, uint8_t* dst,
@@ -258,18 +304,31 @@ bool TransformImage(const uint8_t* src, int32_t width, int32_t height, int32_t s
                     uint8_t* dst, int32_t dstStride, const Transform& t,
                     uint32_t fillColour) noexcept {
   if (EffectFailuresForTesting() || !Valid(src, width, height, srcStride) ||
-      !Valid(dst, width, height, dstStride) || src == dst)
+      !Valid(dst, width, height, dstStride) || src == dst || !Finite(t) || !Buildable(t))
     return false;
   try {
-    const size_t count = size_t(width) * size_t(height);
-    Buffer<float> mapX = Buffer<float>::Make(count);
-    Buffer<float> mapY = Buffer<float>::Make(count);
-    if (!BuildTransformMap(t, width, height, mapX.data(), mapY.data())) return false;
-    return RemapImage(src, width, height, srcStride, dst, dstStride, mapX.data(), mapY.data(),
-                      t.edge, fillColour);
+    const Mapper mapper(t, width, height);
+    const cv::Mat in(height, width, CV_8UC4, const_cast<uint8_t*>(src), size_t(srcStride));
+    cv::Mat out(height, width, CV_8UC4, dst, size_t(dstStride));
+    return detail::RemapByStrips(in, out, Border(t.edge), Fill(fillColour),
+                                 [&](int32_t y, float* mx, float* my) { mapper.Row(y, mx, my); }) &&
+           out.data == dst;
   } catch (...) {
     return false;
   }
+}
+
+bool TileImage(uint8_t* pixels, int32_t width, int32_t height, int32_t stride, const uint8_t* tile,
+               int32_t tileWidth, int32_t tileHeight, int32_t tileStride) noexcept {
+  if (!Valid(pixels, width, height, stride) || !Valid(tile, tileWidth, tileHeight, tileStride))
+    return false;
+  const size_t tileRow = size_t(tileWidth) * 4, row = size_t(width) * 4;
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* out = pixels + size_t(y) * size_t(stride);
+    const uint8_t* in = tile + size_t(y % tileHeight) * size_t(tileStride);
+    for (size_t x = 0; x < row; x += tileRow) std::memcpy(out + x, in, std::min(tileRow, row - x));
+  }
+  return true;
 }
 
 bool FlipImage(uint8_t* pixels, int32_t width, int32_t height, int32_t stride,

@@ -79,10 +79,19 @@ bool RemapImage(const uint8_t* src, int32_t width, int32_t height, int32_t srcSt
                 int32_t dstStride, const float* mapX, const float* mapY, WarpEdge edge,
                 uint32_t fillColour) noexcept;
 
-// BuildTransformMap and RemapImage in one call; `src` and `dst` must differ.
+// BuildTransformMap and RemapImage in one pass: the map is built a strip
+// of rows at a time, on OpenCV's worker threads, just before the strip is
+// sampled. `src` and `dst` must differ; on false `dst` may be partly
+// written (callers sample into a scratch picture).
 bool TransformImage(const uint8_t* src, int32_t width, int32_t height, int32_t srcStride,
                     uint8_t* dst, int32_t dstStride, const Transform& t,
                     uint32_t fillColour) noexcept;
+
+// Covers the whole picture with copies of a tile laid at every
+// (i x tileWidth, j x tileHeight), the last ones clipped: row copies, the
+// speed of memcpy. False for bad sizes or null pixels.
+bool TileImage(uint8_t* pixels, int32_t width, int32_t height, int32_t stride, const uint8_t* tile,
+               int32_t tileWidth, int32_t tileHeight, int32_t tileStride) noexcept;
 
 // Mirrors an RGBA32 picture in place (cv::flip): horizontally (x to
 // width - 1 - x) or vertically.
