@@ -16,7 +16,8 @@
 //   1. Twirl        the picture cut into columns x rows cells; inside the
 //                   circle of each cell (radius half the cell's smaller
 //                   side, R) d from the cell's centre turns by
-//                   angle x (1 - r / R)^2.
+//                   angle x (1 - r / R)^2 (its cosine and sine sampled 16
+//                   times per pixel of radius, interpolated between).
 //   2. Sine Distortion  s = (x + ax sin(2 pi nx (y + py) / h),
 //                   y + ay sin(2 pi ny (x + px) / w)).
 //   3. Waves        t = x cos(a) + y sin(a); s = (x, y) + (-sin(a), cos(a)) x
@@ -80,27 +81,33 @@ double Unit(uint64_t& state) noexcept {
   return double(SplitMix(state) >> 11) * 0x1p-53;
 }
 
-// Samples the picture through the map `at(x, y, sx, sy)` (which starts at
-// sx = x, sy = y), built strip by strip beside the sampling.
-template <class At>
-bool Warp(uint8_t* bgra, int32_t width, int32_t height, bool wrap, At&& at) {
+// Samples the picture through a map built a row at a time by
+// `row(y, mapX, mapY)`, strip by strip beside the sampling.
+template <class RowFn>
+bool WarpRows(uint8_t* bgra, int32_t width, int32_t height, bool wrap, RowFn&& row) {
   const size_t bytes = size_t(width) * size_t(height) * 4;
   Buffer<uint8_t> copy = Buffer<uint8_t>::Make(bytes);
   std::memcpy(copy.data(), bgra, bytes);
   const cv::Mat in(height, width, CV_8UC4, copy.data());
   cv::Mat out(height, width, CV_8UC4, bgra);
-  const bool ok =
-      image::detail::RemapByStrips(in, out, wrap ? cv::BORDER_WRAP : cv::BORDER_REPLICATE,
-                                   cv::Scalar(), [&](int32_t y, float* mapX, float* mapY) {
-                                     for (int32_t x = 0; x < width; ++x) {
-                                       double sx = x, sy = y;
-                                       at(x, y, sx, sy);
-                                       mapX[x] = float(sx);
-                                       mapY[x] = float(sy);
-                                     }
-                                   });
+  const bool ok = image::detail::RemapByStrips(
+      in, out, wrap ? cv::BORDER_WRAP : cv::BORDER_REPLICATE, cv::Scalar(), row);
   if (!ok) std::memcpy(bgra, copy.data(), bytes);  // a failed run leaves the picture
   return ok && out.data == bgra;
+}
+
+// The same with the map given per pixel: `at(x, y, sx, sy)`, sx = x and
+// sy = y on entry.
+template <class At>
+bool Warp(uint8_t* bgra, int32_t width, int32_t height, bool wrap, At&& at) {
+  return WarpRows(bgra, width, height, wrap, [&](int32_t y, float* mapX, float* mapY) {
+    for (int32_t x = 0; x < width; ++x) {
+      double sx = x, sy = y;
+      at(x, y, sx, sy);
+      mapX[x] = float(sx);
+      mapY[x] = float(sy);
+    }
+  });
 }
 
 double Centre(int32_t side) noexcept {
@@ -112,13 +119,26 @@ bool Twirl(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
   const double turn = v[3] * kPi / 180.0;
   const double cellW = double(width) / v[4], cellH = double(height) / v[5];
   const double radius = std::min(cellW, cellH) * 0.5;
+  // The turn's cosine and sine sampled 16 times per pixel of radius and
+  // interpolated: no sine per pixel.
+  constexpr int32_t kSteps = 16;
+  const auto n = size_t(std::ceil(radius * kSteps)) + 2;
+  Buffer<double> cosines = Buffer<double>::Make(n), sines = Buffer<double>::Make(n);
+  for (size_t i = 0; i < n; ++i) {
+    const double q = std::min(1.0, double(i) / kSteps / radius);
+    cosines[i] = std::cos(turn * (1.0 - q) * (1.0 - q));
+    sines[i] = std::sin(turn * (1.0 - q) * (1.0 - q));
+  }
   return Warp(bgra, width, height, v[7] != 0, [&](int32_t x, int32_t y, double& sx, double& sy) {
     const double cx = (std::floor(x / cellW) + 0.5) * cellW - 0.5;
     const double cy = (std::floor(y / cellH) + 0.5) * cellH - 0.5;
     const double dx = x - cx, dy = y - cy, r = std::sqrt(dx * dx + dy * dy);
     if (r >= radius) return;
-    const double a = turn * (1.0 - r / radius) * (1.0 - r / radius);
-    const double c = std::cos(a), s = std::sin(a);
+    const double at = r * kSteps;
+    const auto i = std::min(size_t(at), n - 2);
+    const double f = at - double(i);
+    const double c = cosines[i] + (cosines[i + 1] - cosines[i]) * f;
+    const double s = sines[i] + (sines[i + 1] - sines[i]) * f;
     sx = cx + dx * c - dy * s;
     sy = cy + dx * s + dy * c;
   });
@@ -127,9 +147,16 @@ bool Twirl(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
 // ---- 13: Sine Distortion (number 2) ----------------------------------------
 bool SineDistortion(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
   const double ax = v[3], ay = v[4], nx = v[5], ny = v[6], px = v[7], py = v[8];
-  return Warp(bgra, width, height, v[9] != 0, [&](int32_t x, int32_t y, double& sx, double& sy) {
-    sx = x + ax * std::sin(2 * kPi * nx * (y + py) / height);
-    sy = y + ay * std::sin(2 * kPi * ny * (x + px) / width);
+  // Each shift depends on one coordinate: a table per column.
+  Buffer<double> down = Buffer<double>::Make(size_t(width));
+  for (int32_t x = 0; x < width; ++x)
+    down[size_t(x)] = ay * std::sin(2 * kPi * ny * (x + px) / width);
+  return WarpRows(bgra, width, height, v[9] != 0, [&](int32_t y, float* mapX, float* mapY) {
+    const double across = ax * std::sin(2 * kPi * nx * (y + py) / height);
+    for (int32_t x = 0; x < width; ++x) {
+      mapX[x] = float(x + across);
+      mapY[x] = float(y + down[size_t(x)]);
+    }
   });
 }
 
@@ -137,10 +164,22 @@ bool SineDistortion(uint8_t* bgra, int32_t width, int32_t height, const int32_t*
 bool Waves(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
   const double amplitude = v[3] / 10.0, wavelength = v[4];
   const double a = v[6] * kPi / 180.0, c = std::cos(a), s = std::sin(a);
-  return Warp(bgra, width, height, v[5] != 0, [&](int32_t x, int32_t y, double& sx, double& sy) {
-    const double shift = amplitude * std::sin(2 * kPi * (x * c + y * s) / wavelength);
-    sx = x - s * shift;
-    sy = y + c * shift;
+  // sin(p + q) = sin p cos q + cos p sin q with p from x and q from y: two
+  // tables per column, two values per row.
+  Buffer<double> sines = Buffer<double>::Make(size_t(width));
+  Buffer<double> cosines = Buffer<double>::Make(size_t(width));
+  for (int32_t x = 0; x < width; ++x) {
+    sines[size_t(x)] = std::sin(2 * kPi * x * c / wavelength);
+    cosines[size_t(x)] = std::cos(2 * kPi * x * c / wavelength);
+  }
+  return WarpRows(bgra, width, height, v[5] != 0, [&](int32_t y, float* mapX, float* mapY) {
+    const double sy = std::sin(2 * kPi * y * s / wavelength);
+    const double cy = std::cos(2 * kPi * y * s / wavelength);
+    for (int32_t x = 0; x < width; ++x) {
+      const double shift = amplitude * (sines[size_t(x)] * cy + cosines[size_t(x)] * sy);
+      mapX[x] = float(x - s * shift);
+      mapY[x] = float(y + c * shift);
+    }
   });
 }
 

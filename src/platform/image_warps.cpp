@@ -16,7 +16,8 @@
 //   9. Wave        s = (x + a sin(2 pi y / b), y + a sin(2 pi x / b))
 //  10. Wow         r < a: s = centre + d x (r + a / 16 sin(8 theta) sin(pi r / a)) / r
 //  11. Zig Zag     d turned by a degrees x sin(2 pi b r / rmax), rmax = half the diagonal
-// Outside its radius a transform leaves the pixel where it is. Centres are
+// Outside its radius a transform leaves the pixel where it is. The radial
+// functions are read from tables and Marble's noise from a grid (Mapper). Centres are
 // ((width - 1 + centreX) / 2, (height - 1 + centreY) / 2); Elliptical, Lens,
 // Wow and Zig Zag turn about the middle.
 #include "platform/image_warps.h"
@@ -157,7 +158,13 @@ bool PolygonWarpImage(const uint8_t* src, int32_t width, int32_t height, int32_t
 
 namespace {
 
-// A transform's map, one row at a time (the numbers above).
+// A transform's map, one row at a time (the numbers above). The radial
+// functions are sampled once into tables, 16 entries per pixel of radius,
+// and read back with linear interpolation (the sampled positions differ
+// from the formulas by far less than a hundredth of a pixel), so a pixel
+// costs a square root instead of the formula's sines and powers; Marble's
+// noise fields are evaluated on a grid every 4 pixels and interpolated
+// between (they change over 20 pixels and more).
 class Mapper {
  public:
   Mapper(const Transform& t, int32_t width, int32_t height)
@@ -167,15 +174,53 @@ class Mapper {
                              t.kind == TransformKind::kZigZag;
     cx_ = aboutMiddle ? (width - 1) * 0.5 : (width - 1 + double(t.centreX)) * 0.5;
     cy_ = aboutMiddle ? (height - 1) * 0.5 : (height - 1 + double(t.centreY)) * 0.5;
+    // The farthest any pixel can be from the centre.
+    const double far = std::hypot(std::max(cx_, width - 1 - cx_), std::max(cy_, height - 1 - cy_));
     rmax_ = std::max(0.5, std::hypot(width, height) * 0.5);
     const double pinch = std::clamp(t.b / 100.0, -1.0, 1.0);
-    pinchExponent_ = (pinch >= 0 ? 1.0 / (1.0 + pinch) : 1.0 - pinch) - 1.0;
-    turn_ = t.b * kPi / 180.0;
-    if (t.kind == TransformKind::kWave) {
-      // Number 9 is separable: one sine per column serves every row.
-      columnSine_.resize(size_t(width));
-      for (int32_t x = 0; x < width; ++x)
-        columnSine_[size_t(x)] = t.a * std::sin(2 * kPi * x / t.b);
+    const double pinchExponent = pinch >= 0 ? 1.0 / (1.0 + pinch) : 1.0 - pinch;
+    const double turn = t.b * kPi / 180.0;
+    switch (t.kind) {
+      case TransformKind::kWave:
+        // Number 9 is separable: one sine per column serves every row.
+        columnSine_.resize(size_t(width));
+        for (int32_t x = 0; x < width; ++x)
+          columnSine_[size_t(x)] = t.a * std::sin(2 * kPi * x / t.b);
+        break;
+      case TransformKind::kElliptical:
+        // k(q) = (2 / pi) asin(q) / q on 0..1.
+        Sample(1.0, kEllipseSteps, [](double q) {
+          return q > 0 ? 2.0 / kPi * std::asin(std::min(q, 1.0)) / std::min(q, 1.0) : 2.0 / kPi;
+        });
+        break;
+      case TransformKind::kLens:  // source radius
+        Radial(far, [&](double r) { return r * (0.5 + 0.5 * (r / t.a) * (r / t.a)); });
+        break;
+      case TransformKind::kPinch:
+        Radial(far, [&](double r) { return t.a * std::pow(r / t.a, pinchExponent); });
+        break;
+      case TransformKind::kRipple:
+        Radial(far,
+               [&](double r) { return r + t.c * std::sin(2 * kPi * r / t.b) * (1.0 - r / t.a); });
+        break;
+      case TransformKind::kWow:  // the swing's size before the angle's share
+        Radial(far, [&](double r) { return t.a / 16.0 * std::sin(kPi * r / t.a); });
+        break;
+      case TransformKind::kSpin:
+        Turn(far, [&](double r) { return turn * (1.0 - r / t.a) * (1.0 - r / t.a); });
+        break;
+      case TransformKind::kSpinWave:
+        Turn(far, [&](double r) { return turn * std::sin(kPi * t.c * r / t.a) * (1.0 - r / t.a); });
+        break;
+      case TransformKind::kZigZag:
+        Turn(far,
+             [&](double r) { return t.a * kPi / 180.0 * std::sin(2 * kPi * t.b * r / rmax_); });
+        break;
+      case TransformKind::kMarble:
+        MarbleGrid();
+        break;
+      case TransformKind::kOffset:
+        break;
     }
   }
 
@@ -197,74 +242,125 @@ class Mapper {
         }
         return;
       }
+      case TransformKind::kMarble: {  // number 3
+        const double gy = y / double(kMarbleStep);
+        const auto y0 = size_t(gy);
+        const double fy = gy - double(y0);
+        for (int32_t x = 0; x < width_; ++x) {
+          const double gx = x / double(kMarbleStep);
+          const auto x0 = size_t(gx);
+          const double fx = gx - double(x0);
+          auto at = [&](const std::vector<float>& g) {
+            const float* r0 = g.data() + y0 * gridWidth_;
+            const float* r1 = r0 + gridWidth_;
+            const double top = r0[x0] + (r0[x0 + 1] - r0[x0]) * fx;
+            const double bottom = r1[x0] + (r1[x0 + 1] - r1[x0]) * fx;
+            return top + (bottom - top) * fy;
+          };
+          rowX[x] = float(x + t.b * at(noiseX_));
+          rowY[x] = float(y + t.c * at(noiseY_));
+        }
+        return;
+      }
       default:
         break;
     }
     for (int32_t x = 0; x < width_; ++x) {
       const double dx = x - cx;
-      double sx = x, sy = y;
-      auto scale = [&](double k) {
-        sx = cx + dx * k;
-        sy = cy + dy * k;
-      };
-      auto rotate = [&](double angle) {
-        const double c = std::cos(angle), s = std::sin(angle);
-        sx = cx + dx * c - dy * s;
-        sy = cy + dx * s + dy * c;
-      };
       const double r = std::sqrt(dx * dx + dy * dy);
+      double k = 1.0;  // source = centre + d x k, or d turned by (c, s)
+      double c = 1.0, s = 0.0;
       switch (t.kind) {
         case TransformKind::kElliptical: {  // number 1
           const double u = dx / t.a, v = dy / t.b, q = std::sqrt(u * u + v * v);
-          if (q < 1.0) scale(q > 0 ? 2.0 / kPi * std::asin(q) / q : 2.0 / kPi);
+          if (q < 1.0) k = Lookup(table_, q * kEllipseSteps);
           break;
         }
-        case TransformKind::kLens: {  // number 2
-          const double q = r / t.a;
-          if (q < 1.0) scale(0.5 + 0.5 * q * q);
-          break;
-        }
-        case TransformKind::kMarble:  // number 3
-          sx = x + t.b * Turbulence(x, y, t.a / 128.0);
-          sy = y + t.c * Turbulence(x + 97.0, y + 31.0, t.a / 128.0);
-          break;
-        case TransformKind::kPinch: {  // number 5
-          const double q = r / t.a;
-          if (q < 1.0 && q > 0.0) scale(std::pow(q, pinchExponent_));
-          break;
-        }
+        case TransformKind::kLens:    // number 2
+        case TransformKind::kPinch:   // number 5
         case TransformKind::kRipple:  // number 6
-          if (r < t.a && r > 0.0)
-            scale((r + t.c * std::sin(2 * kPi * r / t.b) * (1.0 - r / t.a)) / r);
-          break;
-        case TransformKind::kSpin:  // number 7
-          if (r < t.a) rotate(turn_ * (1.0 - r / t.a) * (1.0 - r / t.a));
-          break;
-        case TransformKind::kSpinWave:  // number 8
-          if (r < t.a) rotate(turn_ * std::sin(kPi * t.c * r / t.a) * (1.0 - r / t.a));
+          if (r < t.a && r > 0.0) k = Lookup(table_, r * kSteps) / r;
           break;
         case TransformKind::kWow:  // number 10
-          if (r < t.a && r > 0.0)
-            scale((r + t.a / 16.0 * std::sin(8.0 * std::atan2(dy, dx)) * std::sin(kPi * r / t.a)) /
-                  r);
+          if (r < t.a && r > 0.0) {
+            // sin(8 theta) as the imaginary part of ((dx + i dy) / r)^8.
+            double re = dx / r, im = dy / r;
+            for (int i = 0; i < 3; ++i) {
+              const double nr = re * re - im * im, ni = 2 * re * im;
+              re = nr, im = ni;
+            }
+            k = 1.0 + im * Lookup(table_, r * kSteps) / r;
+          }
           break;
-        case TransformKind::kZigZag:  // number 11
-          rotate(t.a * kPi / 180.0 * std::sin(2 * kPi * t.b * r / rmax_));
+        case TransformKind::kSpin:      // number 7
+        case TransformKind::kSpinWave:  // number 8
+        case TransformKind::kZigZag:    // number 11
+          if (t.kind == TransformKind::kZigZag || r < t.a) {
+            c = Lookup(table_, r * kSteps);
+            s = Lookup(sines_, r * kSteps);
+          }
           break;
-        case TransformKind::kOffset:
-        case TransformKind::kWave:
+        default:
           break;
       }
-      rowX[x] = float(sx);
-      rowY[x] = float(sy);
+      rowX[x] = float(cx + (dx * c - dy * s) * k);
+      rowY[x] = float(cy + (dx * s + dy * c) * k);
     }
   }
 
  private:
+  static constexpr int32_t kSteps = 16;            // table entries per pixel of radius
+  static constexpr int32_t kEllipseSteps = 16384;  // entries over q = 0..1
+  static constexpr int32_t kMarbleStep = 4;        // pixels between noise grid points
+
+  static double Lookup(const std::vector<float>& table, double at) {
+    const auto i = std::min(size_t(at), table.size() - 2);
+    const double f = at - double(i);
+    return table[i] + (table[i + 1] - table[i]) * f;
+  }
+  template <class F>
+  void Sample(double limit, int32_t steps, F&& f) {
+    const auto n = size_t(std::ceil(limit * steps)) + 2;
+    table_.resize(n);
+    for (size_t i = 0; i < n; ++i) table_[i] = float(f(double(i) / steps));
+  }
+  template <class F>
+  void Radial(double far, F&& f) {
+    Sample(std::min(t_.a, far + 1.0), kSteps, f);
+  }
+  template <class F>
+  void Turn(double far, F&& angle) {
+    const double limit = t_.kind == TransformKind::kZigZag ? far + 1.0 : std::min(t_.a, far + 1.0);
+    const auto n = size_t(std::ceil(limit * kSteps)) + 2;
+    table_.resize(n);
+    sines_.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+      const double a = angle(double(i) / kSteps);
+      table_[i] = float(std::cos(a));
+      sines_[i] = float(std::sin(a));
+    }
+  }
+  void MarbleGrid() {
+    gridWidth_ = size_t(width_ / kMarbleStep + 2);
+    const auto rows = size_t(height_ / kMarbleStep + 2);
+    noiseX_.resize(gridWidth_ * rows);
+    noiseY_.resize(gridWidth_ * rows);
+    const double frequency = t_.a / 128.0;
+    for (size_t j = 0; j < rows; ++j)
+      for (size_t i = 0; i < gridWidth_; ++i) {
+        const double x = double(i * kMarbleStep), y = double(j * kMarbleStep);
+        noiseX_[j * gridWidth_ + i] = float(Turbulence(x, y, frequency));
+        noiseY_[j * gridWidth_ + i] = float(Turbulence(x + 97.0, y + 31.0, frequency));
+      }
+  }
+
   Transform t_;
   int32_t width_, height_;
-  double cx_ = 0, cy_ = 0, rmax_ = 1, pinchExponent_ = 0, turn_ = 0;
+  double cx_ = 0, cy_ = 0, rmax_ = 1;
   std::vector<double> columnSine_;
+  std::vector<float> table_, sines_;  // radial samples; cosines in table_ for turns
+  std::vector<float> noiseX_, noiseY_;
+  size_t gridWidth_ = 0;
 };
 
 }  // namespace
