@@ -488,8 +488,8 @@ void SineDistortion(EffectCall& c) {
   AlphaCarryingRun(c, fx::kEffectSineDistortion,
                    {{3, EffectCall::Int(c.width * 0.01 * c.f[0])},
                     {4, EffectCall::Int(c.height * 0.01 * c.f[1])},
-                    {5, EffectCall::Int(c.f[2] * double(0.33333334f))},
-                    {6, EffectCall::Int(c.f[3] * double(0.33333334f))},
+                    {5, EffectCall::Int(c.f[2] * 0.33333334)},
+                    {6, EffectCall::Int(c.f[3] * 0.33333334)},
                     {7, EffectCall::Int(c.width * 0.01 * c.f[4] - 1)},
                     {8, EffectCall::Int(c.height * 0.01 * c.f[5] - 1)},
                     {9, c.Opt(2)}});
@@ -499,7 +499,7 @@ void Kaleidoscope(EffectCall& c) {
   AlphaCarryingRun(c, fx::kEffectKaleidoscope,
                    {{3, EffectCall::Int(c.width * 0.01 * c.f[0])},
                     {4, EffectCall::Int(c.height * 0.01 * c.f[1])},
-                    {5, EffectCall::Int(c.f[2] * double(0.33333334f))},
+                    {5, EffectCall::Int(c.f[2] * 0.33333334)},
                     {6, c.args.mode}});
 }
 
@@ -579,7 +579,9 @@ void VerticalFlip(EffectCall& c) {
 
 void MaskGenerateHsl(EffectCall& c) {
   int32_t r = 0, g = 0, b = 0;
-  color::HslToRgb(c.f[0] * 3.6, c.f[2] * 0.01, c.f[4] * 0.01, r, g, b);
+  // Out-of-range host values give the nearest colour there is.
+  color::HslToRgb(std::clamp(c.f[0] * 3.6, 0.0, 360.0), std::clamp(c.f[2] * 0.01, 0.0, 1.0),
+                  std::clamp(c.f[4] * 0.01, 0.0, 1.0), r, g, b);
   if (c.Opt(2) == 1) mask::Clear(0, 0, 0);
   // The source buffer as it was last filled: the host chooses what the mask
   // is made from.

@@ -50,6 +50,8 @@
 //                   `length` pixels; along a scratch a pixel at distance t
 //                   shows the point at distance t / 2: the picture dragged
 //                   along it. `width` 1 makes scratches three pixels wide.
+//                   Only the part of a scratch inside the picture is drawn
+//                   (wrapped: at most twice width + height of it).
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -332,8 +334,18 @@ bool Scratch(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
   for (int32_t k = 0; k < v[4]; ++k) {
     const double x0 = Unit(state) * width, y0 = Unit(state) * height;
     const double a = (v[6] + (Unit(state) * 20.0 - 10.0)) * kPi / 180.0;
-    const double length = Unit(state) * v[5];
+    double length = Unit(state) * v[5];
     const double ux = std::cos(a), uy = std::sin(a);
+    if (v[7] != 0) {
+      // Wrapped, a longer scratch only runs over itself again.
+      length = std::min(length, 2.0 * (double(width) + height));
+    } else {
+      // Only the part inside the picture (and a pixel around it) is drawn.
+      auto exit = [](double p, double u, int32_t side) {
+        return u > 0 ? (side + 1 - p) / u : (u < 0 ? (p + 2) / -u : 1e300);
+      };
+      length = std::min({length, exit(x0, ux, width), exit(y0, uy, height)});
+    }
     for (double t = 0; t <= length; t += 0.5) {
       const double fromX = x0 + ux * t * 0.5, fromY = y0 + uy * t * 0.5;
       for (int32_t across = -half; across <= half; ++across) {

@@ -174,8 +174,13 @@ class Mapper {
                              t.kind == TransformKind::kZigZag;
     cx_ = aboutMiddle ? (width - 1) * 0.5 : (width - 1 + double(t.centreX)) * 0.5;
     cy_ = aboutMiddle ? (height - 1) * 0.5 : (height - 1 + double(t.centreY)) * 0.5;
-    // The farthest any pixel can be from the centre.
-    const double far = std::hypot(std::max(cx_, width - 1 - cx_), std::max(cy_, height - 1 - cy_));
+    // The distances pixels can have from the centre: near..far. A centre
+    // far outside the picture leaves this range no wider than the
+    // picture's diagonal, and the tables cover only it.
+    const double far = std::hypot(std::max(std::fabs(cx_), std::fabs(width - 1 - cx_)),
+                                  std::max(std::fabs(cy_), std::fabs(height - 1 - cy_)));
+    near_ = std::hypot(cx_ - std::clamp(cx_, 0.0, width - 1.0),
+                       cy_ - std::clamp(cy_, 0.0, height - 1.0));
     rmax_ = std::max(0.5, std::hypot(width, height) * 0.5);
     const double pinch = std::clamp(t.b / 100.0, -1.0, 1.0);
     const double pinchExponent = pinch >= 0 ? 1.0 / (1.0 + pinch) : 1.0 - pinch;
@@ -189,7 +194,7 @@ class Mapper {
         break;
       case TransformKind::kElliptical:
         // k(q) = (2 / pi) asin(q) / q on 0..1.
-        Sample(1.0, kEllipseSteps, [](double q) {
+        Sample(0.0, 1.0, kEllipseSteps, [](double q) {
           return q > 0 ? 2.0 / kPi * std::asin(std::min(q, 1.0)) / std::min(q, 1.0) : 2.0 / kPi;
         });
         break;
@@ -279,7 +284,7 @@ class Mapper {
         case TransformKind::kLens:    // number 2
         case TransformKind::kPinch:   // number 5
         case TransformKind::kRipple:  // number 6
-          if (r < t.a && r > 0.0) k = Lookup(table_, r * kSteps) / r;
+          if (r < t.a && r > 0.0) k = Lookup(table_, (r - base_) * kSteps) / r;
           break;
         case TransformKind::kWow:  // number 10
           if (r < t.a && r > 0.0) {
@@ -289,15 +294,15 @@ class Mapper {
               const double nr = re * re - im * im, ni = 2 * re * im;
               re = nr, im = ni;
             }
-            k = 1.0 + im * Lookup(table_, r * kSteps) / r;
+            k = 1.0 + im * Lookup(table_, (r - base_) * kSteps) / r;
           }
           break;
         case TransformKind::kSpin:      // number 7
         case TransformKind::kSpinWave:  // number 8
         case TransformKind::kZigZag:    // number 11
           if (t.kind == TransformKind::kZigZag || r < t.a) {
-            c = Lookup(table_, r * kSteps);
-            s = Lookup(sines_, r * kSteps);
+            c = Lookup(table_, (r - base_) * kSteps);
+            s = Lookup(sines_, (r - base_) * kSteps);
           }
           break;
         default:
@@ -314,28 +319,34 @@ class Mapper {
   static constexpr int32_t kMarbleStep = 4;        // pixels between noise grid points
 
   static double Lookup(const std::vector<float>& table, double at) {
+    at = std::max(at, 0.0);
     const auto i = std::min(size_t(at), table.size() - 2);
     const double f = at - double(i);
     return table[i] + (table[i + 1] - table[i]) * f;
   }
+  // Samples f over from..to (to >= from), `steps` entries per unit.
   template <class F>
-  void Sample(double limit, int32_t steps, F&& f) {
-    const auto n = size_t(std::ceil(limit * steps)) + 2;
+  void Sample(double from, double to, int32_t steps, F&& f) {
+    const auto n = size_t(std::ceil(std::max(0.0, to - from) * steps)) + 2;
     table_.resize(n);
-    for (size_t i = 0; i < n; ++i) table_[i] = float(f(double(i) / steps));
+    for (size_t i = 0; i < n; ++i) table_[i] = float(f(from + double(i) / steps));
   }
+  // Radial tables start at the nearest distance (base_) and end at the
+  // radius or the farthest distance, whichever comes first.
   template <class F>
   void Radial(double far, F&& f) {
-    Sample(std::min(t_.a, far + 1.0), kSteps, f);
+    base_ = near_;
+    Sample(near_, std::min(t_.a, far + 1.0), kSteps, f);
   }
   template <class F>
   void Turn(double far, F&& angle) {
+    base_ = near_;
     const double limit = t_.kind == TransformKind::kZigZag ? far + 1.0 : std::min(t_.a, far + 1.0);
-    const auto n = size_t(std::ceil(limit * kSteps)) + 2;
+    const auto n = size_t(std::ceil(std::max(0.0, limit - near_) * kSteps)) + 2;
     table_.resize(n);
     sines_.resize(n);
     for (size_t i = 0; i < n; ++i) {
-      const double a = angle(double(i) / kSteps);
+      const double a = angle(near_ + double(i) / kSteps);
       table_[i] = float(std::cos(a));
       sines_[i] = float(std::sin(a));
     }
@@ -356,7 +367,7 @@ class Mapper {
 
   Transform t_;
   int32_t width_, height_;
-  double cx_ = 0, cy_ = 0, rmax_ = 1;
+  double cx_ = 0, cy_ = 0, rmax_ = 1, near_ = 0, base_ = 0;
   std::vector<double> columnSine_;
   std::vector<float> table_, sines_;  // radial samples; cosines in table_ for turns
   std::vector<float> noiseX_, noiseY_;

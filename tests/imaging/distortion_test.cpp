@@ -363,4 +363,19 @@ TEST_F(Distortion, PatternExplorerCachesItsPictureAndClearsItOnFailure) {
   EXPECT_EQ(At(1, 2, 3), At(1, 18, 15));
 }
 
+TEST_F(Distortion, ExtremeHostValuesNeitherCrashNorWanderOffThePicture) {
+  for (const im::EffectRow& row : im::EffectTable()) {
+    if (row.family != im::EffectFamily::kDistortion || row.run == fx::PatternExplorer) continue;
+    for (int32_t v : {INT_MAX, INT_MIN}) {
+      std::vector<Pixel64> results[2];
+      for (auto& r : results) {
+        Paint(true);
+        EXPECT_EQ(Run(row.name, {v, v, v, v, v, v}, v, {1, 1, 1, 1, 1, 1}, v), 1);
+        r = Pixels(1);
+      }
+      EXPECT_EQ(results[0], results[1]) << row.name;
+    }
+  }
+}
+
 }  // namespace
