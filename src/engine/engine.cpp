@@ -46,4 +46,17 @@ imaging::FontState& imaging::Font() noexcept {
   return engine().font;
 }
 
+imaging::PatternCache& imaging::Patterns() noexcept {
+  return engine().patterns;
+}
+
+namespace {
+// The engine itself outlives the library's static objects, but the pattern
+// cache can hold a picture of hundreds of megabytes: it goes when the
+// library unloads. A later call still works (it starts an empty cache).
+struct ReleasePatternsAtUnload {
+  ~ReleasePatternsAtUnload() { imaging::Patterns().Clear(); }
+} releasePatternsAtUnload;
+}  // namespace
+
 }  // namespace dro

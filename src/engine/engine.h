@@ -20,6 +20,7 @@
 #include "composite/layer_state.h"
 #include "history/undo_state.h"
 #include "imaging/font_state.h"
+#include "imaging/pattern_state.h"
 #include "imaging/work_state.h"
 #include "mask/mask_state.h"
 
@@ -45,6 +46,7 @@ struct Engine {
   mask::MaskState mask;
   imaging::WorkBuffers work;
   imaging::FontState font;
+  imaging::PatternCache patterns;
 };
 
 Engine& engine() noexcept;

@@ -40,6 +40,27 @@ enum EffectNumber : int32_t {
   kEffectRotate = 51,
 };
 
+// The warp effects (effect_script_warps.cpp).
+enum WarpEffectNumber : int32_t {
+  kEffectTwirl = 6,
+  kEffectSineDistortion = 13,
+  kEffectWaves = 16,
+  kEffectDivider = 17,
+  kEffectCarpet = 18,
+  kEffectVoxel = 22,
+  kEffectGlass = 39,
+  kEffectKaleidoscope = 49,
+  kEffectZoom = 50,
+  kEffectSeamless = 52,
+  kEffectTilt = 54,
+  kEffectScratch = 56,
+};
+
+// True for an effect that moves pixels by a map of the picture's size and
+// its slots alone and treats the four channels alike: a run moves alpha
+// exactly as it moves colour.
+bool MovesAlphaWithColour(int32_t number) noexcept;
+
 // One use of the library. A session holds at most one loaded script (its
 // size, background and effects) and a chain of effects added by number.
 // Running it applies the script's effects first, then the chain, in order.

@@ -308,23 +308,48 @@ const EffectInfo kEffects[] = {
      {{"angle", 3, 0, -kIntMax, kIntMax}, {"zoom", 4, 100, 1, 1000}}},
 };
 
+// The table's parts: the rows above, then those of the other effect files.
+std::span<const EffectInfo> Part(size_t i) noexcept {
+  switch (i) {
+    case 0:
+      return kEffects;
+    case 1:
+      return WarpEffects();
+    default:
+      return {};
+  }
+}
+constexpr size_t kParts = 2;
+
 }  // namespace
 
 const EffectInfo* FindEffect(int32_t number) noexcept {
-  for (const EffectInfo& e : kEffects)
-    if (e.number == number) return &e;
+  for (size_t p = 0; p < kParts; ++p)
+    for (const EffectInfo& e : Part(p))
+      if (e.number == number) return &e;
   return nullptr;
 }
 
 const EffectInfo* FindEffect(std::string_view name) noexcept {
-  for (const EffectInfo& e : kEffects)
-    if (name == e.name) return &e;
+  for (size_t p = 0; p < kParts; ++p)
+    for (const EffectInfo& e : Part(p))
+      if (name == e.name) return &e;
   return nullptr;
 }
 
-const EffectInfo* Effects(int32_t& count) noexcept {
-  count = static_cast<int32_t>(std::size(kEffects));
-  return kEffects;
+int32_t EffectCount() noexcept {
+  size_t count = 0;
+  for (size_t p = 0; p < kParts; ++p) count += Part(p).size();
+  return static_cast<int32_t>(count);
+}
+
+const EffectInfo& EffectAt(int32_t index) noexcept {
+  size_t i = size_t(std::max(index, 0));
+  for (size_t p = 0; p < kParts; ++p) {
+    if (i < Part(p).size()) return Part(p)[i];
+    i -= Part(p).size();
+  }
+  return kEffects[0];
 }
 
 void DefaultValues(const EffectInfo& effect, int32_t* values) noexcept {

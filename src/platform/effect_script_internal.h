@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace dro::platform::effects::detail {
@@ -36,8 +37,12 @@ struct EffectInfo {
 
 const EffectInfo* FindEffect(int32_t number) noexcept;
 const EffectInfo* FindEffect(std::string_view name) noexcept;
-// The whole table, for listings.
-const EffectInfo* Effects(int32_t& count) noexcept;
+// The whole table, for listings: effects 0..EffectCount() - 1.
+int32_t EffectCount() noexcept;
+const EffectInfo& EffectAt(int32_t index) noexcept;
+
+// The rows kept in files of their own, joined into the lookup.
+std::span<const EffectInfo> WarpEffects() noexcept;  // effect_script_warps.cpp
 
 // Fills `values` with the effect's defaults (other slots 0).
 void DefaultValues(const EffectInfo& effect, int32_t* values) noexcept;

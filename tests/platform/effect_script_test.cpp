@@ -193,9 +193,7 @@ TEST(EffectScripts, TheUserDocumentationListsEveryEffectAsItIs) {
     while (actual < fx::detail::kMaxParams && effect->params[actual].name) ++actual;
     EXPECT_EQ(documented, actual) << line;
   }
-  int32_t count = 0;
-  fx::detail::Effects(count);
-  EXPECT_EQ(rows, count);
+  EXPECT_EQ(rows, fx::detail::EffectCount());
 }
 
 TEST(EffectScripts, SlotsNamesCommentsAndBackground) {
