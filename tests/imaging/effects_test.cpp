@@ -35,9 +35,22 @@ struct Call {
     a.name = row.name;
     for (const im::EffectParam& p : row.params) {
       if (p.arg == im::EffectArg::kCount) break;
+      if (p.arg == im::EffectArg::kPath) {
+        // A script the row can run: the Lua route a filter, the texture
+        // families a small generated texture.
+        path = std::string(DROVINE_EXAMPLES) + (row.family == im::EffectFamily::kLua
+                                                    ? "/scripts/invert.lua"
+                                                    : "/effects/woven-canvas.drfx");
+        a.path = path.c_str();
+        continue;
+      }
       At(p.arg) = p.defaultValue;
     }
   }
+  Call(const Call& other) : a(other.a), path(other.path) {
+    if (a.path == other.path.c_str()) a.path = path.c_str();
+  }
+  std::string path;
   int32_t& At(im::EffectArg arg) {
     switch (arg) {
       case im::EffectArg::kValue:
