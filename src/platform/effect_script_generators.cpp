@@ -128,6 +128,7 @@ void ComposeInk(uint8_t* bgra, const uint8_t* ink, int32_t w, int32_t h, int32_t
     double colour[3];
     for (int c = 0; c < 3; ++c) colour[c] = std::min(255.0, ink[c] * 255.0 / ink[3]);
     const double below = bgra[3] / 255.0;
+    double blended[3];
     for (int c = 0; c < 3; ++c) {
       const double p = bgra[c], q = colour[c];
       double r = q;
@@ -165,11 +166,18 @@ void ComposeInk(uint8_t* bgra, const uint8_t* ink, int32_t w, int32_t h, int32_t
         default:
           break;
       }
-      // Behind: the ink shows only through what the picture leaves open.
-      const double weight = style == 11 ? a * (1.0 - below) : a;
-      bgra[c] = Clamp8(p + (std::clamp(r, 0.0, 255.0) - p) * weight);
+      blended[c] = std::clamp(r, 0.0, 255.0);
     }
-    bgra[3] = Clamp8(bgra[3] + (255.0 - bgra[3]) * a);
+    // Straight alpha: the ink over the picture, or (behind) the picture
+    // over the ink.
+    const double alpha = a + below * (1.0 - a);
+    for (int c = 0; c < 3; ++c) {
+      const double p = bgra[c];
+      const double mixed = style == 11 ? p * below + blended[c] * a * (1.0 - below)
+                                       : blended[c] * a + p * below * (1.0 - a);
+      bgra[c] = Clamp8(mixed / alpha);
+    }
+    bgra[3] = Clamp8(alpha * 255.0);
   }
 }
 

@@ -109,9 +109,12 @@ bool NeighbourhoodFilter(const uint8_t* src, int32_t w, int32_t h, uint8_t* dst,
           cv::Mat high, low;
           cv::dilate(in, high, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
           cv::erode(in, low, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
-          cv::Mat sum;
-          cv::add(high, low, sum, cv::noArray(), CV_16U);
-          sum.convertTo(out, out.type(), 0.5);  // rounds half up on .5
+          for (int32_t y = 0; y < h; ++y) {
+            const uint8_t* a = high.ptr<uint8_t>(y);
+            const uint8_t* b = low.ptr<uint8_t>(y);
+            uint8_t* o = dst + int64_t{y} * dstStride;
+            for (int64_t i = 0; i < int64_t{w} * bpp; ++i) o[i] = uint8_t((a[i] + b[i] + 1) >> 1);
+          }
           break;
         }
         case Neighbourhood::kMedian:
