@@ -210,22 +210,20 @@ bool EdgeEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
 namespace {
 bool Morphology(uint8_t* bgra, int32_t w, int32_t h, int32_t radius, bool grow) {
   cv::Mat picture = Picture(bgra, w, h);
-  cv::Mat colour;
-  cv::cvtColor(picture, colour, cv::COLOR_BGRA2BGR);
   const int r = std::clamp(radius, 1, std::max(w, h));
   const cv::Mat square = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * r + 1, 2 * r + 1));
   if (grow)
-    cv::dilate(colour, colour, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+    cv::dilate(picture, picture, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
   else
-    cv::erode(colour, colour, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
-  const int fromTo[] = {0, 0, 1, 1, 2, 2};
-  cv::mixChannels(&colour, 1, &picture, 1, fromTo, 3);  // alpha stays
+    cv::erode(picture, picture, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
   return picture.data == bgra;
 }
 }  // namespace
 
-// 25 and 26: the lightest (darkest) colour of each channel within a square
-// of radius slot 3 (1..100). Alpha stays.
+// 25 and 26: the largest (smallest) value of each channel, alpha included,
+// within a square of radius slot 3 (1..100): light (dark) areas grow. On a
+// premultiplied picture this grows (shrinks) the shapes with their
+// coverage.
 bool MaximumEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
   return Morphology(bgra, w, h, v[3], true);
 }
