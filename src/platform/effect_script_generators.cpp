@@ -49,6 +49,13 @@ struct Shapes {
         tint{v[redSlot + 2] / 255.0, v[redSlot + 1] / 255.0, v[redSlot] / 255.0},
         randomColours(randomSlot > 0 && v[randomSlot] != 0),
         variation(variationSlot > 0 ? v[variationSlot] / 100.0 : 0.0) {}
+  // Fewer shapes when each would cost `pixels` of drawing, so that a run
+  // touches at most Budget(w, h) pixels however large its numbers.
+  void Limit(double pixels, int32_t w, int32_t h) {
+    const double most = Budget(w, h) / std::max(pixels, 1.0);
+    if (most < count) count = int32_t(std::max(1.0, most));
+  }
+  static double Budget(int32_t w, int32_t h) { return 1e6 + 32.0 * w * h; }
   double Unit() { return rnd.Unit(); }
   double Between(double lo, double hi) { return lo + (hi - lo) * rnd.Unit(); }
   // A size varied by up to `percent` downwards.
@@ -269,6 +276,7 @@ bool LinesEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
   Shapes s(v, 4, 8, 15, 0);
   cv::Mat ink = NewInk(w, h);
   const double length = v[5] / 1000.0 * Diagonal(w, h);
+  s.Limit((length + 2) * (std::max(1, v[7]) + 2) * (v[16] ? 2 : 1), w, h);
   for (int32_t i = 0; i < s.count; ++i) {
     const double x = s.Unit() * w, y = s.Unit() * h;
     const double angle = (v[6] + (s.Unit() - 0.5) * 360.0 * v[17] / 100.0) * kPi / 180.0;
@@ -290,6 +298,9 @@ bool CirclesEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
   Shapes s(v, 4, 8, 15, 17);
   cv::Mat ink = NewInk(w, h);
   const double radius = v[5] / 1000.0 * Shorter(w, h);
+  s.Limit((v[7] > 0 ? 6.3 * (radius + 1) * (v[7] + 2) : 3.2 * (radius + 1) * (radius + 1)) *
+              (v[16] ? 2 : 1),
+          w, h);
   for (int32_t i = 0; i < s.count; ++i) {
     const double x = s.Unit() * w, y = s.Unit() * h;
     const double r = std::max(0.5, s.Vary(radius, v[18]));
@@ -308,6 +319,10 @@ bool CirclesEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
 bool RectanglesEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
   Shapes s(v, 4, 8, 15, 17);
   cv::Mat ink = NewInk(w, h);
+  {
+    const double rw = v[5] / 1000.0 * w + 2, rh = v[6] / 1000.0 * h + 2;
+    s.Limit((v[7] > 0 ? 2 * (rw + rh) * (v[7] + 2) : rw * rh) * (v[16] ? 2 : 1), w, h);
+  }
   for (int32_t i = 0; i < s.count; ++i) {
     const double x = s.Unit() * w, y = s.Unit() * h;
     const double k = s.Vary(1.0, v[18]);
@@ -351,6 +366,7 @@ bool SplinesEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
   cv::Mat ink = NewInk(w, h);
   const double extent = v[7] / 1000.0 * Shorter(w, h);
   const int32_t controls = std::clamp(v[5], 2, 64);
+  s.Limit((extent + 2) * controls * (std::max(1, v[8]) + 2), w, h);
   for (int32_t i = 0; i < s.count; ++i) {
     const double x = s.Unit() * w, y = s.Unit() * h, e = s.Vary(extent, v[18]);
     std::vector<cv::Point2d> points;
@@ -372,6 +388,7 @@ bool WormsEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
   const double length = v[5] / 1000.0 * Diagonal(w, h);
   const double step = std::max(1.0, v[7] * 0.5);
   const double curl = v[6] / 1000.0 * kPi;
+  s.Limit((std::min(length, 4096 * step) + 2) * (std::max(1, v[7]) + 2), w, h);
   for (int32_t i = 0; i < s.count; ++i) {
     double x = s.Unit() * w, y = s.Unit() * h, angle = s.Unit() * 2 * kPi, turn = 0;
     std::vector<cv::Point> path{At(x, y)};
@@ -399,6 +416,7 @@ bool FibersEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
   cv::Mat ink = NewInk(w, h);
   const double length = std::max(2.0, v[5] / 1000.0 * h);
   const double wave = v[12] / 100.0;
+  s.Limit((std::min(length, 4096.0) + 2) * (std::max(1, v[6]) + 2), w, h);
   for (int32_t i = 0; i < s.count; ++i) {
     double x = s.Unit() * w, y = s.Unit() * h - length / 2;
     double angle = kPi / 2 + (s.Unit() - 0.5) * v[7] * kPi / 180.0;
@@ -441,8 +459,9 @@ bool TreesEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
   int32_t depth = std::clamp(v[19], 1, 10);
   while (depth > 1 && std::pow(double(forks), depth) > 100000) --depth;
   const double length = std::max(2.0, v[5] / 1000.0 * Shorter(w, h));
-  const int32_t trees =
-      std::min(s.count, std::max(1, kMostShapes / int32_t(std::pow(forks, depth))));
+  const double branches = std::pow(double(forks), depth);
+  s.Limit(branches * (length + 2) * (std::max(1, v[8]) + 2), w, h);
+  const int32_t trees = std::min(s.count, std::max(1, kMostShapes / int32_t(branches)));
   for (int32_t i = 0; i < trees; ++i) {
     const double x = s.Unit() * w, y = h * s.Between(0.5, 1.0);
     Branch(ink, s, x, y, kPi / 2 + (s.Unit() - 0.5) * 0.3, length, std::max(1, v[8]), depth, forks,
@@ -457,6 +476,7 @@ bool TreesEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
 bool PointsEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
   Shapes s(v, 4, 6, 13, 0);
   cv::Mat ink = NewInk(w, h);
+  s.Limit(3.2 * (v[5] + 1.0) * (v[5] + 1.0), w, h);
   for (int32_t i = 0; i < s.count; ++i) {
     const double x = s.Unit() * w, y = s.Unit() * h;
     const double r = std::max(0.5, s.Vary(v[5], v[14]));
@@ -476,6 +496,7 @@ bool BlobsEffect(uint8_t* bgra, int32_t w, int32_t h, const int32_t* v) {
   const size_t n = size_t(w) * size_t(h);
   std::vector<float> field(n, 0.0f), colour(n * 3, 0.0f);
   const int32_t reach = int32_t(std::ceil(size * 2));
+  s.Limit(4.0 * (reach + 1.0) * (reach + 1.0) * 8, w, h);
   for (int32_t i = 0; i < s.count; ++i) {
     const double cx = s.Unit() * w, cy = s.Unit() * h, r = size * s.Between(0.6, 1.0);
     const cv::Scalar c = s.Colour();

@@ -15,7 +15,9 @@
 // Colour slots tint the ink (255, 255, 255 by default: white or the
 // generator's own colours). Every random choice comes from the seed slot
 // (SplitMix64), so the same slots give the same bytes. Counts are capped at
-// one million shapes, so one run stays bounded.
+// one million shapes, and lowered further where the shapes are so large
+// that drawing them would touch more than 10^6 + 32 x width x height
+// pixels, so one run stays bounded.
 #pragma once
 
 #include <cstdint>
