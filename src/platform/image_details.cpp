@@ -530,11 +530,11 @@ bool UnsharpMask(const uint8_t* src, int32_t w, int32_t h, int32_t stride, uint8
     cv::Mat blur;
     cv::GaussianBlur(in, blur, cv::Size(0, 0), sigma, sigma, cv::BORDER_REPLICATE);
     // One pass in 16-bit lanes, branch-free so the compiler vectorises it:
-    // the gain in 8.8 fixed point (times 4, with d times 64, so the product's
-    // high 16 bits are d x gain, the step truncated towards minus
-    // infinity), zero within the threshold (|d| > threshold is |d| >
+    // the gain in 8.8 fixed point (times 4, with |d| times 64, so the high
+    // 16 bits of the unsigned product are |d| x gain, truncated), the sign
+    // put back after, zero within the threshold (|d| > threshold is |d| >
     // floor(threshold) for whole d).
-    const int16_t gain4 = int16_t(std::lround(std::clamp(amount, 0, 1000) / 100.0 * 256.0) * 4);
+    const uint16_t gain4 = uint16_t(std::lround(std::clamp(amount, 0, 1000) / 100.0 * 256.0) * 4);
     const int16_t within = int16_t(std::floor(std::clamp(threshold, -1.0, 255.0)));
     for (int32_t y = 0; y < h; ++y) {
       const uint8_t* a = src + int64_t{y} * stride;
@@ -542,9 +542,10 @@ bool UnsharpMask(const uint8_t* src, int32_t w, int32_t h, int32_t stride, uint8
       uint8_t* o = dst + int64_t{y} * dstStride;
       for (int32_t i = 0; i < w * 3; ++i) {
         const int16_t d = int16_t(int16_t(a[i]) - int16_t(b[i]));
-        const int16_t step = int16_t((int32_t(int16_t(d * 64)) * int32_t(gain4)) >> 16);
-        const int16_t magnitude = d < 0 ? int16_t(-d) : d;
-        const int16_t v = int16_t(a[i] + (magnitude > within ? step : int16_t(0)));
+        const uint16_t magnitude = uint16_t(d < 0 ? -d : d);
+        const uint16_t size = uint16_t((uint32_t(uint16_t(magnitude * 64)) * gain4) >> 16);
+        const int16_t step = d < 0 ? int16_t(-size) : int16_t(size);
+        const int16_t v = int16_t(a[i] + (int16_t(magnitude) > within ? step : int16_t(0)));
         o[i] = uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
       }
     }

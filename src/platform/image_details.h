@@ -137,8 +137,8 @@ bool SharpenMore(const uint8_t* src, int32_t width, int32_t height, int32_t stri
                  int32_t dstStride, int32_t radius, double strength) noexcept;
 // Unsharp mask: d = src - G (G a Gaussian of sigma `radius`, 0.1..the
 // larger side); where |d| > threshold the byte becomes src + d x amount /
-// 100 (amount 0..1000; the gain kept in 8.8 fixed point, the step rounded
-// down), saturated; elsewhere src.
+// 100 (amount 0..1000; the gain kept in 8.8 fixed point, the step truncated
+// towards zero), saturated; elsewhere src.
 bool UnsharpMask(const uint8_t* src, int32_t width, int32_t height, int32_t stride, uint8_t* dst,
                  int32_t dstStride, int32_t amount, double radius, double threshold) noexcept;
 // Canny edges of a plane into `out` (255 on edges, 0 elsewhere) after a

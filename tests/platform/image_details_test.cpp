@@ -161,4 +161,31 @@ TEST(ImageDetails, InkStylesLayShapesOnThePicture) {
   }
 }
 
+TEST(ImageDetails, UnsharpMaskSteepensBothSidesOfAnEdge) {
+  // A vertical step from 50 to 200: the dark side darkens, the light side
+  // lightens, flat areas far from it stay; larger amounts go further and
+  // the threshold keeps small differences.
+  const int32_t w = 24, h = 4;
+  Bytes src(size_t(w) * h * 3);
+  for (size_t i = 0; i < src.size(); ++i) src[i] = (i / 3) % w < 12 ? 50 : 200;
+  auto run = [&](int32_t amount, double threshold) {
+    Bytes out(src.size());
+    EXPECT_TRUE(
+        img::UnsharpMask(src.data(), w, h, w * 3, out.data(), w * 3, amount, 1.5, threshold));
+    return out;
+  };
+  for (int32_t amount : {38, 250, 1000}) {
+    SCOPED_TRACE(amount);
+    const Bytes out = run(amount, 0.2);
+    const size_t row = size_t(w) * 3;
+    EXPECT_EQ(out[row + 0], 50);
+    EXPECT_EQ(out[row + 3 * 23], 200);
+    EXPECT_LT(out[row + 3 * 11], 50);
+    EXPECT_GT(out[row + 3 * 12], 200);
+    for (int32_t x = 0; x < w; ++x) ASSERT_EQ(out[row + 3 * x] <= 50, x < 12) << x;
+  }
+  EXPECT_LT(run(1000, 0.2)[w * 3 + 33], run(38, 0.2)[w * 3 + 33]);
+  EXPECT_EQ(run(1000, 200), src);  // every difference within the threshold
+}
+
 }  // namespace
