@@ -12,6 +12,7 @@
 
 #include "drovine.h"
 #include "imaging/effect_details.h"
+#include "imaging/effects.h"
 #include "support/canvas.h"
 #include "support/scratch_dir.h"
 
@@ -251,6 +252,33 @@ TEST_F(DetailEffects, LuaRoutePassesAllFifteenValues) {
   SetPixels(1, std::vector<Pixel64>(pixelCount(), Pixel64{0, 0, 0, 65280}));
   inv.Run();
   EXPECT_EQ(At(1, 5, 5).r, 255 << 8);
+}
+
+TEST_F(DetailEffects, ExtremeValuesStayBoundedAndRepeat) {
+  // Every argument at an extreme: sizes, counts, depths and scales are
+  // clamped to what the picture can use, so each run ends, and repeats.
+  const std::string texture = Example("/effects/woven-canvas.drfx");
+  const std::string lua = Example("/scripts/invert.lua");
+  const std::vector<Pixel64> px = Seeded(50000);
+  for (const dro::imaging::EffectRow& row : dro::imaging::EffectTable()) {
+    using F = dro::imaging::EffectFamily;
+    if (row.family != F::kDetail && row.family != F::kGenerator && row.family != F::kTexture &&
+        row.family != F::kLua)
+      continue;
+    SCOPED_TRACE(row.name);
+    for (int32_t v : {INT_MAX, INT_MIN}) {
+      Args a{row.name};
+      a.value = v;
+      std::fill(std::begin(a.p), std::end(a.p), v);
+      a.mode = v, a.opt1 = v;
+      std::fill(std::begin(a.opt), std::end(a.opt), 255);
+      a.red = a.green = a.blue = v;
+      a.path = row.family == F::kLua ? lua.c_str() : texture.c_str();
+      const std::vector<Pixel64> first = RunOn(px, a);
+      EXPECT_EQ(RunOn(px, a), first);
+      EXPECT_STREQ(DRO_GetLastError(), "");
+    }
+  }
 }
 
 }  // namespace
