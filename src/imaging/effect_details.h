@@ -1,6 +1,7 @@
 // The functions behind the rows of the noise-and-detail, generator and
 // texture families and the Lua route (effect_details.cpp,
-// effect_generators.cpp), and the numbers some of them derive.
+// effect_generators.cpp, effect_textures.cpp), and the numbers some of them
+// derive.
 #pragma once
 
 #include <cstdint>

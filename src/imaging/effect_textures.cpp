@@ -123,9 +123,8 @@ void TexturizeBump(EffectCall& c) {
   c.Refresh();
   Buffer<uint8_t> texture = Texture(c, false);
   {
-    // The bump relief of the texture, blue-first as the script library
-    // takes it; the picture is grey-ish texture, so the order only matters
-    // for tinted scripts, which keep their own colours.
+    // The bump relief of the texture, still blue-first as the script
+    // library makes and takes it.
     fx::Session session;
     if (session.ready() && session.AddEffect(kScriptBump, 1)) {
       session.SetEffectValue(0, 3, EffectCall::Int(c.f[0] * 2.559 + 1));
@@ -134,6 +133,8 @@ void TexturizeBump(EffectCall& c) {
       session.ExecuteScriptOnImage(texture.data(), c.width, c.height);
     }
   }
+  // No swap back: the texturize merges read only the texture's mean
+  // brightness, the same in either channel order.
   OpaqueAlpha(texture.data(), size_t(c.width) * size_t(c.height));
   if (mask::State().enabled) mask::ApplyToAlpha(texture.data());
   composite::LayerRecord* layer = composite::CurrentCanvasLayer();

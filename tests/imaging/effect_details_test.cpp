@@ -281,4 +281,23 @@ TEST_F(DetailEffects, ExtremeValuesStayBoundedAndRepeat) {
   }
 }
 
+TEST_F(DetailEffects, TexturizeBumpMergesAFlatTextureByItsBrightness) {
+  // A flat pure red texture (no relief to light) merged as Texturize2 at
+  // full opacity: its mean brightness 1/3 darkens a mid grey (0.502) by
+  // 1.75 x (0.5 - 1/3) to 0.21, 54 in every channel; the alpha stays.
+  drovine_test::ScratchDir dir;
+  const std::string red = dir.Write("red.drfx", "effect-script 1\nsize 4 4\nbackground 255 0 0\n");
+  Args t{"Texturize Bump Material"};
+  t.p[0] = 250, t.p[1] = 40, t.p[2] = 500, t.p[3] = 1000;
+  t.opt[0] = 1;
+  t.path = red.c_str();
+  const std::vector<Pixel64> out =
+      RunOn(std::vector<Pixel64>(pixelCount(), Pixel64{128 << 8, 128 << 8, 128 << 8, 65280}), t);
+  for (const Pixel64& p : out) {
+    ASSERT_NEAR(p.r >> 8, 54, 1);
+    ASSERT_EQ(p.r, p.b);
+    ASSERT_EQ(p.a, 65280);
+  }
+}
+
 }  // namespace
