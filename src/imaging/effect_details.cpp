@@ -48,6 +48,11 @@ int32_t Int(double v) noexcept {
   return EffectCall::Int(v);
 }
 
+// 1000 - p for the engine filters' thousandths, saturated for any p.
+int32_t FromTop(int32_t p) noexcept {
+  return Int(1000.0 - p);
+}
+
 // A plane of the canvas's size, released with the call.
 Buffer<uint8_t> Plane(const EffectCall& c) {
   return Buffer<uint8_t>::Make(CheckedCount(c.width, c.height));
@@ -314,7 +319,7 @@ void Gauzy(EffectCall& c) {
 void Glow(EffectCall& c) {
   c.Refresh();
   c.Native("Invert", 0);
-  c.Native("Value Blur", 1, {1000 - c.args.p[0], 1000});
+  c.Native("Value Blur", 1, {FromTop(c.args.p[0]), 1000});
   c.Merge(c.destination, kSubtract);
 }
 
@@ -350,7 +355,7 @@ void Edge3(EffectCall& c) {
   c.LoadD();
   c.Refresh();
   c.Native("Invert", 0, {}, c.args.mode);
-  c.Native("Value Blur", 1, {1000 - c.args.p[0], 1000 - c.args.p[1]});
+  c.Native("Value Blur", 1, {FromTop(c.args.p[0]), FromTop(c.args.p[1])});
   c.Merge(c.destination, kDodge);
 }
 
@@ -415,7 +420,7 @@ void Outliner1(EffectCall& c) {
   c.Refresh();
   c.Native("Grayscale", 0, {}, c.args.mode);
   c.Native("Invert", 1, {}, c.args.mode);
-  c.Native("Value Blur", 1, {1000, 1000 - c.args.p[0]});
+  c.Native("Value Blur", 1, {1000, FromTop(c.args.p[0])});
   c.Merge(c.destination, kTexturize);
 }
 
@@ -424,7 +429,7 @@ void Outliner2(EffectCall& c) {
   imaging::PhotoPop(c.args.p[0], c.f[1], c.args.opt[0]);
   c.Native("Grayscale", 0, {}, c.args.mode);
   c.Native("Invert", 1, {}, c.args.mode);
-  c.Native("Value Blur", 1, {1000, 1000 - c.args.p[2]});
+  c.Native("Value Blur", 1, {1000, FromTop(c.args.p[2])});
   c.Merge(c.destination, kTexturize);
 }
 

@@ -111,7 +111,7 @@ TEST(ImageDetails, NoiseKindsHaveZeroMeanAndTheAskedDeviation) {
 
 TEST(ImageDetails, TilerRepeatsTheTileAndRefusesAnEmptyOne) {
   const Bytes tile = Seeded(3 * 2 * 4, 5);
-  Bytes out(10 * 5 * 4 + 8, 0xEE);  // a stride of 11 pixels, the gap kept
+  Bytes out(44 * 4 + 40, 0xEE);  // a stride of 11 pixels, the gap kept
   ASSERT_TRUE(img::TileImage(out.data(), 10, 5, 44, tile.data(), 3, 2, 12, 4));
   for (int32_t y = 0; y < 5; ++y) {
     for (int32_t x = 0; x < 10; ++x)
