@@ -2,8 +2,24 @@
 
 #include "composite/layers.h"
 #include "history/undo_store.h"
+#include "imaging/effect_details.h"
+#include "script/lua_filter.h"
 
 namespace dro {
+namespace {
+
+// The "Lua Filter" effect: the fifteen values go whole to the filter host,
+// mode and opt1 as the two styles and the low bytes of opt2..opt7 as the
+// six flags.
+void RunLuaFilterEffect(const imaging::EffectArgs& a) {
+  script::FilterValues values;
+  values.sliders = a.p;
+  values.styles = {a.mode, a.opt1};
+  for (size_t i = 0; i < 6; ++i) values.flags[i] = uint8_t(a.opt[i] & 255);
+  script::LuaFilterRun(a.path, values, engine().frame.startDir);
+}
+
+}  // namespace
 
 Engine& engine() noexcept {
   // Constructed on first use and deliberately never destroyed: hosts may call
@@ -12,6 +28,7 @@ Engine& engine() noexcept {
   // ask the undo store for memory.
   static Engine* const instance = [] {
     composite::SetMemoryReclaimer(&history::ReclaimForLayers);
+    imaging::effects::SetLuaFilterRunner(&RunLuaFilterEffect);
     return new Engine();
   }();
   return *instance;

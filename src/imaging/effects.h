@@ -96,7 +96,7 @@ struct EffectParam {
 class EffectCall;
 using EffectFunction = void (*)(EffectCall& call);
 
-constexpr size_t kMaxEffectParams = 12;
+constexpr size_t kMaxEffectParams = 16;
 
 struct EffectRow {
   const char* name;

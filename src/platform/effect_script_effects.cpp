@@ -10,7 +10,9 @@
 
 #include "base/allocation.h"
 #include "platform/effect_script.h"
+#include "platform/effect_script_generators.h"
 #include "platform/effect_script_internal.h"
+#include "platform/noise_field.h"
 
 namespace dro::platform::effects::detail {
 namespace {
@@ -51,6 +53,16 @@ void StoreField(uint8_t* bgra, size_t count, const float* field, int channel) {
   }
 }
 
+// Tints a field picture by the colour slots (red, green, blue from `rgb`)
+// and lays it on the picture by the generator style.
+void TintAndCompose(uint8_t* bgra, uint8_t* ink, size_t count, int32_t width, int32_t height,
+                    const int32_t* rgb, int32_t style) {
+  for (size_t i = 0; i < count; ++i)
+    for (int c = 0; c < 3; ++c)
+      ink[4 * i + size_t(c)] = uint8_t(ink[4 * i + size_t(c)] * rgb[2 - c] / 255);
+  ComposeInk(bgra, ink, width, height, style);
+}
+
 // ---- 51: rotation about the centre, size kept -------------------------------
 // slot 3: angle in degrees, counter-clockwise as seen; slot 4: zoom in
 // percent (100: unchanged). Corners left uncovered become (0, 0, 0, 0).
@@ -72,9 +84,9 @@ bool Rotate(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
 
 // ---- 5: Plasma -------------------------------------------------------------------
 // Midpoint displacement (diamond-square) on a wrapping square grid, so the
-// picture tiles seamlessly. slot 3: seed; slot 4: roughness 0..100 (how
-// slowly the detail fades from level to level); slot 5: 0 colour (one field
-// per channel), 1 grey.
+// picture tiles seamlessly. slot 3: seed; slot 4: roughness 0..500 (how
+// slowly the detail fades from level to level); slots 5..7: the tint; slot
+// 11: the generator style; slot 12: 0 colour (one field per channel), 1 grey.
 void PlasmaField(float* grid, int32_t n, uint64_t seed, float decay) {
   Random rnd(seed);
   auto at = [&](int32_t x, int32_t y) -> float& {
@@ -100,11 +112,12 @@ void PlasmaField(float* grid, int32_t n, uint64_t seed, float decay) {
 bool Plasma(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
   int32_t n = 2;
   while (n < std::max(width, height) && n < 2048) n *= 2;
-  const float decay = std::pow(2.0f, -(1.0f - v[4] / 100.0f));
-  const bool grey = v[5] != 0;
+  const float decay = std::pow(2.0f, -(1.0f - v[4] / 500.0f));
+  const bool grey = v[12] != 0;
   const size_t count = size_t(width) * size_t(height);
   Buffer<float> grid = Buffer<float>::Make(size_t(n) * size_t(n));
   Buffer<float> field = Buffer<float>::Make(count);
+  Buffer<uint8_t> ink = Buffer<uint8_t>::Make(count * 4);
   for (int c = 0; c < (grey ? 1 : 3); ++c) {
     PlasmaField(grid.data(), n, Mix(uint64_t(uint32_t(v[3])), uint64_t(c) + 5), decay);
     // Sample the wrapping grid over the whole picture (bilinear).
@@ -123,74 +136,30 @@ bool Plasma(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
         field[size_t(y) * size_t(width) + size_t(x)] = top + (bottom - top) * fy;
       }
     }
-    StoreField(bgra, count, field.data(), grey ? -1 : c);
+    StoreField(ink.data(), count, field.data(), grey ? -1 : c);
   }
+  TintAndCompose(bgra, ink.data(), count, width, height, v + 5, v[11]);
   return true;
 }
 
 // ---- 11: Generate Perlin Noise --------------------------------------------------
-// Gradient noise summed over octaves, periodic across the picture so it
-// tiles. slot 3: seed; slot 4: feature size in pixels; slot 5: octaves;
-// slot 6: persistence in percent (amplitude kept per octave); slot 7: 0 grey,
-// 1 colour.
-struct Gradients {
-  float x[256], y[256];
-  explicit Gradients(uint64_t seed) {
-    Random rnd(seed);
-    for (int i = 0; i < 256; ++i) {
-      const double a = static_cast<double>(rnd.Next() >> 11) * 0x1p-53 * 6.283185307179586;
-      x[i] = static_cast<float>(std::cos(a));
-      y[i] = static_cast<float>(std::sin(a));
-    }
-  }
-};
-
-float Fade(float t) {
-  return t * t * t * (t * (t * 6 - 15) + 10);
-}
-
-float PerlinAt(const Gradients& g, uint64_t seed, float px, float py, int32_t periodX,
-               int32_t periodY) {
-  const int32_t x0 = int32_t(std::floor(px)), y0 = int32_t(std::floor(py));
-  const float fx = px - float(x0), fy = py - float(y0);
-  auto corner = [&](int32_t cx, int32_t cy, float dx, float dy) {
-    const uint64_t h = Mix(seed, uint64_t(uint32_t(cx % periodX)) << 32 | uint32_t(cy % periodY));
-    const int i = int(h & 255);
-    return g.x[i] * dx + g.y[i] * dy;
-  };
-  const float n00 = corner(x0, y0, fx, fy), n10 = corner(x0 + 1, y0, fx - 1, fy);
-  const float n01 = corner(x0, y0 + 1, fx, fy - 1), n11 = corner(x0 + 1, y0 + 1, fx - 1, fy - 1);
-  const float u = Fade(fx), w = Fade(fy);
-  const float top = n00 + (n10 - n00) * u, bottom = n01 + (n11 - n01) * u;
-  return top + (bottom - top) * w;
-}
-
+// Gradient noise summed over octaves (noise_field.h), periodic across the
+// picture so it tiles. slot 3: seed; slot 4: feature size in pixels; slot 5:
+// octaves; slots 6..8: the tint; slot 9: persistence in percent (amplitude
+// kept per octave); slot 12: the generator style; slot 13: 0 grey, 1 colour.
 bool PerlinNoise(uint8_t* bgra, int32_t width, int32_t height, const int32_t* v) {
   const int32_t cellsX = std::max(1, int32_t(std::lround(double(width) / v[4])));
   const int32_t cellsY = std::max(1, int32_t(std::lround(double(height) / v[4])));
-  const int32_t octaves = v[5];
-  const float persistence = v[6] / 100.0f;
-  const bool color = v[7] != 0;
+  const bool color = v[13] != 0;
   const size_t count = size_t(width) * size_t(height);
   Buffer<float> field = Buffer<float>::Make(count);
+  Buffer<uint8_t> ink = Buffer<uint8_t>::Make(count * 4);
   for (int c = 0; c < (color ? 3 : 1); ++c) {
     const uint64_t seed = Mix(uint64_t(uint32_t(v[3])), uint64_t(c) + 11);
-    const Gradients gradients(seed);
-    for (int32_t y = 0; y < height; ++y)
-      for (int32_t x = 0; x < width; ++x) {
-        float sum = 0, amplitude = 1;
-        int32_t px = cellsX, py = cellsY;
-        for (int32_t o = 0; o < octaves; ++o) {
-          sum += amplitude * PerlinAt(gradients, seed + uint64_t(o),
-                                      float(x) * float(px) / float(width),
-                                      float(y) * float(py) / float(height), px, py);
-          amplitude *= persistence;
-          px *= 2, py *= 2;
-        }
-        field[size_t(y) * size_t(width) + size_t(x)] = sum;
-      }
-    StoreField(bgra, count, field.data(), color ? c : -1);
+    noise::PerlinField(field.data(), width, height, seed, cellsX, cellsY, v[5], v[9] / 100.0f);
+    StoreField(ink.data(), count, field.data(), color ? c : -1);
   }
+  TintAndCompose(bgra, ink.data(), count, width, height, v + 6, v[12]);
   return true;
 }
 
@@ -282,15 +251,25 @@ const EffectInfo kEffects[] = {
     {kEffectPlasma,
      "Plasma",
      Plasma,
-     {{"seed", 3, 1, 0, kIntMax}, {"roughness", 4, 50, 0, 100}, {"grey", 5, 0, 0, 1}}},
+     {{"seed", 3, 1, 0, kIntMax},
+      {"roughness", 4, 250, 0, 500},
+      {"red", 5, 255, 0, 255},
+      {"green", 6, 255, 0, 255},
+      {"blue", 7, 255, 0, 255},
+      {"style", 11, 12, 0, 17},
+      {"grey", 12, 0, 0, 1}}},
     {kEffectPerlinNoise,
      "Generate Perlin Noise",
      PerlinNoise,
      {{"seed", 3, 1, 0, kIntMax},
       {"scale", 4, 64, 2, 4096},
       {"octaves", 5, 4, 1, 8},
-      {"persistence", 6, 50, 0, 100},
-      {"colour", 7, 0, 0, 1}}},
+      {"red", 6, 255, 0, 255},
+      {"green", 7, 255, 0, 255},
+      {"blue", 8, 255, 0, 255},
+      {"persistence", 9, 50, 0, 100},
+      {"style", 12, 12, 0, 17},
+      {"colour", 13, 0, 0, 1}}},
     {kEffectEmboss,
      "Emboss",
      Emboss,
@@ -302,6 +281,188 @@ const EffectInfo kEffects[] = {
      "Colorize",
      Colorize,
      {{"hue", 3, 0, 0, 255}, {"saturation", 4, 128, 0, 255}, {"lightness", 5, 127, 0, 255}}},
+    // Generators and filters (effect_script_generators.cpp).
+    {1,
+     "Lines",
+     LinesEffect,
+     {{"seed", 3, 1, 0, kIntMax},
+      {"count", 4, 50, 0, kMostShapes},
+      {"length", 5, 200, 0, 1000},
+      {"angle", 6, 0, 0, 360},
+      {"thickness", 7, 2, 1, 100},
+      {"red", 8, 255, 0, 255},
+      {"green", 9, 255, 0, 255},
+      {"blue", 10, 255, 0, 255},
+      {"style", 14, 12, 0, 17},
+      {"random_colours", 15, 0, 0, 1},
+      {"wrap", 16, 0, 0, 1},
+      {"angle_variation", 17, 100, 0, 100},
+      {"length_variation", 18, 50, 0, 100}}},
+    {2,
+     "Circles",
+     CirclesEffect,
+     {{"seed", 3, 1, 0, kIntMax},
+      {"count", 4, 30, 0, kMostShapes},
+      {"radius", 5, 60, 0, 1000},
+      {"thickness", 7, 0, 0, 100},
+      {"red", 8, 255, 0, 255},
+      {"green", 9, 255, 0, 255},
+      {"blue", 10, 255, 0, 255},
+      {"style", 14, 12, 0, 17},
+      {"random_colours", 15, 0, 0, 1},
+      {"wrap", 16, 0, 0, 1},
+      {"colour_variation", 17, 0, 0, 100},
+      {"size_variation", 18, 50, 0, 100}}},
+    {3,
+     "Rectangles",
+     RectanglesEffect,
+     {{"seed", 3, 1, 0, kIntMax},
+      {"count", 4, 30, 0, kMostShapes},
+      {"width", 5, 100, 0, 1000},
+      {"height", 6, 100, 0, 1000},
+      {"thickness", 7, 0, 0, 100},
+      {"red", 8, 255, 0, 255},
+      {"green", 9, 255, 0, 255},
+      {"blue", 10, 255, 0, 255},
+      {"style", 14, 12, 0, 17},
+      {"random_colours", 15, 0, 0, 1},
+      {"wrap", 16, 0, 0, 1},
+      {"colour_variation", 17, 0, 0, 100},
+      {"size_variation", 18, 50, 0, 100}}},
+    {4,
+     "Splines",
+     SplinesEffect,
+     {{"seed", 3, 1, 0, kIntMax},
+      {"count", 4, 10, 0, kMostShapes},
+      {"points", 5, 5, 2, 64},
+      {"extent", 7, 400, 0, 1000},
+      {"thickness", 8, 2, 1, 100},
+      {"red", 9, 255, 0, 255},
+      {"green", 10, 255, 0, 255},
+      {"blue", 11, 255, 0, 255},
+      {"style", 15, 12, 0, 17},
+      {"random_colours", 16, 0, 0, 1},
+      {"colour_variation", 17, 0, 0, 100},
+      {"size_variation", 18, 30, 0, 100}}},
+    {19,
+     "Edge",
+     EdgeEffect,
+     {{"strength", 3, 128, 0, 255}, {"threshold", 4, 10, 0, 100}, {"keep", 5, 0, 0, 100}}},
+    {20,
+     "Blobs",
+     BlobsEffect,
+     {{"seed", 3, 1, 0, kIntMax},
+      {"count", 4, 20, 0, kMostShapes},
+      {"diameter", 5, 80, 0, 1000},
+      {"red", 7, 255, 0, 255},
+      {"green", 8, 255, 0, 255},
+      {"blue", 9, 255, 0, 255},
+      {"style", 13, 12, 0, 17},
+      {"random_colours", 14, 0, 0, 1}}},
+    {21,
+     "Generate Noise",
+     GenerateNoiseEffect,
+     {{"seed", 3, 1, 0, kIntMax},
+      {"cell_width", 4, 1, 1, 10000},
+      {"cell_height", 5, 1, 1, 10000},
+      {"contrast", 6, 100, 0, 100},
+      {"red", 7, 255, 0, 255},
+      {"green", 8, 255, 0, 255},
+      {"blue", 9, 255, 0, 255},
+      {"style", 13, 12, 0, 17},
+      {"colour_noise", 14, 0, 0, 1}}},
+    {24,
+     "Sine Plasma",
+     SinePlasmaEffect,
+     {{"waves_across", 3, 3, 0, 33},
+      {"waves_down", 4, 2, 0, 33},
+      {"phase", 5, 0, 0, 250},
+      {"twist", 6, 60, 0, 250},
+      {"red", 7, 255, 0, 255},
+      {"green", 8, 255, 0, 255},
+      {"blue", 9, 255, 0, 255},
+      {"style", 13, 12, 0, 17}}},
+    {25, "Maximum", MaximumEffect, {{"radius", 3, 1, 1, 100}}},
+    {26, "Minimum", MinimumEffect, {{"radius", 3, 1, 1, 100}}},
+    {27,
+     "Bump",
+     BumpEffect,
+     {{"depth", 3, 64, 1, 256}, {"softness", 4, 2, 1, 51}, {"brightness", 5, 0, -25, 25}}},
+    {37,
+     "Worms",
+     WormsEffect,
+     {{"seed", 3, 1, 0, kIntMax},
+      {"count", 4, 20, 0, kMostShapes},
+      {"length", 5, 300, 0, 1000},
+      {"curl", 6, 300, 0, 1000},
+      {"thickness", 7, 3, 1, 100},
+      {"red", 8, 255, 0, 255},
+      {"green", 9, 255, 0, 255},
+      {"blue", 10, 255, 0, 255},
+      {"style", 14, 12, 0, 17},
+      {"random_colours", 15, 0, 0, 1},
+      {"colour_variation", 16, 0, 0, 100}}},
+    {42,
+     "Pattern",
+     PatternEffect,
+     {{"cell_width", 3, 16, 2, 10000},
+      {"cell_height", 4, 16, 2, 10000},
+      {"thickness", 5, 2, 1, 1000},
+      {"kind", 6, 0, 0, 5},
+      {"style", 10, 12, 0, 17},
+      {"shift", 11, 0, 0, 100},
+      {"turn", 12, 0, 0, 100},
+      {"inverted", 13, 0, 0, 1}}},
+    {43,
+     "Points",
+     PointsEffect,
+     {{"seed", 3, 1, 0, kIntMax},
+      {"count", 4, 200, 0, kMostShapes},
+      {"radius", 5, 2, 0, 1000},
+      {"red", 6, 255, 0, 255},
+      {"green", 7, 255, 0, 255},
+      {"blue", 8, 255, 0, 255},
+      {"style", 12, 12, 0, 17},
+      {"random_colours", 13, 0, 0, 1},
+      {"size_variation", 14, 50, 0, 100}}},
+    {55,
+     "Fractal Plasma",
+     FractalPlasmaEffect,
+     {{"seed", 3, 1, 0, kIntMax},
+      {"red", 4, 255, 0, 255},
+      {"green", 5, 255, 0, 255},
+      {"blue", 6, 255, 0, 255},
+      {"style", 10, 12, 0, 17},
+      {"grey", 11, 0, 0, 1}}},
+    {58,
+     "Trees",
+     TreesEffect,
+     {{"seed", 3, 1, 0, kIntMax},
+      {"count", 4, 5, 0, kMostShapes},
+      {"length", 5, 150, 0, 1000},
+      {"forks", 6, 2, 1, 4},
+      {"thickness", 8, 4, 1, 100},
+      {"red", 9, 255, 0, 255},
+      {"green", 10, 255, 0, 255},
+      {"blue", 11, 255, 0, 255},
+      {"style", 15, 12, 0, 17},
+      {"random_colours", 16, 0, 0, 1},
+      {"colour_variation", 17, 0, 0, 100},
+      {"levels", 19, 6, 1, 10}}},
+    {59,
+     "Fibers",
+     FibersEffect,
+     {{"seed", 3, 1, 0, kIntMax},
+      {"density", 4, 20, 1, 1000},
+      {"length", 5, 300, 0, 1000},
+      {"thickness", 6, 1, 1, 100},
+      {"spread", 7, 10, 0, 90},
+      {"red", 8, 255, 0, 255},
+      {"green", 9, 255, 0, 255},
+      {"blue", 10, 255, 0, 255},
+      {"colour_variation", 11, 30, 0, 100},
+      {"waviness", 12, 30, 0, 100},
+      {"style", 16, 12, 0, 17}}},
     {kEffectRotate,
      "Rotate",
      Rotate,

@@ -35,15 +35,24 @@ struct Call {
     a.name = row.name;
     for (const im::EffectParam& p : row.params) {
       if (p.arg == im::EffectArg::kCount) break;
-      if (p.arg == im::EffectArg::kPath)
-        a.path = kScriptPath;
-      else
-        At(p.arg) = p.defaultValue;
+      if (p.arg == im::EffectArg::kPath) {
+        // A script the row can run: the Lua route a filter, the pattern
+        // warps a picture to tile, the texture families a small texture.
+        const char* script = row.family == im::EffectFamily::kLua ? "/scripts/invert.lua"
+                             : row.family == im::EffectFamily::kDistortion
+                                 ? "/effects/tilted-marble.drfx"
+                                 : "/effects/woven-canvas.drfx";
+        path = std::string(DROVINE_EXAMPLES) + script;
+        a.path = path.c_str();
+        continue;
+      }
+      At(p.arg) = p.defaultValue;
     }
   }
-  // The picture source of the rows that read a path.
-  static constexpr const char* kScriptPath =
-      DROVINE_TEST_DATA "/../../examples/effects/tilted-marble.drfx";
+  Call(const Call& other) : a(other.a), path(other.path) {
+    if (a.path == other.path.c_str()) a.path = path.c_str();
+  }
+  std::string path;
   int32_t& At(im::EffectArg arg) {
     switch (arg) {
       case im::EffectArg::kValue:

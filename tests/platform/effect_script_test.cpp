@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -94,7 +96,7 @@ TEST(EffectScripts, ParseErrorsAreRefusedWithALine) {
       {"effect-script 1\nsize 4 4\neffect 999\n", "line 3: unknown effect"},
       {"effect-script 1\nsize 4 4\neffect \"Plazma\"\n", "line 3: unknown effect"},
       {"effect-script 1\nsize 4 4\neffect 5\n  colour = 1\n", "line 4: unknown parameter"},
-      {"effect-script 1\nsize 4 4\neffect 5\n  roughness = 101\n", "line 4: value out of range"},
+      {"effect-script 1\nsize 4 4\neffect 5\n  roughness = 501\n", "line 4: value out of range"},
       {"effect-script 1\nsize 4 4\neffect 5\n  roughness 5\n", "line 4"},
       {"effect-script 1\nsize 4 4\neffect 5\n  seed = 99999999999\n", "line 4"},
       {"effect-script 1\nsize 4 4\n  seed = 1\n", "line 3: unknown statement"},
@@ -343,6 +345,55 @@ TEST(EffectScripts, ScriptPictureTiledIntoGrit) {
   // The tile repeats: (x, y) and (x + w, y + h) agree.
   for (int32_t i = 0; i < 600 - 300; i += 37)
     ASSERT_EQ(grey[size_t(i) * 600 + i], grey[size_t(i + h) * 600 + i + w]);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EffectScripts, EveryExampleParsesAndDrawsTheSamePictureTwice) {
+  int32_t examples = 0;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::string(DROVINE_EXAMPLES) + "/effects")) {
+    if (entry.path().extension() != ".drfx") continue;
+    SCOPED_TRACE(entry.path().string());
+    ++examples;
+    fx::Session parse;
+    ASSERT_TRUE(parse.LoadScriptFromFile(entry.path().c_str())) << parse.error();
+    Bytes a, b;
+    int32_t w = 0, h = 0;
+    ASSERT_TRUE(Generate(entry.path().string(), a, w, h));
+    ASSERT_TRUE(Generate(entry.path().string(), b, w, h));
+    EXPECT_EQ(a, b);
+    std::set<uint32_t> colours;
+    for (size_t i = 0; i < a.size() && colours.size() < 16; i += 4) {
+      uint32_t c;
+      std::memcpy(&c, &a[i], 4);
+      colours.insert(c);
+    }
+    EXPECT_GE(colours.size(), 16u);  // a picture, not a flat fill
+  }
+  EXPECT_GE(examples, 20);
+}
+
+TEST(EffectScripts, GeneratorsStayBoundedAtTheirLargestValues) {
+  // Every slot at the top of its range (huge counts, sizes, thicknesses,
+  // wrapping): each run ends promptly, draws something and is repeatable.
+  for (int32_t number : {1, 2, 3, 4, 20, 37, 43, 58, 59}) {
+    SCOPED_TRACE(number);
+    auto run = [&] {
+      Bytes p(64 * 48 * 4, 9);
+      fx::Session session;
+      EXPECT_TRUE(session.AddEffect(number, 1));
+      for (int32_t slot = 3; slot < 20; ++slot) session.SetEffectValue(0, slot, 2147483647);
+      session.SetEffectValue(0, 3, 5);  // a seed
+      EXPECT_TRUE(session.ExecuteScriptOnImage(p.data(), 64, 48));
+      return p;
+    };
+    const Bytes a = run();
+    EXPECT_EQ(run(), a);
+    EXPECT_NE(a, Bytes(a.size(), 9));
+  }
 }
 
 }  // namespace
