@@ -71,6 +71,7 @@ enum class Operation : uint8_t {
   kSetBrushShape,
   kSetTool,
   kSizeImageBrush,
+  kTwainAcquire,
   kCount,
 };
 
@@ -132,6 +133,7 @@ inline constexpr std::array<const char*, static_cast<size_t>(Operation::kCount)>
     "SetBrushShape",
     "SetTool",
     "SizeImageBrush",
+    "TwainAcquire",
 };
 
 constexpr const char* OperationName(Operation operation) noexcept {
