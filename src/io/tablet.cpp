@@ -117,17 +117,18 @@ void Fold(TabletState& s, const tab::Event& e) {
   }
 }
 
-// Moves what the device has queued into the packet queue. Bounded, so a
-// device that never stops talking cannot hold the caller.
+// Moves what the device has queued into the packet queue, never more
+// events than the queue has room for packets (each packet ends with an
+// event), so the rest waits in the device. Bounded, so a device that never
+// stops talking cannot hold the caller.
 void Pump(TabletState& s) {
   if (!s.device) return;
-  std::array<tab::Event, 256> events;
-  for (int32_t round = 0; round < 64; ++round) {
-    const int32_t n =
-        tab::CurrentBackend().read(s.device, events.data(), static_cast<int32_t>(events.size()));
+  std::array<tab::Event, kTabletQueueSize> events;
+  for (int32_t round = 0; round < 1024 && s.queueCount < kTabletQueueSize; ++round) {
+    const int32_t room = kTabletQueueSize - s.queueCount;
+    const int32_t n = tab::CurrentBackend().read(s.device, events.data(), room);
     if (n <= 0) return;
-    for (int32_t i = 0; i < std::min<int32_t>(n, int32_t(events.size())); ++i)
-      Fold(s, events[size_t(i)]);
+    for (int32_t i = 0; i < std::min(n, room); ++i) Fold(s, events[size_t(i)]);
   }
 }
 

@@ -20,8 +20,8 @@
 //         device's present state)
 //   0x10  the eraser end is in use
 //   0x20  the pen touches the surface
-// Packets wait in a queue of 256; when it is full, newer packets are lost
-// and the last queued one is marked 0x02. ReadPackets moves up to 256 of them
+// Packets wait in a queue of 256; beyond it, events wait in the device,
+// whose own overflow shows as 0x02. ReadPackets moves up to 256 of them
 // into the packet buffer that the per-packet queries index.
 //
 // Pressure: packet pressure p becomes trunc(scale x p) with p read as
