@@ -13,26 +13,18 @@
 #include "drovine.h"
 #include "io/avi_file.h"
 #include "io/avi_recorder.h"
+#include "io/shell.h"
 #include "support/allocation_sweep.h"
 #include "support/scratch_dir.h"
 
 namespace {
 
-std::string Run(const std::string& command) {
-  std::string out;
-  if (std::FILE* p = popen(command.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-  }
-  return out;
-}
+using drovine_test::Shell;
 
 // codec_name, width, height, r_frame_rate and the frames decoded, one a
 // line.
 std::string Probe(const std::string& path) {
-  return Run(
+  return Shell(
       "ffprobe -v error -select_streams v:0 -count_frames -show_entries "
       "stream=codec_name,width,height,r_frame_rate,nb_read_frames -of default=nw=1 '" +
       path + "' 2>&1");
@@ -48,7 +40,7 @@ std::string Expected(const char* codec, int w, int h, const char* rate, int fram
 
 // Every frame decoded as tight top-down RGB.
 std::vector<uint8_t> Decode(const std::string& path) {
-  const std::string out = Run("ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt rgb24 -");
+  const std::string out = Shell("ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt rgb24 -");
   return std::vector<uint8_t>(out.begin(), out.end());
 }
 
