@@ -1064,6 +1064,43 @@ DRO_API int32_t DRO_CALL DRO_XEffectParam(int32_t index, int32_t k, const char**
                                           const char** meaning);
 
 /* ===================================================================== */
+/* Image files and the staging image                                     */
+/* ===================================================================== */
+
+/* The staging image is one RGBA32 picture (tight rows, top first) owned by
+ * the engine: files, the clipboard, screen captures and scanned pages land
+ * in it, and the host inspects, copies out or loads it. Absent at load; each
+ * new picture replaces the previous one. PNG, JPEG, TIFF, GIF, BMP and
+ * flattened PSD files are read (type told by the first bytes); metafiles are
+ * not. Pictures beyond the decode limits (DRO_XSetDecodeLimits) are refused. */
+
+/* Reads a file into the staging image: 1 on success, else 0 (the staging
+ * image then stays as it was). Memory running out records
+ * "ReadFromFile Excpt". */
+DRO_API int32_t DRO_CALL DRO_ReadFromFile(const char* path);
+/* Reads a file into a tight w x h RGB24 or RGBA32 host buffer: 1 when the
+ * file's picture is exactly w x h, else 0 with dst untouched. */
+DRO_API int32_t DRO_CALL DRO_ReadFromFileRGB24(void* dst, int32_t w, int32_t h, const char* path);
+DRO_API int32_t DRO_CALL DRO_ReadFromFileRGBA32(void* dst, int32_t w, int32_t h, const char* path);
+/* Releases the staging image. */
+DRO_API void DRO_CALL DRO_DeleteNewRGBA(void);
+/* Its size; 0 without a staging image. */
+DRO_API int32_t DRO_CALL DRO_GetNewRGBAWidth(void);
+DRO_API int32_t DRO_CALL DRO_GetNewRGBAHeight(void);
+/* 1 when some alpha byte is below 255; 0 when all are 255 or there is no
+ * staging image. */
+DRO_API int32_t DRO_CALL DRO_IsNewRGBA32Transparent(void);
+/* Loads it at the top-left corner of the current layer, weighted by texture
+ * and mask (as DRO_LoadRGBA32Layer with the mask on). */
+DRO_API void DRO_CALL DRO_SetInNewRGBA(void);
+/* Copies it into a tight host buffer: width x height x 4 bytes (RGBA32) or
+ * x 3 (RGB24, alpha dropped). Nothing without a staging image. */
+DRO_API void DRO_CALL DRO_GetNewRGBA32(void* dst);
+DRO_API void DRO_CALL DRO_GetNewRGBA24(void* dst);
+/* Scales it to w x h (area average when both sides shrink, else bilinear)
+ * into a tight RGB24 buffer. Nothing for w or h below 1. Failures record
+ * "GetResizedNewRGB24 Excpt". */
+DRO_API void DRO_CALL DRO_GetResizedNewRGBA24(void* dst, int32_t w, int32_t h);
 /* Devices: tablet, AVI recording, PDF pages, scanner                     */
 /* ===================================================================== */
 

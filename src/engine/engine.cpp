@@ -46,4 +46,8 @@ imaging::FontState& imaging::Font() noexcept {
   return engine().font;
 }
 
+io::StagingImage& io::Staging() noexcept {
+  return engine().staging;
+}
+
 }  // namespace dro

@@ -21,6 +21,7 @@
 #include "history/undo_state.h"
 #include "imaging/font_state.h"
 #include "imaging/work_state.h"
+#include "io/staging_state.h"
 #include "mask/mask_state.h"
 
 namespace dro {
@@ -45,6 +46,7 @@ struct Engine {
   mask::MaskState mask;
   imaging::WorkBuffers work;
   imaging::FontState font;
+  io::StagingImage staging;
 };
 
 Engine& engine() noexcept;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/guard.h"
+#include "io/staging.h"
 #include "platform/scanner_device.h"
 
 namespace dro::io {
@@ -24,19 +25,6 @@ struct ScannerSettings {
 ScannerSettings& Settings() {
   static ScannerSettings settings;
   return settings;
-}
-
-ScannedPicture& Scanned() {
-  static ScannedPicture picture;
-  return picture;
-}
-
-// The picture's one way out of this file: the staging image takes it.
-void LandInStaging(int32_t width, int32_t height, Buffer<uint8_t>&& rgba) {
-  ScannedPicture& s = Scanned();
-  s.rgba = std::move(rgba);
-  s.width = width;
-  s.height = height;
 }
 
 // The source's name; empty when there is none.
@@ -153,7 +141,7 @@ bool Acquire() {
     if (frame == 0) {
       width = p.pixelsPerLine;
       height = lines;
-      rgba = Buffer<uint8_t>::MakeBytes(CheckedGridCount(width, height, 4), 0);
+      rgba = Buffer<uint8_t>::MakeBytes(CheckedGridCount(width, height, 4) * 4, 0);
       for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
     }
     // Three-pass frames of differing lengths: the picture is as tall as
@@ -180,12 +168,11 @@ bool Acquire() {
       break;
   }
   if (rgba.size() != size_t(width) * size_t(height) * 4) {
-    Buffer<uint8_t> exact = Buffer<uint8_t>::Make(CheckedGridCount(width, height, 4));
+    Buffer<uint8_t> exact = Buffer<uint8_t>::Make(CheckedGridCount(width, height, 4) * 4);
     std::copy(rgba.data(), rgba.data() + exact.size(), exact.data());
     rgba = std::move(exact);
   }
-  LandInStaging(width, int32_t(height), std::move(rgba));
-  return true;
+  return AdoptStagingImage(rgba, width, int32_t(height));
 }
 
 }  // namespace
@@ -233,10 +220,6 @@ int32_t SetScanOptions(int32_t resolution, const char* mode, int32_t depth) noex
     return 0;
   }
   return 1;
-}
-
-const ScannedPicture& LastScan() noexcept {
-  return Scanned();
 }
 
 }  // namespace dro::io

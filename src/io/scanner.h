@@ -1,4 +1,5 @@
-// One picture from a scanner into the staging image.
+// One picture from a scanner into the staging image (io/staging.h), which
+// it replaces only when the scan gave a picture.
 //
 // The source: the device named by SetScanSource, else by the environment
 // variable DROVINE_SANE_DEVICE, else the first device the scanner library
@@ -23,8 +24,6 @@
 
 #include <cstdint>
 
-#include "base/allocation.h"
-
 namespace dro::io {
 
 constexpr int64_t kScanMaxLines = 30000;
@@ -35,14 +34,5 @@ int32_t SelectScanSource() noexcept;
 int32_t AcquireScan() noexcept;
 int32_t SetScanSource(const char* device) noexcept;
 int32_t SetScanOptions(int32_t resolution, const char* mode, int32_t depth) noexcept;
-
-// The last scanned picture (tight RGBA), until it moves into the staging
-// image.
-struct ScannedPicture {
-  Buffer<uint8_t> rgba;
-  int32_t width = 0;
-  int32_t height = 0;
-};
-const ScannedPicture& LastScan() noexcept;
 
 }  // namespace dro::io

@@ -24,6 +24,7 @@
 #include "brush/brush_state.h"
 #include "drovine.h"
 #include "engine/engine.h"
+#include "io/staging.h"
 #include "script/lua_filter.h"
 #include "support/allocation_sweep.h"
 
@@ -192,6 +193,19 @@ const Row kRows[] = {
      [](const std::string&) {
        DRO_SetRandomSeed(++g_seed);
        DRO_SetPixColorVary(5);
+     }},
+    {Operation::kCreateNewRgba, false, 1, [](const std::string&) {},
+     [](const std::string&) { dro::io::MakeStagingImage(9, 7); }},
+    {Operation::kDeleteNewRgba, true, 1,
+     [](const std::string& picture) { ASSERT_EQ(DRO_ReadFromFile(picture.c_str()), 1); },
+     [](const std::string&) { DRO_DeleteNewRGBA(); }},
+    {Operation::kReadFromFile, false, 1, [](const std::string&) {},
+     [](const std::string& picture) { DRO_ReadFromFile(picture.c_str()); }},
+    {Operation::kGetResizedNewRgb24, false, 1,
+     [](const std::string& picture) { ASSERT_EQ(DRO_ReadFromFile(picture.c_str()), 1); },
+     [](const std::string&) {
+       std::vector<uint8_t> rgb(30 * 30 * 3);
+       DRO_GetResizedNewRGBA24(rgb.data(), 30, 30);
      }},
     {Operation::kNewSize, false, 1, [](const std::string&) {},
      [](const std::string&) { DRO_NewSize(nullptr, kSide + 2, kSide, 8, 0); }},

@@ -818,6 +818,27 @@ const Entry kEntries[] = {
     DRO_IPLImageProcess(h.Any(), h.EffectName(), h.EffectValue(), h.EffectValue(), h.EffectValue(), h.EffectValue(), h.EffectValue(), h.EffectValue(), h.EffectValue(),
                         h.OneIn(3) ? h.Any() : h.Range(0, 8), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Path());
   }),
+  // --- files and the staging image ------------------------------------------
+  ROW(DRO_ReadFromFile, 2, DRO_ReadFromFile(h.Path())),
+  ROW(DRO_ReadFromFileRGB24, 1, {
+    const int32_t w = h.OneIn(2) ? 3 : h.Size(), hh = h.OneIn(2) ? 2 : h.Size();
+    DRO_ReadFromFileRGB24(h.Tight(w, hh, 3), w, hh, h.Path());
+  }),
+  ROW(DRO_ReadFromFileRGBA32, 1, {
+    const int32_t w = h.OneIn(2) ? 3 : h.Size(), hh = h.OneIn(2) ? 2 : h.Size();
+    DRO_ReadFromFileRGBA32(h.Tight(w, hh, 4), w, hh, h.Path());
+  }),
+  ROW(DRO_DeleteNewRGBA, 1, DRO_DeleteNewRGBA()),
+  ROW(DRO_GetNewRGBAWidth, 1, DRO_GetNewRGBAWidth()),
+  ROW(DRO_GetNewRGBAHeight, 1, DRO_GetNewRGBAHeight()),
+  ROW(DRO_IsNewRGBA32Transparent, 1, DRO_IsNewRGBA32Transparent()),
+  ROW(DRO_SetInNewRGBA, 1, DRO_SetInNewRGBA()),
+  ROW(DRO_GetNewRGBA32, 1, DRO_GetNewRGBA32(h.Tight(DRO_GetNewRGBAWidth(), DRO_GetNewRGBAHeight(), 4))),
+  ROW(DRO_GetNewRGBA24, 1, DRO_GetNewRGBA24(h.Tight(DRO_GetNewRGBAWidth(), DRO_GetNewRGBAHeight(), 3))),
+  ROW(DRO_GetResizedNewRGBA24, 1, {
+    const int32_t w = h.Size(), hh = h.Size();
+    DRO_GetResizedNewRGBA24(h.Tight(w, hh, 3), w, hh);
+  }),
   ROW(DRO_XEffectInfo, 1, {
     const char *name = nullptr, *family = nullptr, *summary = nullptr;
     const bool outputs = !h.OneIn(4);
