@@ -73,6 +73,7 @@ TEST(FailureTexts, TheTableIsPinned) {
       "SetBrushShape",
       "SetTool",
       "SizeImageBrush",
+      "TwainAcquire",
   };
   ASSERT_EQ(std::size(expected), dro::kOperationNames.size());
   std::set<std::string> distinct;

@@ -27,6 +27,7 @@
 #include "io/staging.h"
 #include "script/lua_filter.h"
 #include "support/allocation_sweep.h"
+#include "support/fake_devices.h"
 
 namespace {
 
@@ -298,6 +299,13 @@ const Row kRows[] = {
        DRO_LoadImageBrushFromRGBA32(BrushRgba().data(), 8, 8);
      },
      [](const std::string&) { DRO_SizeImageBrush(); }},
+    {Operation::kTwainAcquire, false, 1,
+     [](const std::string&) {
+       drovine_test::fake_devices::Install();
+       drovine_test::fake_devices::SetScanSize(6, 4);
+       DRO_XSetScanSource(nullptr);
+     },
+     [](const std::string&) { DRO_TwainAcquire(); }},
     {Operation::kIplRectangle, false, 1, [](const std::string&) {},
      [](const std::string&) { DRO_IPLRectangle(1, 2, 3, 1, 1, 9, 7, 100); }},
     {Operation::kIplEllipse, false, 1, [](const std::string&) {},
