@@ -159,7 +159,7 @@ int32_t InitTablet(void* window) noexcept {
   s.device = device;
   s.info = info;
   const int64_t range = int64_t{info.pressure.maximum} - info.pressure.minimum;
-  s.noPressure = range == 0;
+  s.noPressure = range <= 0;
   s.scale = s.noPressure ? 100.0f : 100.0f / static_cast<float>(range);
   s.mapWidth = s.screenWidth, s.mapHeight = s.screenHeight;
   if (s.mapWidth == 0 && !tab::DisplaySize(s.mapWidth, s.mapHeight)) s.mapWidth = s.mapHeight = 0;

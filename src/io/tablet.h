@@ -4,8 +4,8 @@
 // the device named by the environment variable DROVINE_TABLET (a device
 // path or name), else the first device with a pressure axis and a pen tool,
 // and keeps its pressure range: scale = 100 / (maximum - minimum) as a
-// single-precision float. A device whose minimum and maximum pressure are
-// equal is a pen without pressure: its packets carry pressure 1 while the
+// single-precision float. A device whose maximum pressure is not above its
+// minimum is a pen without pressure: its packets carry pressure 1 while the
 // pen touches and 0 otherwise, with scale 100.
 //
 // The device's events become packets, one per report (the event that ends

@@ -177,16 +177,18 @@ TEST_F(Tablet, LostEventsRestartFromTheDevicesPresentState) {
   EXPECT_EQ(DRO_ReadTabletY(2), 100);
 }
 
-TEST_F(Tablet, EqualPressureLimitsMeanAPenWithoutPressure) {
-  g_fake.info.pressure = {512, 512};
-  Open();
-  Key(tab::kBtnToolPen, 1), Abs(tab::kAbsPressure, 512), Report();
-  Key(tab::kBtnTouch, 1), Report();
-  ASSERT_EQ(DRO_ReadTabletPackets(), 2);
-  EXPECT_EQ(DRO_ReadRawTabletPressure(0), 0);
-  EXPECT_EQ(DRO_ReadTabletPressure(0), 1);
-  EXPECT_EQ(DRO_ReadRawTabletPressure(1), 100);
-  EXPECT_EQ(DRO_ReadTabletPressure(1), 100);
+TEST_F(Tablet, AnEmptyPressureRangeMeansAPenWithoutPressure) {
+  for (tab::AxisRange range : {tab::AxisRange{512, 512}, tab::AxisRange{600, 100}}) {
+    g_fake.info.pressure = range;
+    Open();
+    Key(tab::kBtnToolPen, 1), Abs(tab::kAbsPressure, 512), Report();
+    Key(tab::kBtnTouch, 1), Report();
+    ASSERT_EQ(DRO_ReadTabletPackets(), 2);
+    EXPECT_EQ(DRO_ReadRawTabletPressure(0), 0);
+    EXPECT_EQ(DRO_ReadTabletPressure(0), 1);
+    EXPECT_EQ(DRO_ReadRawTabletPressure(1), 100);
+    EXPECT_EQ(DRO_ReadTabletPressure(1), 100);
+  }
 }
 
 TEST_F(Tablet, TheQueueHolds256AndResetDiscardsUpTo1000) {
