@@ -80,7 +80,7 @@ bool AviFile::WriteHeaders() noexcept {
   b.U32(Tag("hdrl"));
   b.U32(Tag("avih"));
   b.U32(56);
-  b.U32(uint32_t(f.periodMs) * 1000u);  // microseconds per frame
+  b.U32(uint32_t(std::min<uint64_t>(uint64_t(f.periodMs) * 1000u, 0xFFFFFFFFu)));  // microseconds
   b.U32(f.periodMs > 0 ? uint32_t(uint64_t{buffer} * 1000u / uint32_t(f.periodMs)) : 0);
   b.U32(0);  // padding granularity
   b.U32(kHasIndex);

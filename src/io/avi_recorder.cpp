@@ -108,6 +108,9 @@ int32_t WriteAvi(const char* bitmapPath) noexcept {
     return 0;  // memory ran out reading the file: nothing to record
   }
   if (r.failed) return 1;
+  // Another size or depth than the stream's, or a side the stream's
+  // 16-bit frame rectangle cannot hold: skipped, the stream goes on.
+  if (picture.width > 65535 || picture.height > 65535) return 1;
   if (r.file.started() &&
       (picture.width != r.width || picture.height != r.height || depth != r.depth))
     return 1;

@@ -7,6 +7,7 @@
 #include <sane/saneopts.h>
 
 #include <cstring>
+#include <vector>
 
 namespace dro::platform::scanner {
 namespace {
@@ -60,18 +61,21 @@ void SetWord(SANE_Handle h, const char* name, int32_t value) {
   }
 }
 
-void SetText(SANE_Handle h, const char* name, const char* value) {
+void SetText(SANE_Handle h, const char* name, const char* value) noexcept try {
   for (SANE_Int i = 1;; ++i) {
     const SANE_Option_Descriptor* o = sane_get_option_descriptor(h, i);
     if (!o) return;
     if (!o->name || std::strcmp(o->name, name) != 0) continue;
     if (!SANE_OPTION_IS_SETTABLE(o->cap) || o->type != SANE_TYPE_STRING) return;
-    if (std::strlen(value) >= size_t(o->size)) return;
-    char buffer[256] = {};
-    std::strncpy(buffer, value, sizeof buffer - 1);
-    sane_control_option(h, i, SANE_ACTION_SET_VALUE, buffer, nullptr);
+    if (o->size <= 0 || std::strlen(value) >= size_t(o->size)) return;
+    // The device reads the option's whole size.
+    std::vector<char> buffer(size_t(o->size), 0);
+    std::memcpy(buffer.data(), value, std::strlen(value));
+    sane_control_option(h, i, SANE_ACTION_SET_VALUE, buffer.data(), nullptr);
     return;
   }
+} catch (...) {
+  // No memory for the value: the device keeps its own mode.
 }
 
 void SaneConfigure(void* device, const ScanRequest& r) {

@@ -2,13 +2,19 @@
 // device behind the tablet seam.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "drovine.h"
+#include "io/shell.h"
 #include "platform/tablet_device.h"
 
 namespace {
@@ -220,6 +226,37 @@ TEST_F(Tablet, ASecondInitClosesTheFirstContext) {
   EXPECT_EQ(DRO_CloseTablet(), 1);
   EXPECT_EQ(DRO_CloseTablet(), 0);
   EXPECT_EQ(g_fake.closes, 2);
+}
+
+// Without a size from the host, positions map to the X display's screen.
+TEST_F(Tablet, TheScreenSizeComesFromTheXDisplay) {
+  const int display = 300 + getpid() % 600;
+  const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+  std::system(("Xvfb :" + std::to_string(display) +
+               " -screen 0 1234x567x24 -nolisten tcp >/dev/null 2>&1 & echo $! > /tmp/xvfb-" +
+               std::to_string(display))
+                  .c_str());
+  for (int i = 0; i < 100 && access(socket.c_str(), F_OK) != 0; ++i) usleep(50000);
+  const char* old = std::getenv("DISPLAY");
+  const std::string saved = old ? old : "";
+  setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
+  DRO_XSetTabletScreenSize(0, 0);
+  Open();
+  Key(tab::kBtnToolPen, 1), Abs(tab::kAbsX, 10000), Abs(tab::kAbsY, 5000), Report();
+  ASSERT_EQ(DRO_ReadTabletPackets(), 1);
+  EXPECT_EQ(DRO_ReadTabletX(0), 617);  // 10000 x 1234 / 20000
+  EXPECT_EQ(DRO_ReadTabletY(0), 283);  // 5000 x 567 / 10000
+  // Without a display: device units from the axis minimum.
+  unsetenv("DISPLAY");
+  Open();
+  Abs(tab::kAbsX, 10000), Report();
+  ASSERT_EQ(DRO_ReadTabletPackets(), 1);
+  EXPECT_EQ(DRO_ReadTabletX(0), 10000);
+  if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
+  std::ifstream pid("/tmp/xvfb-" + std::to_string(display));
+  int xvfb = 0;
+  if (pid >> xvfb && xvfb > 0) kill(xvfb, SIGTERM);
+  std::remove(("/tmp/xvfb-" + std::to_string(display)).c_str());
 }
 
 // Thirty seconds of painting, replayed as the device would have sent it
