@@ -219,7 +219,7 @@ int32_t ReadTabletPressure(uint32_t index) noexcept {
     return p;
   }
   const int32_t p = s.lastPressure;
-  s.lastPressure = std::min(s.lastPressure + 25, 100);
+  s.lastPressure = int32_t(std::min<int64_t>(int64_t{s.lastPressure} + 25, 100));
   return p;
 }
 

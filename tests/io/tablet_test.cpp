@@ -117,6 +117,12 @@ TEST_F(Tablet, PressurePastThePacketsRampsBy25FromTheLastValue) {
   EXPECT_EQ(DRO_ReadTabletPressure(0), 49);  // trunc(100 / 2047 x 1023)
   EXPECT_EQ(DRO_ReadTabletPressure(1), 49);
   EXPECT_EQ(DRO_ReadTabletPressure(0xFFFFFFFFu), 74);
+  // A pressure beyond the axis (and beyond int32) ramps to 100 at once.
+  Abs(tab::kAbsPressure, -1), Report();
+  ASSERT_EQ(DRO_ReadTabletPackets(), 1);
+  EXPECT_EQ(DRO_ReadTabletPressure(0), 209817648);  // 4294967295 x 100 / 2047 in floats
+  EXPECT_EQ(DRO_ReadTabletPressure(1), 209817648);
+  EXPECT_EQ(DRO_ReadTabletPressure(1), 100);
 }
 
 TEST_F(Tablet, StrokePacketsCarryPositionPressureAndStatus) {
