@@ -2,6 +2,7 @@
 #include "io/scanner.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -85,7 +86,17 @@ int64_t ReadFrame(void* device, const scan::FrameParams& p, Buffer<uint8_t>& raw
   int64_t filled = 0;
   for (;;) {
     if (filled == size) {
-      if (size == capacity) break;  // all we take; the rest is cut off
+      if (size == capacity) {
+        // All we take. The device still owes the frame's end: reading it
+        // lets the device finish the frame (and start the next pass)
+        // cleanly. What a faulty device sends beyond is dropped, within a
+        // bound.
+        std::array<uint8_t, 4096> rest;
+        for (int32_t i = 0; i < 256; ++i) {
+          if (scan::CurrentBackend().read(device, rest.data(), int32_t(rest.size())) <= 0) break;
+        }
+        break;
+      }
       const int64_t bigger = std::min(capacity, size * 2);
       Buffer<uint8_t> grown = Buffer<uint8_t>::Make(CheckedCount(bigger, 1));
       std::copy(raw.data(), raw.data() + filled, grown.data());
