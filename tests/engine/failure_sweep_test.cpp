@@ -302,7 +302,10 @@ const Row kRows[] = {
     {Operation::kTwainAcquire, false, 1,
      [](const std::string&) {
        drovine_test::fake_devices::Install();
-       drovine_test::fake_devices::SetScanSize(6, 4);
+       namespace fake = drovine_test::fake_devices;
+       fake::Scanner() = {};
+       fake::Scanner().frames = {
+           {fake::Params(fake::scan::FrameFormat::kRgb, 6, 18, 4, 8, true), {}}};
        DRO_XSetScanSource(nullptr);
      },
      [](const std::string&) { DRO_TwainAcquire(); }},

@@ -852,7 +852,10 @@ const Entry kEntries[] = {
       e.type = uint16_t(h.OneIn(3) ? h.Below(4) : 3), e.code = uint16_t(h.OneIn(4) ? h.Any() : h.Range(0, 0x14b));
       e.value = h.OneIn(3) ? h.Any() : h.Range(-2, 5000);
     }
-    drovine_test::fake_devices::QueueTabletEvents(events);
+    auto& tablet = drovine_test::fake_devices::Tablet();
+    tablet.events.erase(tablet.events.begin(), tablet.events.begin() + int64_t(tablet.next));
+    tablet.next = 0;
+    tablet.events.insert(tablet.events.end(), events.begin(), events.end());
     DRO_ReadTabletPackets();
   }),
   ROW(DRO_ReadTabletPressure, 2, DRO_ReadTabletPressure(uint32_t(h.OneIn(4) ? h.Any() : h.Range(-2, 260)))),
@@ -896,7 +899,9 @@ const Entry kEntries[] = {
   ROW(DRO_IsTwain, 1, DRO_IsTwain()),
   ROW(DRO_TwainSelectSource, 1, DRO_TwainSelectSource()),
   ROW(DRO_TwainAcquire, 1, {
-    drovine_test::fake_devices::SetScanSize(h.OneIn(8) ? h.Any() : h.Range(1, 40), h.OneIn(8) ? h.Any() : h.Range(-1, 40));
+    const int32_t w = h.OneIn(8) ? h.Any() : h.Range(1, 40), lines = h.OneIn(8) ? h.Any() : h.Range(-1, 40);
+    drovine_test::fake_devices::Scanner() = {};
+    drovine_test::fake_devices::Scanner().frames = {{drovine_test::fake_devices::Params(dro::platform::scanner::FrameFormat::kRgb, w, int32_t(std::clamp<int64_t>(int64_t{w} * 3, 0, kMax)), lines, 8, true), {}}};
     DRO_TwainAcquire();
   }),
   ROW(DRO_XSetScanSource, 1, DRO_XSetScanSource(h.OneIn(2) ? "fake" : h.Text())),

@@ -11,8 +11,8 @@
 
 #include "drovine.h"
 #include "io/shell.h"
-#include "platform/scanner_device.h"
 #include "support/allocation_sweep.h"
+#include "support/fake_devices.h"
 #include "support/scratch_dir.h"
 
 // SANE's test device leaks the buffers of its reader thread (inside the
@@ -24,7 +24,9 @@ extern "C" __attribute__((visibility("default"), used)) const char* __lsan_defau
 namespace {
 
 namespace scan = dro::platform::scanner;
+namespace fake = drovine_test::fake_devices;
 using drovine_test::Shell;
+using fake::Params;
 
 // SANE reads its configuration once per process: one directory for all,
 // with the test device drawing its colour pattern.
@@ -87,7 +89,7 @@ std::vector<uint8_t> Scanimage(const std::string& options, int& width, int& heig
   return rgba;
 }
 
-class Scanner : public ::testing::Test {
+class Scanning : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("SANE_CONFIG_DIR", SaneConfig().c_str(), 1);
@@ -95,10 +97,10 @@ class Scanner : public ::testing::Test {
     DRO_XSetScanSource(nullptr);
     DRO_XSetScanOptions(0, nullptr, 0);
   }
-  void TearDown() override { scan::SetBackend(nullptr); }
+  void TearDown() override { fake::Remove(); }
 };
 
-TEST_F(Scanner, TheTestDeviceGivesWhatScanimageGives) {
+TEST_F(Scanning, TheTestDeviceGivesWhatScanimageGives) {
   struct Case {
     const char* mode;
     int depth, resolution;
@@ -121,7 +123,7 @@ TEST_F(Scanner, TheTestDeviceGivesWhatScanimageGives) {
   }
 }
 
-TEST_F(Scanner, TheSourceComesFromTheExtensionTheEnvironmentOrTheList) {
+TEST_F(Scanning, TheSourceComesFromTheExtensionTheEnvironmentOrTheList) {
   EXPECT_EQ(DRO_IsTwain(), 1);
   EXPECT_EQ(DRO_TwainSelectSource(), 1);  // the first device
   setenv("DROVINE_SANE_DEVICE", "test:9", 1);
@@ -144,68 +146,14 @@ TEST_F(Scanner, TheSourceComesFromTheExtensionTheEnvironmentOrTheList) {
   for (const auto& r : refused) EXPECT_EQ(DRO_XSetScanOptions(r.resolution, r.mode, r.depth), 0);
 }
 
-// The fake device: frames of given parameters and bytes.
-struct FakeFrame {
-  scan::FrameParams params;
-  std::vector<uint8_t> bytes;
-};
-struct FakeScanner {
-  std::vector<FakeFrame> frames;
-  size_t frame = 0, at = 0;
-  int opens = 0, closes = 0, cancels = 0;
-} g_fake;
-
-bool FakeInit() {
-  return true;
-}
-bool FakeDevice(int32_t index, char* name, size_t capacity) {
-  if (index != 0) return false;
-  std::strncpy(name, "fake", capacity);
-  return true;
-}
-void* FakeOpen(const char*) {
-  ++g_fake.opens;
-  g_fake.frame = 0;
-  return &g_fake;
-}
-void FakeConfigure(void*, const scan::ScanRequest&) {}
-bool FakeStart(void*, scan::FrameParams* p) {
-  if (g_fake.frame >= g_fake.frames.size()) return false;
-  *p = g_fake.frames[g_fake.frame++].params;
-  g_fake.at = 0;
-  return true;
-}
-int32_t FakeRead(void*, uint8_t* data, int32_t capacity) {
-  const std::vector<uint8_t>& b = g_fake.frames[g_fake.frame - 1].bytes;
-  const int32_t n = std::min<int32_t>({capacity, 5, int32_t(b.size() - g_fake.at)});
-  std::memcpy(data, b.data() + g_fake.at, size_t(n));
-  g_fake.at += size_t(n);
-  return n;
-}
-void FakeCancel(void*) {
-  ++g_fake.cancels;
-}
-void FakeClose(void*) {
-  ++g_fake.closes;
-}
-const scan::Backend kFake = {FakeInit,  FakeDevice, FakeOpen,   FakeConfigure,
-                             FakeStart, FakeRead,   FakeCancel, FakeClose};
-
-scan::FrameParams Params(scan::FrameFormat f, int ppl, int bpl, int lines, int depth, bool last) {
-  scan::FrameParams p;
-  p.format = f, p.pixelsPerLine = ppl, p.bytesPerLine = bpl, p.lines = lines, p.depth = depth;
-  p.lastFrame = last;
-  return p;
-}
-
-TEST_F(Scanner, FrameLayoutsBecomeRgba) {
+TEST_F(Scanning, FrameLayoutsBecomeRgba) {
   using F = scan::FrameFormat;
   const uint16_t wide[] = {0x1234, 0xABCD, 0xFF00, 0x00FF};
   std::vector<uint8_t> sixteen(8);
   std::memcpy(sixteen.data(), wide, 8);
   struct Case {
     const char* what;
-    std::vector<FakeFrame> frames;
+    std::vector<fake::FakeFrame> frames;
     int width, height;
     std::vector<uint8_t> rgb;  // expected, tight
   } cases[] = {
@@ -244,11 +192,11 @@ TEST_F(Scanner, FrameLayoutsBecomeRgba) {
   cases[1].frames[0].bytes = {sixteen[0], sixteen[1], sixteen[2], sixteen[3], 0, 0,
                               sixteen[4], sixteen[5], sixteen[6], sixteen[7], 0, 0};
   cases[1].rgb = {0x12, 0x12, 0x12, 0xAB, 0xAB, 0xAB, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00};
-  scan::SetBackend(&kFake);
+  fake::Install();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    g_fake = FakeScanner{};
-    g_fake.frames = c.frames;
+    fake::Scanner() = {};
+    fake::Scanner().frames = c.frames;
     ASSERT_EQ(DRO_TwainAcquire(), 1);
     ASSERT_EQ(DRO_GetNewRGBAWidth(), c.width);
     ASSERT_EQ(DRO_GetNewRGBAHeight(), c.height);
@@ -256,12 +204,12 @@ TEST_F(Scanner, FrameLayoutsBecomeRgba) {
     for (size_t i = 0; i < c.rgb.size(); i += 3)
       want.insert(want.end(), {c.rgb[i], c.rgb[i + 1], c.rgb[i + 2], 255});
     EXPECT_EQ(Staging(), want);
-    EXPECT_EQ(g_fake.closes, 1);
-    EXPECT_EQ(g_fake.cancels, 1);
+    EXPECT_EQ(fake::Scanner().closes, 1);
+    EXPECT_EQ(fake::Scanner().cancels, 1);
   }
 }
 
-TEST_F(Scanner, ImpossibleFramesAreRefusedAndTheDeviceReleased) {
+TEST_F(Scanning, ImpossibleFramesAreRefusedAndTheDeviceReleased) {
   using F = scan::FrameFormat;
   const scan::FrameParams refused[] = {
       Params(F::kRgb, 10, 30, 30001, 8, true),               // too many lines
@@ -273,26 +221,26 @@ TEST_F(Scanner, ImpossibleFramesAreRefusedAndTheDeviceReleased) {
       Params(F::kGray, 10, 10, 0, 8, true),
       Params(F::kGray, 2, 2, 1, 8, false),  // a grey frame then a colour frame
   };
-  scan::SetBackend(&kFake);
+  fake::Install();
   for (size_t i = 0; i < std::size(refused); ++i) {
     SCOPED_TRACE(i);
-    g_fake = FakeScanner{};
+    fake::Scanner() = {};
     scan::FrameParams p = refused[i];
     if (i == 1) p.lines += 1;
-    g_fake.frames = {{p, std::vector<uint8_t>(64, 1)}};
-    if (i == 7) g_fake.frames.push_back({Params(F::kRgb, 2, 6, 1, 8, true), {}});
+    fake::Scanner().frames = {{p, std::vector<uint8_t>(64, 1)}};
+    if (i == 7) fake::Scanner().frames.push_back({Params(F::kRgb, 2, 6, 1, 8, true), {}});
     DRO_SetLastError("");
     EXPECT_EQ(DRO_TwainAcquire(), i == 7 ? 1 : 0);
     EXPECT_STREQ(DRO_GetLastError(), "");
-    EXPECT_EQ(g_fake.opens, 1);
-    EXPECT_EQ(g_fake.closes, 1);
+    EXPECT_EQ(fake::Scanner().opens, 1);
+    EXPECT_EQ(fake::Scanner().closes, 1);
   }
   // Memory running out anywhere is reported, and nothing is held.
-  g_fake = FakeScanner{};
-  g_fake.frames = {{Params(F::kRgb, 4, 12, 3, 8, true), std::vector<uint8_t>(36, 7)}};
+  fake::Scanner() = {};
+  fake::Scanner().frames = {{Params(F::kRgb, 4, 12, 3, 8, true), std::vector<uint8_t>(36, 7)}};
   drovine_test::SweepAllocationFailures(
       {"TwainAcquire Excpt"}, [] { DRO_TwainAcquire(); },
-      [](int64_t) { EXPECT_EQ(g_fake.opens, g_fake.closes); });
+      [](int64_t) { EXPECT_EQ(fake::Scanner().opens, fake::Scanner().closes); });
   EXPECT_EQ(DRO_GetNewRGBAWidth(), 4);
 }
 

@@ -15,62 +15,17 @@
 
 #include "drovine.h"
 #include "io/shell.h"
-#include "platform/tablet_device.h"
+#include "support/fake_devices.h"
 
 namespace {
 
-namespace tab = dro::platform::tablet;
+using namespace drovine_test::fake_devices;
 
-// The fake device: a recorded stream handed out a few events per read, and
-// the present state it reports after lost events.
-struct FakeTablet {
-  bool present = true;
-  tab::DeviceInfo info{{0, 19999}, {0, 9999}, {0, 2047}};
-  std::vector<tab::Event> stream;
-  size_t next = 0;
-  int32_t chunk = 1000;  // most events per read
-  tab::DeviceState now{};
-  int opens = 0, closes = 0;
-  std::mt19937 random{7};
-} g_fake;
-
-void* FakeOpen(const char*, tab::DeviceInfo* info) {
-  if (!g_fake.present) return nullptr;
-  ++g_fake.opens;
-  *info = g_fake.info;
-  return &g_fake;
-}
-int32_t FakeRead(void*, tab::Event* events, int32_t capacity) {
-  int32_t n = std::min<int32_t>(capacity, g_fake.chunk);
-  n = std::min<int32_t>(n, int32_t(g_fake.stream.size() - g_fake.next));
-  if (g_fake.chunk < 1000 && n > 1) n = 1 + int32_t(g_fake.random() % uint32_t(n));
-  for (int32_t i = 0; i < n; ++i) events[i] = g_fake.stream[g_fake.next++];
-  return n;
-}
-bool FakeState(void*, tab::DeviceState* out) {
-  *out = g_fake.now;
-  return true;
-}
-void FakeClose(void*) {
-  ++g_fake.closes;
-}
-const tab::Backend kFake = {FakeOpen, FakeRead, FakeState, FakeClose};
-
-void Abs(uint16_t code, int32_t v) {
-  g_fake.stream.push_back({tab::kEvAbs, code, v});
-}
-void Key(uint16_t code, int32_t v) {
-  g_fake.stream.push_back({tab::kEvKey, code, v});
-}
-void Report() {
-  g_fake.stream.push_back({tab::kEvSyn, tab::kSynReport, 0});
-}
-
-class Tablet : public ::testing::Test {
+class TabletPackets : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_fake = FakeTablet{};
-    tab::SetBackend(&kFake);
+    Tablet() = {};
+    Install();
     unsetenv("DROVINE_TABLET");
     DRO_XSetTabletScreenSize(1000, 500);
     DRO_XSetTabletWindowOrigin(0, 0);
@@ -82,12 +37,12 @@ class Tablet : public ::testing::Test {
   }
   void TearDown() override {
     DRO_CloseTablet();
-    tab::SetBackend(nullptr);
+    Remove();
   }
 };
 
-TEST_F(Tablet, WithoutADeviceEveryQueryIsZeroAndPressureHoldsItsLastValue) {
-  g_fake.present = false;
+TEST_F(TabletPackets, WithoutADeviceEveryQueryIsZeroAndPressureHoldsItsLastValue) {
+  Tablet().present = false;
   EXPECT_EQ(DRO_InitTablet(nullptr), 0);
   EXPECT_EQ(DRO_ReadTabletPressure(0), 100);
   EXPECT_EQ(DRO_ReadTabletPressure(5), 100);  // no ramp without a context
@@ -105,7 +60,7 @@ TEST_F(Tablet, WithoutADeviceEveryQueryIsZeroAndPressureHoldsItsLastValue) {
   EXPECT_EQ(DRO_ReadTabletPressure(0), 10);
 }
 
-TEST_F(Tablet, PressurePastThePacketsRampsBy25FromTheLastValue) {
+TEST_F(TabletPackets, PressurePastThePacketsRampsBy25FromTheLastValue) {
   ASSERT_EQ(DRO_InitTablet(nullptr), 1);
   EXPECT_EQ(DRO_ResetTabletPressure(), 0);
   std::vector<int32_t> seen;
@@ -125,7 +80,7 @@ TEST_F(Tablet, PressurePastThePacketsRampsBy25FromTheLastValue) {
   EXPECT_EQ(DRO_ReadTabletPressure(1), 100);
 }
 
-TEST_F(Tablet, StrokePacketsCarryPositionPressureAndStatus) {
+TEST_F(TabletPackets, StrokePacketsCarryPositionPressureAndStatus) {
   DRO_XSetTabletWindowOrigin(100, 50);
   ASSERT_EQ(DRO_InitTablet(nullptr), 1);
   ASSERT_EQ(DRO_SetTabletOrigin(), 1);
@@ -169,15 +124,15 @@ TEST_F(Tablet, StrokePacketsCarryPositionPressureAndStatus) {
   EXPECT_EQ(DRO_ReadTabletPackets(), 0);
 }
 
-TEST_F(Tablet, LostEventsRestartFromTheDevicesPresentState) {
+TEST_F(TabletPackets, LostEventsRestartFromTheDevicesPresentState) {
   Open();
   Key(tab::kBtnToolPen, 1), Abs(tab::kAbsX, 2000), Report();
   Abs(tab::kAbsX, 4000);  // part of a report cut short by the loss
-  g_fake.stream.push_back({tab::kEvSyn, tab::kSynDropped, 0});
+  Tablet().events.push_back({tab::kEvSyn, tab::kSynDropped, 0});
   Abs(tab::kAbsX, 6000), Key(tab::kBtnToolRubber, 1);  // stale, ignored
   Report();
   Abs(tab::kAbsY, 2000), Report();
-  g_fake.now = tab::DeviceState{8000, 1000, 1024, true, false, true};
+  Tablet().now = tab::DeviceState{8000, 1000, 1024, true, false, true};
   ASSERT_EQ(DRO_ReadTabletPackets(), 3);
   EXPECT_EQ(DRO_PacketStatus(0), 0);
   EXPECT_EQ(DRO_ReadTabletX(0), 100);
@@ -189,9 +144,9 @@ TEST_F(Tablet, LostEventsRestartFromTheDevicesPresentState) {
   EXPECT_EQ(DRO_ReadTabletY(2), 100);
 }
 
-TEST_F(Tablet, AnEmptyPressureRangeMeansAPenWithoutPressure) {
+TEST_F(TabletPackets, AnEmptyPressureRangeMeansAPenWithoutPressure) {
   for (tab::AxisRange range : {tab::AxisRange{512, 512}, tab::AxisRange{600, 100}}) {
-    g_fake.info.pressure = range;
+    Tablet().info.pressure = range;
     Open();
     Key(tab::kBtnToolPen, 1), Abs(tab::kAbsPressure, 512), Report();
     Key(tab::kBtnTouch, 1), Report();
@@ -203,7 +158,7 @@ TEST_F(Tablet, AnEmptyPressureRangeMeansAPenWithoutPressure) {
   }
 }
 
-TEST_F(Tablet, TheQueueHolds256AndResetDiscardsUpTo1000) {
+TEST_F(TabletPackets, TheQueueHolds256AndResetDiscardsUpTo1000) {
   Open();
   Key(tab::kBtnToolPen, 1);
   for (int i = 0; i < 300; ++i) Abs(tab::kAbsX, i * 20), Report();
@@ -214,28 +169,28 @@ TEST_F(Tablet, TheQueueHolds256AndResetDiscardsUpTo1000) {
   EXPECT_EQ(DRO_ReadTabletX(43), 299);
   EXPECT_EQ(DRO_ReadTabletPackets(), 0);
   for (int i = 0; i < 1200; ++i) Abs(tab::kAbsX, i), Report();
-  g_fake.chunk = 7;
+  Tablet().chunk = 7;
   EXPECT_EQ(DRO_ResetTabletPressure(), 1000);
   int32_t left = 0;
   while (int32_t n = DRO_ReadTabletPackets()) left += n;
   EXPECT_EQ(left, 200);
 }
 
-TEST_F(Tablet, ASecondInitClosesTheFirstContext) {
+TEST_F(TabletPackets, ASecondInitClosesTheFirstContext) {
   ASSERT_EQ(DRO_InitTablet(nullptr), 1);
   Key(tab::kBtnToolPen, 1), Report();
   ASSERT_EQ(DRO_ReadTabletPackets(), 1);
   ASSERT_EQ(DRO_InitTablet(nullptr), 1);
-  EXPECT_EQ(g_fake.opens, 2);
-  EXPECT_EQ(g_fake.closes, 1);
+  EXPECT_EQ(Tablet().opens, 2);
+  EXPECT_EQ(Tablet().closes, 1);
   EXPECT_EQ(DRO_PacketStatus(0), 0);  // the old batch went with its context
   EXPECT_EQ(DRO_CloseTablet(), 1);
   EXPECT_EQ(DRO_CloseTablet(), 0);
-  EXPECT_EQ(g_fake.closes, 2);
+  EXPECT_EQ(Tablet().closes, 2);
 }
 
 // Without a size from the host, positions map to the X display's screen.
-TEST_F(Tablet, TheScreenSizeComesFromTheXDisplay) {
+TEST_F(TabletPackets, TheScreenSizeComesFromTheXDisplay) {
   const int display = 300 + getpid() % 600;
   const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
   std::system(("Xvfb :" + std::to_string(display) +
@@ -267,7 +222,7 @@ TEST_F(Tablet, TheScreenSizeComesFromTheXDisplay) {
 
 // Thirty seconds of painting, replayed as the device would have sent it
 // and read in batches while events trickle in.
-TEST_F(Tablet, ThirtySecondsOfPaintingArriveIntact) {
+TEST_F(TabletPackets, ThirtySecondsOfPaintingArriveIntact) {
   std::ifstream in(DROVINE_SHARED_DATA "/painting30sec.dat");
   struct Sample {
     int32_t x, y, pressure;
@@ -285,7 +240,7 @@ TEST_F(Tablet, ThirtySecondsOfPaintingArriveIntact) {
     Abs(tab::kAbsX, s.x), Abs(tab::kAbsY, s.y), Abs(tab::kAbsPressure, s.pressure);
     Key(tab::kBtnTouch, s.pressure > 0), Report();
   }
-  g_fake.chunk = 40;
+  Tablet().chunk = 40;
   size_t got = 0, touching = 0;
   int64_t pressureSum = 0;
   while (got < samples.size()) {
