@@ -45,6 +45,16 @@ else()
 endif()
 target_link_libraries(drovine_deps INTERFACE PkgConfig::DROVINE_LUA)
 
+# Devices: evdev for tablets, SANE for scanners, libharu for PDF pages and
+# Xlib for the screen size. libharu ships no pkg-config file: find it
+# directly.
+pkg_check_modules(DROVINE_DEVICES REQUIRED IMPORTED_TARGET libevdev sane-backends x11)
+target_link_libraries(drovine_deps INTERFACE PkgConfig::DROVINE_DEVICES)
+find_path(HPDF_INCLUDE_DIR hpdf.h REQUIRED)
+find_library(HPDF_LIBRARY NAMES hpdf REQUIRED)
+target_include_directories(drovine_deps SYSTEM INTERFACE ${HPDF_INCLUDE_DIR})
+target_link_libraries(drovine_deps INTERFACE ${HPDF_LIBRARY})
+
 # OpenCV's libraries export the linker's section marks (_edata, _end,
 # __bss_start); linking against them makes GNU ld export ours as well. Keep
 # the shared library's symbol table to the engine's own exports.

@@ -1073,6 +1073,138 @@ DRO_API int32_t DRO_CALL DRO_XEffectParam(int32_t index, int32_t k, const char**
                                           int32_t* min, int32_t* max, int32_t* defaultValue,
                                           const char** meaning);
 
+/* ===================================================================== */
+/* Image files and the staging image                                     */
+/* ===================================================================== */
+
+/* The staging image is one RGBA32 picture (tight rows, top first) owned by
+ * the engine: files, the clipboard, screen captures and scanned pages land
+ * in it, and the host inspects, copies out or loads it. Absent at load; each
+ * new picture replaces the previous one. PNG, JPEG, TIFF, GIF, BMP and
+ * flattened PSD files are read (type told by the first bytes); metafiles are
+ * not. Pictures beyond the decode limits (DRO_XSetDecodeLimits) are refused. */
+
+/* Reads a file into the staging image: 1 on success, else 0 (the staging
+ * image then stays as it was). Memory running out records
+ * "ReadFromFile Excpt". */
+DRO_API int32_t DRO_CALL DRO_ReadFromFile(const char* path);
+/* Reads a file into a tight w x h RGB24 or RGBA32 host buffer: 1 when the
+ * file's picture is exactly w x h, else 0 with dst untouched. */
+DRO_API int32_t DRO_CALL DRO_ReadFromFileRGB24(void* dst, int32_t w, int32_t h, const char* path);
+DRO_API int32_t DRO_CALL DRO_ReadFromFileRGBA32(void* dst, int32_t w, int32_t h, const char* path);
+/* Releases the staging image. */
+DRO_API void DRO_CALL DRO_DeleteNewRGBA(void);
+/* Its size; 0 without a staging image. */
+DRO_API int32_t DRO_CALL DRO_GetNewRGBAWidth(void);
+DRO_API int32_t DRO_CALL DRO_GetNewRGBAHeight(void);
+/* 1 when some alpha byte is below 255; 0 when all are 255 or there is no
+ * staging image. */
+DRO_API int32_t DRO_CALL DRO_IsNewRGBA32Transparent(void);
+/* Loads it at the top-left corner of the current layer, weighted by texture
+ * and mask (as DRO_LoadRGBA32Layer with the mask on). */
+DRO_API void DRO_CALL DRO_SetInNewRGBA(void);
+/* Copies it into a tight host buffer: width x height x 4 bytes (RGBA32) or
+ * x 3 (RGB24, alpha dropped). Nothing without a staging image. */
+DRO_API void DRO_CALL DRO_GetNewRGBA32(void* dst);
+DRO_API void DRO_CALL DRO_GetNewRGBA24(void* dst);
+/* Scales it to w x h (area average when both sides shrink, else bilinear)
+ * into a tight RGB24 buffer. Nothing for w or h below 1. Failures record
+ * "GetResizedNewRGB24 Excpt". */
+DRO_API void DRO_CALL DRO_GetResizedNewRGBA24(void* dst, int32_t w, int32_t h);
+/* Devices: tablet, AVI recording, PDF pages, scanner                     */
+/* ===================================================================== */
+
+/* Tablet. DRO_InitTablet opens the pen device named by the environment
+ * variable DROVINE_TABLET (an evdev device path or a device name), else the
+ * first device with a pressure axis and a pen tool; 1 on success, else 0. A
+ * second call closes the first context. Packets, one per report of the
+ * device, wait in a queue of 256; DRO_ReadTabletPackets moves them into the
+ * packet buffer and returns their count (0 without a context). The
+ * per-packet queries index that batch and give 0 for an index outside it or
+ * without a context. Positions are screen pixels (y downward) minus the
+ * origin; the screen size comes from DRO_XSetTabletScreenSize, else the X
+ * display, else positions stay in device units from the axis minimum.
+ * Status bits: 0x01 out of proximity, 0x02 packets lost before this one,
+ * 0x10 eraser, 0x20 touching. Pressure: trunc(100 / (max - min) x raw), the
+ * minimum not subtracted; a pen whose pressure range is empty reads 100
+ * while touching. DRO_ReadTabletPressure gives at least 1 for a packet and,
+ * past the batch, the last pressure ramping up by 25 per call to 100 (100
+ * at load, 10 after DRO_ResetTabletPressure, which also discards up to
+ * 1000 queued packets and returns how many). DRO_CloseTablet returns 1 when
+ * a context was closed. */
+DRO_API int32_t DRO_CALL DRO_InitTablet(void* window);
+DRO_API int32_t DRO_CALL DRO_SetTabletOrigin(void);
+DRO_API int32_t DRO_CALL DRO_CloseTablet(void);
+DRO_API int32_t DRO_CALL DRO_ResetTabletPressure(void);
+DRO_API int32_t DRO_CALL DRO_ReadTabletPackets(void);
+DRO_API int32_t DRO_CALL DRO_ReadTabletPressure(uint32_t index);
+DRO_API int32_t DRO_CALL DRO_ReadRawTabletPressure(int32_t index);
+DRO_API int32_t DRO_CALL DRO_IsPacketInvert(int32_t index);
+DRO_API int32_t DRO_CALL DRO_PacketStatus(int32_t index);
+DRO_API int32_t DRO_CALL DRO_ReadTabletX(int32_t index);
+DRO_API int32_t DRO_CALL DRO_ReadTabletY(int32_t index);
+/* The screen size that tablet positions map to (0, 0: the X display's);
+ * 1, or 0 for a negative side or only one side 0. */
+DRO_API int32_t DRO_CALL DRO_XSetTabletScreenSize(int32_t width, int32_t height);
+/* Where the host window's client area starts on the screen: the origin
+ * DRO_SetTabletOrigin takes (there is no window system to ask). */
+DRO_API void DRO_CALL DRO_XSetTabletWindowOrigin(int32_t x, int32_t y);
+
+/* AVI recording. DRO_CreateAVI opens a recording of one frame per `period`
+ * milliseconds (scale period, rate 1000); null when the file cannot be
+ * made or period < 1. An open recording is finished first (and at unload).
+ * DRO_WriteAVI appends the BMP file at `bitmapPath` as the next frame and
+ * returns 1 when the file was a readable BMP (whether or not a frame was
+ * written), 0 otherwise or without a recording. A frame whose size or bit
+ * depth differs from the first is skipped; a failure to write stops the
+ * recording (later frames are refused) but keeps what was written playable.
+ * Recordings stop before 1 GB. DRO_CloseAVI writes the index and closes
+ * the file; returns 0. */
+DRO_API void* DRO_CALL DRO_CreateAVI(const char* path, int32_t period);
+DRO_API int32_t DRO_CALL DRO_WriteAVI(const char* bitmapPath);
+DRO_API int32_t DRO_CALL DRO_CloseAVI(void);
+/* The frame codec of the next recording (in place of a compression
+ * dialog): DRO_XAVI_UNCOMPRESSED (bottom-up BGR, the default) or
+ * DRO_XAVI_MJPEG at `quality` 1..100. It applies to recordings whose first
+ * frame is yet to come. 1, or 0 (nothing changed) for other values. */
+#define DRO_XAVI_UNCOMPRESSED 0
+#define DRO_XAVI_MJPEG 1
+DRO_API int32_t DRO_CALL DRO_XSetAVICompression(int32_t codec, int32_t quality);
+
+/* PDF pages. DRO_I2PDF_Reset empties the list of images; DRO_I2PDF_AddImage
+ * appends a picture file (JPEG files are embedded as they are, other
+ * pictures decoded and embedded losslessly, their transparency as a soft
+ * mask); 1, or 0 for a null or empty path. DRO_I2PDF_MakePDF writes one
+ * page per image at 96 dpi with a grey (196, 196, 196) border of 20 pixels
+ * on each side; only when the PDF was written completely are the image
+ * files deleted. Returns 1 then, 0 when nothing was written (no image, an
+ * unreadable picture, an unwritable path); the list is emptied either way.
+ * DRO_I2PDF_MakePDFSlideshow does the same as a full-screen slide show
+ * (box-in transitions of 1 s, 4 s per page). */
+DRO_API int32_t DRO_CALL DRO_I2PDF_Reset(void);
+DRO_API int32_t DRO_CALL DRO_I2PDF_AddImage(const char* path);
+DRO_API int32_t DRO_CALL DRO_I2PDF_MakePDF(const char* path);
+DRO_API int32_t DRO_CALL DRO_I2PDF_MakePDFSlideshow(const char* path);
+
+/* Scanner (SANE). DRO_IsTwain: 1 when the scanner interface starts.
+ * DRO_TwainSelectSource: 1 when the source exists: the device named by
+ * DRO_XSetScanSource, else by the environment variable DROVINE_SANE_DEVICE,
+ * else the first device found. DRO_TwainAcquire scans one picture from
+ * that source into the staging image (alpha 255); 1 on success, else 0
+ * ("TwainAcquire Excpt" when memory runs out). Scans larger than 30000
+ * lines or 2^28 pixels are refused. */
+DRO_API int32_t DRO_CALL DRO_IsTwain(void);
+DRO_API int32_t DRO_CALL DRO_TwainSelectSource(void);
+DRO_API int32_t DRO_CALL DRO_TwainAcquire(void);
+/* The scan source by SANE device name ("test:0", ...); null or "" returns
+ * to the default choice. Returns 1. */
+DRO_API int32_t DRO_CALL DRO_XSetScanSource(const char* device);
+/* Scan options in place of the scanner's dialog: resolution in dpi (0: the
+ * device's default), mode "Color", "Gray" or "Lineart" (null: "Color") and
+ * depth 1, 8 or 16 bits (0: 8). Grey, lineart and 16-bit scans become 8-bit
+ * RGBA. 1, or 0 (nothing changed) for other values. */
+DRO_API int32_t DRO_CALL DRO_XSetScanOptions(int32_t resolution, const char* mode, int32_t depth);
+
 #ifdef __cplusplus
 }
 #endif

@@ -76,4 +76,8 @@ struct ReleasePatternsAtUnload {
 } releasePatternsAtUnload;
 }  // namespace
 
+io::StagingImage& io::Staging() noexcept {
+  return engine().staging;
+}
+
 }  // namespace dro

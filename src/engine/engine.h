@@ -22,6 +22,7 @@
 #include "imaging/font_state.h"
 #include "imaging/pattern_state.h"
 #include "imaging/work_state.h"
+#include "io/staging_state.h"
 #include "mask/mask_state.h"
 
 namespace dro {
@@ -47,6 +48,7 @@ struct Engine {
   imaging::WorkBuffers work;
   imaging::FontState font;
   imaging::PatternCache patterns;
+  io::StagingImage staging;
 };
 
 Engine& engine() noexcept;

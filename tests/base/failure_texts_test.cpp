@@ -20,13 +20,16 @@ TEST(FailureTexts, TheTableIsPinned) {
       "CopyToImageBrush",
       "CreateImage",
       "CreateLayer",
+      "CreateNewRGBA",
       "CreatePaintLayer",
       "CreateTexture",
       "DeleteImage",
       "DeleteLayer",
+      "DeleteNewRGBA",
       "DeleteRandArrayBtye",
       "FillImageBrush",
       "DRO_GetColorAtMerged",
+      "GetResizedNewRGB24",
       "IPLAllocDstBuffer24",
       "IPLAllocDstBuffer32",
       "IPLAllocSrcBuffer24",
@@ -62,6 +65,7 @@ TEST(FailureTexts, TheTableIsPinned) {
       "LuaFilterRun",
       "MakeRandArrayByte",
       "NewSize",
+      "ReadFromFile",
       "RemoveAdandonedUndo",
       "RotateImageBrush",
       "SaveImageBrush",
@@ -69,6 +73,7 @@ TEST(FailureTexts, TheTableIsPinned) {
       "SetBrushShape",
       "SetTool",
       "SizeImageBrush",
+      "TwainAcquire",
   };
   ASSERT_EQ(std::size(expected), dro::kOperationNames.size());
   std::set<std::string> distinct;

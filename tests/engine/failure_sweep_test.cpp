@@ -25,8 +25,10 @@
 #include "composite/pixel_transfers.h"
 #include "drovine.h"
 #include "engine/engine.h"
+#include "io/staging.h"
 #include "script/lua_filter.h"
 #include "support/allocation_sweep.h"
+#include "support/fake_devices.h"
 
 namespace {
 
@@ -190,6 +192,19 @@ const Row kRows[] = {
        DRO_SetRandomSeed(++g_seed);
        DRO_SetPixColorVary(5);
      }},
+    {Operation::kCreateNewRgba, false, 1, [](const std::string&) {},
+     [](const std::string&) { dro::io::MakeStagingImage(9, 7); }},
+    {Operation::kDeleteNewRgba, true, 1,
+     [](const std::string& picture) { ASSERT_EQ(DRO_ReadFromFile(picture.c_str()), 1); },
+     [](const std::string&) { DRO_DeleteNewRGBA(); }},
+    {Operation::kReadFromFile, false, 1, [](const std::string&) {},
+     [](const std::string& picture) { DRO_ReadFromFile(picture.c_str()); }},
+    {Operation::kGetResizedNewRgb24, false, 1,
+     [](const std::string& picture) { ASSERT_EQ(DRO_ReadFromFile(picture.c_str()), 1); },
+     [](const std::string&) {
+       std::vector<uint8_t> rgb(30 * 30 * 3);
+       DRO_GetResizedNewRGBA24(rgb.data(), 30, 30);
+     }},
     {Operation::kNewSize, false, 1, [](const std::string&) {},
      [](const std::string&) { DRO_NewSize(nullptr, kSide + 2, kSide, 8, 0); }},
     {Operation::kRemoveAbandonedUndo, true, 1,
@@ -281,6 +296,16 @@ const Row kRows[] = {
        DRO_LoadImageBrushFromRGBA32(BrushRgba().data(), 8, 8);
      },
      [](const std::string&) { DRO_SizeImageBrush(); }},
+    {Operation::kTwainAcquire, false, 1,
+     [](const std::string&) {
+       drovine_test::fake_devices::Install();
+       namespace fake = drovine_test::fake_devices;
+       fake::Scanner() = {};
+       fake::Scanner().frames = {
+           {fake::Params(fake::scan::FrameFormat::kRgb, 6, 18, 4, 8, true), {}}};
+       DRO_XSetScanSource(nullptr);
+     },
+     [](const std::string&) { DRO_TwainAcquire(); }},
     {Operation::kIplRectangle, false, 1, [](const std::string&) {},
      [](const std::string&) { DRO_IPLRectangle(1, 2, 3, 1, 1, 9, 7, 100); }},
     {Operation::kIplEllipse, false, 1, [](const std::string&) {},

@@ -35,6 +35,7 @@
 
 #include "drovine.h"
 #include "engine/engine.h"
+#include "support/fake_devices.h"
 #include "support/scratch_dir.h"
 
 extern "C" void __sanitizer_set_death_callback(void (*callback)(void)) __attribute__((weak));
@@ -820,6 +821,95 @@ const Entry kEntries[] = {
     DRO_IPLImageProcess(h.Any(), h.EffectName(), h.EffectValue(), h.EffectValue(), h.EffectValue(), h.EffectValue(), h.EffectValue(), h.EffectValue(), h.EffectValue(),
                         h.OneIn(3) ? h.Any() : h.Range(0, 8), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Byte(), h.Path());
   }),
+  // --- files and the staging image ------------------------------------------
+  ROW(DRO_ReadFromFile, 2, DRO_ReadFromFile(h.Path())),
+  ROW(DRO_ReadFromFileRGB24, 1, {
+    const int32_t w = h.OneIn(2) ? 3 : h.Size(), hh = h.OneIn(2) ? 2 : h.Size();
+    DRO_ReadFromFileRGB24(h.Tight(w, hh, 3), w, hh, h.Path());
+  }),
+  ROW(DRO_ReadFromFileRGBA32, 1, {
+    const int32_t w = h.OneIn(2) ? 3 : h.Size(), hh = h.OneIn(2) ? 2 : h.Size();
+    DRO_ReadFromFileRGBA32(h.Tight(w, hh, 4), w, hh, h.Path());
+  }),
+  ROW(DRO_DeleteNewRGBA, 1, DRO_DeleteNewRGBA()),
+  ROW(DRO_GetNewRGBAWidth, 1, DRO_GetNewRGBAWidth()),
+  ROW(DRO_GetNewRGBAHeight, 1, DRO_GetNewRGBAHeight()),
+  ROW(DRO_IsNewRGBA32Transparent, 1, DRO_IsNewRGBA32Transparent()),
+  ROW(DRO_SetInNewRGBA, 1, DRO_SetInNewRGBA()),
+  ROW(DRO_GetNewRGBA32, 1, DRO_GetNewRGBA32(h.Tight(DRO_GetNewRGBAWidth(), DRO_GetNewRGBAHeight(), 4))),
+  ROW(DRO_GetNewRGBA24, 1, DRO_GetNewRGBA24(h.Tight(DRO_GetNewRGBAWidth(), DRO_GetNewRGBAHeight(), 3))),
+  ROW(DRO_GetResizedNewRGBA24, 1, {
+    const int32_t w = h.Size(), hh = h.Size();
+    DRO_GetResizedNewRGBA24(h.Tight(w, hh, 3), w, hh);
+  }),
+  // --- devices: tablet, AVI, PDF, scanner (fake tablet and scanner) --------
+  ROW(DRO_InitTablet, 1, DRO_InitTablet(h.Block(16))),
+  ROW(DRO_SetTabletOrigin, 1, DRO_SetTabletOrigin()),
+  ROW(DRO_CloseTablet, 1, DRO_CloseTablet()),
+  ROW(DRO_ResetTabletPressure, 1, DRO_ResetTabletPressure()),
+  ROW(DRO_ReadTabletPackets, 2, {
+    std::vector<dro::platform::tablet::Event> events(size_t(h.Range(0, 600)));
+    for (auto& e : events) {
+      e.type = uint16_t(h.OneIn(3) ? h.Below(4) : 3), e.code = uint16_t(h.OneIn(4) ? h.Any() : h.Range(0, 0x14b));
+      e.value = h.OneIn(3) ? h.Any() : h.Range(-2, 5000);
+    }
+    auto& tablet = drovine_test::fake_devices::Tablet();
+    tablet.events.erase(tablet.events.begin(), tablet.events.begin() + int64_t(tablet.next));
+    tablet.next = 0;
+    tablet.events.insert(tablet.events.end(), events.begin(), events.end());
+    DRO_ReadTabletPackets();
+  }),
+  ROW(DRO_ReadTabletPressure, 2, DRO_ReadTabletPressure(uint32_t(h.OneIn(4) ? h.Any() : h.Range(-2, 260)))),
+  ROW(DRO_ReadRawTabletPressure, 1, DRO_ReadRawTabletPressure(h.OneIn(4) ? h.Any() : h.Range(-2, 260))),
+  ROW(DRO_IsPacketInvert, 1, DRO_IsPacketInvert(h.OneIn(4) ? h.Any() : h.Range(-2, 260))),
+  ROW(DRO_PacketStatus, 1, DRO_PacketStatus(h.OneIn(4) ? h.Any() : h.Range(-2, 260))),
+  ROW(DRO_ReadTabletX, 1, DRO_ReadTabletX(h.OneIn(4) ? h.Any() : h.Range(-2, 260))),
+  ROW(DRO_ReadTabletY, 1, DRO_ReadTabletY(h.OneIn(4) ? h.Any() : h.Range(-2, 260))),
+  ROW(DRO_XSetTabletScreenSize, 1, DRO_XSetTabletScreenSize(h.OneIn(3) ? h.Any() : h.Range(0, 4000), h.OneIn(3) ? h.Any() : h.Range(0, 4000))),
+  ROW(DRO_XSetTabletWindowOrigin, 1, DRO_XSetTabletWindowOrigin(h.Any(), h.Any())),
+  // Recordings go to the scratch directory only: a path of the others would
+  // overwrite a picture the rows read.
+  ROW(DRO_CreateAVI, 1, {
+    const std::string avi = h.files().dir.File("rec.avi");
+    const char* paths[] = {avi.c_str(), nullptr, "", "/no/such/dir/rec.avi"};
+    DRO_CreateAVI(paths[h.Below(4)], h.OneIn(4) ? h.Any() : h.Range(-1, 100));
+  }),
+  ROW(DRO_WriteAVI, 2, DRO_WriteAVI(h.Path())),
+  ROW(DRO_CloseAVI, 1, DRO_CloseAVI()),
+  ROW(DRO_XSetAVICompression, 1, DRO_XSetAVICompression(h.OneIn(4) ? h.Any() : h.Range(-1, 2), h.OneIn(4) ? h.Any() : h.Range(0, 101))),
+  ROW(DRO_I2PDF_Reset, 1, DRO_I2PDF_Reset()),
+  // A conversion deletes its pictures: only a copy of the picture is added.
+  ROW(DRO_I2PDF_AddImage, 2, {
+    const std::string page = h.files().dir.File("page.bmp");
+    if (h.OneIn(2)) {
+      std::error_code error;
+      std::filesystem::copy_file(h.files().picture, page, std::filesystem::copy_options::overwrite_existing, error);
+    }
+    const char* paths[] = {page.c_str(), h.files().junk.c_str(), h.files().missing.c_str(), nullptr, ""};
+    DRO_I2PDF_AddImage(paths[h.Below(5)]);
+  }),
+  ROW(DRO_I2PDF_MakePDF, 1, {
+    const std::string pdf = h.files().dir.File("out.pdf");
+    const char* paths[] = {pdf.c_str(), nullptr, "", "/no/such/dir/out.pdf"};
+    DRO_I2PDF_MakePDF(paths[h.Below(4)]);
+  }),
+  ROW(DRO_I2PDF_MakePDFSlideshow, 1, {
+    const std::string pdf = h.files().dir.File("show.pdf");
+    DRO_I2PDF_MakePDFSlideshow(h.OneIn(4) ? nullptr : pdf.c_str());
+  }),
+  ROW(DRO_IsTwain, 1, DRO_IsTwain()),
+  ROW(DRO_TwainSelectSource, 1, DRO_TwainSelectSource()),
+  ROW(DRO_TwainAcquire, 1, {
+    const int32_t w = h.OneIn(8) ? h.Any() : h.Range(1, 40), lines = h.OneIn(8) ? h.Any() : h.Range(-1, 40);
+    drovine_test::fake_devices::Scanner() = {};
+    drovine_test::fake_devices::Scanner().frames = {{drovine_test::fake_devices::Params(dro::platform::scanner::FrameFormat::kRgb, w, int32_t(std::clamp<int64_t>(int64_t{w} * 3, 0, kMax)), lines, 8, true), {}}};
+    DRO_TwainAcquire();
+  }),
+  ROW(DRO_XSetScanSource, 1, DRO_XSetScanSource(h.OneIn(2) ? "fake" : h.Text())),
+  ROW(DRO_XSetScanOptions, 1, {
+    const char* modes[] = {"Color", "Gray", "Lineart", "color", nullptr};
+    DRO_XSetScanOptions(h.OneIn(4) ? h.Any() : h.Range(-1, 1200), modes[h.Below(5)], h.OneIn(4) ? h.Any() : h.Range(0, 16));
+  }),
   ROW(DRO_XEffectInfo, 1, {
     const char *name = nullptr, *family = nullptr, *summary = nullptr;
     const bool outputs = !h.OneIn(4);
@@ -891,6 +981,7 @@ TEST(ExportFuzz, RandomCallsOverEveryExport) {
     ~WorkIn() { std::filesystem::current_path(before); }
   } workIn(files.dir.path());
   Host host(seed, files);
+  drovine_test::fake_devices::Install();
   g_progress.seed = seed;
   std::deque<const char*> recent;
   std::vector<uint64_t> counts(std::size(kEntries), 0);
@@ -926,6 +1017,9 @@ TEST(ExportFuzz, RandomCallsOverEveryExport) {
   DRO_XSetScriptMessageHandler(nullptr);
   DRO_XSetScriptDebugHandler(nullptr);
   DRO_XSetScriptCancel(0);
+  DRO_CloseTablet();
+  DRO_CloseAVI();
+  drovine_test::fake_devices::Remove();
   std::printf("export fuzzer: seed %llu, %llu calls\n", (unsigned long long)seed,
               (unsigned long long)n);
   if (std::getenv("DROVINE_EXPORT_FUZZ_PROFILE"))

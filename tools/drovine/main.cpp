@@ -20,6 +20,7 @@
 #include "drovine.h"
 #include "effect_command.h"
 #include "hostkit/stroke_replay.h"
+#include "record_command.h"
 
 namespace {
 
@@ -34,6 +35,8 @@ void PrintHelp() {
       "usage: drovine [--help] [--width W] [--height H] [--brush L] [--output FILE]\n"
       "       drovine effect NAME [--p1 N ...] in.png out.png   (one named effect)\n"
       "       drovine effects [--markdown]                      (the effect table)\n"
+      "       drovine record EVENTS OUT.avi [--pdf FILE] ...    (a painting as video, pages as "
+      "PDF)\n"
       "\n"
       "With no arguments, runs the demonstration: paints a small landscape with\n"
       "the engine's brushes (soft washes, grit, colour pick-up and smear, a mix\n"
@@ -291,6 +294,7 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "effect") == 0) return RunEffectCommand(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "effects") == 0)
     return RunEffectsCommand(argc - 1, argv + 1);
+  if (argc > 1 && std::strcmp(argv[1], "record") == 0) return RunRecordCommand(argc - 1, argv + 1);
   int width = 960, height = 640, brush = 256;
   std::string output = "out/drovine-demo.png";
   for (int i = 1; i < argc; ++i) {

@@ -1,0 +1,126 @@
+#include "io/staging.h"
+
+#include <cstring>
+#include <limits>
+
+#include "base/guard.h"
+#include "composite/layer_state.h"
+#include "composite/pixel_transfers.h"
+#include "io/staging_state.h"
+#include "platform/image_library.h"
+
+namespace dro::io {
+namespace {
+
+// Both sides at least 1 and every byte addressable with a 32-bit offset.
+bool AcceptableSize(int64_t width, int64_t height) noexcept {
+  return width > 0 && height > 0 && width * height <= std::numeric_limits<int32_t>::max() / 4;
+}
+
+}  // namespace
+
+uint8_t* MakeStagingImage(int32_t width, int32_t height) noexcept {
+  StagingImage& s = Staging();
+  s.Release();
+  if (!AcceptableSize(width, height)) return nullptr;
+  return Guard(Operation::kCreateNewRgba, static_cast<uint8_t*>(nullptr), [&] {
+    s.pixels = Buffer<uint8_t>::Make(CheckedGridCount(width, height, 4) * 4);
+    s.width = width;
+    s.height = height;
+    return s.pixels.data();
+  });
+}
+
+bool SetStagingImage(const uint8_t* rgba, int32_t width, int32_t height, int32_t stride) noexcept {
+  if (stride == 0 && width > 0) stride = width * 4;  // width x 4 fits: AcceptableSize below
+  if (!rgba || !AcceptableSize(width, height) || stride < int64_t{width} * 4) {
+    Staging().Release();
+    return false;
+  }
+  uint8_t* dst = MakeStagingImage(width, height);
+  if (!dst) return false;
+  const size_t row = size_t(width) * 4;
+  for (int32_t y = 0; y < height; ++y)
+    std::memcpy(dst + row * size_t(y), rgba + int64_t{stride} * y, row);
+  return true;
+}
+
+bool AdoptStagingImage(Buffer<uint8_t>& rgba, int32_t width, int32_t height) noexcept {
+  StagingImage& s = Staging();
+  s.Release();
+  if (!rgba || !AcceptableSize(width, height) || rgba.size() != size_t(width) * size_t(height) * 4)
+    return false;
+  s.pixels = std::move(rgba);
+  s.width = width;
+  s.height = height;
+  return true;
+}
+
+void DeleteStagingImage() noexcept {
+  Guard(Operation::kDeleteNewRgba, [] { Staging().Release(); });
+}
+
+int32_t StagingWidth() noexcept {
+  return Staging().width;
+}
+int32_t StagingHeight() noexcept {
+  return Staging().height;
+}
+
+bool StagingTransparent() noexcept {
+  const StagingImage& s = Staging();
+  if (!s.present()) return false;
+  const uint8_t* p = s.pixels.data();
+  const size_t bytes = s.pixels.size();
+  for (size_t i = 3; i < bytes; i += 4)
+    if (p[i] != 255) return true;
+  return false;
+}
+
+void LoadStagingIntoCurrentLayer() noexcept {
+  const StagingImage& s = Staging();
+  const int32_t slot = composite::CurrentSlot();
+  if (!s.present() || slot < 0) return;
+  composite::LoadRgba32Layer(s.pixels.data(), s.width * 4, slot, 0, 0, s.width, s.height, true);
+}
+
+void CopyStagingRgba32(uint8_t* dst) noexcept {
+  const StagingImage& s = Staging();
+  if (dst && s.present()) std::memcpy(dst, s.pixels.data(), s.pixels.size());
+}
+
+void CopyStagingRgb24(uint8_t* dst) noexcept {
+  const StagingImage& s = Staging();
+  if (!dst || !s.present()) return;
+  const uint8_t* p = s.pixels.data();
+  const size_t count = s.pixels.size() / 4;
+  for (size_t i = 0; i < count; ++i, p += 4, dst += 3) {
+    dst[0] = p[0];
+    dst[1] = p[1];
+    dst[2] = p[2];
+  }
+}
+
+void CopyResizedStagingRgb24(uint8_t* dst, int32_t width, int32_t height) noexcept {
+  const StagingImage& s = Staging();
+  if (!dst || !s.present() || !AcceptableSize(width, height)) return;
+  Guard(Operation::kGetResizedNewRgb24, [&] {
+    Buffer<uint8_t> scaled = Buffer<uint8_t>::Make(CheckedGridCount(width, height, 4) * 4);
+    namespace im = platform::image;
+    const bool shrink = width < s.width && height < s.height;
+    const bool ok = shrink ? im::DecimateImage(s.pixels.data(), s.width, s.height, s.width * 4,
+                                               scaled.data(), width, height, width * 4, 4, 1)
+                           : im::ResizeImage(s.pixels.data(), s.width, s.height, s.width * 4,
+                                             scaled.data(), width, height, width * 4, 4, 0);
+    if (!ok) return;
+    const uint8_t* p = scaled.data();
+    const size_t count = size_t(width) * size_t(height);
+    for (size_t i = 0; i < count; ++i, p += 4, dst += 3) {
+      dst[0] = p[0];
+      dst[1] = p[1];
+      dst[2] = p[2];
+    }
+  });
+}
+
+}  // namespace dro::io
