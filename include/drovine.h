@@ -1,5 +1,6 @@
 /*
  * drovine.h - the public interface of the Drovine paint engine.
+ * Copyright (c) 2026 the Drovine developers. MIT licence (see LICENSE).
  *
  * The engine keeps one canvas in process-wide state; a host drives it only
  * through the flat functions below, from one thread at a time. Pixels cross
@@ -7,6 +8,36 @@
  * every pixel is 16 bits per channel. Failures inside guarded operations are
  * reported through DRO_GetLastError() ("<operation> Excpt"); no function ever
  * raises anything to the host.
+ *
+ * A host's life (docs/host-guide.md tells it in full):
+ *
+ *   DRO_CreateImage(NULL, w, h, brushLimit, 0)   the canvas, 0..10000 a side
+ *   DRO_SetUndoLevels(n)                         0 until set: no undo
+ *   DRO_CreateLayer(1, w, h)                     slot 1: opaque white base
+ *   DRO_SetLayerOptions(1, 1, 0, 100, "Normal")  layers start HIDDEN
+ *   DRO_SetLayer(1)                              no layer is current until set
+ *   DRO_SetSize(24); DRO_SetTool(1.0f, 0, ...)   brush size 0 until set
+ *   DRO_SetAlpha(100)                            paint alpha starts at 0
+ *   DRO_SetColor(r, g, b)
+ *   DRO_XStrokeBegin(1); DRO_XStrokeTo(...)...; DRO_XStrokeEnd(rect)
+ *   DRO_SetViewSize(w, h)                        0 x 0 until set: Render
+ *                                                writes nothing
+ *   DRO_Render(bgr, stride, 0, 0, w, h)          blue-green-red bytes
+ *   DRO_DeleteImage()
+ *
+ * Defaults a host meets: paint alpha 0 (a dab paints nothing until
+ * DRO_SetAlpha), brush size 0, new layers hidden with opacity 0 (the layer
+ * record starts zero: set visibility and opacity with
+ * DRO_SetLayerOptions), view size 0 x 0, zoom 1/1, undo levels 0, the mask
+ * enabled and fully open, mix mode 32 after DRO_SetTool.
+ *
+ * Errors: the guarded operations record "<operation> Excpt" (each export
+ * below names its text) and return their failure value; the text stays
+ * until the next failure or until the host clears it with
+ * DRO_SetLastError(""). Refused, clamped or substituted arguments change
+ * nothing in what an export returns; DRO_XSetDiagnosticHandler or the
+ * environment variable DROVINE_DEBUG=1 reports each of them, and every
+ * failure with its cause, as a line of text.
  *
  * Type mapping: 32-bit integers are int32_t (uint32_t where the value is
  * unsigned), 32-bit floats float, the few 64-bit floats double, bytes and
@@ -22,6 +53,18 @@
 #define DROVINE_H
 
 #include <stdint.h>
+
+/* The version of this header; DRO_XGetVersion() gives the library's. The
+ * build takes the library's soname, drovine.pc and the CMake package
+ * version from these three lines. */
+#define DROVINE_VERSION_MAJOR 0
+#define DROVINE_VERSION_MINOR 1
+#define DROVINE_VERSION_PATCH 0
+#define DROVINE_VERSION_TEXT_(x) #x
+#define DROVINE_VERSION_TEXT(x) DROVINE_VERSION_TEXT_(x)
+#define DROVINE_VERSION_STRING                \
+  DROVINE_VERSION_TEXT(DROVINE_VERSION_MAJOR) \
+  "." DROVINE_VERSION_TEXT(DROVINE_VERSION_MINOR) "." DROVINE_VERSION_TEXT(DROVINE_VERSION_PATCH)
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define DRO_CALL __stdcall
@@ -1045,10 +1088,9 @@ DRO_API void DRO_CALL DRO_XSetScriptCancel(uint8_t cancel);
 DRO_API int32_t DRO_CALL DRO_IPLImageProcess(int32_t ignored, const char* name, int32_t value,
                                              int32_t p1, int32_t p2, int32_t p3, int32_t p4,
                                              int32_t p5, int32_t p6, int32_t mode, int32_t opt1,
-                                             int32_t opt2, int32_t opt3, int32_t opt4,
-                                             int32_t opt5, int32_t opt6, int32_t opt7,
-                                             int32_t red, int32_t green, int32_t blue,
-                                             const char* path);
+                                             int32_t opt2, int32_t opt3, int32_t opt4, int32_t opt5,
+                                             int32_t opt6, int32_t opt7, int32_t red, int32_t green,
+                                             int32_t blue, const char* path);
 /* The effect table, for hosts that list effects. DRO_XEffectInfo gives the
  * name, family and one-line summary of effect `index` (0, 1, ...) and
  * returns its parameter count, or -1 past the last effect (outputs then
@@ -1059,9 +1101,96 @@ DRO_API int32_t DRO_CALL DRO_IPLImageProcess(int32_t ignored, const char* name, 
  * engine and stay valid. */
 DRO_API int32_t DRO_CALL DRO_XEffectInfo(int32_t index, const char** name, const char** family,
                                          const char** summary);
-DRO_API int32_t DRO_CALL DRO_XEffectParam(int32_t index, int32_t k, const char** arg,
-                                          int32_t* min, int32_t* max, int32_t* defaultValue,
+DRO_API int32_t DRO_CALL DRO_XEffectParam(int32_t index, int32_t k, const char** arg, int32_t* min,
+                                          int32_t* max, int32_t* defaultValue,
                                           const char** meaning);
+
+/* ===================================================================== */
+/* Embedding: version, diagnostics, strokes                              */
+/* ===================================================================== */
+
+/* The library's version as "MAJOR.MINOR.PATCH" (DROVINE_VERSION_STRING of
+ * the header it was built with); the text belongs to the library. */
+DRO_API const char* DRO_CALL DRO_XGetVersion(void);
+
+/* The fast paths this process uses, as a line of text for a host's about
+ * box or a bug report ("none (DROVINE_NO_FAST_PATHS is set)" when they are
+ * switched off). */
+DRO_API const char* DRO_CALL DRO_XGetFastPaths(void);
+
+/* The name of blend mode number `mode` (0..40) as DRO_SetLayerOptions and
+ * DRO_CreatePaintLayer take it; "" for the one number without a name; null
+ * outside 0..40. The text belongs to the library. */
+DRO_API const char* DRO_CALL DRO_XBlendModeName(int32_t mode);
+
+/* Diagnostics: one line of text for every argument an export refuses,
+ * clamps or replaces ("DRO_CreateLayer: slot 99 outside 0..63",
+ * "DRO_SetLayerOptions: blend mode \"Nromal\" unknown, \"Normal\" used"),
+ * for a call that can paint or show nothing and why ("DRO_DrawDabGrit:
+ * paint alpha 0% ..."), and for every failure with its cause
+ * ("CreateLayer Excpt: out of memory", "DRO_SetBrushShape: tip picture
+ * \"x.drfx\" unusable (effect script line 3: unknown parameter of this
+ * effect); a disc is used"). The handler gets each line (valid during the
+ * call only) with `userData`; null removes it. Without a handler the lines
+ * go to standard error while the environment variable DROVINE_DEBUG is set
+ * to anything but 0, else nowhere. Reporting never changes what an export
+ * does or returns. The handler runs on the thread of the call; it may call
+ * DRO_GetLastError and the setters, but should not paint. */
+typedef void(DRO_CALL* DRO_XDiagnosticHandler)(const char* message, void* userData);
+DRO_API void DRO_CALL DRO_XSetDiagnosticHandler(DRO_XDiagnosticHandler handler, void* userData);
+
+/* Strokes: the pen's path in, dabs out, one undo step per stroke.
+ *
+ * DRO_XSetStrokeOptions sets how strokes paint (kept until set again;
+ * defaults in brackets): `spacing` the distance between dabs as a share of
+ * the dab's side (at least 1 pixel) [0.2], 0.01..100; `minPressure` the
+ * pressure a lighter touch counts as [0.15], 0..1; `pressureCurves` bit 1:
+ * pressure sets the dab's side, bit 2: pressure sets the paint alpha [3];
+ * `pickupWeight` >= 0 picks up the layer under each dab into the blend
+ * buffer with that weight first (DRO_CopyBlendBufferSurface) [-1: off];
+ * `paintLayer` 1: the dabs gather in the paint layer, shown above the
+ * layer while painting and merged at the end with `paintOpacity` percent
+ * (0..100) and the blend mode `paintMode` (null: "Normal"); 0: dabs go
+ * straight into the layer [1, 100, "Normal"]. Returns 1, or 0 with nothing
+ * changed when a value is out of range.
+ *
+ * The curves, with p the pressure clamped to minPressure..1 (NaN counts as
+ * minPressure) and S the brush size (DRO_SetSize):
+ *   dab side    = max(1, round(S x p))          (bit 1; else S)
+ *   paint alpha = clamp(trunc(p x 100), 1, 100) (bit 2; else DRO_SetAlpha's)
+ *
+ * DRO_XStrokeBegin(slot) makes the slot current (DRO_SetLayer) and opens
+ * the paint layer (or removes it, for straight painting). Returns 1, or 0
+ * without a canvas, for a slot outside 0..63, empty or not canvas-sized, or
+ * when the paint layer cannot be made ("CreatePaintLayer Excpt"). A stroke
+ * still open is ended first.
+ *
+ * DRO_XStrokeTo(x, y, pressure, seconds, rect): canvas coordinates with a
+ * fraction; the first point paints one dab, every later one dabs evenly
+ * spaced along the straight line from the previous point. Each dab is
+ * centred on pixel (floor(x + 0.5), floor(y + 0.5)) in the current colour
+ * with every brush setting as it stands (DRO_DrawDabGrit, then
+ * DRO_DecDrawingLength); a dab wholly off the canvas is skipped. `seconds` is the time of the
+ * sample: dabs follow the distance, not the speed; a time earlier than the previous point's is
+ * reported by the diagnostics. Returns the dabs painted and writes the area
+ * they changed, clipped to the canvas, as x, y, width, height into rect[4]
+ * (0 0 0 0 when none; rect may be null): DRO_Render that area to show the
+ * stroke. Returns -1 without an open stroke (or when its layer was deleted
+ * or re-made since, which drops the stroke), and for a coordinate that is
+ * not finite or beyond +-1000000 (the point is ignored).
+ *
+ * DRO_XStrokeEnd(rect) merges the paint layer into the slot
+ * (DRO_MergePaintLayer) and commits the change (DRO_SaveUndoBuffer(1, 0));
+ * a stroke without dabs commits nothing. Returns the stroke's dab count and
+ * the area of the whole stroke in rect[4], or -1 without an open stroke. */
+DRO_API int32_t DRO_CALL DRO_XSetStrokeOptions(double spacing, double minPressure,
+                                               int32_t pressureCurves, int32_t pickupWeight,
+                                               uint8_t paintLayer, int32_t paintOpacity,
+                                               const char* paintMode);
+DRO_API int32_t DRO_CALL DRO_XStrokeBegin(int32_t slot);
+DRO_API int32_t DRO_CALL DRO_XStrokeTo(double x, double y, double pressure, double seconds,
+                                       int32_t* rect);
+DRO_API int32_t DRO_CALL DRO_XStrokeEnd(int32_t* rect);
 
 #ifdef __cplusplus
 }
