@@ -32,6 +32,8 @@ bool Heard(const std::string& part) {
 // layer holds and the last error afterwards.
 std::pair<uint64_t, std::string> Session(const std::string& script) {
   DRO_SetLastError("");
+  DRO_SetAlpha(0);  // as at load: settings outlive the canvas
+  DRO_SetRandomSeed(1);
   DRO_CreateImage(nullptr, -5, 64, 40, 0);  // width -5 becomes 100
   DRO_CreateLayer(99, 100, 64);
   DRO_CreateLayer(1, 100, 64);

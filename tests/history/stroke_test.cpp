@@ -162,17 +162,20 @@ TEST_F(Stroke, RefusalsLeaveEverythingAsItWas) {
 
   ASSERT_EQ(DRO_XStrokeBegin(2), 1);
   const uint64_t before = Layer2();
-  for (double far : {kNaN, INFINITY, 1000000.5, -2e9})
+  for (double far : {kNaN, double(INFINITY), 1000000.5, -2e9})
     EXPECT_EQ(DRO_XStrokeTo(far, 10, 1, 0, nullptr), -1) << far;
   EXPECT_EQ(DRO_XStrokeTo(1000000, -1000000, 1, 0, nullptr), 0) << "off the canvas: no dab";
   EXPECT_EQ(DRO_XStrokeTo(-1000000, 10, 1, 0, nullptr), 0);
   // The stroke is still open; a time going backwards is painted all the same.
   EXPECT_GT(DRO_XStrokeTo(100, 10, 1, -5, nullptr), 0);
-  // The layer re-made under the stroke: it is dropped, nothing merged.
-  DRO_CreateLayer(2, 200, 120);
+  EXPECT_EQ(Layer2(), before) << "still gathering in the paint layer";
+  // The layer deleted under the stroke: the stroke is dropped, nothing is
+  // merged or committed.
+  const int32_t undoCount = DRO_GetUndoCount();
+  DRO_DeleteLayer(2);
   EXPECT_EQ(DRO_XStrokeTo(120, 10, 1, 0, nullptr), -1);
   EXPECT_EQ(DRO_XStrokeEnd(nullptr), -1);
-  EXPECT_EQ(Layer2(), before);
+  EXPECT_EQ(DRO_GetUndoCount(), undoCount);
   DRO_DeleteImage();
   EXPECT_EQ(DRO_XStrokeBegin(2), 0);
 }

@@ -37,7 +37,7 @@ refused 2 "--brush 99999999999 outside 150..4096" --brush 99999999999
 refused 2 "option --output needs a value" --output
 refused 2 "the output path is empty" --output ""
 refused 2 "writes .png only" --output picture.jpg
-refused 2 "the directory 'missing' does not exist" --output missing/dir/x.png
+refused 2 "the directory 'missing/dir' does not exist" --output missing/dir/x.png
 mkdir d.png
 refused 2 "it is a directory" --output d.png
 refused 2 "unexpected argument 'extra'" demo extra
@@ -75,9 +75,10 @@ mul = Image.open("mul.png").convert("RGBA").getpixel((3, 3))
 zero = Image.open("zero.png").convert("RGBA").getpixel((3, 3))
 rep = Image.open("replay.png").convert("RGB")
 assert rep.size == (80, 50), rep.size
-# Multiply darkens the base by the grey; opacity 0 leaves the base.
-assert mul[0] < 200 and mul[1] < 100 and mul[3] == 255, mul
-assert zero == (200, 100, 50, 255), zero
+# Multiply darkens the base by the grey; opacity 0 leaves the base (within
+# the one level the 16-bit composite may round away).
+assert mul[0] < 190 and mul[1] < 95 and mul[3] == 255, mul
+assert all(abs(a - b) <= 1 for a, b in zip(zero, (200, 100, 50, 255))), zero
 # The stroke is red on white paper.
 assert rep.getpixel((25, 15))[0] > 200 and rep.getpixel((25, 15))[1] < 120, rep.getpixel((25, 15))
 assert rep.getpixel((75, 45)) == (255, 255, 255), rep.getpixel((75, 45))

@@ -3,6 +3,7 @@
 
 #include <png.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
