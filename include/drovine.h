@@ -178,15 +178,20 @@ DRO_API int32_t DRO_CALL DRO_XSetDecodeLimits(int32_t maxPixels, int32_t maxSide
 /* Makes the canvas: width and height 0..10000 (negative or larger values
  * become 100), brush size limit L (the largest brush the host will use),
  * and a fifth value kept unchanged. A live canvas is released first. */
+/* Failure text: "CreateImage Excpt". */
 DRO_API void DRO_CALL DRO_CreateImage(void* window, int32_t width, int32_t height,
                                       int32_t brushSizeLimit, int32_t creationValue);
 /* Re-makes every canvas-sized and brush-sized buffer; layers keep their
  * old pixels and must be re-created or reloaded. */
+/* Failure text: "NewSize Excpt". */
 DRO_API void DRO_CALL DRO_NewSize(void* window, int32_t width, int32_t height,
                                   int32_t brushSizeLimit, int32_t creationValue);
 /* Releases the canvas and every layer. Harmless without a canvas. */
+/* Failure text: "DeleteImage Excpt". */
 DRO_API void DRO_CALL DRO_DeleteImage(void);
-/* Clears the undo store, then keeps at most min(count, 500) levels. */
+/* Clears the undo store, then keeps at most min(count, 500) levels (0 at
+ * load: nothing can be undone until this is called). */
+/* Failure text: "ClearUndo Excpt". */
 DRO_API void DRO_CALL DRO_SetUndoLevels(int32_t count);
 /* Releases the paint layer: 1 when it had pixels, 0 when there were none. */
 DRO_API int32_t DRO_CALL DRO_DeletePaintLayer(void);
@@ -214,7 +219,8 @@ DRO_API void DRO_CALL DRO_SetBlendPrimaryColorStrength(int32_t strength);
 DRO_API void DRO_CALL DRO_SetBlendRemix(int32_t flag);
 /* Dab density (1 = every dab). */
 DRO_API void DRO_CALL DRO_SetDensity(int32_t density);
-/* Paint alpha in percent (100 = full). */
+/* Paint alpha in percent (100 = full). 0 at load: a dab paints nothing
+ * until this is set. */
 DRO_API void DRO_CALL DRO_SetAlpha(int32_t alpha);
 /* Colour variation per dab (also set by DRO_SetTool). */
 DRO_API void DRO_CALL DRO_SetColorVary(int32_t amount);
@@ -232,14 +238,16 @@ DRO_API void DRO_CALL DRO_SetRotateBrushMode(uint8_t flag, int32_t degrees);
 DRO_API void DRO_CALL DRO_SetMixMode(int32_t mode, int32_t amount);
 /* Brush size S in pixels: 0..1000 and at most the canvas's brush size
  * limit (larger values are clamped). Call DRO_SetBrushShape or DRO_SetTool
- * afterwards to rebuild the tip. */
+ * afterwards to rebuild the tip. 0 at load. */
 DRO_API void DRO_CALL DRO_SetSize(int32_t size);
 /* Samples the tip at `count` evenly spaced rows and columns (1..S, at most
  * 999). */
 DRO_API void DRO_CALL DRO_SetScaleSize(int32_t count);
 /* Per-pixel colour and luminance variation; a positive amount (re)builds
  * the seeded variation table. */
+/* Failure text: "MakeRandArrayByte Excpt". */
 DRO_API void DRO_CALL DRO_SetPixColorVary(int32_t amount);
+/* Failure text: "MakeRandArrayByte Excpt". */
 DRO_API void DRO_CALL DRO_SetPixLumVary(int32_t amount);
 /* Seed of every random pattern; seeds the generator at once. */
 DRO_API void DRO_CALL DRO_SetRandomSeed(int32_t seed);
@@ -248,11 +256,13 @@ DRO_API void DRO_CALL DRO_SetRandomSeed(int32_t seed);
 DRO_API void DRO_CALL DRO_SetTracingMode(uint8_t flag);
 DRO_API void DRO_CALL DRO_DisplayMask(uint8_t flag);
 DRO_API void DRO_CALL DRO_EnableMask(uint8_t flag);
-/* View zoom as a fraction; values that are not positive are ignored. */
+/* View zoom as a fraction (1/1 after every DRO_CreateImage); values that
+ * are not positive are ignored. */
 DRO_API void DRO_CALL DRO_SetScale(int32_t numerator, int32_t denominator);
 /* View offset (kept for the host; nothing reads it). */
 DRO_API void DRO_CALL DRO_SetOffset(int32_t x, int32_t y);
-/* Size of the host's view in output pixels; bounds what DRO_Render writes. */
+/* Size of the host's view in output pixels; bounds what DRO_Render writes.
+ * 0 x 0 at load: DRO_Render writes nothing until this is set. */
 DRO_API void DRO_CALL DRO_SetViewSize(int32_t width, int32_t height);
 /* Accepted and ignored. */
 DRO_API void DRO_CALL DRO_SetGridSpacing(int32_t spacing);
@@ -271,6 +281,7 @@ DRO_API void DRO_CALL DRO_SetEraseModeOn(void);
  * picture and its rotation in degrees. Makes the 20 grit patterns (the same
  * for the same tool and random seed) and the brush tip. Returns 1, or 0
  * when a failure ended the call (see DRO_GetLastError). */
+/* Failure text: "SetTool Excpt". */
 DRO_API int32_t DRO_CALL DRO_SetTool(float tipOpacity, int32_t gritCellSize,
                                      int32_t gritCellThreshold, int32_t gritPixelThreshold,
                                      int32_t tipSoftness, int32_t colorVary, int32_t drawingLength,
@@ -300,8 +311,10 @@ DRO_API double DRO_CALL DRO_GetSplinePointY(int32_t index);
  * picture is kept for the next call with the same path and angle), or, for
  * a path of 0 or 1 characters or an unusable one, a disc with the tool's
  * softness, invert and opacity. */
+/* Failure text: "SetBrushShape Excpt". */
 DRO_API void DRO_CALL DRO_SetBrushShape(const char* path, int32_t angle);
 /* The same, trying the path only as an image file. */
+/* Failure text: "SetBrushShape Excpt". */
 DRO_API void DRO_CALL DRO_SetBrushShape_ORIGINAL(const char* path, int32_t angle);
 
 /* ===================================================================== */
@@ -341,18 +354,24 @@ DRO_API int32_t DRO_CALL DRO_DrawDabGritMask(int32_t x, int32_t y);
  * modes by name (see "Blend modes"). */
 
 /* Makes (or clears) the slot's pixels: slot 1 opaque white (65535 per
- * channel), every other slot transparent black. When memory is short the
+ * channel), every other slot transparent black. The slot's options are
+ * not touched: a slot never configured is hidden with opacity 0 until
+ * DRO_SetLayerOptions. When memory is short the
  * undo store gives back its oldest snapshots and the allocation is tried
  * again. 1 on success, 0 on failure. */
+/* Failure text: "CreateLayer Excpt". */
 DRO_API int32_t DRO_CALL DRO_CreateLayer(int32_t slot, int32_t width, int32_t height);
 /* Frees the slot's pixels; its settings stay. */
+/* Failure text: "DeleteLayer Excpt". */
 DRO_API void DRO_CALL DRO_DeleteLayer(int32_t slot);
 /* Makes the slot the current layer (the target of painting, loads and
  * queries) and takes it as the committed state for undo. A visible
- * "Texturize3" layer that is not current is the texture map's source. */
+ * "Texturize3" layer that is not current is the texture map's source. No
+ * layer is current after DRO_CreateImage until this is called. */
 DRO_API void DRO_CALL DRO_SetLayer(int32_t slot);
 /* Visibility, lock-alpha (loads keep the layer's alpha), opacity in percent
- * and the blend mode's name (stored when shorter than 50 characters). */
+ * and the blend mode's name (stored when shorter than 50 characters; an
+ * unknown name blends as "Normal", which the diagnostics report). */
 DRO_API void DRO_CALL DRO_SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlpha,
                                           int32_t opacityPercent, const char* modeName);
 /* Exchanges two slots, pixels and settings. */
@@ -387,6 +406,7 @@ DRO_API void DRO_CALL DRO_ClearPaintLayer_old(void);
 DRO_API void DRO_CALL DRO_MergePaintLayer(int32_t slot);
 /* Softens the paint layer's alpha: a blurred copy of it, except where the
  * paint is nearly opaque (high byte 240 or more), which becomes fully so. */
+/* Failure text: "BlurPaintLayerAlpha Excpt". */
 DRO_API void DRO_CALL DRO_BlurPaintLayerAlpha(void);
 
 /* Every pixel's alpha becomes alpha16 (0..65535). */
@@ -414,6 +434,7 @@ DRO_API void DRO_CALL DRO_SetAlphaFromRGBAImageColor(void* rgba32, int32_t r, in
  * buffer); the slot is cleared through the mask, then the picture is
  * blended in as "Normal" (keeping the slot's alpha when it locks alpha). The
  * second argument is ignored. */
+/* Failure text: "LoadRGBA32Layer Excpt". */
 DRO_API void DRO_CALL DRO_LoadRGBA32Layer_BAD(void* data, int32_t ignored, int32_t slot, int32_t w,
                                               int32_t h, uint8_t useMask);
 /* Turns the layer into shading for the alpha-family modes: kind 1 pulls
@@ -492,6 +513,7 @@ DRO_API void DRO_CALL DRO_Render(void* destination, int32_t stride, int32_t x, i
 /* Commits the change: the changed rectangle (the whole canvas unless dabs
  * measured it) is filed away as it was before, for the pixels, the mask or
  * both. Drops every undone change first. */
+/* Failure text: "SaveUndoBuf Excpt". */
 DRO_API void DRO_CALL DRO_SaveUndoBuffer(uint8_t savePixels, uint8_t saveMask);
 /* Takes the layer and the mask as the committed state. */
 DRO_API void DRO_CALL DRO_SaveUndoBackBuffer(int32_t layer);
@@ -507,8 +529,10 @@ DRO_API int32_t DRO_CALL DRO_GetRedoCount(void);
 DRO_API int32_t DRO_CALL DRO_GetUndoCount(void);
 /* Empties the store and takes the current layer as committed; also ends a
  * pause. */
+/* Failure text: "ClearUndo Excpt". */
 DRO_API void DRO_CALL DRO_ClearUndo(void);
 /* Frees the oldest changes until at least that many kilobytes are free. */
+/* Failure text: "RemoveAdandonedUndo Excpt". */
 DRO_API void DRO_CALL DRO_ReduceUndo(int32_t kilobytes);
 /* While paused, saving, undo and redo do nothing. */
 DRO_API void DRO_CALL DRO_PauseUndo(void);
@@ -629,6 +653,7 @@ DRO_API int32_t DRO_CALL DRO_GetColorAtTrace(int32_t x, int32_t y);
 DRO_API int32_t DRO_CALL DRO_GetColorAtHistory(int32_t x, int32_t y);
 /* The colour of the visible layers flattened at (x, y) (clamped into the
  * canvas), or -1 where the result is transparent; 0 without a canvas. */
+/* Failure text: "DRO_GetColorAtMerged Excpt". */
 DRO_API int32_t DRO_CALL DRO_GetColorAtMerged(int32_t x, int32_t y);
 /* Bounding box of the layer's pixels with non-zero alpha; (canvas width,
  * canvas height, 0, 0) when there are none; outputs untouched for an empty
@@ -661,11 +686,13 @@ DRO_API int32_t DRO_CALL DRO_PutMaskLineRLE(const void* src, int32_t row);
 /* A layer narrowed to a canvas-size RGBA32 image and deflated into dst
  * (capacity bytes); returns the compressed length, 0 for an empty slot or
  * when it does not fit. The second and fifth arguments are not used. */
+/* Failure text: "GetRGBA32Layer Excpt". */
 DRO_API int32_t DRO_CALL DRO_GetRGBA32LayerCompressed(void* dst, int32_t unused, int32_t capacity,
                                                       int32_t slot, int32_t unusedLevel);
 /* Inflates srcLength bytes into the layer (its own size, no texture or mask
  * weighting, lock-alpha kept); 1 when loaded, 0 for an empty slot or a
  * stream that does not hold exactly one layer. */
+/* Failure text: "LoadRGBA32LayerCompressed Excpt". */
 DRO_API int32_t DRO_CALL DRO_LoadRGBA32LayerCompressed(const void* src, int32_t unused,
                                                        int32_t srcLength, int32_t slot);
 
@@ -768,6 +795,7 @@ DRO_API int32_t DRO_CALL DRO_SetMaskData16(const void* src);
 /* Builds the texture map from the slot's layer: one byte per canvas pixel,
  * (R + G + B) / 768 clamped to 4..250. Returns the map (owned by the
  * engine), or null for an empty slot, without a canvas or on failure. */
+/* Failure text: "CreateTexture Excpt". */
 DRO_API void* DRO_CALL DRO_CreateTexture(int32_t slot);
 /* Drops the texture map. */
 DRO_API void DRO_CALL DRO_DeleteTexture(void);
@@ -832,11 +860,17 @@ DRO_API void DRO_CALL DRO_IPLExit(void);
  * "IPLAllocSrcBuffer32 Excpt", "IPLFreeSrcBuffer32 Excpt" and so on. */
 DRO_API void DRO_CALL DRO_IPLAllocSrcBuffer32(void);
 DRO_API void DRO_CALL DRO_IPLFreeSrcBuffer32(void);
+/* Failure text: "IPLAllocDstBuffer32 Excpt". */
 DRO_API void DRO_CALL DRO_IPLAllocDstBuffer32(void);
+/* Failure text: "IPLFreeDstBuffer32 Excpt". */
 DRO_API void DRO_CALL DRO_IPLFreeDstBuffer32(void);
+/* Failure text: "IPLAllocSrcBuffer24 Excpt". */
 DRO_API void DRO_CALL DRO_IPLAllocSrcBuffer24(void);
+/* Failure text: "IPLFreeSrcBuffer24 Excpt". */
 DRO_API void DRO_CALL DRO_IPLFreeSrcBuffer24(void);
+/* Failure text: "IPLAllocDstBuffer24 Excpt". */
 DRO_API void DRO_CALL DRO_IPLAllocDstBuffer24(void);
+/* Failure text: "IPLFreeDstBuffer24 Excpt". */
 DRO_API void DRO_CALL DRO_IPLFreeDstBuffer24(void);
 /* Refills an allocated RGBA32 source from the current layer. */
 DRO_API void DRO_CALL DRO_IPLUpdateSrcBuffer32(void);
@@ -869,6 +903,7 @@ DRO_API void DRO_CALL DRO_IPLMaskRectangle(int32_t x0, int32_t y0, int32_t x1, i
  * fills and then releases the RGBA32 source work buffer. A click off the
  * canvas or an unknown mode changes nothing. Failures record "IPLMaskWand
  * Excpt". */
+/* Failure text: "IPLMaskWand Excpt". */
 DRO_API void DRO_CALL DRO_IPLMaskWand(int32_t x, int32_t y, int32_t tolerance, int32_t percent,
                                       const char* mode);
 /* Every pixel of a canvas-size RGBA32 picture (row stride width x 4) whose
@@ -891,6 +926,7 @@ DRO_API void DRO_CALL DRO_IPLRectangle(int32_t red, int32_t green, int32_t blue,
 /* A filled, anti-aliased ellipse inside the same box (radii half its sides,
  * at least 2), merged like the rectangle. Failures record "IPLEllipse
  * Excpt". */
+/* Failure text: "IPLEllipse Excpt". */
 DRO_API void DRO_CALL DRO_IPLEllipse(int32_t red, int32_t green, int32_t blue, int32_t x1,
                                      int32_t y1, int32_t x2, int32_t y2, int32_t opacityPercent);
 /* A gradient over the whole canvas merged into the current layer: `count`
@@ -977,6 +1013,7 @@ DRO_API void DRO_CALL DRO_IPLResize(int32_t width, int32_t height, const char* f
  * "MR", "BL", "BC", "BR" (other texts: top left); the new area is opaque
  * white in slot 1, transparent elsewhere. Failures record "IPLResizePage
  * Excpt". */
+/* Failure text: "IPLResizePage Excpt". */
 DRO_API void DRO_CALL DRO_IPLResizePage(int32_t width, int32_t height, const char* anchor);
 /* Seam carving of the width (guided by the enabled mask: closed pixels are
  * kept), then the new height (rows cut or added as transparent). Failures
@@ -1017,23 +1054,30 @@ DRO_API void DRO_CALL DRO_WarpPointToPoint(int32_t x1, int32_t y1, int32_t x2, i
  * buffer. Failures record "<name> Excpt" with the export's name without
  * the prefix ("LoadImageBrush Excpt", ...). */
 DRO_API void DRO_CALL DRO_LoadImageBrush(const char* path);
+/* Failure text: "LoadImageBrushFromRGBA32 Excpt". */
 DRO_API void DRO_CALL DRO_LoadImageBrushFromRGBA32(const void* rgba32, int32_t width,
                                                    int32_t height);
 /* A strip of square frames side by side (width / height frames; a strip
  * narrower than tall is refused); the frame at trunc(frames x position)
  * (position clamped to 0..1, NaN frame 0) becomes the image brush. */
+/* Failure text: "LoadImageBrushArray Excpt". */
 DRO_API void DRO_CALL DRO_LoadImageBrushArray(const char* path);
 DRO_API void DRO_CALL DRO_CopyFromImageBrushArray(float position);
 /* An S x S brush of (r, g, b) x 257, opaque; recolouring keeps alpha (no
  * brush: an S x S white one first). Colours take their low byte. */
+/* Failure text: "FillImageBrush Excpt". */
 DRO_API void DRO_CALL DRO_FillImageBrush(int32_t r, int32_t g, int32_t b);
+/* Failure text: "ColorImageBrush Excpt". */
 DRO_API void DRO_CALL DRO_ColorImageBrush(int32_t r, int32_t g, int32_t b);
 /* The blend buffer's top-left S x S pixels become the brush (transparent
  * without a blend buffer). */
+/* Failure text: "CopyToImageBrush Excpt". */
 DRO_API void DRO_CALL DRO_CopyToImageBrush(void);
+/* Failure text: "SizeImageBrush Excpt". */
 DRO_API void DRO_CALL DRO_SizeImageBrush(void);
 /* Rotates the sized brush by `degrees` (reduced modulo 360) about its
  * centre. */
+/* Failure text: "RotateImageBrush Excpt". */
 DRO_API void DRO_CALL DRO_RotateImageBrush(int32_t degrees);
 /* Writes the sized (or rotated) brush into the blend buffer, keeping
  * `percent` (0..100, clamped) of what is there: d = trunc(percent x
@@ -1041,6 +1085,7 @@ DRO_API void DRO_CALL DRO_RotateImageBrush(int32_t degrees);
 DRO_API void DRO_CALL DRO_CopyFromImageBrush(int32_t percent);
 DRO_API void DRO_CALL DRO_CopyFromImageBrushRotate(int32_t percent);
 /* Writes the image brush as an RGBA PNG file at 72 dpi. */
+/* Failure text: "SaveImageBrush Excpt". */
 DRO_API void DRO_CALL DRO_SaveImageBrush(const char* path);
 /* Lua filter scripts                                                    */
 /* ===================================================================== */

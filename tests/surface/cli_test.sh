@@ -52,6 +52,8 @@ refused 2 "--mode 'Nromal' is no blend mode" composite base.png layer.png --mode
 refused 2 "--opacity 101 outside 0..100" composite base.png layer.png --opacity 101 -o x.png
 refused 2 "cannot read the layer 'rec.dat' as a PNG" composite base.png rec.dat -o x.png
 refused 2 "cannot list 'colours'" list colours
+refused 2 "writes .png only" effect Blur base.png out.jpg
+refused 2 "cannot read the picture 'none.png'" effect Blur none.png out.png
 refused 2 "option --help takes no value" info --help=yes
 refused 2 "unexpected argument 'base.png'" info base.png
 if ls | grep -qv -e '^d.png$' -e '^base.png$' -e '^layer.png$' -e '^rec.dat$'; then
