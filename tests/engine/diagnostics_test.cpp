@@ -4,6 +4,7 @@
 // changes what the calls do.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,18 @@ TEST(Diagnostics, EachMistakeIsNamedAndListeningChangesNothing) {
   DRO_SetBrushShape(dir.File("missing.png").c_str(), 0);  // no canvas: nothing to build
   EXPECT_TRUE(g_lines.empty());
   DRO_XSetDiagnosticHandler(nullptr, nullptr);
+}
+
+// Each test runs in a process of its own, so this one's environment is
+// the one the engine reads first.
+TEST(Diagnostics, DebugEnvironmentWritesToStandardError) {
+  ASSERT_EQ(setenv("DROVINE_DEBUG", "1", 1), 0);
+  testing::internal::CaptureStderr();
+  DRO_CreateLayer(99, 4, 4);
+  DRO_CreateLayer(-1, 4, 4);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "drovine: DRO_CreateLayer: slot 99 outside 0..63\n"
+            "drovine: DRO_CreateLayer: slot -1 outside 0..63\n");
 }
 
 class DiagnosedFailures : public drovine_test::CanvasTest {
