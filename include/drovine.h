@@ -1212,7 +1212,8 @@ DRO_API void DRO_CALL DRO_XSetDiagnosticHandler(DRO_XDiagnosticHandler handler, 
  *
  * DRO_XStrokeTo(x, y, pressure, seconds, rect): canvas coordinates with a
  * fraction; the first point paints one dab, every later one dabs evenly
- * spaced along the straight line from the previous point. Each dab is
+ * spaced along the straight line from the previous point, all with this
+ * point's pressure (feed samples a few pixels apart, as tablets give them). Each dab is
  * centred on pixel (floor(x + 0.5), floor(y + 0.5)) in the current colour
  * with every brush setting as it stands (DRO_DrawDabGrit, then
  * DRO_DecDrawingLength); a dab wholly off the canvas is skipped. `seconds` is the time of the

@@ -31,7 +31,7 @@ def _metadata():
 def _package_files():
     base = os.path.join(ROOT, PACKAGE)
     for entry in sorted(os.listdir(base)):
-        if entry.endswith(".py"):
+        if entry.endswith(".py") and entry != "_checkout.py":
             yield f"{PACKAGE}/{entry}", os.path.join(base, entry)
 
 
@@ -80,8 +80,12 @@ def _write_wheel(wheel_directory, files):
 
 
 def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
-    return _write_wheel(wheel_directory,
-                        [(path, open(src, "rb").read()) for path, src in _package_files()])
+    files = [(path, open(src, "rb").read()) for path, src in _package_files()]
+    # Where the package was built from: an installed copy still finds a
+    # library built in that checkout (build/release) without settings.
+    checkout = os.path.dirname(ROOT)
+    files.append((f"{PACKAGE}/_checkout.py", f"CHECKOUT = {checkout!r}\n".encode()))
+    return _write_wheel(wheel_directory, files)
 
 
 def build_editable(wheel_directory, config_settings=None, metadata_directory=None):

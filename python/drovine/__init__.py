@@ -159,16 +159,30 @@ class Canvas:
             raise ValueError("stroke options out of range (see DRO_XSetStrokeOptions)")
         _check("DRO_SetTool")
 
-    def stroke(self, points, layer=None):
+    def stroke(self, points, layer=None, step=2.0):
         """Paints one stroke through (x, y[, pressure[, seconds]]) points and
-        commits it to undo; returns the changed area (x, y, width, height)."""
+        commits it to undo; returns the changed area (x, y, width, height).
+
+        The engine gives the dabs leading up to a point that point's
+        pressure, as a tablet's dense samples expect; sparse points are
+        filled in here every `step` pixels, pressure and time changing
+        evenly between them."""
         slot = (layer or self.paint).slot
         if not lib.DRO_XStrokeBegin(slot):
             _check("DRO_XStrokeBegin")
             raise DrovineError(f"DRO_XStrokeBegin: slot {slot} refused")
+        last = None
         for i, point in enumerate(points):
-            x, y, pressure, seconds = (tuple(point) + (1.0, i * 0.01))[:4]
+            x, y, pressure, seconds = (tuple(point) + (1.0, i * 0.01)[len(point) - 2:])[:4]
+            if last is not None:
+                lx, ly, lp, lt = last
+                n = int(((x - lx) ** 2 + (y - ly) ** 2) ** 0.5 / step)
+                for k in range(1, n):
+                    f = k / n
+                    lib.DRO_XStrokeTo(lx + (x - lx) * f, ly + (y - ly) * f,
+                                      lp + (pressure - lp) * f, lt + (seconds - lt) * f, None)
             lib.DRO_XStrokeTo(x, y, pressure, seconds, None)
+            last = (x, y, pressure, seconds)
         rect = (ctypes.c_int32 * 4)()
         lib.DRO_XStrokeEnd(rect)
         _check("DRO_XStrokeEnd")

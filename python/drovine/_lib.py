@@ -18,10 +18,18 @@ def _candidates():
     found = ctypes.util.find_library("drovine")
     if found:
         yield found
-    # A checkout with a build beside it.
-    here = os.path.dirname(os.path.abspath(__file__))
-    for build in ("release", "sanitize", "luajit"):
-        yield os.path.join(here, "..", "..", "build", build, f"libdrovine.so.{MAJOR}")
+    # The checkout the package lives in, or was installed from, when it
+    # has a build.
+    roots = [os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")]
+    try:
+        from ._checkout import CHECKOUT
+
+        roots.append(CHECKOUT)
+    except ImportError:
+        pass
+    for root in roots:
+        for build in ("release", "luajit"):
+            yield os.path.join(root, "build", build, f"libdrovine.so.{MAJOR}")
 
 
 def _load():
