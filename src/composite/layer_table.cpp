@@ -16,7 +16,10 @@ bool ValidSlot(int32_t slot) noexcept {
 }
 
 void DeleteLayer(int32_t slot) noexcept {
-  if (!ValidSlot(slot)) return;
+  if (!ValidSlot(slot)) {
+    DiagnoseUnusableSlot("DRO_DeleteLayer", slot);
+    return;
+  }
   Guard(Operation::kDeleteLayer, [&] {
     LayerRecord& rec = Layers().slots[slot];
     if (!rec.pixels) return;
@@ -80,10 +83,14 @@ uint16_t OpacityFromPercent(int32_t percent) noexcept {
 
 void DiagnoseUnusableSlot(const char* where, int32_t slot) noexcept {
   if (!DiagnosticsOn()) return;
+  const CanvasGeometry& c = Geometry();
   if (!ValidSlot(slot)) {
     Diagnose(where, "slot %d outside 0..63", slot);
-  } else {
+  } else if (const LayerRecord& rec = Layers().slots[slot]; !rec.pixels) {
     Diagnose(where, "slot %d holds no pixels (DRO_CreateLayer makes them)", slot);
+  } else if (!rec.Matches(c.width, c.height)) {
+    Diagnose(where, "slot %d is %d x %d, the canvas %d x %d (DRO_CreateLayer re-makes it)", slot,
+             rec.width, rec.height, c.width, c.height);
   }
 }
 

@@ -198,7 +198,10 @@ bool SwapLayers(int32_t a, int32_t b) noexcept {
 void MergeLayer(int32_t src, int32_t dst) noexcept {
   const LayerRecord* s = CanvasLayer(src);
   LayerRecord* d = CanvasLayer(dst);
-  if (!s || !d) return;
+  if (!s || !d) {
+    DiagnoseUnusableSlot("DRO_MergeLayer", s ? dst : src);
+    return;
+  }
   const CanvasGeometry& c = Geometry();
   const Pixel64* mask = LayerMaskFor(src);
   BlendLayerRect(s->pixels.data(), 0, 0, c.width, c.height, CanvasStride(), mask, d->pixels.data(),
@@ -297,6 +300,8 @@ void MergePaintLayer(int32_t slot) noexcept {
   LayerRecord* d = CanvasLayer(slot);
   const CanvasGeometry& c = Geometry();
   if (!d || !p.pixels || !p.Matches(c.width, c.height) || p.pixels.size() != CanvasPixels()) {
+    if (!d) DiagnoseUnusableSlot("DRO_MergePaintLayer", slot);
+    if (!p.pixels) Diagnose("DRO_MergePaintLayer", "no paint layer (DRO_CreatePaintLayer)");
     return;
   }
   const ClippedRect r = DirtyOn(p, c.width, c.height);

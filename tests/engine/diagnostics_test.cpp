@@ -86,16 +86,20 @@ TEST(Diagnostics, EachMistakeIsNamedAndListeningChangesNothing) {
   DRO_XSetDiagnosticHandler(nullptr, nullptr);
 }
 
-// Each test runs in a process of its own, so this one's environment is
-// the one the engine reads first.
+// The engine reads the environment once, so the check runs in a fresh
+// process of its own.
 TEST(Diagnostics, DebugEnvironmentWritesToStandardError) {
-  ASSERT_EQ(setenv("DROVINE_DEBUG", "1", 1), 0);
-  testing::internal::CaptureStderr();
-  DRO_CreateLayer(99, 4, 4);
-  DRO_CreateLayer(-1, 4, 4);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "drovine: DRO_CreateLayer: slot 99 outside 0..63\n"
-            "drovine: DRO_CreateLayer: slot -1 outside 0..63\n");
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        setenv("DROVINE_DEBUG", "1", 1);
+        DRO_CreateLayer(99, 4, 4);
+        DRO_CreateLayer(-1, 4, 4);
+        std::exit(0);
+      },
+      testing::ExitedWithCode(0),
+      "^drovine: DRO_CreateLayer: slot 99 outside 0..63\n"
+      "drovine: DRO_CreateLayer: slot -1 outside 0..63\n$");
 }
 
 class DiagnosedFailures : public drovine_test::CanvasTest {
@@ -110,6 +114,11 @@ TEST_F(DiagnosedFailures, CarryTheirCause) {
   EXPECT_EQ(DRO_CreateLayer(3, 40, 30), 0);
   EXPECT_STREQ(DRO_GetLastError(), "CreateLayer Excpt");
   EXPECT_TRUE(Heard("CreateLayer Excpt: out of memory")) << (g_lines.empty() ? "" : g_lines[0]);
+  DRO_MergeLayer(1, 5);
+  EXPECT_TRUE(Heard("DRO_MergeLayer: slot 1 holds no pixels")) << g_lines.back();
+  DRO_MergePaintLayer(70);
+  EXPECT_TRUE(Heard("DRO_MergePaintLayer: slot 70 outside 0..63"));
+  EXPECT_TRUE(Heard("DRO_MergePaintLayer: no paint layer"));
   DRO_SetBrushShape("/nonexistent/tip.png", 0);
   EXPECT_TRUE(Heard("tip picture \"/nonexistent/tip.png\" unusable (file not found)"));
   DRO_XSetDiagnosticHandler(nullptr, nullptr);
