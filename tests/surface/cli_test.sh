@@ -53,6 +53,15 @@ refused 2 "--opacity 101 outside 0..100" composite base.png layer.png --opacity 
 refused 2 "cannot read the layer 'rec.dat' as a PNG" composite base.png rec.dat -o x.png
 refused 2 "cannot list 'colours'" list colours
 refused 2 "writes .png only" effect Blur base.png out.jpg
+refused 2 "unexpected argument '--bogus'" effects --bogus
+# A path no one may create is refused before the work, and a refused run
+# leaves a picture already there as it was.
+refused 2 "cannot write '/proc/x.png'" --output /proc/x.png
+cp base.png keep.png
+refused 2 "--opacity 101 outside 0..100" composite base.png layer.png --opacity 101 -o keep.png
+refused 2 "cannot read the layer 'rec.dat'" composite base.png rec.dat -o keep.png
+cmp -s base.png keep.png || { echo "FAIL: a refused run changed the existing output"; fail=1; }
+rm keep.png
 refused 2 "cannot read the picture 'none.png'" effect Blur none.png out.png
 refused 2 "option --help takes no value" info --help=yes
 refused 2 "unexpected argument 'base.png'" info base.png

@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,19 +166,43 @@ bool CheckInput(const std::string& command, const std::string& what, const std::
   return true;
 }
 
-bool WritePng(const std::string& path, const uint8_t* pixels, int32_t width, int32_t height,
-              int32_t stride, uint32_t format) {
+Output::~Output() {
+  if (file_ && file_ != stdout) std::fclose(file_);
+  if (created_ && !written_) std::remove(path_.c_str());
+}
+
+bool Output::Open(const std::string& command, const std::string& path) {
+  if (!CheckOutput(command, path)) return false;
+  path_ = path;
+  if (path == "-") {
+    file_ = stdout;
+    return true;
+  }
+  // Not O_TRUNC: a picture already there stays until the new one is ready.
+  const bool existed = access(path.c_str(), F_OK) == 0;
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0 || !(file_ = fdopen(fd, "wb"))) {
+    Complain(command, "cannot write '%s': %s", path.c_str(), std::strerror(errno));
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  created_ = !existed;
+  return true;
+}
+
+bool Output::WritePng(const uint8_t* pixels, int32_t width, int32_t height, int32_t stride,
+                      uint32_t format) {
+  if (!file_) return false;
+  if (file_ != stdout && ftruncate(fileno(file_), 0) != 0) return false;
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
   image.width = static_cast<png_uint_32>(width);
   image.height = static_cast<png_uint_32>(height);
   image.format = format;
-  if (path == "-") {
-    const bool ok = png_image_write_to_stdio(&image, stdout, 0, pixels, stride, nullptr) != 0;
-    return std::fflush(stdout) == 0 && ok;
-  }
-  return png_image_write_to_file(&image, path.c_str(), 0, pixels, stride, nullptr) != 0;
+  written_ = true;
+  const bool ok = png_image_write_to_stdio(&image, file_, 0, pixels, stride, nullptr) != 0;
+  return std::fflush(file_) == 0 && ok;
 }
 
 bool ReadPng(const std::string& path, std::vector<uint8_t>& rgba, int32_t& width, int32_t& height) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <span>
 #include <string>
@@ -53,11 +54,33 @@ bool CheckOutput(const std::string& command, const std::string& path);
 // Checks that an input file exists and can be read.
 bool CheckInput(const std::string& command, const std::string& what, const std::string& path);
 
-// Writes 8-bit pixels as a PNG file (or to standard output for "-"):
-// `format` is one of libpng's simplified formats (PNG_FORMAT_RGBA,
-// PNG_FORMAT_BGR, ...), `stride` the row distance in bytes.
-bool WritePng(const std::string& path, const uint8_t* pixels, int32_t width, int32_t height,
-              int32_t stride, uint32_t format);
+// A picture's destination, opened before any work so that a path that
+// cannot be written is refused at once rather than after the work: Open
+// checks it (CheckOutput) and opens it for writing without emptying it;
+// WritePng replaces what was there. A file Open created is removed again
+// when nothing was written to it.
+class Output {
+ public:
+  Output() = default;
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+  ~Output();
+
+  bool Open(const std::string& command, const std::string& path);
+  // 8-bit pixels as PNG: `format` one of libpng's simplified formats
+  // (PNG_FORMAT_RGBA, PNG_FORMAT_BGR, ...), `stride` the row distance in
+  // bytes. False when writing failed.
+  bool WritePng(const uint8_t* pixels, int32_t width, int32_t height, int32_t stride,
+                uint32_t format);
+  bool toStandardOutput() const { return path_ == "-"; }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  FILE* file_ = nullptr;
+  bool created_ = false;
+  bool written_ = false;
+};
 
 // Reads a PNG file as tight RGBA (at most 10000 pixels a side).
 bool ReadPng(const std::string& path, std::vector<uint8_t>& rgba, int32_t& width, int32_t& height);

@@ -134,7 +134,8 @@ int RunReplay(int argc, char** argv) {
   }
   const std::string& recording = args.operands[0];
   const std::string& output = args.values.at("output");
-  if (!cli::CheckInput("replay", "the recording", recording) || !cli::CheckOutput("replay", output))
+  cli::Output out;
+  if (!cli::CheckInput("replay", "the recording", recording) || !out.Open("replay", output))
     return cli::kUsage;
   const std::vector<hostkit::TabletEvent> events = hostkit::ReadTabletEvents(recording);
   if (events.empty()) {
@@ -163,7 +164,7 @@ int RunReplay(int argc, char** argv) {
   for (const hostkit::TabletEvent& e : events) host.Event(e);
   host.Finish();
   const bool written =
-      cli::WritePng(output, host.view().data(), width, height, host.stride(), PNG_FORMAT_BGR);
+      out.WritePng(host.view().data(), width, height, host.stride(), PNG_FORMAT_BGR);
   const std::string error = DRO_GetLastError();
   DRO_DeletePaintLayer();
   DRO_DeleteImage();
@@ -252,9 +253,10 @@ int RunComposite(int argc, char** argv) {
     return cli::kUsage;
   }
   const std::string& output = args.values.at("output");
+  cli::Output out;
   if (!cli::CheckInput("composite", "the base", args.operands[0]) ||
       !cli::CheckInput("composite", "the layer", args.operands[1]) ||
-      !cli::CheckOutput("composite", output))
+      !out.Open("composite", output))
     return cli::kUsage;
   std::vector<uint8_t> base, layer;
   int32_t bw = 0, bh = 0, lw = 0, lh = 0;
@@ -283,15 +285,15 @@ int RunComposite(int argc, char** argv) {
   DRO_LoadRGBA32Layer(layer.data(), lw * 4, 2, 0, 0, lw, lh, 0);
   std::vector<uint16_t> flat(static_cast<size_t>(bw) * bh * 4);
   DRO_Merge(flat.data());
-  std::vector<uint8_t> out(static_cast<size_t>(bw) * bh * 4);
-  DRO_GetRGBA32FromRGBA64(out.data(), bw * 4, bw, bh, flat.data(), bw * 8);
+  std::vector<uint8_t> result(static_cast<size_t>(bw) * bh * 4);
+  DRO_GetRGBA32FromRGBA64(result.data(), bw * 4, bw, bh, flat.data(), bw * 8);
   const std::string error = DRO_GetLastError();
   DRO_DeleteImage();
   if (!error.empty()) {
     cli::Complain("composite", "%s", error.c_str());
     return cli::kFailed;
   }
-  if (!cli::WritePng(output, out.data(), bw, bh, bw * 4, PNG_FORMAT_RGBA)) {
+  if (!out.WritePng(result.data(), bw, bh, bw * 4, PNG_FORMAT_RGBA)) {
     cli::Complain("composite", "cannot write %s", output.c_str());
     return cli::kFailed;
   }

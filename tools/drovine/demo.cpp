@@ -257,7 +257,8 @@ int RunDemo(int argc, char** argv) {
     return cli::kUsage;
   const std::string output =
       args.Has("output") ? args.values.at("output") : std::string("out/drovine-demo.png");
-  if (!cli::CheckOutput("demo", output)) return cli::kUsage;
+  cli::Output out;
+  if (!out.Open("demo", output)) return cli::kUsage;
   // With the picture on standard output, the report goes to standard error.
   FILE* report = output == "-" ? stderr : stdout;
 
@@ -287,7 +288,7 @@ int RunDemo(int argc, char** argv) {
   DRO_SetViewSize(width, height);
   DRO_SetScale(1, 1);
   DRO_Render(view.data(), stride, 0, 0, width, height);
-  const bool written = cli::WritePng(output, view.data(), width, height, stride, PNG_FORMAT_BGR);
+  const bool written = out.WritePng(view.data(), width, height, stride, PNG_FORMAT_BGR);
   std::fprintf(report, "painted %d x %d: %lld dabs, %lld pixels painted, undo holds %d steps\n",
                width, height, static_cast<long long>(host.dabs()),
                static_cast<long long>(host.paintedPixels()), DRO_GetUndoCount());

@@ -63,7 +63,12 @@ int FindEffect(const std::string& name) {
 }  // namespace
 
 int RunEffectsCommand(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "--markdown") == 0) {
+  if (argc > 2 || (argc == 2 && std::strcmp(argv[1], "--markdown") != 0)) {
+    const bool first = std::strcmp(argv[1], "--markdown") != 0;
+    cli::Complain("effects", "unexpected argument '%s' (only --markdown)", argv[first ? 1 : 2]);
+    return cli::kUsage;
+  }
+  if (argc > 1) {
     std::fputs(hostkit::EffectsMarkdown().c_str(), stdout);
     return 0;
   }
@@ -137,7 +142,8 @@ int RunEffectCommand(int argc, char** argv) {
     std::fputs("drovine: give one input and one output PNG file\n", stderr);
     return 2;
   }
-  if (!cli::CheckInput("effect", "the picture", files[0]) || !cli::CheckOutput("effect", files[1]))
+  cli::Output out;
+  if (!cli::CheckInput("effect", "the picture", files[0]) || !out.Open("effect", files[1]))
     return cli::kUsage;
   std::vector<uint8_t> rgba;
   int width = 0, height = 0;
@@ -169,7 +175,7 @@ int RunEffectCommand(int argc, char** argv) {
                  error.c_str());
     return 1;
   }
-  if (!cli::WritePng(files[1], rgba.data(), width, height, width * 4, PNG_FORMAT_RGBA)) {
+  if (!out.WritePng(rgba.data(), width, height, width * 4, PNG_FORMAT_RGBA)) {
     std::fprintf(stderr, "drovine: cannot write %s\n", files[1]);
     return 1;
   }
