@@ -128,13 +128,17 @@ class Canvas:
         _check("DRO_CreateImage")
         Canvas._open = self
         self.width, self.height = width, height
-        lib.DRO_SetUndoLevels(undo_levels)
-        self.background = self.layer(1)
-        self.paint = self.layer(2)
-        self.paint.select()
-        lib.DRO_SetViewSize(width, height)
-        lib.DRO_SetScale(1, 1)
-        self.brush()
+        try:
+            lib.DRO_SetUndoLevels(undo_levels)
+            self.background = self.layer(1)
+            self.paint = self.layer(2)
+            self.paint.select()
+            lib.DRO_SetViewSize(width, height)
+            lib.DRO_SetScale(1, 1)
+            self.brush()
+        except BaseException:
+            self.close()  # the engine's canvas goes with the half-made object
+            raise
 
     def layer(self, slot, visible=True, opacity=100, mode="Normal"):
         """Makes (or clears) the layer in `slot` and shows it."""
