@@ -1,5 +1,6 @@
 /*
  * drovine.h - the public interface of the Drovine paint engine.
+ * Copyright (c) 2026 the Drovine developers. MIT licence (see LICENSE).
  *
  * The engine keeps one canvas in process-wide state; a host drives it only
  * through the flat functions below, from one thread at a time. Pixels cross
@@ -7,6 +8,36 @@
  * every pixel is 16 bits per channel. Failures inside guarded operations are
  * reported through DRO_GetLastError() ("<operation> Excpt"); no function ever
  * raises anything to the host.
+ *
+ * A host's life (docs/host-guide.md tells it in full):
+ *
+ *   DRO_CreateImage(NULL, w, h, brushLimit, 0)   the canvas, 0..10000 a side
+ *   DRO_SetUndoLevels(n)                         0 until set: no undo
+ *   DRO_CreateLayer(1, w, h)                     slot 1: opaque white base
+ *   DRO_SetLayerOptions(1, 1, 0, 100, "Normal")  layers start HIDDEN
+ *   DRO_SetLayer(1)                              no layer is current until set
+ *   DRO_SetSize(24); DRO_SetTool(1.0f, 0, ...)   brush size 0 until set
+ *   DRO_SetAlpha(100)                            paint alpha starts at 0
+ *   DRO_SetColor(r, g, b)
+ *   DRO_XStrokeBegin(1); DRO_XStrokeTo(...)...; DRO_XStrokeEnd(rect)
+ *   DRO_SetViewSize(w, h)                        0 x 0 until set: Render
+ *                                                writes nothing
+ *   DRO_Render(bgr, stride, 0, 0, w, h)          blue-green-red bytes
+ *   DRO_DeleteImage()
+ *
+ * Defaults a host meets: paint alpha 0 (a dab paints nothing until
+ * DRO_SetAlpha), brush size 0, new layers hidden with opacity 0 (the layer
+ * record starts zero: set visibility and opacity with
+ * DRO_SetLayerOptions), view size 0 x 0, zoom 1/1, undo levels 0, the mask
+ * enabled and fully open, mix mode 32 after DRO_SetTool.
+ *
+ * Errors: the guarded operations record "<operation> Excpt" (each export
+ * below names its text) and return their failure value; the text stays
+ * until the next failure or until the host clears it with
+ * DRO_SetLastError(""). Refused, clamped or substituted arguments change
+ * nothing in what an export returns; DRO_XSetDiagnosticHandler or the
+ * environment variable DROVINE_DEBUG=1 reports each of them, and every
+ * failure with its cause, as a line of text.
  *
  * Type mapping: 32-bit integers are int32_t (uint32_t where the value is
  * unsigned), 32-bit floats float, the few 64-bit floats double, bytes and
@@ -22,6 +53,18 @@
 #define DROVINE_H
 
 #include <stdint.h>
+
+/* The version of this header; DRO_XGetVersion() gives the library's. The
+ * build takes the library's soname, drovine.pc and the CMake package
+ * version from these three lines. */
+#define DROVINE_VERSION_MAJOR 0
+#define DROVINE_VERSION_MINOR 1
+#define DROVINE_VERSION_PATCH 0
+#define DROVINE_VERSION_TEXT_(x) #x
+#define DROVINE_VERSION_TEXT(x) DROVINE_VERSION_TEXT_(x)
+#define DROVINE_VERSION_STRING                \
+  DROVINE_VERSION_TEXT(DROVINE_VERSION_MAJOR) \
+  "." DROVINE_VERSION_TEXT(DROVINE_VERSION_MINOR) "." DROVINE_VERSION_TEXT(DROVINE_VERSION_PATCH)
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define DRO_CALL __stdcall
@@ -145,15 +188,20 @@ DRO_API int32_t DRO_CALL DRO_XSetThreads(int32_t count);
 /* Makes the canvas: width and height 0..10000 (negative or larger values
  * become 100), brush size limit L (the largest brush the host will use),
  * and a fifth value kept unchanged. A live canvas is released first. */
+/* Failure text: "CreateImage Excpt". */
 DRO_API void DRO_CALL DRO_CreateImage(void* window, int32_t width, int32_t height,
                                       int32_t brushSizeLimit, int32_t creationValue);
 /* Re-makes every canvas-sized and brush-sized buffer; layers keep their
  * old pixels and must be re-created or reloaded. */
+/* Failure text: "NewSize Excpt". */
 DRO_API void DRO_CALL DRO_NewSize(void* window, int32_t width, int32_t height,
                                   int32_t brushSizeLimit, int32_t creationValue);
 /* Releases the canvas and every layer. Harmless without a canvas. */
+/* Failure text: "DeleteImage Excpt". */
 DRO_API void DRO_CALL DRO_DeleteImage(void);
-/* Clears the undo store, then keeps at most min(count, 500) levels. */
+/* Clears the undo store, then keeps at most min(count, 500) levels (0 at
+ * load: nothing can be undone until this is called). */
+/* Failure text: "ClearUndo Excpt". */
 DRO_API void DRO_CALL DRO_SetUndoLevels(int32_t count);
 /* Releases the paint layer: 1 when it had pixels, 0 when there were none. */
 DRO_API int32_t DRO_CALL DRO_DeletePaintLayer(void);
@@ -181,7 +229,8 @@ DRO_API void DRO_CALL DRO_SetBlendPrimaryColorStrength(int32_t strength);
 DRO_API void DRO_CALL DRO_SetBlendRemix(int32_t flag);
 /* Dab density (1 = every dab). */
 DRO_API void DRO_CALL DRO_SetDensity(int32_t density);
-/* Paint alpha in percent (100 = full). */
+/* Paint alpha in percent (100 = full). 0 at load: a dab paints nothing
+ * until this is set. */
 DRO_API void DRO_CALL DRO_SetAlpha(int32_t alpha);
 /* Colour variation per dab (also set by DRO_SetTool). */
 DRO_API void DRO_CALL DRO_SetColorVary(int32_t amount);
@@ -199,14 +248,16 @@ DRO_API void DRO_CALL DRO_SetRotateBrushMode(uint8_t flag, int32_t degrees);
 DRO_API void DRO_CALL DRO_SetMixMode(int32_t mode, int32_t amount);
 /* Brush size S in pixels: 0..1000 and at most the canvas's brush size
  * limit (larger values are clamped). Call DRO_SetBrushShape or DRO_SetTool
- * afterwards to rebuild the tip. */
+ * afterwards to rebuild the tip. 0 at load. */
 DRO_API void DRO_CALL DRO_SetSize(int32_t size);
 /* Samples the tip at `count` evenly spaced rows and columns (1..S, at most
  * 999). */
 DRO_API void DRO_CALL DRO_SetScaleSize(int32_t count);
 /* Per-pixel colour and luminance variation; a positive amount (re)builds
  * the seeded variation table. */
+/* Failure text: "MakeRandArrayByte Excpt". */
 DRO_API void DRO_CALL DRO_SetPixColorVary(int32_t amount);
+/* Failure text: "MakeRandArrayByte Excpt". */
 DRO_API void DRO_CALL DRO_SetPixLumVary(int32_t amount);
 /* Seed of every random pattern; seeds the generator at once. */
 DRO_API void DRO_CALL DRO_SetRandomSeed(int32_t seed);
@@ -215,11 +266,13 @@ DRO_API void DRO_CALL DRO_SetRandomSeed(int32_t seed);
 DRO_API void DRO_CALL DRO_SetTracingMode(uint8_t flag);
 DRO_API void DRO_CALL DRO_DisplayMask(uint8_t flag);
 DRO_API void DRO_CALL DRO_EnableMask(uint8_t flag);
-/* View zoom as a fraction; values that are not positive are ignored. */
+/* View zoom as a fraction (1/1 after every DRO_CreateImage); values that
+ * are not positive are ignored. */
 DRO_API void DRO_CALL DRO_SetScale(int32_t numerator, int32_t denominator);
 /* View offset (kept for the host; nothing reads it). */
 DRO_API void DRO_CALL DRO_SetOffset(int32_t x, int32_t y);
-/* Size of the host's view in output pixels; bounds what DRO_Render writes. */
+/* Size of the host's view in output pixels; bounds what DRO_Render writes.
+ * 0 x 0 at load: DRO_Render writes nothing until this is set. */
 DRO_API void DRO_CALL DRO_SetViewSize(int32_t width, int32_t height);
 /* Accepted and ignored. */
 DRO_API void DRO_CALL DRO_SetGridSpacing(int32_t spacing);
@@ -238,6 +291,7 @@ DRO_API void DRO_CALL DRO_SetEraseModeOn(void);
  * picture and its rotation in degrees. Makes the 20 grit patterns (the same
  * for the same tool and random seed) and the brush tip. Returns 1, or 0
  * when a failure ended the call (see DRO_GetLastError). */
+/* Failure text: "SetTool Excpt". */
 DRO_API int32_t DRO_CALL DRO_SetTool(float tipOpacity, int32_t gritCellSize,
                                      int32_t gritCellThreshold, int32_t gritPixelThreshold,
                                      int32_t tipSoftness, int32_t colorVary, int32_t drawingLength,
@@ -267,8 +321,10 @@ DRO_API double DRO_CALL DRO_GetSplinePointY(int32_t index);
  * picture is kept for the next call with the same path and angle), or, for
  * a path of 0 or 1 characters or an unusable one, a disc with the tool's
  * softness, invert and opacity. */
+/* Failure text: "SetBrushShape Excpt". */
 DRO_API void DRO_CALL DRO_SetBrushShape(const char* path, int32_t angle);
 /* The same, trying the path only as an image file. */
+/* Failure text: "SetBrushShape Excpt". */
 DRO_API void DRO_CALL DRO_SetBrushShape_ORIGINAL(const char* path, int32_t angle);
 
 /* ===================================================================== */
@@ -308,18 +364,24 @@ DRO_API int32_t DRO_CALL DRO_DrawDabGritMask(int32_t x, int32_t y);
  * modes by name (see "Blend modes"). */
 
 /* Makes (or clears) the slot's pixels: slot 1 opaque white (65535 per
- * channel), every other slot transparent black. When memory is short the
+ * channel), every other slot transparent black. The slot's options are
+ * not touched: a slot never configured is hidden with opacity 0 until
+ * DRO_SetLayerOptions. When memory is short the
  * undo store gives back its oldest snapshots and the allocation is tried
  * again. 1 on success, 0 on failure. */
+/* Failure text: "CreateLayer Excpt". */
 DRO_API int32_t DRO_CALL DRO_CreateLayer(int32_t slot, int32_t width, int32_t height);
 /* Frees the slot's pixels; its settings stay. */
+/* Failure text: "DeleteLayer Excpt". */
 DRO_API void DRO_CALL DRO_DeleteLayer(int32_t slot);
 /* Makes the slot the current layer (the target of painting, loads and
  * queries) and takes it as the committed state for undo. A visible
- * "Texturize3" layer that is not current is the texture map's source. */
+ * "Texturize3" layer that is not current is the texture map's source. No
+ * layer is current after DRO_CreateImage until this is called. */
 DRO_API void DRO_CALL DRO_SetLayer(int32_t slot);
 /* Visibility, lock-alpha (loads keep the layer's alpha), opacity in percent
- * and the blend mode's name (stored when shorter than 50 characters). */
+ * and the blend mode's name (stored when shorter than 50 characters; an
+ * unknown name blends as "Normal", which the diagnostics report). */
 DRO_API void DRO_CALL DRO_SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlpha,
                                           int32_t opacityPercent, const char* modeName);
 /* Exchanges two slots, pixels and settings. */
@@ -354,6 +416,7 @@ DRO_API void DRO_CALL DRO_ClearPaintLayer_old(void);
 DRO_API void DRO_CALL DRO_MergePaintLayer(int32_t slot);
 /* Softens the paint layer's alpha: a blurred copy of it, except where the
  * paint is nearly opaque (high byte 240 or more), which becomes fully so. */
+/* Failure text: "BlurPaintLayerAlpha Excpt". */
 DRO_API void DRO_CALL DRO_BlurPaintLayerAlpha(void);
 
 /* Every pixel's alpha becomes alpha16 (0..65535). */
@@ -381,6 +444,7 @@ DRO_API void DRO_CALL DRO_SetAlphaFromRGBAImageColor(void* rgba32, int32_t r, in
  * buffer); the slot is cleared through the mask, then the picture is
  * blended in as "Normal" (keeping the slot's alpha when it locks alpha). The
  * second argument is ignored. */
+/* Failure text: "LoadRGBA32Layer Excpt". */
 DRO_API void DRO_CALL DRO_LoadRGBA32Layer_BAD(void* data, int32_t ignored, int32_t slot, int32_t w,
                                               int32_t h, uint8_t useMask);
 /* Turns the layer into shading for the alpha-family modes: kind 1 pulls
@@ -459,6 +523,7 @@ DRO_API void DRO_CALL DRO_Render(void* destination, int32_t stride, int32_t x, i
 /* Commits the change: the changed rectangle (the whole canvas unless dabs
  * measured it) is filed away as it was before, for the pixels, the mask or
  * both. Drops every undone change first. */
+/* Failure text: "SaveUndoBuf Excpt". */
 DRO_API void DRO_CALL DRO_SaveUndoBuffer(uint8_t savePixels, uint8_t saveMask);
 /* Takes the layer and the mask as the committed state. */
 DRO_API void DRO_CALL DRO_SaveUndoBackBuffer(int32_t layer);
@@ -474,8 +539,10 @@ DRO_API int32_t DRO_CALL DRO_GetRedoCount(void);
 DRO_API int32_t DRO_CALL DRO_GetUndoCount(void);
 /* Empties the store and takes the current layer as committed; also ends a
  * pause. */
+/* Failure text: "ClearUndo Excpt". */
 DRO_API void DRO_CALL DRO_ClearUndo(void);
 /* Frees the oldest changes until at least that many kilobytes are free. */
+/* Failure text: "RemoveAdandonedUndo Excpt". */
 DRO_API void DRO_CALL DRO_ReduceUndo(int32_t kilobytes);
 /* While paused, saving, undo and redo do nothing. */
 DRO_API void DRO_CALL DRO_PauseUndo(void);
@@ -596,6 +663,7 @@ DRO_API int32_t DRO_CALL DRO_GetColorAtTrace(int32_t x, int32_t y);
 DRO_API int32_t DRO_CALL DRO_GetColorAtHistory(int32_t x, int32_t y);
 /* The colour of the visible layers flattened at (x, y) (clamped into the
  * canvas), or -1 where the result is transparent; 0 without a canvas. */
+/* Failure text: "DRO_GetColorAtMerged Excpt". */
 DRO_API int32_t DRO_CALL DRO_GetColorAtMerged(int32_t x, int32_t y);
 /* Bounding box of the layer's pixels with non-zero alpha; (canvas width,
  * canvas height, 0, 0) when there are none; outputs untouched for an empty
@@ -628,11 +696,13 @@ DRO_API int32_t DRO_CALL DRO_PutMaskLineRLE(const void* src, int32_t row);
 /* A layer narrowed to a canvas-size RGBA32 image and deflated into dst
  * (capacity bytes); returns the compressed length, 0 for an empty slot or
  * when it does not fit. The second and fifth arguments are not used. */
+/* Failure text: "GetRGBA32Layer Excpt". */
 DRO_API int32_t DRO_CALL DRO_GetRGBA32LayerCompressed(void* dst, int32_t unused, int32_t capacity,
                                                       int32_t slot, int32_t unusedLevel);
 /* Inflates srcLength bytes into the layer (its own size, no texture or mask
  * weighting, lock-alpha kept); 1 when loaded, 0 for an empty slot or a
  * stream that does not hold exactly one layer. */
+/* Failure text: "LoadRGBA32LayerCompressed Excpt". */
 DRO_API int32_t DRO_CALL DRO_LoadRGBA32LayerCompressed(const void* src, int32_t unused,
                                                        int32_t srcLength, int32_t slot);
 
@@ -735,6 +805,7 @@ DRO_API int32_t DRO_CALL DRO_SetMaskData16(const void* src);
 /* Builds the texture map from the slot's layer: one byte per canvas pixel,
  * (R + G + B) / 768 clamped to 4..250. Returns the map (owned by the
  * engine), or null for an empty slot, without a canvas or on failure. */
+/* Failure text: "CreateTexture Excpt". */
 DRO_API void* DRO_CALL DRO_CreateTexture(int32_t slot);
 /* Drops the texture map. */
 DRO_API void DRO_CALL DRO_DeleteTexture(void);
@@ -799,11 +870,17 @@ DRO_API void DRO_CALL DRO_IPLExit(void);
  * "IPLAllocSrcBuffer32 Excpt", "IPLFreeSrcBuffer32 Excpt" and so on. */
 DRO_API void DRO_CALL DRO_IPLAllocSrcBuffer32(void);
 DRO_API void DRO_CALL DRO_IPLFreeSrcBuffer32(void);
+/* Failure text: "IPLAllocDstBuffer32 Excpt". */
 DRO_API void DRO_CALL DRO_IPLAllocDstBuffer32(void);
+/* Failure text: "IPLFreeDstBuffer32 Excpt". */
 DRO_API void DRO_CALL DRO_IPLFreeDstBuffer32(void);
+/* Failure text: "IPLAllocSrcBuffer24 Excpt". */
 DRO_API void DRO_CALL DRO_IPLAllocSrcBuffer24(void);
+/* Failure text: "IPLFreeSrcBuffer24 Excpt". */
 DRO_API void DRO_CALL DRO_IPLFreeSrcBuffer24(void);
+/* Failure text: "IPLAllocDstBuffer24 Excpt". */
 DRO_API void DRO_CALL DRO_IPLAllocDstBuffer24(void);
+/* Failure text: "IPLFreeDstBuffer24 Excpt". */
 DRO_API void DRO_CALL DRO_IPLFreeDstBuffer24(void);
 /* Refills an allocated RGBA32 source from the current layer. */
 DRO_API void DRO_CALL DRO_IPLUpdateSrcBuffer32(void);
@@ -836,6 +913,7 @@ DRO_API void DRO_CALL DRO_IPLMaskRectangle(int32_t x0, int32_t y0, int32_t x1, i
  * fills and then releases the RGBA32 source work buffer. A click off the
  * canvas or an unknown mode changes nothing. Failures record "IPLMaskWand
  * Excpt". */
+/* Failure text: "IPLMaskWand Excpt". */
 DRO_API void DRO_CALL DRO_IPLMaskWand(int32_t x, int32_t y, int32_t tolerance, int32_t percent,
                                       const char* mode);
 /* Every pixel of a canvas-size RGBA32 picture (row stride width x 4) whose
@@ -858,6 +936,7 @@ DRO_API void DRO_CALL DRO_IPLRectangle(int32_t red, int32_t green, int32_t blue,
 /* A filled, anti-aliased ellipse inside the same box (radii half its sides,
  * at least 2), merged like the rectangle. Failures record "IPLEllipse
  * Excpt". */
+/* Failure text: "IPLEllipse Excpt". */
 DRO_API void DRO_CALL DRO_IPLEllipse(int32_t red, int32_t green, int32_t blue, int32_t x1,
                                      int32_t y1, int32_t x2, int32_t y2, int32_t opacityPercent);
 /* A gradient over the whole canvas merged into the current layer: `count`
@@ -944,6 +1023,7 @@ DRO_API void DRO_CALL DRO_IPLResize(int32_t width, int32_t height, const char* f
  * "MR", "BL", "BC", "BR" (other texts: top left); the new area is opaque
  * white in slot 1, transparent elsewhere. Failures record "IPLResizePage
  * Excpt". */
+/* Failure text: "IPLResizePage Excpt". */
 DRO_API void DRO_CALL DRO_IPLResizePage(int32_t width, int32_t height, const char* anchor);
 /* Seam carving of the width (guided by the enabled mask: closed pixels are
  * kept), then the new height (rows cut or added as transparent). Failures
@@ -984,23 +1064,30 @@ DRO_API void DRO_CALL DRO_WarpPointToPoint(int32_t x1, int32_t y1, int32_t x2, i
  * buffer. Failures record "<name> Excpt" with the export's name without
  * the prefix ("LoadImageBrush Excpt", ...). */
 DRO_API void DRO_CALL DRO_LoadImageBrush(const char* path);
+/* Failure text: "LoadImageBrushFromRGBA32 Excpt". */
 DRO_API void DRO_CALL DRO_LoadImageBrushFromRGBA32(const void* rgba32, int32_t width,
                                                    int32_t height);
 /* A strip of square frames side by side (width / height frames; a strip
  * narrower than tall is refused); the frame at trunc(frames x position)
  * (position clamped to 0..1, NaN frame 0) becomes the image brush. */
+/* Failure text: "LoadImageBrushArray Excpt". */
 DRO_API void DRO_CALL DRO_LoadImageBrushArray(const char* path);
 DRO_API void DRO_CALL DRO_CopyFromImageBrushArray(float position);
 /* An S x S brush of (r, g, b) x 257, opaque; recolouring keeps alpha (no
  * brush: an S x S white one first). Colours take their low byte. */
+/* Failure text: "FillImageBrush Excpt". */
 DRO_API void DRO_CALL DRO_FillImageBrush(int32_t r, int32_t g, int32_t b);
+/* Failure text: "ColorImageBrush Excpt". */
 DRO_API void DRO_CALL DRO_ColorImageBrush(int32_t r, int32_t g, int32_t b);
 /* The blend buffer's top-left S x S pixels become the brush (transparent
  * without a blend buffer). */
+/* Failure text: "CopyToImageBrush Excpt". */
 DRO_API void DRO_CALL DRO_CopyToImageBrush(void);
+/* Failure text: "SizeImageBrush Excpt". */
 DRO_API void DRO_CALL DRO_SizeImageBrush(void);
 /* Rotates the sized brush by `degrees` (reduced modulo 360) about its
  * centre. */
+/* Failure text: "RotateImageBrush Excpt". */
 DRO_API void DRO_CALL DRO_RotateImageBrush(int32_t degrees);
 /* Writes the sized (or rotated) brush into the blend buffer, keeping
  * `percent` (0..100, clamped) of what is there: d = trunc(percent x
@@ -1008,6 +1095,7 @@ DRO_API void DRO_CALL DRO_RotateImageBrush(int32_t degrees);
 DRO_API void DRO_CALL DRO_CopyFromImageBrush(int32_t percent);
 DRO_API void DRO_CALL DRO_CopyFromImageBrushRotate(int32_t percent);
 /* Writes the image brush as an RGBA PNG file at 72 dpi. */
+/* Failure text: "SaveImageBrush Excpt". */
 DRO_API void DRO_CALL DRO_SaveImageBrush(const char* path);
 /* Lua filter scripts                                                    */
 /* ===================================================================== */
@@ -1055,10 +1143,9 @@ DRO_API void DRO_CALL DRO_XSetScriptCancel(uint8_t cancel);
 DRO_API int32_t DRO_CALL DRO_IPLImageProcess(int32_t ignored, const char* name, int32_t value,
                                              int32_t p1, int32_t p2, int32_t p3, int32_t p4,
                                              int32_t p5, int32_t p6, int32_t mode, int32_t opt1,
-                                             int32_t opt2, int32_t opt3, int32_t opt4,
-                                             int32_t opt5, int32_t opt6, int32_t opt7,
-                                             int32_t red, int32_t green, int32_t blue,
-                                             const char* path);
+                                             int32_t opt2, int32_t opt3, int32_t opt4, int32_t opt5,
+                                             int32_t opt6, int32_t opt7, int32_t red, int32_t green,
+                                             int32_t blue, const char* path);
 /* The effect table, for hosts that list effects. DRO_XEffectInfo gives the
  * name, family and one-line summary of effect `index` (0, 1, ...) and
  * returns its parameter count, or -1 past the last effect (outputs then
@@ -1069,8 +1156,8 @@ DRO_API int32_t DRO_CALL DRO_IPLImageProcess(int32_t ignored, const char* name, 
  * engine and stay valid. */
 DRO_API int32_t DRO_CALL DRO_XEffectInfo(int32_t index, const char** name, const char** family,
                                          const char** summary);
-DRO_API int32_t DRO_CALL DRO_XEffectParam(int32_t index, int32_t k, const char** arg,
-                                          int32_t* min, int32_t* max, int32_t* defaultValue,
+DRO_API int32_t DRO_CALL DRO_XEffectParam(int32_t index, int32_t k, const char** arg, int32_t* min,
+                                          int32_t* max, int32_t* defaultValue,
                                           const char** meaning);
 
 /* ===================================================================== */
@@ -1204,6 +1291,94 @@ DRO_API int32_t DRO_CALL DRO_XSetScanSource(const char* device);
  * depth 1, 8 or 16 bits (0: 8). Grey, lineart and 16-bit scans become 8-bit
  * RGBA. 1, or 0 (nothing changed) for other values. */
 DRO_API int32_t DRO_CALL DRO_XSetScanOptions(int32_t resolution, const char* mode, int32_t depth);
+
+/* ===================================================================== */
+/* Embedding: version, diagnostics, strokes                              */
+/* ===================================================================== */
+
+/* The library's version as "MAJOR.MINOR.PATCH" (DROVINE_VERSION_STRING of
+ * the header it was built with); the text belongs to the library. */
+DRO_API const char* DRO_CALL DRO_XGetVersion(void);
+
+/* The fast paths this process uses, as a line of text for a host's about
+ * box or a bug report ("none (DROVINE_NO_FAST_PATHS is set)" when they are
+ * switched off). */
+DRO_API const char* DRO_CALL DRO_XGetFastPaths(void);
+
+/* The name of blend mode number `mode` (0..40) as DRO_SetLayerOptions and
+ * DRO_CreatePaintLayer take it; "" for the one number without a name; null
+ * outside 0..40. The text belongs to the library. */
+DRO_API const char* DRO_CALL DRO_XBlendModeName(int32_t mode);
+
+/* Diagnostics: one line of text for every argument an export refuses,
+ * clamps or replaces ("DRO_CreateLayer: slot 99 outside 0..63",
+ * "DRO_SetLayerOptions: blend mode \"Nromal\" unknown, \"Normal\" used"),
+ * for a call that can paint or show nothing and why ("DRO_DrawDabGrit:
+ * paint alpha 0% ..."), and for every failure with its cause
+ * ("CreateLayer Excpt: out of memory", "DRO_SetBrushShape: tip picture
+ * \"x.drfx\" unusable (effect script line 3: unknown parameter of this
+ * effect); a disc is used"). The handler gets each line (valid during the
+ * call only) with `userData`; null removes it. Without a handler the lines
+ * go to standard error while the environment variable DROVINE_DEBUG is set
+ * to anything but 0, else nowhere. Reporting never changes what an export
+ * does or returns. The handler runs on the thread of the call; it may call
+ * DRO_GetLastError and the setters, but should not paint. */
+typedef void(DRO_CALL* DRO_XDiagnosticHandler)(const char* message, void* userData);
+DRO_API void DRO_CALL DRO_XSetDiagnosticHandler(DRO_XDiagnosticHandler handler, void* userData);
+
+/* Strokes: the pen's path in, dabs out, one undo step per stroke.
+ *
+ * DRO_XSetStrokeOptions sets how strokes paint (kept until set again;
+ * defaults in brackets): `spacing` the distance between dabs as a share of
+ * the dab's side (at least 1 pixel) [0.2], 0.01..100; `minPressure` the
+ * pressure a lighter touch counts as [0.15], 0..1; `pressureCurves` bit 1:
+ * pressure sets the dab's side, bit 2: pressure sets the paint alpha [3];
+ * `pickupWeight` >= 0 picks up the layer under each dab into the blend
+ * buffer with that weight first (DRO_CopyBlendBufferSurface) [-1: off];
+ * `paintLayer` 1: the dabs gather in the paint layer, shown above the
+ * layer while painting and merged at the end with `paintOpacity` percent
+ * (0..100) and the blend mode `paintMode` (null: "Normal"); 0: dabs go
+ * straight into the layer [1, 100, "Normal"]. Returns 1, or 0 with nothing
+ * changed when a value is out of range.
+ *
+ * The curves, with p the pressure clamped to minPressure..1 (NaN counts as
+ * minPressure) and S the brush size (DRO_SetSize):
+ *   dab side    = max(1, round(S x p))          (bit 1; else S)
+ *   paint alpha = clamp(trunc(p x 100), 1, 100) (bit 2; else DRO_SetAlpha's)
+ *
+ * DRO_XStrokeBegin(slot) makes the slot current (DRO_SetLayer) and opens
+ * the paint layer (or removes it, for straight painting). Returns 1, or 0
+ * without a canvas, for a slot outside 0..63, empty or not canvas-sized, or
+ * when the paint layer cannot be made ("CreatePaintLayer Excpt"). A stroke
+ * still open is ended first.
+ *
+ * DRO_XStrokeTo(x, y, pressure, seconds, rect): canvas coordinates with a
+ * fraction; the first point paints one dab, every later one dabs evenly
+ * spaced along the straight line from the previous point, all with this
+ * point's pressure (feed samples a few pixels apart, as tablets give them). Each dab is
+ * centred on pixel (floor(x + 0.5), floor(y + 0.5)) in the current colour
+ * with every brush setting as it stands (DRO_DrawDabGrit, then
+ * DRO_DecDrawingLength); a dab wholly off the canvas is skipped. `seconds` is the time of the
+ * sample: dabs follow the distance, not the speed; a time earlier than the previous point's is
+ * reported by the diagnostics. Returns the dabs painted and writes the area
+ * they changed, clipped to the canvas, as x, y, width, height into rect[4]
+ * (0 0 0 0 when none; rect may be null): DRO_Render that area to show the
+ * stroke. Returns -1 without an open stroke (or when its layer was deleted
+ * or re-made since, which drops the stroke), and for a coordinate that is
+ * not finite or beyond +-1000000 (the point is ignored).
+ *
+ * DRO_XStrokeEnd(rect) merges the paint layer into the slot
+ * (DRO_MergePaintLayer) and commits the change (DRO_SaveUndoBuffer(1, 0));
+ * a stroke without dabs commits nothing. Returns the stroke's dab count and
+ * the area of the whole stroke in rect[4], or -1 without an open stroke. */
+DRO_API int32_t DRO_CALL DRO_XSetStrokeOptions(double spacing, double minPressure,
+                                               int32_t pressureCurves, int32_t pickupWeight,
+                                               uint8_t paintLayer, int32_t paintOpacity,
+                                               const char* paintMode);
+DRO_API int32_t DRO_CALL DRO_XStrokeBegin(int32_t slot);
+DRO_API int32_t DRO_CALL DRO_XStrokeTo(double x, double y, double pressure, double seconds,
+                                       int32_t* rect);
+DRO_API int32_t DRO_CALL DRO_XStrokeEnd(int32_t* rect);
 
 #ifdef __cplusplus
 }

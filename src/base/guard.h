@@ -13,8 +13,10 @@
 
 namespace dro {
 
-// Records "<name> Excpt" (base/failure_texts.h) as the last error.
-void RecordFailure(Operation operation) noexcept;
+// Records "<name> Excpt" (base/failure_texts.h) as the last error, and
+// reports it with its cause to the diagnostics (base/diagnostics.h): the
+// given cause, else that of the exception being handled.
+void RecordFailure(Operation operation, const char* cause = nullptr) noexcept;
 
 template <class Body>
 void Guard(Operation operation, Body&& body) noexcept {

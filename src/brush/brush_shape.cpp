@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/canvas_state.h"
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "brush/brush_state.h"
 #include "brush/settings.h"
@@ -175,7 +176,13 @@ void BuildShape(const char* path, int32_t angle, Sources sources) noexcept {
       } catch (...) {
       }
     }
-    if (!complete) MakeDisc();
+    if (!complete) {
+      if (HasSource(path) && DiagnosticsOn())
+        Diagnose(
+            sources == Sources::kScriptOrImage ? "DRO_SetBrushShape" : "DRO_SetBrushShape_ORIGINAL",
+            "tip picture \"%s\" unusable (%s); a disc is used", path, SourcePictureProblem(path));
+      MakeDisc();
+    }
   });
 }
 

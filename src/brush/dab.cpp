@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/canvas_state.h"
+#include "base/diagnostics.h"
 #include "base/random.h"
 #include "brush/brush_state.h"
 #include "brush/dab_painter.h"
@@ -94,6 +95,27 @@ DabPainter PainterFor(const DabRect& r, int32_t count) noexcept {
 
 }  // namespace
 
+namespace {
+// Why a dab cannot show, in the order a new host meets the reasons: the
+// defaults (alpha 0, no current layer) first.
+void DiagnoseEmptyDab(const LayerRecord* target, bool paintLayer, int32_t count, int32_t width,
+                      int32_t height) noexcept {
+  const BrushState& b = State();
+  if (!target || !target->pixels) {
+    Diagnose("DRO_DrawDabGrit",
+             "no current layer (DRO_SetLayer) and no paint layer: nothing painted");
+  } else if (!target->Matches(width, height)) {
+    Diagnose("DRO_DrawDabGrit", "the %s is not canvas-sized: nothing painted",
+             paintLayer ? "paint layer" : "current layer");
+  } else if (count <= 0) {
+    Diagnose("DRO_DrawDabGrit", "brush size 0 (DRO_SetSize): nothing painted");
+  } else if (b.alphaScaled <= 0 && b.alpha <= 99) {
+    Diagnose("DRO_DrawDabGrit", "paint alpha %d%% (DRO_SetAlpha; it starts at 0): nothing painted",
+             b.alpha);
+  }
+}
+}  // namespace
+
 int32_t DrawDabGrit(int32_t x, int32_t y, int32_t red, int32_t green, int32_t blue) noexcept {
   const CanvasGeometry& geometry = Geometry();
   composite::LayerState& layerState = composite::Layers();
@@ -134,6 +156,7 @@ int32_t DrawDabGrit(int32_t x, int32_t y, int32_t red, int32_t green, int32_t bl
       painter.Setup(target->pixels.data(), paintLayer, color)) {
     painter.Paint(rng);
   }
+  if (DiagnosticsOn()) DiagnoseEmptyDab(target, paintLayer, count, width, height);
 
   b.tempBlendOff = b.maskMaker = b.eraseMode = 0;
   return 0;

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/canvas_state.h"
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "base/pixel.h"
 #include "base/random.h"
@@ -13,6 +14,7 @@
 #include "brush/brush_state.h"
 #include "brush/dab.h"
 #include "brush/grit.h"
+#include "brush/source_picture.h"
 
 namespace dro::brush {
 namespace {
@@ -137,6 +139,9 @@ void SetSize(int32_t size) noexcept {
   int32_t limit = kMaxBrushSize;
   if (geometry.live) limit = std::min(limit, std::max(geometry.brushLimit, 0));
   const int32_t s = std::clamp(size, 0, limit);
+  if (s != size)
+    Diagnose("DRO_SetSize", "size %d outside 0..%d (%s), %d used", size, limit,
+             geometry.live ? "the brush size limit, at most 1000" : "at most 1000", s);
   b.size = s;
   b.scaledCount = s;
   for (int32_t i = 0; i < s; ++i) b.sizeIndexMap[i] = i;
@@ -228,7 +233,9 @@ bool SetTool(const ToolValues& tool) noexcept {
       // A grit picture that cannot be used leaves the grain as it is and the
       // tool goes on; running out of memory on the way is recorded.
       try {
-        MakeGritFromSource(tool.gritSource);
+        if (!MakeGritFromSource(tool.gritSource) && DiagnosticsOn())
+          Diagnose("DRO_SetTool", "grit picture \"%s\" unusable (%s); the grain is left as it was",
+                   tool.gritSource, SourcePictureProblem(tool.gritSource));
       } catch (const std::bad_alloc&) {
         RecordFailure(Operation::kSetTool);
       } catch (...) {

@@ -1,5 +1,7 @@
 #include "brush/source_picture.h"
 
+#include <cstdio>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -7,6 +9,11 @@
 #include "platform/effect_script.h"
 
 namespace dro::brush {
+
+namespace {
+// The last script's complaint, kept for SourcePictureProblem.
+char g_scriptError[256];
+}  // namespace
 
 size_t RgbaBytes(int32_t width, int32_t height) {
   return CheckedCount(int64_t{width} * 4, height);
@@ -22,6 +29,7 @@ bool RenderScriptPicture(const char* path, platform::image::Picture& picture, bo
   noMemory();
   isScript = session.LoadScriptFromFile(path);
   noMemory();
+  std::snprintf(g_scriptError, sizeof g_scriptError, "%s", isScript ? "" : session.error());
   if (!isScript) return false;
   session.InitBuffers();
   fx::ScriptHeader header;
@@ -41,6 +49,20 @@ bool RenderScriptPicture(const char* path, platform::image::Picture& picture, bo
   picture.height = h;
   picture.channels = 4;
   return true;
+}
+
+const char* SourcePictureProblem(const char* path) {
+  static char text[320];
+  FILE* file = path ? std::fopen(path, "rb") : nullptr;
+  if (!file) return "file not found";
+  std::fclose(file);
+  // A file whose first line is not a script's is simply no script: the
+  // complaint that matters then is that it is no picture either.
+  if (g_scriptError[0] && !std::strstr(g_scriptError, "first line")) {
+    std::snprintf(text, sizeof text, "effect script %s", g_scriptError);
+    return text;
+  }
+  return "not a picture or effect script this engine reads";
 }
 
 bool ReadRgbaPicture(const char* path, platform::image::Picture& picture) {

@@ -19,6 +19,13 @@ bool RenderScriptPicture(const char* path, platform::image::Picture& picture, bo
 // throws std::bad_alloc when memory ran out while reading it.
 bool ReadRgbaPicture(const char* path, platform::image::Picture& picture);
 
+// Why `path` gave neither a script picture nor an image, for the
+// diagnostics: "file not found", the script's own complaint ("line 3:
+// unknown parameter of this effect") when the file starts as a script, or
+// "not a picture or effect script this engine reads". Valid until the next
+// call.
+const char* SourcePictureProblem(const char* path);
+
 // Bytes of a tight RGBA picture; throws when the count is out of range.
 size_t RgbaBytes(int32_t width, int32_t height);
 

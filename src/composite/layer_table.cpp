@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/canvas_state.h"
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "composite/blend_modes.h"
 #include "composite/layer_state.h"
@@ -15,7 +16,10 @@ bool ValidSlot(int32_t slot) noexcept {
 }
 
 void DeleteLayer(int32_t slot) noexcept {
-  if (!ValidSlot(slot)) return;
+  if (!ValidSlot(slot)) {
+    DiagnoseUnusableSlot("DRO_DeleteLayer", slot);
+    return;
+  }
   Guard(Operation::kDeleteLayer, [&] {
     LayerRecord& rec = Layers().slots[slot];
     if (!rec.pixels) return;
@@ -77,7 +81,20 @@ uint16_t OpacityFromPercent(int32_t percent) noexcept {
   return static_cast<uint16_t>(static_cast<int32_t>(p * 2.56));
 }
 
-void SetLayerMode(LayerRecord& layer, const char* modeName) noexcept {
+void DiagnoseUnusableSlot(const char* where, int32_t slot) noexcept {
+  if (!DiagnosticsOn()) return;
+  const CanvasGeometry& c = Geometry();
+  if (!ValidSlot(slot)) {
+    Diagnose(where, "slot %d outside 0..63", slot);
+  } else if (const LayerRecord& rec = Layers().slots[slot]; !rec.pixels) {
+    Diagnose(where, "slot %d holds no pixels (DRO_CreateLayer makes them)", slot);
+  } else if (!rec.Matches(c.width, c.height)) {
+    Diagnose(where, "slot %d is %d x %d, the canvas %d x %d (DRO_CreateLayer re-makes it)", slot,
+             rec.width, rec.height, c.width, c.height);
+  }
+}
+
+void SetLayerMode(LayerRecord& layer, const char* modeName, const char* where) noexcept {
   constexpr size_t kStoredBelow = 50;
   std::memset(layer.modeName, 0, sizeof layer.modeName);
   if (modeName) {
@@ -85,6 +102,11 @@ void SetLayerMode(LayerRecord& layer, const char* modeName) noexcept {
     if (n < kStoredBelow) std::memcpy(layer.modeName, modeName, n + 1);
   }
   layer.mode = LookupBlendMode(modeName);
+  if (layer.mode == kModeNormal && DiagnosticsOn() &&
+      (!modeName || std::strcmp(modeName, BlendModeName(kModeNormal)) != 0))
+    Diagnose(where, "blend mode \"%s\" unknown, \"Normal\" used", modeName ? modeName : "(null)");
+  if (modeName && strnlen(modeName, kStoredBelow) >= kStoredBelow && DiagnosticsOn())
+    Diagnose(where, "blend mode name of 50 or more characters not stored");
 }
 
 }  // namespace dro::composite

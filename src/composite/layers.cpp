@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "base/canvas_state.h"
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "base/pixel.h"
 #include "base/rect_clip.h"
@@ -94,7 +95,12 @@ void SetMemoryReclaimer(MemoryReclaimer reclaimer) noexcept {
 
 int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept {
   return Guard(Operation::kCreateLayer, 0, [&]() -> int32_t {
-    if (!ValidSlot(slot) || width < 0 || height < 0) return 0;
+    if (!ValidSlot(slot) || width < 0 || height < 0) {
+      if (!ValidSlot(slot)) Diagnose("DRO_CreateLayer", "slot %d outside 0..63", slot);
+      if (width < 0 || height < 0)
+        Diagnose("DRO_CreateLayer", "size %d x %d is negative", width, height);
+      return 0;
+    }
     // Channel offsets (4 per pixel) must stay within 32 bits: the row
     // stride as much as the whole layer, even for a layer without pixels.
     const size_t count = CheckedGridCount(width, height, 4);
@@ -110,7 +116,7 @@ int32_t CreateLayer(int32_t slot, int32_t width, int32_t height) noexcept {
       rec.pixels = AllocateCount(count);
       if (!rec.pixels) {
         RecomputeLayerTop();
-        RecordFailure(Operation::kCreateLayer);
+        RecordFailure(Operation::kCreateLayer, "out of memory for the layer's pixels");
         return 0;
       }
       rec.serial = g_nextSerial++;
@@ -146,7 +152,10 @@ void InstallLayerPixels(int32_t slot, Buffer<Pixel64>&& pixels, int32_t width,
 
 bool SetLayer(int32_t slot) noexcept {
   LayerRecord* rec = LayerWithPixels(slot);
-  if (!rec) return false;
+  if (!rec) {
+    DiagnoseUnusableSlot("DRO_SetLayer", slot);
+    return false;
+  }
   LayerState& l = Layers();
   if (rec->mode == kModeTexturize3) DiscardTexture();
   if (l.current && l.currentIndex != slot && FeedsTexture(*l.current)) {
@@ -160,12 +169,18 @@ bool SetLayer(int32_t slot) noexcept {
 void SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlpha, int32_t opacityPercent,
                      const char* modeName) noexcept {
   LayerRecord* rec = LayerWithPixels(slot);
-  if (!rec) return;
+  if (!rec) {
+    DiagnoseUnusableSlot("DRO_SetLayerOptions", slot);
+    return;
+  }
+  if ((opacityPercent < 0 || opacityPercent > 100) && DiagnosticsOn())
+    Diagnose("DRO_SetLayerOptions", "opacity %d%% outside 0..100, %d%% used", opacityPercent,
+             opacityPercent < 0 ? 0 : 100);
   if (rec->mode == kModeTexturize3) DiscardTexture();
   rec->visible = visible;
   rec->lockAlpha = lockAlpha;
   rec->opacity = OpacityFromPercent(opacityPercent);
-  SetLayerMode(*rec, modeName);
+  SetLayerMode(*rec, modeName, "DRO_SetLayerOptions");
   RecomputeLayerTop();
   if (!IsCurrent(slot) && FeedsTexture(*rec)) RebuildTextureFrom(slot);
 }
@@ -183,7 +198,10 @@ bool SwapLayers(int32_t a, int32_t b) noexcept {
 void MergeLayer(int32_t src, int32_t dst) noexcept {
   const LayerRecord* s = CanvasLayer(src);
   LayerRecord* d = CanvasLayer(dst);
-  if (!s || !d) return;
+  if (!s || !d) {
+    DiagnoseUnusableSlot("DRO_MergeLayer", s ? dst : src);
+    return;
+  }
   const CanvasGeometry& c = Geometry();
   const Pixel64* mask = LayerMaskFor(src);
   BlendLayerRect(s->pixels.data(), 0, 0, c.width, c.height, CanvasStride(), mask, d->pixels.data(),
@@ -245,7 +263,7 @@ void CreatePaintLayer(int32_t opacityPercent, const char* modeName) noexcept {
     p.visible = 1;
     p.lockAlpha = 0;
     p.opacity = OpacityFromPercent(opacityPercent);
-    SetLayerMode(p, modeName);
+    SetLayerMode(p, modeName, "DRO_CreatePaintLayer");
   });
 }
 
@@ -282,6 +300,8 @@ void MergePaintLayer(int32_t slot) noexcept {
   LayerRecord* d = CanvasLayer(slot);
   const CanvasGeometry& c = Geometry();
   if (!d || !p.pixels || !p.Matches(c.width, c.height) || p.pixels.size() != CanvasPixels()) {
+    if (!d) DiagnoseUnusableSlot("DRO_MergePaintLayer", slot);
+    if (!p.pixels) Diagnose("DRO_MergePaintLayer", "no paint layer (DRO_CreatePaintLayer)");
     return;
   }
   const ClippedRect r = DirtyOn(p, c.width, c.height);

@@ -39,7 +39,10 @@ void RecomputeLayerTop() noexcept;
 uint16_t OpacityFromPercent(int32_t percent) noexcept;
 // Stores the mode name (when shorter than 50 characters; else the field is
 // left empty) and the looked-up mode number.
-void SetLayerMode(LayerRecord& layer, const char* modeName) noexcept;
+void SetLayerMode(LayerRecord& layer, const char* modeName, const char* where) noexcept;
+// Tells the diagnostics why `slot` was passed over: outside 0..63, without
+// pixels, or not canvas-sized.
+void DiagnoseUnusableSlot(const char* where, int32_t slot) noexcept;
 
 // --- the table -----------------------------------------------------------
 

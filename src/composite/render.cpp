@@ -22,6 +22,7 @@
 
 #include "base/canvas_state.h"
 #include "base/thread_pool.h"
+#include "base/diagnostics.h"
 #include "composite/blend_kernels.h"
 #include "composite/blend_modes.h"
 #include "composite/display_state.h"
@@ -505,7 +506,10 @@ void Render(void* destination, int32_t stride, int32_t x, int32_t y, int32_t wid
   const LayerState& l = Layers();
   const DisplayState& view = Display();
   const mask::MaskState& maskState = mask::State();
-  if (!destination || !l.current || !l.current->pixels) return;
+  if (!destination || !l.current || !l.current->pixels) {
+    if (destination) Diagnose("DRO_Render", "no current layer (DRO_SetLayer): nothing drawn");
+    return;
+  }
   const int64_t canvasW = c.width;
   const int64_t canvasH = c.height;
 
@@ -534,10 +538,20 @@ void Render(void* destination, int32_t stride, int32_t x, int32_t y, int32_t wid
     columns = std::min(num * w, viewW);
     rows = std::min(num * h, viewH);
   }
-  if (columns <= 0 || rows <= 0) return;
+  if (columns <= 0 || rows <= 0) {
+    Diagnose("DRO_Render",
+             "nothing to draw: rectangle %d, %d, %d x %d, view %lld x %lld (DRO_SetViewSize; it "
+             "starts at 0 x 0)",
+             x, y, width, height, static_cast<long long>(viewW), static_cast<long long>(viewH));
+    return;
+  }
 
   DisplayList list;
   BuildDisplayList(l, c, list);
+  if (list.count == 0)
+    Diagnose("DRO_Render",
+             "no visible layer (DRO_SetLayerOptions; new layers start hidden): only the "
+             "checkerboard shows");
   Finish finish;
   const LayerRecord& traceLayer = l.slots[0];
   if (view.tracingMode && traceLayer.Matches(c.width, c.height)) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "composite/layers.h"
 #include "engine/engine.h"
@@ -85,6 +86,21 @@ int32_t ClampSide(int32_t side) noexcept {
   return side < 0 || side > kMaxSide ? kFallbackSide : side;
 }
 
+namespace {
+// Reports sides that ClampSide replaces, and a brush size limit no buffer
+// can hold, before the canvas is made.
+void DiagnoseCanvasArguments(const char* where, int32_t width, int32_t height, int32_t brushLimit) {
+  if (!DiagnosticsOn()) return;
+  if (ClampSide(width) != width)
+    Diagnose(where, "width %d outside 0..%d, %d used", width, kMaxSide, kFallbackSide);
+  if (ClampSide(height) != height)
+    Diagnose(where, "height %d outside 0..%d, %d used", height, kMaxSide, kFallbackSide);
+  if (!BrushLimitIsPossible(brushLimit))
+    Diagnose(where, "brush size limit %d refused: negative or too large for its buffers",
+             brushLimit);
+}
+}  // namespace
+
 bool BrushLimitIsPossible(int32_t limit) noexcept {
   constexpr int64_t kMaxIndex = INT32_MAX;
   if (limit < 0) return false;
@@ -100,6 +116,7 @@ void CreateImage(void* window, int32_t width, int32_t height, int32_t brushLimit
                  int32_t creationValue) noexcept {
   // The worker threads are made with the first canvas, never per call.
   threads::EnsurePool();
+  DiagnoseCanvasArguments("DRO_CreateImage", width, height, brushLimit);
   Guard(Operation::kCreateImage, [&] {
     RequirePossible(brushLimit);
     // A second create without a delete would otherwise keep the earlier
@@ -132,6 +149,7 @@ void CreateImage(void* window, int32_t width, int32_t height, int32_t brushLimit
 
 void NewSize(void* window, int32_t width, int32_t height, int32_t brushLimit,
              int32_t creationValue) noexcept {
+  DiagnoseCanvasArguments("DRO_NewSize", width, height, brushLimit);
   Guard(Operation::kNewSize, [&] {
     RequirePossible(brushLimit);
     Engine& e = engine();

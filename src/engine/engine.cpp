@@ -52,6 +52,9 @@ composite::DisplayState& composite::Display() noexcept {
 history::UndoStore& history::Store() noexcept {
   return engine().undo;
 }
+history::StrokeState& history::Stroke() noexcept {
+  return engine().stroke;
+}
 mask::MaskState& mask::State() noexcept {
   return engine().mask;
 }

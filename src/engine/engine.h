@@ -18,6 +18,7 @@
 #include "brush/brush_state.h"
 #include "composite/display_state.h"
 #include "composite/layer_state.h"
+#include "history/stroke_state.h"
 #include "history/undo_state.h"
 #include "imaging/font_state.h"
 #include "imaging/pattern_state.h"
@@ -44,6 +45,7 @@ struct Engine {
   composite::LayerState layers;
   composite::DisplayState display;
   history::UndoStore undo;
+  history::StrokeState stroke;
   mask::MaskState mask;
   imaging::WorkBuffers work;
   imaging::FontState font;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "engine/engine.h"
 #include "platform/window.h"
@@ -17,10 +18,11 @@ void SetLastError(const char* text) noexcept {
   buffer[n] = '\0';
 }
 
-void RecordFailure(Operation operation) noexcept {
+void RecordFailure(Operation operation, const char* cause) noexcept {
   char text[kLastErrorSize];
   std::snprintf(text, sizeof text, "%s Excpt", OperationName(operation));
   SetLastError(text);
+  if (DiagnosticsOn()) Diagnose(text, "%s", cause ? cause : CurrentFailureCause());
 }
 
 intptr_t EngineWindowProcedure(uint32_t message, uintptr_t wParam, intptr_t lParam) noexcept {

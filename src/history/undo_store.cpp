@@ -389,7 +389,7 @@ void SaveUndoBuffer(bool savePixels, bool saveMask) noexcept {
       // Every slot was given up and the block still could not be had: the
       // change is committed below without an entry, and the host must hear
       // that it cannot be undone.
-      RecordFailure(Operation::kSaveUndoBuffer);
+      RecordFailure(Operation::kSaveUndoBuffer, "out of memory for the undo entry");
     }
     // Whether or not an entry was recorded, the rectangle is now committed.
     if (pixels) {

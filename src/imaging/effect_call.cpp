@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/canvas_state.h"
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "composite/blend_modes.h"
 #include "composite/layers.h"
@@ -144,7 +145,12 @@ int32_t ImageProcess(const EffectArgs& args) noexcept {
   return Guard(Operation::kIplImageProcess, 0, [&]() -> int32_t {
     uint8_t* source = Source32();
     uint8_t* destination = Destination32();
-    if (!source || !destination) return 0;
+    if (!source || !destination) {
+      Diagnose("DRO_IPLImageProcess",
+               "the RGBA32 work buffers are not allocated "
+               "(DRO_IPLAllocSrcBuffer32, DRO_IPLAllocDstBuffer32); nothing done");
+      return 0;
+    }
     // The RGB24 pair goes at the end of every call, a failed one included.
     struct ReleasePair {
       ~ReleasePair() {
@@ -153,7 +159,12 @@ int32_t ImageProcess(const EffectArgs& args) noexcept {
       }
     } release;
     EffectCall call(args, source, destination);
-    if (const EffectRow* row = FindEffect(args.name)) row->run(call);
+    if (const EffectRow* row = FindEffect(args.name)) {
+      row->run(call);
+    } else {
+      Diagnose("DRO_IPLImageProcess", "no effect is called \"%s\"; nothing done",
+               args.name ? args.name : "(null)");
+    }
     return 1;
   });
 }

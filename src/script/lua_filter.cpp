@@ -260,7 +260,7 @@ void LuaFilterRun(const char* path, const FilterValues& values,
   lua_State* L = NewState();
   SetUpArguments arguments{&values};
   if (!L || lua_cpcall(L, SetUp, &arguments) != 0) {
-    RecordFailure(Operation::kLuaFilterRun);
+    RecordFailure(Operation::kLuaFilterRun, "the Lua interpreter could not be set up");
   } else {
     lua_sethook(L, CountHook, LUA_MASKCOUNT, kHookPeriod);
     if (LoadAndCall(L, path)) imaging::LoadRgba32Result(destination);

@@ -93,6 +93,11 @@ int32_t FontChooser(uint8_t* logFont, void*, int32_t flags) {
   }
 }
 
+// A diagnostics handler that reads every line it is given.
+void DRO_CALL Diagnostic(const char* message, void* user) {
+  if (!message || !user || strnlen(message, 512) >= 512) std::abort();
+}
+
 // Script handlers that take what they are given and do nothing with it.
 void DRO_CALL ScriptMessage(const char*, const char*) {}
 void DRO_CALL ScriptDebug(const char*) {}
@@ -929,6 +934,27 @@ const Entry kEntries[] = {
   ROW(DRO_XSetScriptMessageHandler, 1, DRO_XSetScriptMessageHandler(h.OneIn(2) ? ScriptMessage : nullptr)),
   ROW(DRO_XSetScriptDebugHandler, 1, DRO_XSetScriptDebugHandler(h.OneIn(2) ? ScriptDebug : nullptr)),
   ROW(DRO_XSetScriptCancel, 1, DRO_XSetScriptCancel(h.Flag())),
+  ROW(DRO_XGetVersion, 1, EXPECT_STREQ(DRO_XGetVersion(), DROVINE_VERSION_STRING)),
+  ROW(DRO_XGetFastPaths, 1, EXPECT_NE(DRO_XGetFastPaths(), nullptr)),
+  ROW(DRO_XBlendModeName, 1, {
+    const int32_t mode = h.OneIn(3) ? h.Any() : h.Range(-2, 42);
+    EXPECT_EQ(DRO_XBlendModeName(mode) != nullptr, mode >= 0 && mode <= 40) << mode;
+  }),
+  ROW(DRO_XSetDiagnosticHandler, 1, DRO_XSetDiagnosticHandler(h.OneIn(2) ? Diagnostic : nullptr, &h)),
+  ROW(DRO_XSetStrokeOptions, 1, {
+    DRO_XSetStrokeOptions(h.OneIn(3) ? h.Real() : 0.2, h.OneIn(3) ? h.Real() : 0.15, h.OneIn(4) ? h.Any() : h.Range(0, 3),
+                          h.OneIn(2) ? -1 : h.Range(0, 256), h.Flag(), h.Percent(), h.Mode());
+  }),
+  ROW(DRO_XStrokeBegin, 2, DRO_XStrokeBegin(h.Slot())),
+  ROW(DRO_XStrokeTo, 6, {
+    int32_t rect[4];
+    const double far = h.OneIn(10) ? h.Real() * 1e6 : 0;
+    DRO_XStrokeTo(h.Coord() + h.Real() + far, h.Coord() + h.Real(), h.Real(), h.Real(), h.OneIn(4) ? nullptr : rect);
+  }),
+  ROW(DRO_XStrokeEnd, 2, {
+    int32_t rect[4];
+    DRO_XStrokeEnd(h.OneIn(4) ? nullptr : rect);
+  }),
 };
 // clang-format on
 
@@ -1020,6 +1046,7 @@ TEST(ExportFuzz, RandomCallsOverEveryExport) {
   DRO_CloseTablet();
   DRO_CloseAVI();
   drovine_test::fake_devices::Remove();
+  DRO_XSetDiagnosticHandler(nullptr, nullptr);
   std::printf("export fuzzer: seed %llu, %llu calls\n", (unsigned long long)seed,
               (unsigned long long)n);
   if (std::getenv("DROVINE_EXPORT_FUZZ_PROFILE"))

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "cli.h"
 #include "drovine.h"
 #include "hostkit/effects_doc.h"
 
@@ -35,16 +36,6 @@ bool ReadPng(const char* path, std::vector<uint8_t>& rgba, int& width, int& heig
   width = int(image.width);
   height = int(image.height);
   return true;
-}
-
-bool WritePngRgba(const char* path, const std::vector<uint8_t>& rgba, int width, int height) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = png_uint_32(width);
-  image.height = png_uint_32(height);
-  image.format = PNG_FORMAT_RGBA;
-  return png_image_write_to_file(&image, path, 0, rgba.data(), 0, nullptr) != 0;
 }
 
 bool ParseNumber(const char* text, int32_t& out) {
@@ -72,7 +63,12 @@ int FindEffect(const std::string& name) {
 }  // namespace
 
 int RunEffectsCommand(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "--markdown") == 0) {
+  if (argc > 2 || (argc == 2 && std::strcmp(argv[1], "--markdown") != 0)) {
+    const bool first = std::strcmp(argv[1], "--markdown") != 0;
+    cli::Complain("effects", "unexpected argument '%s' (only --markdown)", argv[first ? 1 : 2]);
+    return cli::kUsage;
+  }
+  if (argc > 1) {
     std::fputs(hostkit::EffectsMarkdown().c_str(), stdout);
     return 0;
   }
@@ -146,6 +142,9 @@ int RunEffectCommand(int argc, char** argv) {
     std::fputs("drovine: give one input and one output PNG file\n", stderr);
     return 2;
   }
+  cli::Output out;
+  if (!cli::CheckInput("effect", "the picture", files[0]) || !out.Open("effect", files[1]))
+    return cli::kUsage;
   std::vector<uint8_t> rgba;
   int width = 0, height = 0;
   if (!ReadPng(files[0], rgba, width, height) || width < 1 || height < 1) {
@@ -176,7 +175,7 @@ int RunEffectCommand(int argc, char** argv) {
                  error.c_str());
     return 1;
   }
-  if (!WritePngRgba(files[1], rgba, width, height)) {
+  if (!out.WritePng(rgba.data(), width, height, width * 4, PNG_FORMAT_RGBA)) {
     std::fprintf(stderr, "drovine: cannot write %s\n", files[1]);
     return 1;
   }

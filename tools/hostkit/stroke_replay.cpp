@@ -28,13 +28,14 @@ StrokeReplay::StrokeReplay(int32_t layer, int32_t width, int32_t height)
       view_(static_cast<size_t>(stride_) * height, 0) {
   DRO_SetViewSize(width, height);
   DRO_SetScale(1, 1);
-  Show(Rect{0, 0, width, height});
+  const int32_t all[4] = {0, 0, width, height};
+  Show(all);
 }
 
 void StrokeReplay::Use(const BrushStyle& s) {
   style_ = s;
-  // Without a paint layer the dabs go straight into the layer.
-  if (!s.paintLayer) DRO_DeletePaintLayer();
+  DRO_XSetStrokeOptions(s.spacing, s.minPressure, 3, s.pickupWeight, s.paintLayer ? 1 : 0,
+                        s.paintOpacity, s.paintMode);
   DRO_SetRandomSeed(s.seed);
   DRO_SetSize(s.size);
   DRO_SetDensity(s.density);
@@ -52,41 +53,19 @@ void StrokeReplay::Use(const BrushStyle& s) {
 }
 
 void StrokeReplay::Event(const TabletEvent& e, double dx, double dy) {
-  const double x = e.x + dx;
-  const double y = e.y + dy;
   if (e.pressure <= 0) {
-    if (down_) EndStroke();
+    Finish();
     return;
   }
-  Rect dirty;
-  const double pressure = std::max(e.pressure, style_.minPressure);
-  const int32_t count = std::max(1, static_cast<int32_t>(std::lround(style_.size * pressure)));
-  DRO_SetScaleSize(count);
-  DRO_SetAlpha(std::clamp(static_cast<int32_t>(pressure * 100), 1, 100));
   if (!down_) {
-    BeginStroke();
-    Dab(x, y, count, dirty);
-    lastX_ = x;
-    lastY_ = y;
-    carry_ = 0;
-  } else {
-    // Dabs every `step` pixels along the path since the last dab.
-    const double step = std::max(1.0, count * style_.spacing);
-    const double ddx = x - lastX_;
-    const double ddy = y - lastY_;
-    const double length = std::sqrt(ddx * ddx + ddy * ddy);
-    double at = step - carry_;
-    while (at <= length) {
-      const double t = at / length;
-      Dab(lastX_ + ddx * t, lastY_ + ddy * t, count, dirty);
-      at += step;
-    }
-    // What is left since the last dab (the whole way when none fitted).
-    carry_ = length - (at - step);
-    lastX_ = x;
-    lastY_ = y;
+    down_ = DRO_XStrokeBegin(layer_) == 1;
+    if (!down_) return;
   }
-  Show(dirty);
+  int32_t rect[4];
+  const int32_t n = DRO_XStrokeTo(e.x + dx, e.y + dy, e.pressure, e.time, rect);
+  if (n < 0) return;
+  Count(n, e.pressure);
+  Show(rect);
 }
 
 void StrokeReplay::SetLayer(int32_t layer) {
@@ -96,41 +75,28 @@ void StrokeReplay::SetLayer(int32_t layer) {
 }
 
 void StrokeReplay::Finish() {
-  if (down_) EndStroke();
-}
-
-void StrokeReplay::BeginStroke() {
-  down_ = true;
-  stroke_ = Rect{};
-  if (style_.paintLayer) DRO_CreatePaintLayer(style_.paintOpacity, style_.paintMode);
-}
-
-void StrokeReplay::EndStroke() {
+  if (!down_) return;
   down_ = false;
-  if (style_.paintLayer) DRO_MergePaintLayer(layer_);
-  DRO_SaveUndoBuffer(1, 0);
-  Show(stroke_);
+  int32_t rect[4];
+  if (DRO_XStrokeEnd(rect) >= 0) Show(rect);
 }
 
-void StrokeReplay::Dab(double x, double y, int32_t count, Rect& dirty) {
-  const int32_t cx = static_cast<int32_t>(std::floor(x + 0.5));
-  const int32_t cy = static_cast<int32_t>(std::floor(y + 0.5));
-  if (style_.pickupWeight >= 0) DRO_CopyBlendBufferSurface(cx, cy, style_.pickupWeight, 0);
-  DRO_DrawDabGrit(cx, cy, style_.red << 8, style_.green << 8, style_.blue << 8);
-  DRO_DecDrawingLength();
-  const int32_t left = cx - count / 2;
-  const int32_t top = cy - count / 2;
-  dirty.Add(left, top, left + count, top + count);
-  stroke_.Add(left, top, left + count, top + count);
-  ++dabs_;
-  painted_ += int64_t{count} * count;
+void StrokeReplay::Count(int32_t dabs, double pressure) {
+  // Every dab of one call has the side the pressure gave that call.
+  int32_t side = 0;
+  if (dabs > 0) {
+    const double p = std::clamp(pressure, style_.minPressure, 1.0);
+    side = std::max(1, static_cast<int32_t>(std::lround(style_.size * p)));
+  }
+  dabs_ += dabs;
+  painted_ += int64_t{dabs} * side * side;
 }
 
-void StrokeReplay::Show(const Rect& r) {
-  const int32_t x0 = std::max(r.x0, 0);
-  const int32_t y0 = std::max(r.y0, 0);
-  const int32_t x1 = std::min(r.x1, width_);
-  const int32_t y1 = std::min(r.y1, height_);
+void StrokeReplay::Show(const int32_t* r) {
+  const int32_t x0 = std::max(r[0], 0);
+  const int32_t y0 = std::max(r[1], 0);
+  const int32_t x1 = std::min(r[0] + r[2], width_);
+  const int32_t y1 = std::min(r[1] + r[3], height_);
   if (x0 >= x1 || y0 >= y1) return;
   DRO_Render(view_.data() + static_cast<size_t>(y0) * stride_ + static_cast<size_t>(x0) * 3,
              stride_, x0, y0, x1 - x0, y1 - y0);

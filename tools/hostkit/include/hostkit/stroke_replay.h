@@ -1,12 +1,12 @@
 // A painting host in miniature: turns tablet events (position and pen
-// pressure) into dabs through the public interface only, the way a painting
-// application drives the engine, and keeps the host's 24-bit view bitmap up
-// to date with DRO_Render after every event.
+// pressure) into strokes through the public interface only, the way a
+// painting application drives the engine, and keeps the host's 24-bit view
+// bitmap up to date with DRO_Render of each dirty rectangle.
 //
-// Per stroke: a paint layer (when the style asks for one) collects the
-// dabs; the pen lifting merges it into the layer and commits the change to
-// the undo store. Along the pen's path dabs are spaced by a share of their
-// size, which together with the opacity follows the pressure.
+// The pen touching begins a stroke (DRO_XStrokeBegin), each pressed event
+// is a point of it (DRO_XStrokeTo: dabs spaced along the path, size and
+// opacity from the pressure), and the pen lifting ends it (DRO_XStrokeEnd:
+// the paint layer merged, the change committed to the undo store).
 //
 // The replay calls the engine's exports but links no engine itself: the
 // program using it links the one it runs on.
@@ -83,21 +83,11 @@ class StrokeReplay {
   int64_t paintedPixels() const { return painted_; }
 
  private:
-  struct Rect {
-    int32_t x0 = INT32_MAX, y0 = INT32_MAX, x1 = INT32_MIN, y1 = INT32_MIN;  // x1, y1 exclusive
-    void Add(int32_t l, int32_t t, int32_t r, int32_t b) {
-      x0 = std::min(x0, l);
-      y0 = std::min(y0, t);
-      x1 = std::max(x1, r);
-      y1 = std::max(y1, b);
-    }
-  };
-
-  void BeginStroke();
-  void EndStroke();
-  void Dab(double x, double y, int32_t count, Rect& dirty);
-  // Renders the rectangle (clipped to the canvas) into its place in the view.
-  void Show(const Rect& r);
+  // Counts the dabs one point painted at the side its pressure gave.
+  void Count(int32_t dabs, double pressure);
+  // Renders the rectangle (x, y, width, height; clipped to the canvas) into
+  // its place in the view.
+  void Show(const int32_t* rect);
 
   int32_t layer_;
   int32_t width_;
@@ -106,8 +96,6 @@ class StrokeReplay {
   std::vector<uint8_t> view_;
   BrushStyle style_;
   bool down_ = false;
-  double lastX_ = 0, lastY_ = 0, carry_ = 0;
-  Rect stroke_;
   int64_t dabs_ = 0;
   int64_t painted_ = 0;
 };

@@ -1,0 +1,88 @@
+// The conventions every drovine subcommand shares: options as --name value
+// or --name=value, "--" ending the options, "-" for standard output, every
+// argument checked (and refused with its value and the reason) before any
+// work starts, the output format taken from the file's extension, and no
+// directory ever made.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// Exit codes: 0 done, 1 the work failed, 2 a bad command line.
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+struct OptionSpec {
+  const char* name;                 // without the dashes: "width"
+  bool takesValue;                  // false: a flag
+  const char* shortName = nullptr;  // "o" for -o
+};
+
+// One subcommand's parsed command line.
+struct Args {
+  std::string command;                        // "demo", "replay", ...
+  std::vector<std::string> operands;          // in order
+  std::map<std::string, std::string> values;  // the last value of each option
+  bool Has(const char* name) const { return values.count(name) != 0; }
+};
+
+// Prints "drovine <command>: <message>" to standard error.
+void Complain(const std::string& command, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// Parses argv[0..argc) against the options; false (after complaining) for
+// an unknown option or a missing value.
+bool Parse(const std::string& command, int argc, char** argv, std::span<const OptionSpec> specs,
+           Args& out);
+
+// The option as a whole number lo..hi (`fallback` when absent); false
+// after complaining with the value and the range.
+bool IntOption(const Args& args, const char* name, int32_t lo, int32_t hi, int32_t fallback,
+               int32_t& out);
+
+// Checks where a picture will be written before any work: "-" (standard
+// output) or a path ending in .png whose directory exists and may be
+// written. Complains with the reason and gives false otherwise.
+bool CheckOutput(const std::string& command, const std::string& path);
+
+// Checks that an input file exists and can be read.
+bool CheckInput(const std::string& command, const std::string& what, const std::string& path);
+
+// A picture's destination, opened before any work so that a path that
+// cannot be written is refused at once rather than after the work: Open
+// checks it (CheckOutput) and opens it for writing without emptying it;
+// WritePng replaces what was there. A file Open created is removed again
+// when nothing was written to it.
+class Output {
+ public:
+  Output() = default;
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+  ~Output();
+
+  bool Open(const std::string& command, const std::string& path);
+  // 8-bit pixels as PNG: `format` one of libpng's simplified formats
+  // (PNG_FORMAT_RGBA, PNG_FORMAT_BGR, ...), `stride` the row distance in
+  // bytes. False when writing failed.
+  bool WritePng(const uint8_t* pixels, int32_t width, int32_t height, int32_t stride,
+                uint32_t format);
+  bool toStandardOutput() const { return path_ == "-"; }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  FILE* file_ = nullptr;
+  bool created_ = false;
+  bool written_ = false;
+};
+
+// Reads a PNG file as tight RGBA (at most 10000 pixels a side).
+bool ReadPng(const std::string& path, std::vector<uint8_t>& rgba, int32_t& width, int32_t& height);
+
+}  // namespace cli
