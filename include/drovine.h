@@ -1102,6 +1102,38 @@ DRO_API void DRO_CALL DRO_GetNewRGBA24(void* dst);
  * "GetResizedNewRGB24 Excpt". */
 DRO_API void DRO_CALL DRO_GetResizedNewRGBA24(void* dst, int32_t w, int32_t h);
 
+/* Writes a tight w x h RGB24 or RGBA32 host buffer to a file, the format
+ * chosen by `extension` (".bmp", ".png", ".jpg", ".gif", ".pcx", ".psd",
+ * ".emf", ".wmf" for RGB24; ".png", ".tga", ".tif" for RGBA32; any case)
+ * before anything is opened: another extension leaves an existing file
+ * untouched and gives 0. `dpi` (0 or less: 72) is stored where the format
+ * has room. 1 on success; a failed writer removes its partial file.
+ * Failures record "WriteToFileRGB24 Excpt" / "WriteToFileRGBA32 Excpt". */
+DRO_API int32_t DRO_CALL DRO_WriteToFileRGB24(const void* buffer, int32_t w, int32_t h,
+                                              const char* path, const char* extension,
+                                              int32_t dpi);
+DRO_API int32_t DRO_CALL DRO_WriteToFileRGBA32(const void* buffer, int32_t w, int32_t h,
+                                               const char* path, const char* extension,
+                                               int32_t dpi);
+/* Flattens the visible layers one row at a time straight into a file: RGB
+ * (".bmp", ".png", ".jpg") or RGBA (".png", ".tga", ".tif"). Returns 0.
+ * Failures record "DRO_SavePageToFileRGB24 Excpt" / "...RGB32 Excpt". */
+DRO_API int32_t DRO_CALL DRO_SavePageToFileRGB24(const char* path, const char* extension,
+                                                 int32_t dpi);
+DRO_API int32_t DRO_CALL DRO_SavePageToFileRGB32(const char* path, const char* extension,
+                                                 int32_t dpi);
+/* The resolution a file stores, snapped to 96, 150, 200, 300, 450 or 600
+ * (within 1), else 72; 72 when the file does not open. */
+DRO_API int32_t DRO_CALL DRO_GetDPIFromFile(const char* path);
+/* A 24-bit BMP thumbnail, the longer side 100 pixels. Returns 0. Failures
+ * record "MakeThumbnails Excpt". */
+DRO_API int32_t DRO_CALL DRO_MakeThumbnail(const char* path, const char* thumbnailPath);
+/* A JPEG (quality 75) scaled down to fit maxWidth x maxHeight (never up;
+ * maxima below 1 write nothing). Returns 0. Failures record
+ * "MakeWebPic Excpt". */
+DRO_API int32_t DRO_CALL DRO_MakeWebPic(const char* path, const char* webPicPath, int32_t maxWidth,
+                                        int32_t maxHeight);
+
 #ifdef __cplusplus
 }
 #endif

@@ -46,6 +46,9 @@ void DeleteObject(T* object) noexcept {
   FreeBytes(object);
 }
 
+// The file type code (image_library.h) told by a file's first bytes.
+int32_t GuessTypeOfBytes(const uint8_t* data, size_t size) noexcept;
+
 // A whole file in memory (at most 1 GiB).
 bool ReadWholeFile(std::FILE* file, Buffer<uint8_t>& out);
 

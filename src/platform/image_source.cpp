@@ -63,6 +63,10 @@ void DropAlpha(Picture& picture) {
 
 namespace detail {
 
+int32_t GuessTypeOfBytes(const uint8_t* data, size_t size) noexcept {
+  return data ? TypeFromSignature(data, size) : kFileUnknown;
+}
+
 bool ReadWholeFile(std::FILE* file, Buffer<uint8_t>& out) {
   if (std::fseek(file, 0, SEEK_END) != 0) return false;
   const long size = std::ftell(file);

@@ -64,15 +64,21 @@ TEST(FailureTexts, TheTableIsPinned) {
       "LoadRGBA32Layer",
       "LuaFilterRun",
       "MakeRandArrayByte",
+      "MakeThumbnails",
+      "MakeWebPic",
       "NewSize",
       "ReadFromFile",
       "RemoveAdandonedUndo",
       "RotateImageBrush",
       "SaveImageBrush",
+      "DRO_SavePageToFileRGB24",
+      "DRO_SavePageToFileRGB32",
       "SaveUndoBuf",
       "SetBrushShape",
       "SetTool",
       "SizeImageBrush",
+      "WriteToFileRGB24",
+      "WriteToFileRGBA32",
   };
   ASSERT_EQ(std::size(expected), dro::kOperationNames.size());
   std::set<std::string> distinct;

@@ -207,6 +207,32 @@ const Row kRows[] = {
        std::vector<uint8_t> rgb(30 * 30 * 3);
        DRO_GetResizedNewRGBA24(rgb.data(), 30, 30);
      }},
+    {Operation::kWriteToFileRgb24, false, 1, [](const std::string&) {},
+     [](const std::string& picture) {
+       std::vector<uint8_t> rgb(12 * 9 * 3, 90);
+       DRO_WriteToFileRGB24(rgb.data(), 12, 9, (picture + ".gif").c_str(), ".gif", 72);
+     }},
+    {Operation::kWriteToFileRgba32, false, 1, [](const std::string&) {},
+     [](const std::string& picture) {
+       std::vector<uint8_t> rgba(12 * 9 * 4, 90);
+       DRO_WriteToFileRGBA32(rgba.data(), 12, 9, (picture + ".tif").c_str(), ".tif", 72);
+     }},
+    {Operation::kSavePageToFileRgb24, false, 1, [](const std::string&) {},
+     [](const std::string& picture) {
+       DRO_SavePageToFileRGB24((picture + ".jpg").c_str(), ".jpg", 300);
+     }},
+    {Operation::kSavePageToFileRgb32, false, 1, [](const std::string&) {},
+     [](const std::string& picture) {
+       DRO_SavePageToFileRGB32((picture + ".png").c_str(), ".png", 300);
+     }},
+    {Operation::kMakeThumbnail, false, 1, [](const std::string&) {},
+     [](const std::string& picture) {
+       DRO_MakeThumbnail(picture.c_str(), (picture + ".t.bmp").c_str());
+     }},
+    {Operation::kMakeWebPic, false, 1, [](const std::string&) {},
+     [](const std::string& picture) {
+       DRO_MakeWebPic(picture.c_str(), (picture + ".w.jpg").c_str(), 8, 8);
+     }},
     {Operation::kNewSize, false, 1, [](const std::string&) {},
      [](const std::string&) { DRO_NewSize(nullptr, kSide + 2, kSide, 8, 0); }},
     {Operation::kRemoveAbandonedUndo, true, 1,
@@ -448,6 +474,8 @@ TEST_P(FailureSweep, EveryAllocationFailsInTurn) {
   std::remove(picture.c_str());
   std::remove(BrushPng(picture).c_str());
   std::remove(FilterScript(picture).c_str());
+  for (const char* written : {".gif", ".tif", ".jpg", ".png", ".t.bmp", ".w.jpg"})
+    std::remove((picture + written).c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, FailureSweep, ::testing::Range<size_t>(0, std::size(kRows)),

@@ -99,7 +99,7 @@ void DRO_CALL ScriptDebug(const char*) {}
 // two files to rename back and forth. Made once per process.
 struct Files {
   drovine_test::ScratchDir dir;
-  std::string picture, script, junk, renameA, renameB, missing, longPath, saved;
+  std::string picture, script, junk, renameA, renameB, missing, longPath, saved, written;
   // Tiny filter scripts: one that paints and talks to the handlers, one
   // that fails to load, one that fails while running, one that polls for
   // the stop request.
@@ -119,6 +119,7 @@ struct Files {
     renameB = dir.File("b.txt");
     missing = dir.File("missing.png");
     saved = dir.File("brush.png");
+    written = dir.File("written");
     longPath = std::string(2000, 'p');
     // A 3 x 2 24-bit BMP, bottom row first.
     const uint8_t bmp[] = {'B', 'M', 70, 0,   0, 0, 0, 0, 0, 0,   54,  0,   0, 0, 40, 0,  0, 0, 3,
@@ -215,6 +216,25 @@ class Host {
       default:
         return paths[Below(static_cast<int32_t>(std::size(paths)))]->c_str();
     }
+  }
+  // Where the file writers write: their own file, nothing, or nowhere.
+  const char* OutPath() {
+    switch (Below(6)) {
+      case 0:
+        return nullptr;
+      case 1:
+        return "";
+      case 2:
+        return files_.longPath.c_str();
+      default:
+        return files_.written.c_str();
+    }
+  }
+  const char* Extension() {
+    static const char* const names[] = {".bmp", ".png", ".jpg", ".gif", ".pcx", ".psd",
+                                        ".emf", ".wmf", ".tga", ".tif", ".TIF", ".txt", ""};
+    if (OneIn(10)) return nullptr;
+    return names[Below(static_cast<int32_t>(std::size(names)))];
   }
   const char* RenamePath() {
     switch (Below(5)) {
@@ -839,6 +859,19 @@ const Entry kEntries[] = {
     const int32_t w = h.Size(), hh = h.Size();
     DRO_GetResizedNewRGBA24(h.Tight(w, hh, 3), w, hh);
   }),
+  ROW(DRO_WriteToFileRGB24, 1, {
+    const int32_t w = h.Size(), hh = h.Size();
+    DRO_WriteToFileRGB24(h.Tight(w, hh, 3), w, hh, h.OutPath(), h.Extension(), h.Any());
+  }),
+  ROW(DRO_WriteToFileRGBA32, 1, {
+    const int32_t w = h.Size(), hh = h.Size();
+    DRO_WriteToFileRGBA32(h.Tight(w, hh, 4), w, hh, h.OutPath(), h.Extension(), h.Any());
+  }),
+  ROW(DRO_SavePageToFileRGB24, 1, DRO_SavePageToFileRGB24(h.OutPath(), h.Extension(), h.Any())),
+  ROW(DRO_SavePageToFileRGB32, 1, DRO_SavePageToFileRGB32(h.OutPath(), h.Extension(), h.Any())),
+  ROW(DRO_GetDPIFromFile, 1, DRO_GetDPIFromFile(h.OneIn(3) ? h.OutPath() : h.Path())),
+  ROW(DRO_MakeThumbnail, 1, DRO_MakeThumbnail(h.Path(), h.OutPath())),
+  ROW(DRO_MakeWebPic, 1, DRO_MakeWebPic(h.Path(), h.OutPath(), h.Size(), h.Size())),
   ROW(DRO_XEffectInfo, 1, {
     const char *name = nullptr, *family = nullptr, *summary = nullptr;
     const bool outputs = !h.OneIn(4);
