@@ -78,6 +78,9 @@ bool UsesWorkBufferHelpers(Operation operation) {
     case Operation::kIplPhotoPop:
     case Operation::kIplRectangle:
     case Operation::kLuaFilterRun:
+    case Operation::kToClipboardRect:
+    case Operation::kFromClipboardInto:
+    case Operation::kScreenCaptureInto:
       return true;
     default:
       return false;
@@ -131,6 +134,17 @@ void BothWorkBuffers() {
 std::string g_scriptMessage;
 void DRO_CALL KeepScriptMessage(const char* text, const char*) {
   g_scriptMessage += text ? text : "";
+}
+
+// An 8 x 8 picture on the in-process clipboard, and as the screen.
+void InProcessClipboard() {
+  unsetenv("DISPLAY");
+  std::vector<uint8_t> rgba(8 * 8 * 4, 120);
+  ASSERT_EQ(DRO_RGBA32ToClipboardRect(rgba.data(), 0, 0, 8, 8), 1);
+}
+void ScreenPicture() {
+  std::vector<uint8_t> rgba(8 * 8 * 4, 60);
+  ASSERT_EQ(DRO_XSetScreenPicture(rgba.data(), 8, 8), 1);
 }
 
 int32_t g_seed = 100;
@@ -233,6 +247,18 @@ const Row kRows[] = {
      [](const std::string& picture) {
        DRO_MakeWebPic(picture.c_str(), (picture + ".w.jpg").c_str(), 8, 8);
      }},
+    {Operation::kToClipboardRect, false, 1, [](const std::string&) { unsetenv("DISPLAY"); },
+     [](const std::string&) { DRO_ToClipboardRect(1, 1, 9, 9); }},
+    {Operation::kFromClipboard, false, 1, [](const std::string&) { InProcessClipboard(); },
+     [](const std::string&) { DRO_FromClipboard(); }},
+    {Operation::kFromClipboardInto, false, 1, [](const std::string&) { InProcessClipboard(); },
+     [](const std::string&) { DRO_FromClipboardInto(2, 2, 1); }},
+    {Operation::kFromClipboardIntoEx, false, 1, [](const std::string&) { InProcessClipboard(); },
+     [](const std::string&) { DRO_FromClipboardIntoEX2(-3, 2, 8, 0, 0, 0); }},
+    {Operation::kScreenCapture, false, 1, [](const std::string&) { ScreenPicture(); },
+     [](const std::string&) { DRO_ScreenCapture(); }},
+    {Operation::kScreenCaptureInto, false, 1, [](const std::string&) { ScreenPicture(); },
+     [](const std::string&) { DRO_ScreenCaptureInto(); }},
     {Operation::kNewSize, false, 1, [](const std::string&) {},
      [](const std::string&) { DRO_NewSize(nullptr, kSide + 2, kSide, 8, 0); }},
     {Operation::kRemoveAbandonedUndo, true, 1,

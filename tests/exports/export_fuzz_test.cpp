@@ -872,6 +872,24 @@ const Entry kEntries[] = {
   ROW(DRO_GetDPIFromFile, 1, DRO_GetDPIFromFile(h.OneIn(3) ? h.OutPath() : h.Path())),
   ROW(DRO_MakeThumbnail, 1, DRO_MakeThumbnail(h.Path(), h.OutPath())),
   ROW(DRO_MakeWebPic, 1, DRO_MakeWebPic(h.Path(), h.OutPath(), h.Size(), h.Size())),
+  // --- clipboard and screen ----------------------------------------------------
+  ROW(DRO_ToClipboard, 1, DRO_ToClipboard()),
+  ROW(DRO_ToClipboardRect, 1, DRO_ToClipboardRect(h.Coord(), h.Coord(), h.Coord(), h.Coord())),
+  ROW(DRO_RGBA32ToClipboardRect, 1, {
+    const int32_t w = h.Size(), hh = h.Size();
+    DRO_RGBA32ToClipboardRect(h.Tight(w, hh, 4), h.Coord(), h.Coord(), w, hh);
+  }),
+  ROW(DRO_FromClipboard, 1, DRO_FromClipboard()),
+  ROW(DRO_FromClipboardInto, 1, DRO_FromClipboardInto(h.Coord(), h.Coord(), h.Flag())),
+  ROW(DRO_FromClipboardIntoEX, 1, DRO_FromClipboardIntoEX(h.Coord(), h.Coord(), h.OneIn(2) ? h.RealF() : float(h.Range(1, 30)) / 10.0f, h.OneIn(4) ? h.Any() : h.Range(-360, 360), h.Flag(), h.Flag())),
+  ROW(DRO_FromClipboardIntoEX2, 1, DRO_FromClipboardIntoEX2(h.Coord(), h.Coord(), h.OneIn(4) ? h.Any() : h.Range(-2, 60), h.OneIn(4) ? h.Any() : h.Range(-360, 360), h.Flag(), h.Flag())),
+  ROW(DRO_ScreenCapture, 1, DRO_ScreenCapture()),
+  ROW(DRO_ScreenCaptureInto, 1, DRO_ScreenCaptureInto()),
+  ROW(DRO_XSetScreenPicture, 1, {
+    const int32_t w = h.OneIn(3) ? h.Size() : h.Range(1, 30), hh = h.OneIn(3) ? h.Size() : h.Range(1, 30);
+    DRO_XSetScreenPicture(h.Tight(w, hh, 4), w, hh);
+  }),
+  ROW(DRO_XSetClipboardTimeLimit, 1, DRO_XSetClipboardTimeLimit(h.OneIn(2) ? h.Any() : h.Range(1, 5000))),
   ROW(DRO_XEffectInfo, 1, {
     const char *name = nullptr, *family = nullptr, *summary = nullptr;
     const bool outputs = !h.OneIn(4);
@@ -928,6 +946,8 @@ TEST(ExportFuzz, EveryExportHasARow) {
 
 TEST(ExportFuzz, RandomCallsOverEveryExport) {
   if (&__sanitizer_set_death_callback) __sanitizer_set_death_callback(ReportProgress);
+  // The clipboard rows use the in-process clipboard, never the desktop's.
+  unsetenv("DISPLAY");
   const uint64_t seed = EnvNumber("DROVINE_EXPORT_FUZZ_SEED", 1);
   const uint64_t calls = EnvNumber("DROVINE_EXPORT_FUZZ_CALLS", 100000);
   const uint64_t seconds = EnvNumber("DROVINE_EXPORT_FUZZ_SECONDS", 0);
