@@ -19,6 +19,7 @@
 
 #include "drovine.h"
 #include "effect_command.h"
+#include "file_commands.h"
 #include "hostkit/stroke_replay.h"
 
 namespace {
@@ -34,6 +35,8 @@ void PrintHelp() {
       "usage: drovine [--help] [--width W] [--height H] [--brush L] [--output FILE]\n"
       "       drovine effect NAME [--p1 N ...] in.png out.png   (one named effect)\n"
       "       drovine effects [--markdown]                      (the effect table)\n"
+      "       drovine convert IN OUT        (picture files; OUT's extension picks the format)\n"
+      "       drovine info FILE             (a picture file's size and resolution)\n"
       "\n"
       "With no arguments, runs the demonstration: paints a small landscape with\n"
       "the engine's brushes (soft washes, grit, colour pick-up and smear, a mix\n"
@@ -288,6 +291,9 @@ void PaintLandscape(StrokeReplay& host, int w, int h) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "convert") == 0)
+    return RunConvertCommand(argc - 1, argv + 1);
+  if (argc > 2 && std::strcmp(argv[1], "info") == 0) return RunInfoCommand(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "effect") == 0) return RunEffectCommand(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "effects") == 0)
     return RunEffectsCommand(argc - 1, argv + 1);
