@@ -244,9 +244,16 @@ TEST_F(Files, TheExtensionChoosesTheWriterBeforeAnythingIsOpened) {
   EXPECT_EQ(DRO_WriteToFileRGB24(rgb.data(), 0, kH, path.c_str(), ".png", 72), 0);
   EXPECT_EQ(DRO_WriteToFileRGB24(rgb.data(), 30001, 1, path.c_str(), ".png", 72), 0);
   EXPECT_EQ(Contents(path), existing);
-  // A file that cannot be made is nobody's to remove.
-  EXPECT_EQ(DRO_WriteToFileRGB24(rgb.data(), kW, kH, dir_.path().c_str(), ".bmp", 72), 0);
-  EXPECT_TRUE(Exists(dir_.path().string()));
+  // What cannot be opened for writing is nobody's to remove: here an empty
+  // directory, which remove() would take.
+  const std::string folder = dir_.File("folder");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  for (const char* ext : {".bmp", ".png", ".jpg", ".gif", ".pcx", ".psd", ".emf"})
+    EXPECT_EQ(DRO_WriteToFileRGB24(rgb.data(), kW, kH, folder.c_str(), ext, 72), 0) << ext;
+  for (const char* ext : {".png", ".tga", ".tif"})
+    EXPECT_EQ(DRO_WriteToFileRGBA32(rgba.data(), kW, kH, folder.c_str(), ext, 72), 0) << ext;
+  DRO_SavePageToFileRGB24(folder.c_str(), ".jpg", 72);
+  EXPECT_TRUE(Exists(folder));
 }
 
 TEST_F(Files, AFailedWriterRemovesItsPartialFile) {
