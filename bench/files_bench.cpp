@@ -177,7 +177,7 @@ std::string StartXvfb(pid_t& pid) {
     close(fds[0]);
     std::freopen("/dev/null", "w", stderr);
     const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp",
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-noreset",
            static_cast<char*>(nullptr));
     _exit(127);
   }
