@@ -1071,7 +1071,7 @@ DRO_API int32_t DRO_CALL DRO_XEffectParam(int32_t index, int32_t k, const char**
  * the engine: files, the clipboard, screen captures and scanned pages land
  * in it, and the host inspects, copies out or loads it. Absent at load; each
  * new picture replaces the previous one. PNG, JPEG, TIFF, GIF, BMP and
- * flattened PSD files are read (type told by the first bytes); metafiles are
+ * flattened PSD, PCX and TGA files are read (type told by the first bytes); metafiles are
  * not. Pictures beyond the decode limits (DRO_XSetDecodeLimits) are refused. */
 
 /* Reads a file into the staging image: 1 on success, else 0 (the staging

@@ -3,7 +3,7 @@
 // pictures.
 //
 // Reading goes through the image seam, which tells a file's type from its
-// first bytes: PNG, JPEG, TIFF, GIF, BMP and flattened PSD are read.
+// first bytes: PNG, JPEG, TIFF, GIF, BMP, flattened PSD, PCX and TGA are read.
 // Metafiles (EMF, WMF) are recognised but never read: the engine has no
 // metafile renderer, so reading one fails like any unreadable file.
 //

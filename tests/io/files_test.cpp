@@ -421,3 +421,49 @@ TEST(Quantizer, ManyColoursMedianCut) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FileReaders, PcxAndTgaFromOurWritersAndAnother) {
+  drovine_test::ScratchDir dir;
+  // Ours, read back exactly (PCX has no alpha).
+  const auto rgb = Picture(kW, kH, 3), rgba = Picture(kW, kH, 4);
+  const std::string pcx = dir.File("ours.pcx"), tga = dir.File("ours.tga");
+  ASSERT_EQ(DRO_WriteToFileRGB24(rgb.data(), kW, kH, pcx.c_str(), ".pcx", 72), 1);
+  ASSERT_EQ(DRO_WriteToFileRGBA32(rgba.data(), kW, kH, tga.c_str(), ".tga", 72), 1);
+  std::vector<uint8_t> got(size_t(kW) * kH * 4);
+  ASSERT_EQ(DRO_ReadFromFileRGBA32(got.data(), kW, kH, tga.c_str()), 1);
+  EXPECT_EQ(got, rgba);
+  ASSERT_EQ(DRO_ReadFromFileRGB24(got.data(), kW, kH, pcx.c_str()), 1);
+  EXPECT_TRUE(std::equal(rgb.begin(), rgb.end(), got.begin()));
+  // Python's imaging library writes PCX (RGB planes, a palette) and TGA
+  // (run-length or plain, bottom-up or top-down, grey), and the RGBA it
+  // means beside each.
+  const std::string script = dir.Write("make.py", R"(
+import sys
+from PIL import Image
+d = sys.argv[1]
+w, h = 37, 23
+im = Image.new('RGBA', (w, h))
+im.putdata([((x * 7) % 256, (y * 11) % 256, ((x + y) * 5) % 256, (x * 29 + y * 3) % 256)
+            for y in range(h) for x in range(w)])
+cases = [('rgb.pcx', im.convert('RGB'), {}),
+         ('p.pcx', im.convert('RGB').quantize(60), {}),
+         ('rle.tga', im, {'compression': 'tga_rle'}),
+         ('plain.tga', im.convert('RGB'), {}),
+         ('top.tga', im, {'orientation': 1}),
+         ('grey.tga', im.convert('L'), {'compression': 'tga_rle'})]
+for name, picture, options in cases:
+    picture.save(d + '/' + name, **options)
+    open(d + '/' + name + '.rgba', 'wb').write(picture.convert('RGBA').tobytes())
+)");
+  ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + dir.path().string()).c_str()), 0);
+  for (const char* name : {"rgb.pcx", "p.pcx", "rle.tga", "plain.tga", "top.tga", "grey.tga"}) {
+    const std::string path = dir.File(name);
+    ASSERT_EQ(DRO_ReadFromFileRGBA32(got.data(), kW, kH, path.c_str()), 1) << name;
+    const std::string want = Contents(path + ".rgba");
+    EXPECT_EQ(got, std::vector<uint8_t>(want.begin(), want.end())) << name;
+  }
+}
+
+}  // namespace
