@@ -1110,8 +1110,7 @@ DRO_API void DRO_CALL DRO_GetResizedNewRGBA24(void* dst, int32_t w, int32_t h);
  * has room. 1 on success; a failed writer removes its partial file.
  * Failures record "WriteToFileRGB24 Excpt" / "WriteToFileRGBA32 Excpt". */
 DRO_API int32_t DRO_CALL DRO_WriteToFileRGB24(const void* buffer, int32_t w, int32_t h,
-                                              const char* path, const char* extension,
-                                              int32_t dpi);
+                                              const char* path, const char* extension, int32_t dpi);
 DRO_API int32_t DRO_CALL DRO_WriteToFileRGBA32(const void* buffer, int32_t w, int32_t h,
                                                const char* path, const char* extension,
                                                int32_t dpi);
@@ -1172,8 +1171,8 @@ DRO_API int32_t DRO_CALL DRO_FromClipboardIntoEX(int32_t x, int32_t y, float sca
  * (not at 0 or 360; premultiplied around smooth resampling), clipped to the
  * canvas and blended into the layer. Returns 0. Failures record
  * "FromClipBoardIntoEX Excpt". */
-DRO_API int32_t DRO_CALL DRO_FromClipboardIntoEX2(int32_t x, int32_t y, int32_t size,
-                                                  int32_t angle, uint8_t centre, uint8_t smooth);
+DRO_API int32_t DRO_CALL DRO_FromClipboardIntoEX2(int32_t x, int32_t y, int32_t size, int32_t angle,
+                                                  uint8_t centre, uint8_t smooth);
 /* The whole screen (the X root window) into the staging image, or into the
  * current layer at (0, 0); 1 on success, 0 without a display. Failures
  * record "ScreenCapture Excpt" / "ScreenCaptureInto Excpt". */

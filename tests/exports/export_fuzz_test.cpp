@@ -231,8 +231,8 @@ class Host {
     }
   }
   const char* Extension() {
-    static const char* const names[] = {".bmp", ".png", ".jpg", ".gif", ".pcx", ".psd",
-                                        ".emf", ".wmf", ".tga", ".tif", ".TIF", ".txt", ""};
+    static const char* const names[] = {".bmp", ".png", ".jpg", ".gif", ".pcx", ".psd", ".emf",
+                                        ".wmf", ".tga", ".tif", ".TIF", ".txt", ""};
     if (OneIn(10)) return nullptr;
     return names[Below(static_cast<int32_t>(std::size(names)))];
   }
