@@ -13,6 +13,12 @@ target_link_libraries(drovine_deps INTERFACE PkgConfig::DROVINE_CODECS)
 pkg_check_modules(DROVINE_TEXT REQUIRED IMPORTED_TARGET freetype2 fontconfig)
 target_link_libraries(drovine_deps INTERFACE PkgConfig::DROVINE_TEXT)
 
+# X11 for the clipboard selection and the screen; the selection is answered
+# by the engine's one thread.
+pkg_check_modules(DROVINE_X11 REQUIRED IMPORTED_TARGET x11)
+find_package(Threads REQUIRED)
+target_link_libraries(drovine_deps INTERFACE PkgConfig::DROVINE_X11 Threads::Threads)
+
 # giflib has no pkg-config file on every distribution: find it directly.
 find_path(GIF_INCLUDE_DIR gif_lib.h REQUIRED)
 find_library(GIF_LIBRARY NAMES gif REQUIRED)

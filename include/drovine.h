@@ -1168,7 +1168,7 @@ DRO_API int32_t DRO_CALL DRO_XEffectParam(int32_t index, int32_t k, const char**
  * the engine: files, the clipboard, screen captures and scanned pages land
  * in it, and the host inspects, copies out or loads it. Absent at load; each
  * new picture replaces the previous one. PNG, JPEG, TIFF, GIF, BMP and
- * flattened PSD files are read (type told by the first bytes); metafiles are
+ * flattened PSD, PCX and TGA files are read (type told by the first bytes); metafiles are
  * not. Pictures beyond the decode limits (DRO_XSetDecodeLimits) are refused. */
 
 /* Reads a file into the staging image: 1 on success, else 0 (the staging
@@ -1379,6 +1379,89 @@ DRO_API int32_t DRO_CALL DRO_XStrokeBegin(int32_t slot);
 DRO_API int32_t DRO_CALL DRO_XStrokeTo(double x, double y, double pressure, double seconds,
                                        int32_t* rect);
 DRO_API int32_t DRO_CALL DRO_XStrokeEnd(int32_t* rect);
+
+/* Writes a tight w x h RGB24 or RGBA32 host buffer to a file, the format
+ * chosen by `extension` (".bmp", ".png", ".jpg", ".gif", ".pcx", ".psd",
+ * ".emf", ".wmf" for RGB24; ".png", ".tga", ".tif" for RGBA32; any case)
+ * before anything is opened: another extension leaves an existing file
+ * untouched and gives 0. `dpi` (0 or less: 72) is stored where the format
+ * has room. 1 on success; a failed writer removes its partial file.
+ * Failures record "WriteToFileRGB24 Excpt" / "WriteToFileRGBA32 Excpt". */
+DRO_API int32_t DRO_CALL DRO_WriteToFileRGB24(const void* buffer, int32_t w, int32_t h,
+                                              const char* path, const char* extension, int32_t dpi);
+DRO_API int32_t DRO_CALL DRO_WriteToFileRGBA32(const void* buffer, int32_t w, int32_t h,
+                                               const char* path, const char* extension,
+                                               int32_t dpi);
+/* Flattens the visible layers one row at a time straight into a file: RGB
+ * (".bmp", ".png", ".jpg") or RGBA (".png", ".tga", ".tif"). Returns 0.
+ * Failures record "DRO_SavePageToFileRGB24 Excpt" / "...RGB32 Excpt". */
+DRO_API int32_t DRO_CALL DRO_SavePageToFileRGB24(const char* path, const char* extension,
+                                                 int32_t dpi);
+DRO_API int32_t DRO_CALL DRO_SavePageToFileRGB32(const char* path, const char* extension,
+                                                 int32_t dpi);
+/* The resolution a file stores, snapped to 96, 150, 200, 300, 450 or 600
+ * (within 1), else 72; 72 when the file does not open. */
+DRO_API int32_t DRO_CALL DRO_GetDPIFromFile(const char* path);
+/* A 24-bit BMP thumbnail, the longer side 100 pixels. Returns 0. Failures
+ * record "MakeThumbnails Excpt". */
+DRO_API int32_t DRO_CALL DRO_MakeThumbnail(const char* path, const char* thumbnailPath);
+/* A JPEG (quality 75) scaled down to fit maxWidth x maxHeight (never up;
+ * maxima below 1 write nothing). Returns 0. Failures record
+ * "MakeWebPic Excpt". */
+DRO_API int32_t DRO_CALL DRO_MakeWebPic(const char* path, const char* webPicPath, int32_t maxWidth,
+                                        int32_t maxHeight);
+
+/* ===================================================================== */
+/* Clipboard and screen capture                                          */
+/* ===================================================================== */
+
+/* The clipboard carries one picture: with a display the X11 CLIPBOARD
+ * selection (offered as image/png and image/bmp, answered by the engine's
+ * one thread while the host goes on; pastes ask for image/png, then
+ * image/bmp, and give up after the time limit), without one an in-process
+ * clipboard. Copies return 1 when the clipboard took the picture and
+ * record "ToClipBoardRect Excpt" on failure. */
+
+/* The current layer (its alpha scaled by the mask while the mask is on). */
+DRO_API int32_t DRO_CALL DRO_ToClipboard(void);
+/* The rectangle between two corners, |x0 - x1| x |y0 - y1|, clipped to the
+ * canvas. */
+DRO_API int32_t DRO_CALL DRO_ToClipboardRect(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
+/* A tight w x h host RGBA32 buffer that stands for canvas area (x, y, w, h):
+ * with the mask on, its alpha is scaled by the mask there (in the buffer). */
+DRO_API int32_t DRO_CALL DRO_RGBA32ToClipboardRect(void* buffer, int32_t x, int32_t y, int32_t w,
+                                                   int32_t h);
+/* The clipboard's picture into the staging image, alpha 255: 1 on success.
+ * The staging image is released first, so a failed read leaves none.
+ * Failures record "FromClipBoard Excpt". */
+DRO_API int32_t DRO_CALL DRO_FromClipboard(void);
+/* Pastes into the current layer with its top-left corner at (x, y), or its
+ * centre when centre is 1, laid over the layer and loaded through mask and
+ * texture. 1 on success. Failures record "FromClipBoardInto Excpt". */
+DRO_API int32_t DRO_CALL DRO_FromClipboardInto(int32_t x, int32_t y, uint8_t centre);
+/* Pastes scaled by a factor (finite and positive; each side at most 30000)
+ * and turned by whole degrees (bicubic and bilinear when smooth), merged
+ * over the layer through mask and texture. Returns 0. Failures record
+ * "FromClipBoardIntoEX Excpt". */
+DRO_API int32_t DRO_CALL DRO_FromClipboardIntoEX(int32_t x, int32_t y, float scale, int32_t angle,
+                                                 uint8_t centre, uint8_t smooth);
+/* Pastes scaled so its longer side is `size` pixels (1..30000) and turned
+ * (not at 0 or 360; premultiplied around smooth resampling), clipped to the
+ * canvas and blended into the layer. Returns 0. Failures record
+ * "FromClipBoardIntoEX Excpt". */
+DRO_API int32_t DRO_CALL DRO_FromClipboardIntoEX2(int32_t x, int32_t y, int32_t size, int32_t angle,
+                                                  uint8_t centre, uint8_t smooth);
+/* The whole screen (the X root window) into the staging image, or into the
+ * current layer at (0, 0); 1 on success, 0 without a display. Failures
+ * record "ScreenCapture Excpt" / "ScreenCaptureInto Excpt". */
+DRO_API int32_t DRO_CALL DRO_ScreenCapture(void);
+DRO_API int32_t DRO_CALL DRO_ScreenCaptureInto(void);
+/* A tight w x h RGBA32 picture that every capture returns instead of the
+ * screen (hosts without a display, tests); null clears it. 1 when kept. */
+DRO_API int32_t DRO_CALL DRO_XSetScreenPicture(const void* rgba, int32_t w, int32_t h);
+/* How long, in milliseconds (1..60000, default 3000), a paste waits for
+ * each answer of another program. 1 when set. */
+DRO_API int32_t DRO_CALL DRO_XSetClipboardTimeLimit(int32_t milliseconds);
 
 #ifdef __cplusplus
 }

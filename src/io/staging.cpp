@@ -32,16 +32,15 @@ uint8_t* MakeStagingImage(int32_t width, int32_t height) noexcept {
 }
 
 bool SetStagingImage(const uint8_t* rgba, int32_t width, int32_t height, int32_t stride) noexcept {
-  if (stride == 0 && width > 0) stride = width * 4;  // width x 4 fits: AcceptableSize below
-  if (!rgba || !AcceptableSize(width, height) || stride < int64_t{width} * 4) {
+  const int64_t row = int64_t{width} * 4;
+  const int64_t step = stride == 0 ? row : stride;  // 0: tight rows
+  if (!rgba || !AcceptableSize(width, height) || step < row) {
     Staging().Release();
     return false;
   }
   uint8_t* dst = MakeStagingImage(width, height);
   if (!dst) return false;
-  const size_t row = size_t(width) * 4;
-  for (int32_t y = 0; y < height; ++y)
-    std::memcpy(dst + row * size_t(y), rgba + int64_t{stride} * y, row);
+  for (int32_t y = 0; y < height; ++y) std::memcpy(dst + row * y, rgba + step * y, size_t(row));
   return true;
 }
 

@@ -219,7 +219,8 @@ bool WriteGif(const char* path, const uint8_t* indices, int32_t width, int32_t h
 
   int error = 0;
   GifFileType* gif = EGifOpenFileName(path, false, &error);
-  bool ok = gif != nullptr;
+  const bool opened = gif != nullptr;
+  bool ok = opened;
   if (ok) {
     EGifSetGifVersion(gif, transparentIndex >= 0);
     ok = EGifPutScreenDesc(gif, width, height, bits, 0, map) == GIF_OK;
@@ -239,7 +240,8 @@ bool WriteGif(const char* path, const uint8_t* indices, int32_t width, int32_t h
     if (EGifCloseFile(gif, &error) != GIF_OK) ok = false;
   }
   GifFreeMapObject(map);
-  if (!ok) std::remove(path);
+  // A file that could not be opened is someone else's: only ours goes.
+  if (!ok && opened) std::remove(path);
   return ok;
 }
 

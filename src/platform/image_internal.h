@@ -46,6 +46,9 @@ void DeleteObject(T* object) noexcept {
   FreeBytes(object);
 }
 
+// The file type code (image_library.h) told by a file's first bytes.
+int32_t GuessTypeOfBytes(const uint8_t* data, size_t size) noexcept;
+
 // A whole file in memory (at most 1 GiB).
 bool ReadWholeFile(std::FILE* file, Buffer<uint8_t>& out);
 
@@ -95,6 +98,11 @@ bool ReadTiffRgba(const uint8_t* data, size_t size, Picture& out);
 bool ReadGifRgba(const uint8_t* data, size_t size, Picture& out);
 bool ReadBmpRgba(const uint8_t* data, size_t size, Picture& out);
 bool ReadPsdRgba(const uint8_t* data, size_t size, Picture& out);
+bool ReadPcxRgba(const uint8_t* data, size_t size, Picture& out);
+bool ReadTgaRgba(const uint8_t* data, size_t size, Picture& out);
+// The header checks of the two formats without a signature.
+bool LooksLikePcx(const uint8_t* data, size_t size) noexcept;
+bool LooksLikeTga(const uint8_t* data, size_t size) noexcept;
 
 // Checks the arguments every writer shares.
 inline bool ValidImage(const uint8_t* pixels, int32_t width, int32_t height, int32_t channels,

@@ -14,6 +14,7 @@
 //   PNG read/write      libpng            JPEG read/write    libjpeg-turbo
 //   TIFF read/write     libtiff           GIF read/write     giflib
 //   BMP, PSD            our own readers and writers (image_bmp, image_psd)
+//   PCX, TGA            our own readers (image_pcx_tga) and writers
 //   Deflate, Inflate    zlib
 //   Resize, Decimate    OpenCV cv::resize (INTER_LINEAR, INTER_AREA)
 //   BlurImage           OpenCV cv::GaussianBlur
@@ -40,6 +41,8 @@ enum FileType : int32_t {
   kFileMetafile = 7,
   kFileEnhancedMetafile = 8,
   kFilePsd = 10,
+  kFilePcx = 11,
+  kFileTga = 12,
 };
 
 // A decoded picture: tight rows of `channels` bytes per pixel.

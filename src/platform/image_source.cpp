@@ -41,6 +41,9 @@ int32_t TypeFromSignature(const uint8_t* b, size_t n) noexcept {
   if (n >= 44 && b[0] == 1 && b[1] == 0 && b[2] == 0 && b[3] == 0 &&
       std::memcmp(b + 40, " EMF", 4) == 0)
     return kFileEnhancedMetafile;
+  // Last, the two formats told by their header's values alone.
+  if (detail::LooksLikePcx(b, n)) return kFilePcx;
+  if (detail::LooksLikeTga(b, n)) return kFileTga;
   return kFileUnknown;
 }
 
@@ -62,6 +65,10 @@ void DropAlpha(Picture& picture) {
 }  // namespace
 
 namespace detail {
+
+int32_t GuessTypeOfBytes(const uint8_t* data, size_t size) noexcept {
+  return data ? TypeFromSignature(data, size) : kFileUnknown;
+}
 
 bool ReadWholeFile(std::FILE* file, Buffer<uint8_t>& out) {
   if (std::fseek(file, 0, SEEK_END) != 0) return false;
@@ -139,6 +146,12 @@ bool ReadPictureRgba(const uint8_t* data, size_t size, Picture& out, ReadStatus*
           break;
         case kFilePsd:
           ok = detail::ReadPsdRgba(data, size, picture);
+          break;
+        case kFilePcx:
+          ok = detail::ReadPcxRgba(data, size, picture);
+          break;
+        case kFileTga:
+          ok = detail::ReadTgaRgba(data, size, picture);
           break;
         default:  // metafiles are rendered, not read; anything else is unknown
           break;

@@ -84,6 +84,9 @@ bool UsesWorkBufferHelpers(Operation operation) {
     case Operation::kIplPhotoPop:
     case Operation::kIplRectangle:
     case Operation::kLuaFilterRun:
+    case Operation::kToClipboardRect:
+    case Operation::kFromClipboardInto:
+    case Operation::kScreenCaptureInto:
       return true;
     default:
       return false;
@@ -129,6 +132,17 @@ void BothWorkBuffers() {
 std::string g_scriptMessage;
 void DRO_CALL KeepScriptMessage(const char* text, const char*) {
   g_scriptMessage += text ? text : "";
+}
+
+// An 8 x 8 picture on the in-process clipboard, and as the screen.
+void InProcessClipboard() {
+  unsetenv("DISPLAY");
+  std::vector<uint8_t> rgba(8 * 8 * 4, 120);
+  ASSERT_EQ(DRO_RGBA32ToClipboardRect(rgba.data(), 0, 0, 8, 8), 1);
+}
+void ScreenPicture() {
+  std::vector<uint8_t> rgba(8 * 8 * 4, 60);
+  ASSERT_EQ(DRO_XSetScreenPicture(rgba.data(), 8, 8), 1);
 }
 
 int32_t g_seed = 100;
@@ -205,6 +219,44 @@ const Row kRows[] = {
        std::vector<uint8_t> rgb(30 * 30 * 3);
        DRO_GetResizedNewRGBA24(rgb.data(), 30, 30);
      }},
+    {Operation::kWriteToFileRgb24, false, 1, [](const std::string&) {},
+     [](const std::string& picture) {
+       std::vector<uint8_t> rgb(12 * 9 * 3, 90);
+       DRO_WriteToFileRGB24(rgb.data(), 12, 9, (picture + ".gif").c_str(), ".gif", 72);
+     }},
+    {Operation::kWriteToFileRgba32, false, 1, [](const std::string&) {},
+     [](const std::string& picture) {
+       std::vector<uint8_t> rgba(12 * 9 * 4, 90);
+       DRO_WriteToFileRGBA32(rgba.data(), 12, 9, (picture + ".tif").c_str(), ".tif", 72);
+     }},
+    {Operation::kSavePageToFileRgb24, false, 1, [](const std::string&) {},
+     [](const std::string& picture) {
+       DRO_SavePageToFileRGB24((picture + ".jpg").c_str(), ".jpg", 300);
+     }},
+    {Operation::kSavePageToFileRgb32, false, 1, [](const std::string&) {},
+     [](const std::string& picture) {
+       DRO_SavePageToFileRGB32((picture + ".png").c_str(), ".png", 300);
+     }},
+    {Operation::kMakeThumbnail, false, 1, [](const std::string&) {},
+     [](const std::string& picture) {
+       DRO_MakeThumbnail(picture.c_str(), (picture + ".t.bmp").c_str());
+     }},
+    {Operation::kMakeWebPic, false, 1, [](const std::string&) {},
+     [](const std::string& picture) {
+       DRO_MakeWebPic(picture.c_str(), (picture + ".w.jpg").c_str(), 8, 8);
+     }},
+    {Operation::kToClipboardRect, false, 1, [](const std::string&) { unsetenv("DISPLAY"); },
+     [](const std::string&) { DRO_ToClipboardRect(1, 1, 9, 9); }},
+    {Operation::kFromClipboard, false, 1, [](const std::string&) { InProcessClipboard(); },
+     [](const std::string&) { DRO_FromClipboard(); }},
+    {Operation::kFromClipboardInto, false, 1, [](const std::string&) { InProcessClipboard(); },
+     [](const std::string&) { DRO_FromClipboardInto(2, 2, 1); }},
+    {Operation::kFromClipboardIntoEx, false, 1, [](const std::string&) { InProcessClipboard(); },
+     [](const std::string&) { DRO_FromClipboardIntoEX2(-3, 2, 8, 0, 0, 0); }},
+    {Operation::kScreenCapture, false, 1, [](const std::string&) { ScreenPicture(); },
+     [](const std::string&) { DRO_ScreenCapture(); }},
+    {Operation::kScreenCaptureInto, false, 1, [](const std::string&) { ScreenPicture(); },
+     [](const std::string&) { DRO_ScreenCaptureInto(); }},
     {Operation::kNewSize, false, 1, [](const std::string&) {},
      [](const std::string&) { DRO_NewSize(nullptr, kSide + 2, kSide, 8, 0); }},
     {Operation::kRemoveAbandonedUndo, true, 1,
@@ -455,6 +507,8 @@ TEST_P(FailureSweep, EveryAllocationFailsInTurn) {
   std::remove(picture.c_str());
   std::remove(BrushPng(picture).c_str());
   std::remove(FilterScript(picture).c_str());
+  for (const char* written : {".gif", ".tif", ".jpg", ".png", ".t.bmp", ".w.jpg"})
+    std::remove((picture + written).c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, FailureSweep, ::testing::Range<size_t>(0, std::size(kRows)),

@@ -106,7 +106,7 @@ void DRO_CALL ScriptDebug(const char*) {}
 // two files to rename back and forth. Made once per process.
 struct Files {
   drovine_test::ScratchDir dir;
-  std::string picture, script, junk, renameA, renameB, missing, longPath, saved;
+  std::string picture, script, junk, renameA, renameB, missing, longPath, saved, written;
   // Tiny filter scripts: one that paints and talks to the handlers, one
   // that fails to load, one that fails while running, one that polls for
   // the stop request.
@@ -126,6 +126,7 @@ struct Files {
     renameB = dir.File("b.txt");
     missing = dir.File("missing.png");
     saved = dir.File("brush.png");
+    written = dir.File("written");
     longPath = std::string(2000, 'p');
     // A 3 x 2 24-bit BMP, bottom row first.
     const uint8_t bmp[] = {'B', 'M', 70, 0,   0, 0, 0, 0, 0, 0,   54,  0,   0, 0, 40, 0,  0, 0, 3,
@@ -222,6 +223,25 @@ class Host {
       default:
         return paths[Below(static_cast<int32_t>(std::size(paths)))]->c_str();
     }
+  }
+  // Where the file writers write: their own file, nothing, or nowhere.
+  const char* OutPath() {
+    switch (Below(6)) {
+      case 0:
+        return nullptr;
+      case 1:
+        return "";
+      case 2:
+        return files_.longPath.c_str();
+      default:
+        return files_.written.c_str();
+    }
+  }
+  const char* Extension() {
+    static const char* const names[] = {".bmp", ".png", ".jpg", ".gif", ".pcx", ".psd", ".emf",
+                                        ".wmf", ".tga", ".tif", ".TIF", ".txt", ""};
+    if (OneIn(10)) return nullptr;
+    return names[Below(static_cast<int32_t>(std::size(names)))];
   }
   const char* RenamePath() {
     switch (Below(5)) {
@@ -915,6 +935,37 @@ const Entry kEntries[] = {
     const char* modes[] = {"Color", "Gray", "Lineart", "color", nullptr};
     DRO_XSetScanOptions(h.OneIn(4) ? h.Any() : h.Range(-1, 1200), modes[h.Below(5)], h.OneIn(4) ? h.Any() : h.Range(0, 16));
   }),
+  ROW(DRO_WriteToFileRGB24, 1, {
+    const int32_t w = h.Size(), hh = h.Size();
+    DRO_WriteToFileRGB24(h.Tight(w, hh, 3), w, hh, h.OutPath(), h.Extension(), h.Any());
+  }),
+  ROW(DRO_WriteToFileRGBA32, 1, {
+    const int32_t w = h.Size(), hh = h.Size();
+    DRO_WriteToFileRGBA32(h.Tight(w, hh, 4), w, hh, h.OutPath(), h.Extension(), h.Any());
+  }),
+  ROW(DRO_SavePageToFileRGB24, 1, DRO_SavePageToFileRGB24(h.OutPath(), h.Extension(), h.Any())),
+  ROW(DRO_SavePageToFileRGB32, 1, DRO_SavePageToFileRGB32(h.OutPath(), h.Extension(), h.Any())),
+  ROW(DRO_GetDPIFromFile, 1, DRO_GetDPIFromFile(h.OneIn(3) ? h.OutPath() : h.Path())),
+  ROW(DRO_MakeThumbnail, 1, DRO_MakeThumbnail(h.Path(), h.OutPath())),
+  ROW(DRO_MakeWebPic, 1, DRO_MakeWebPic(h.Path(), h.OutPath(), h.Size(), h.Size())),
+  // --- clipboard and screen ----------------------------------------------------
+  ROW(DRO_ToClipboard, 1, DRO_ToClipboard()),
+  ROW(DRO_ToClipboardRect, 1, DRO_ToClipboardRect(h.Coord(), h.Coord(), h.Coord(), h.Coord())),
+  ROW(DRO_RGBA32ToClipboardRect, 1, {
+    const int32_t w = h.Size(), hh = h.Size();
+    DRO_RGBA32ToClipboardRect(h.Tight(w, hh, 4), h.Coord(), h.Coord(), w, hh);
+  }),
+  ROW(DRO_FromClipboard, 1, DRO_FromClipboard()),
+  ROW(DRO_FromClipboardInto, 1, DRO_FromClipboardInto(h.Coord(), h.Coord(), h.Flag())),
+  ROW(DRO_FromClipboardIntoEX, 1, DRO_FromClipboardIntoEX(h.Coord(), h.Coord(), h.OneIn(2) ? h.RealF() : float(h.Range(1, 30)) / 10.0f, h.OneIn(4) ? h.Any() : h.Range(-360, 360), h.Flag(), h.Flag())),
+  ROW(DRO_FromClipboardIntoEX2, 1, DRO_FromClipboardIntoEX2(h.Coord(), h.Coord(), h.OneIn(4) ? h.Any() : h.Range(-2, 60), h.OneIn(4) ? h.Any() : h.Range(-360, 360), h.Flag(), h.Flag())),
+  ROW(DRO_ScreenCapture, 1, DRO_ScreenCapture()),
+  ROW(DRO_ScreenCaptureInto, 1, DRO_ScreenCaptureInto()),
+  ROW(DRO_XSetScreenPicture, 1, {
+    const int32_t w = h.OneIn(3) ? h.Size() : h.Range(1, 30), hh = h.OneIn(3) ? h.Size() : h.Range(1, 30);
+    DRO_XSetScreenPicture(h.Tight(w, hh, 4), w, hh);
+  }),
+  ROW(DRO_XSetClipboardTimeLimit, 1, DRO_XSetClipboardTimeLimit(h.OneIn(2) ? h.Any() : h.Range(1, 5000))),
   ROW(DRO_XEffectInfo, 1, {
     const char *name = nullptr, *family = nullptr, *summary = nullptr;
     const bool outputs = !h.OneIn(4);
@@ -992,6 +1043,8 @@ TEST(ExportFuzz, EveryExportHasARow) {
 
 TEST(ExportFuzz, RandomCallsOverEveryExport) {
   if (&__sanitizer_set_death_callback) __sanitizer_set_death_callback(ReportProgress);
+  // The clipboard rows use the in-process clipboard, never the desktop's.
+  unsetenv("DISPLAY");
   const uint64_t seed = EnvNumber("DROVINE_EXPORT_FUZZ_SEED", 1);
   const uint64_t calls = EnvNumber("DROVINE_EXPORT_FUZZ_CALLS", 100000);
   const uint64_t seconds = EnvNumber("DROVINE_EXPORT_FUZZ_SECONDS", 0);

@@ -64,7 +64,7 @@ cmp -s base.png keep.png || { echo "FAIL: a refused run changed the existing out
 rm keep.png
 refused 2 "cannot read the picture 'none.png'" effect Blur none.png out.png
 refused 2 "option --help takes no value" info --help=yes
-refused 2 "unexpected argument 'base.png'" info base.png
+refused 2 "usage: drovine info FILE" info base.png layer.png
 if ls | grep -qv -e '^d.png$' -e '^base.png$' -e '^layer.png$' -e '^rec.dat$'; then
   echo "FAIL: refused commands left files: $(ls)"; fail=1
 fi
@@ -73,6 +73,7 @@ fi
 version=$(sed -nE 's/^#define DROVINE_VERSION_(MAJOR|MINOR|PATCH) ([0-9]+)$/\2/p' "$header" | paste -sd.)
 [ "$("$drovine" --version)" = "drovine $version (library $version)" ] || { echo "FAIL: --version"; fail=1; }
 "$drovine" info | grep -q "^fast paths: " || { echo "FAIL: info"; fail=1; }
+"$drovine" info base.png | grep -q "8 x 6 pixels" || { echo "FAIL: info FILE"; fail=1; }
 [ "$("$drovine" list blend-modes | wc -l)" = 40 ] || { echo "FAIL: list blend-modes"; fail=1; }
 "$drovine" list blend-modes | grep -qx "Multiply" || { echo "FAIL: Multiply not listed"; fail=1; }
 

@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "drovine.h"
 #include "effect_command.h"
+#include "file_commands.h"
 #include "record_command.h"
 
 namespace {
@@ -33,6 +34,16 @@ int Effects(int argc, char** argv) {
 int Record(int argc, char** argv) {
   return RunRecordCommand(argc + 1, argv - 1);
 }
+int Convert(int argc, char** argv) {
+  return RunConvertCommand(argc + 1, argv - 1);
+}
+// With a file: its size and resolution; without: the versions and fast paths.
+int Info(int argc, char** argv) {
+  for (int i = 0; i < argc; ++i) {
+    if (argv[i][0] != '-') return RunInfoCommand(argc + 1, argv - 1);
+  }
+  return RunInfo(argc, argv);
+}
 
 const Command kCommands[] = {
     {"demo", "paint the demonstration landscape (the default)", RunDemo},
@@ -41,7 +52,8 @@ const Command kCommands[] = {
     {"effect", "apply one named effect to a picture", Effect},
     {"effects", "the effect table with its parameters (--markdown)", Effects},
     {"list", "list blend-modes or effects", RunList},
-    {"info", "versions and the fast paths in use", RunInfo},
+    {"info", "versions and fast paths; with FILE, a picture's size and resolution", Info},
+    {"convert", "a picture file into another format (OUT's extension picks it)", Convert},
     {"record", "a tablet recording painted as an AVI video, its pages as PDF", Record},
 };
 
