@@ -54,8 +54,12 @@ std::vector<uint8_t> Staging() {
 // scanimage's picture as RGBA: PBM bits (1 black), PGM or PPM of 8 or 16
 // bits (big-endian; the high byte kept).
 std::vector<uint8_t> Scanimage(const std::string& options, int& width, int& height) {
-  const std::string pnm = Shell("SANE_CONFIG_DIR='" + SaneConfig() + "' scanimage --format=pnm " +
-                                options + " 2>/dev/null");
+  // scanimage now and then never returns from unloading its backend: a
+  // time limit and another try keep that from hanging the suite.
+  std::string pnm;
+  for (int attempt = 0; attempt < 3 && pnm.empty(); ++attempt)
+    pnm = Shell("SANE_CONFIG_DIR='" + SaneConfig() + "' timeout -k 5 20 scanimage --format=pnm " +
+                options + " 2>/dev/null");
   std::istringstream in(pnm);
   std::string magic;
   in >> magic;
