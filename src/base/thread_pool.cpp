@@ -1,10 +1,12 @@
 #include "base/thread_pool.h"
 
+#include <pthread.h>
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <new>
 #include <thread>
 
 namespace dro::threads {
@@ -43,6 +45,14 @@ class Pool {
       count_ = i + 1;
     }
     return count_;
+  }
+
+  void ForgetWorkers() noexcept {
+    // Moved into storage whose destructors never run.
+    alignas(std::thread) static unsigned char setAside[sizeof(std::thread) * (kMostThreads - 1)];
+    for (int32_t i = 0; i + 1 < count_; ++i)
+      new (setAside + i * sizeof(std::thread)) std::thread(std::move(workers_[i]));
+    count_ = 1;
   }
 
   void Run(int64_t count, int64_t leastPerBand, BandBody body, void* context) noexcept {
@@ -136,8 +146,20 @@ class Pool {
   std::atomic<int64_t> next_{0};
 };
 
+Pool& ThePool() noexcept;
+
+// A child made by fork() has only the thread that forked: the workers are
+// gone, so the child works on its own thread. Their handles are set aside
+// unjoined (joining or destroying them would wait for, or abort on, threads
+// that do not exist there).
+void ForgetWorkersInChild() noexcept {
+  ThePool().ForgetWorkers();
+}
+
 Pool& ThePool() noexcept {
   static Pool pool;
+  static const bool registered = pthread_atfork(nullptr, nullptr, ForgetWorkersInChild) == 0;
+  (void)registered;
   return pool;
 }
 

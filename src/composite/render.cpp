@@ -21,8 +21,8 @@
 #include <cstring>
 
 #include "base/canvas_state.h"
-#include "base/thread_pool.h"
 #include "base/diagnostics.h"
+#include "base/thread_pool.h"
 #include "composite/blend_kernels.h"
 #include "composite/blend_modes.h"
 #include "composite/display_state.h"

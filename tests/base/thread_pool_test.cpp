@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -50,6 +53,23 @@ TEST(ThreadPool, ABandThatSplitsAgainRunsItsWorkItself) {
     });
   });
   EXPECT_EQ(inner.load(), 400);
+  th::SetThreadCount(0);
+}
+
+TEST(ThreadPool, AForkedChildWorksOnItsOwnThread) {
+  th::SetThreadCount(3);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The workers did not come along: the work must still be done, and the
+    // child must be able to exit.
+    int64_t sum = 0;
+    th::ForBands(1000, 1, [&](int64_t begin, int64_t end) { sum += end - begin; });
+    _exit(sum == 1000 && th::ThreadCount() == 1 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   th::SetThreadCount(0);
 }
 
