@@ -236,56 +236,8 @@ void FinishPlainAvx2(const RunningLanes& run, int32_t count, int32_t cx0, int32_
 #else
 
 namespace dro::composite::detail {
-// Without AVX2 in the build the CPU check never lets this be reached.
+// Without AVX2 in the build the CPU check never lets these be reached.
 void ComposeNormalEntryAvx2(const NormalEntry&, RunningLanes&, int32_t) noexcept {}
-void StartLayersAvx2(const StartEntry* entries, int32_t entryCount, int32_t backgroundOpacity,
-                     RunningLanes& run, int32_t count, int32_t done) noexcept {
-  const I8 covering = _mm256_set1_epi32(65279);
-  const I8 doneLanes = _mm256_set1_epi32(done);
-  const I8 ones = _mm256_cmpeq_epi32(doneLanes, doneLanes);
-  // The background's alpha: opaque, scaled by its opacity.
-  const int32_t backgroundAlpha =
-      backgroundOpacity < 255 ? 65535 * (backgroundOpacity + 1) / 256 : 65535;
-  for (int32_t k = 0; k < count; k += 8) {
-    I8* const start = reinterpret_cast<I8*>(run.start + k);
-    const I8 pending =
-        _mm256_xor_si256(_mm256_cmpeq_epi32(_mm256_load_si256(start), doneLanes), ones);
-    if (_mm256_testz_si256(pending, pending)) continue;
-    const auto load = [&](const Pixel64* pixels) {
-      const I8* source = reinterpret_cast<const I8*>(pixels + k);
-      const lanes::Lanes px =
-          lanes::Split(_mm256_loadu_si256(source), _mm256_loadu_si256(source + 1));
-      return lanes::Lanes{InPixelOrder(px.r), InPixelOrder(px.g), InPixelOrder(px.b),
-                          InPixelOrder(px.a)};
-    };
-    const lanes::Lanes base = load(entries[0].pixels);
-    I8 r = base.r, g = base.g, b = base.b, a = _mm256_set1_epi32(backgroundAlpha);
-    I8 first = _mm256_set1_epi32(1);
-    I8 open = pending;  // lanes still looking for a covering pixel
-    for (int32_t i = entryCount - 1; i >= 1; --i) {
-      if (!entries[i].canCover) continue;
-      const lanes::Lanes px = load(entries[i].pixels);
-      const I8 covers = _mm256_and_si256(open, _mm256_cmpgt_epi32(px.a, covering));
-      if (_mm256_testz_si256(covers, covers)) continue;
-      r = Select(r, px.r, covers);
-      g = Select(g, px.g, covers);
-      b = Select(b, px.b, covers);
-      a = Select(a, _mm256_set1_epi32(65535), covers);
-      first = Select(first, _mm256_set1_epi32(i + 1), covers);
-      open = _mm256_andnot_si256(covers, open);
-      if (_mm256_testz_si256(open, open)) break;
-    }
-    const auto put = [&](uint32_t* lane, I8 v) {
-      I8* p = reinterpret_cast<I8*>(lane + k);
-      _mm256_store_si256(p, Select(_mm256_load_si256(p), v, pending));
-    };
-    put(run.r, r), put(run.g, g), put(run.b, b), put(run.a, a);
-    I8* const isFloat = reinterpret_cast<I8*>(run.isFloat + k);
-    _mm256_store_si256(isFloat, _mm256_andnot_si256(pending, _mm256_load_si256(isFloat)));
-    _mm256_store_si256(start, Select(_mm256_load_si256(start), first, pending));
-  }
-}
-
 void StartLayersAvx2(const StartEntry*, int32_t, int32_t, RunningLanes&, int32_t,
                      int32_t) noexcept {}
 void FinishPlainAvx2(const RunningLanes&, int32_t, int32_t, int32_t, uint8_t*) noexcept {}
