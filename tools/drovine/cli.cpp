@@ -18,8 +18,8 @@ namespace cli {
 
 namespace {
 
-const OptionSpec* Find(std::span<const OptionSpec> specs, const std::string& name, bool isShort) {
-  for (const OptionSpec& s : specs) {
+const OptionRule* Find(std::span<const OptionRule> rules, const std::string& name, bool isShort) {
+  for (const OptionRule& s : rules) {
     if (isShort ? (s.shortName && name == s.shortName) : name == s.name) return &s;
   }
   return nullptr;
@@ -43,7 +43,7 @@ void Complain(const std::string& command, const char* format, ...) {
   std::fputc('\n', stderr);
 }
 
-bool Parse(const std::string& command, int argc, char** argv, std::span<const OptionSpec> specs,
+bool Parse(const std::string& command, int argc, char** argv, std::span<const OptionRule> rules,
            Args& out) {
   out.command = command;
   bool optionsEnded = false;
@@ -66,28 +66,28 @@ bool Parse(const std::string& command, int argc, char** argv, std::span<const Op
       name.resize(eq);
       hasValue = true;
     }
-    const OptionSpec* spec = Find(specs, name, isShort);
-    if (!spec) {
+    const OptionRule* rule = Find(rules, name, isShort);
+    if (!rule) {
       Complain(command, "unknown option '%s' (try drovine %s --help)", arg.c_str(),
                command.c_str());
       return false;
     }
-    if (!spec->takesValue) {
+    if (!rule->takesValue) {
       if (hasValue) {
-        Complain(command, "option --%s takes no value", spec->name);
+        Complain(command, "option --%s takes no value", rule->name);
         return false;
       }
-      out.values[spec->name] = "";
+      out.values[rule->name] = "";
       continue;
     }
     if (!hasValue) {
       if (i + 1 >= argc) {
-        Complain(command, "option --%s needs a value", spec->name);
+        Complain(command, "option --%s needs a value", rule->name);
         return false;
       }
       value = argv[++i];
     }
-    out.values[spec->name] = value;
+    out.values[rule->name] = value;
   }
   return true;
 }

@@ -18,7 +18,7 @@ namespace cli {
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
-struct OptionSpec {
+struct OptionRule {
   const char* name;                 // without the dashes: "width"
   bool takesValue;                  // false: a flag
   const char* shortName = nullptr;  // "o" for -o
@@ -38,7 +38,7 @@ void Complain(const std::string& command, const char* format, ...)
 
 // Parses argv[0..argc) against the options; false (after complaining) for
 // an unknown option or a missing value.
-bool Parse(const std::string& command, int argc, char** argv, std::span<const OptionSpec> specs,
+bool Parse(const std::string& command, int argc, char** argv, std::span<const OptionRule> rules,
            Args& out);
 
 // The option as a whole number lo..hi (`fallback` when absent); false

@@ -94,7 +94,7 @@ const NamedBrush kBrushes[] = {
 }  // namespace
 
 int RunReplay(int argc, char** argv) {
-  static const cli::OptionSpec kOptions[] = {
+  static const cli::OptionRule kOptions[] = {
       {"width", true}, {"height", true},      {"brush", true},     {"size", true},
       {"color", true}, {"output", true, "o"}, {"help", false, "h"}};
   cli::Args args;
@@ -182,7 +182,7 @@ int RunReplay(int argc, char** argv) {
 }
 
 int RunList(int argc, char** argv) {
-  static const cli::OptionSpec kOptions[] = {{"help", false, "h"}};
+  static const cli::OptionRule kOptions[] = {{"help", false, "h"}};
   cli::Args args;
   if (!cli::Parse("list", argc, argv, kOptions, args)) return cli::kUsage;
   if (WantsHelp(args,
@@ -209,7 +209,7 @@ int RunList(int argc, char** argv) {
 }
 
 int RunInfo(int argc, char** argv) {
-  static const cli::OptionSpec kOptions[] = {{"help", false, "h"}};
+  static const cli::OptionRule kOptions[] = {{"help", false, "h"}};
   cli::Args args;
   if (!cli::Parse("info", argc, argv, kOptions, args)) return cli::kUsage;
   if (WantsHelp(args,
@@ -224,7 +224,7 @@ int RunInfo(int argc, char** argv) {
 }
 
 int RunComposite(int argc, char** argv) {
-  static const cli::OptionSpec kOptions[] = {
+  static const cli::OptionRule kOptions[] = {
       {"mode", true}, {"opacity", true}, {"output", true, "o"}, {"help", false, "h"}};
   cli::Args args;
   if (!cli::Parse("composite", argc, argv, kOptions, args)) return cli::kUsage;

@@ -224,7 +224,7 @@ void PaintLandscape(StrokeReplay& host, int w, int h) {
 }  // namespace
 
 int RunDemo(int argc, char** argv) {
-  static const cli::OptionSpec kOptions[] = {{"width", true},
+  static const cli::OptionRule kOptions[] = {{"width", true},
                                              {"height", true},
                                              {"brush", true},
                                              {"output", true, "o"},
