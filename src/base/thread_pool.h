@@ -42,4 +42,26 @@ void ForBands(int64_t count, int64_t leastPerBand, Body&& body) noexcept {
   ForBands(count, leastPerBand, call, &body);
 }
 
+// Below this many pixels a loop is not worth waking other threads for.
+inline constexpr int64_t kLeastPixelsPerBand = 32768;
+
+// Runs body(i) for every i in [0, n) of a loop over independent pixels,
+// split into bands of whole pixels: body(begin, end).
+template <class Body>
+void ForPixels(int64_t n, Body&& body) noexcept {
+  ForBands(n, kLeastPixelsPerBand, std::forward<Body>(body));
+}
+
+// Runs body(y) for every row y in [first, end) of a loop whose rows of
+// rowPixels pixels each do not depend on each other.
+template <class Body>
+void ForEachRow(int32_t first, int32_t end, int64_t rowPixels, Body&& body) noexcept {
+  const int64_t rows = int64_t{end} - first;
+  if (rows <= 0) return;
+  const int64_t least = rowPixels > 0 ? (kLeastPixelsPerBand + rowPixels - 1) / rowPixels : rows;
+  ForBands(rows, least, [&](int64_t begin, int64_t stop) noexcept {
+    for (int64_t i = begin; i < stop; ++i) body(static_cast<int32_t>(first + i));
+  });
+}
+
 }  // namespace dro::threads

@@ -9,6 +9,7 @@
 #include "base/canvas_state.h"
 #include "base/cpu.h"
 #include "base/pixel.h"
+#include "base/thread_pool.h"
 #include "composite/blend_kernels.h"
 
 namespace dro::composite {
@@ -61,12 +62,29 @@ void BlendRows(bool reference, const Pixel64* src, int32_t sx, int32_t sy, int32
   const auto* s16 = reinterpret_cast<const uint16_t*>(src);
   const auto* m16 = reinterpret_cast<const uint16_t*>(layerMask);
   auto* d16 = reinterpret_cast<uint16_t*>(dst);
-  for (int32_t i = 0; i < h; ++i) {
-    const int64_t so = (int64_t{sy} + i) * srcStride + int64_t{sx} * 4;
-    const int64_t d0 = (int64_t{dy} + i) * dstStride + int64_t{dx} * 4;
-    row(reinterpret_cast<const Pixel64*>(s16 + so),
-        useMask ? reinterpret_cast<const Pixel64*>(m16 + so) : nullptr,
-        reinterpret_cast<Pixel64*>(d16 + d0), w, p);
+  auto rows = [&](int64_t begin, int64_t end) noexcept {
+    for (int64_t i = begin; i < end; ++i) {
+      const int64_t so = (sy + i) * srcStride + int64_t{sx} * 4;
+      const int64_t d0 = (dy + i) * dstStride + int64_t{dx} * 4;
+      row(reinterpret_cast<const Pixel64*>(s16 + so),
+          useMask ? reinterpret_cast<const Pixel64*>(m16 + so) : nullptr,
+          reinterpret_cast<Pixel64*>(d16 + d0), w, p);
+    }
+  };
+  // Each destination row depends only on the same row of the source, so
+  // bands of rows may run at once, unless source and destination share
+  // memory: then a band could read a row another band is writing.
+  const auto srcFirst = reinterpret_cast<uintptr_t>(s16);
+  const auto dstFirst = reinterpret_cast<uintptr_t>(d16);
+  const auto srcEnd =
+      reinterpret_cast<uintptr_t>(s16 + (int64_t{sy} + h - 1) * srcStride + (int64_t{sx} + w) * 4);
+  const auto dstEnd =
+      reinterpret_cast<uintptr_t>(d16 + (int64_t{dy} + h - 1) * dstStride + (int64_t{dx} + w) * 4);
+  const bool overlap = srcFirst < dstEnd && dstFirst < srcEnd;
+  if (overlap) {
+    rows(0, h);
+  } else {
+    threads::ForBands(h, (threads::kLeastPixelsPerBand + w - 1) / w, rows);
   }
 }
 

@@ -8,6 +8,7 @@
 #include "base/guard.h"
 #include "base/pixel.h"
 #include "base/rect_clip.h"
+#include "base/thread_pool.h"
 #include "composite/display_state.h"
 #include "composite/layer_state.h"
 #include "composite/layers.h"
@@ -103,7 +104,7 @@ void LoadInto(const Plane& target, int32_t x0, int32_t y0, int32_t x1, int32_t y
               bool lockAlpha, Source&& source) noexcept {
   const uint8_t* texture = weighted ? TextureMap() : nullptr;
   const Mask16* mask = weighted ? dro::mask::EnabledValues() : nullptr;
-  for (int32_t row = y0; row < y1; ++row) {
+  threads::ForEachRow(y0, y1, int64_t{x1} - x0, [&](int32_t row) noexcept {
     Pixel64* out = target.Row(row);
     for (int32_t col = x0; col < x1; ++col) {
       const uint8_t* s = source(col, row);
@@ -114,7 +115,7 @@ void LoadInto(const Plane& target, int32_t x0, int32_t y0, int32_t x1, int32_t y
       uint32_t w;
       if (LoadWeightAt(texture, mask, col, row, w)) StoreWeighted(out[col], s, w, lockAlpha);
     }
-  }
+  });
 }
 
 bool WeightingOn(bool useMask) noexcept {
@@ -205,13 +206,13 @@ void LoadBgr(const uint8_t* data, int32_t stride, int32_t width, int32_t rows) n
   const int32_t cols = std::min(target.width, width);
   const int32_t lines = std::min(target.height, rows);
   if (cols <= 0 || lines <= 0 || !HostRows(data, stride, int64_t{cols} * 3)) return;
-  for (int32_t y = 0; y < lines; ++y) {
+  threads::ForEachRow(0, lines, cols, [&](int32_t y) noexcept {
     const uint8_t* s = data + int64_t{y} * stride;
     Pixel64* out = target.Row(y);
     for (int32_t x = 0; x < cols; ++x, s += 3) {
       out[x] = Pixel64{Widen(s[2]), Widen(s[1]), Widen(s[0]), 65535};
     }
-  }
+  });
 }
 
 void LoadRgba32Layer(const uint8_t* data, int32_t stride, int32_t slot, int32_t x, int32_t y,
@@ -243,7 +244,7 @@ void LoadRgb24(const uint8_t* data, int32_t stride, bool useMask) noexcept {
   if (!target || !HostRows(data, stride, int64_t{target.width} * 3)) return;
   const uint8_t* texture = useMask ? TextureMap() : nullptr;
   const Mask16* mask = useMask ? dro::mask::EnabledValues() : nullptr;
-  for (int32_t row = 0; row < target.height; ++row) {
+  threads::ForEachRow(0, target.height, target.width, [&](int32_t row) noexcept {
     const uint8_t* s = data + int64_t{row} * stride;
     Pixel64* out = target.Row(row);
     for (int32_t col = 0; col < target.width; ++col, s += 3) {
@@ -260,7 +261,7 @@ void LoadRgb24(const uint8_t* data, int32_t stride, bool useMask) noexcept {
         p.b = BlendChannel(p.b, s[2], w);
       }
     }
-  }
+  });
 }
 
 void LoadRgb24ToAlpha(const uint8_t* data, int32_t stride, bool useMask) noexcept {
@@ -268,7 +269,7 @@ void LoadRgb24ToAlpha(const uint8_t* data, int32_t stride, bool useMask) noexcep
   if (!target || !HostRows(data, stride, int64_t{target.width} * 3)) return;
   const uint8_t* texture = useMask ? TextureMap() : nullptr;
   const Mask16* mask = useMask ? dro::mask::EnabledValues() : nullptr;
-  for (int32_t row = 0; row < target.height; ++row) {
+  threads::ForEachRow(0, target.height, target.width, [&](int32_t row) noexcept {
     const uint8_t* s = data + int64_t{row} * stride;
     Pixel64* out = target.Row(row);
     for (int32_t col = 0; col < target.width; ++col, s += 3) {
@@ -292,7 +293,7 @@ void LoadRgb24ToAlpha(const uint8_t* data, int32_t stride, bool useMask) noexcep
         p.a = static_cast<uint16_t>((kept + added) / 256);
       }
     }
-  }
+  });
 }
 
 // --- Narrowing reads ---------------------------------------------------------
@@ -313,9 +314,9 @@ void NarrowPixels(const Pixel64* in, int64_t n, uint8_t* out) noexcept {
 template <int32_t kBytes>
 void NarrowPlane(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
   if (!src || !HostRows(dst, stride, int64_t{src.width} * kBytes)) return;
-  for (int32_t y = 0; y < src.height; ++y) {
+  threads::ForEachRow(0, src.height, src.width, [&](int32_t y) noexcept {
     NarrowPixels<kBytes>(src.Row(y), src.width, dst + int64_t{y} * stride);
-  }
+  });
 }
 
 }  // namespace
@@ -330,13 +331,13 @@ void GetRgb24(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
 
 void GetRgb24FromAlpha(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
   if (!src || !HostRows(dst, stride, int64_t{src.width} * 3)) return;
-  for (int32_t y = 0; y < src.height; ++y) {
+  threads::ForEachRow(0, src.height, src.width, [&](int32_t y) noexcept {
     const Pixel64* in = src.Row(y);
     uint8_t* out = dst + int64_t{y} * stride;
     for (int32_t x = 0; x < src.width; ++x, out += 3) {
       out[0] = out[1] = out[2] = Narrow(in[x].a);
     }
-  }
+  });
 }
 
 void NarrowBlock(uint8_t* dst, int32_t dstStride, const uint8_t* src, int32_t srcStride, int32_t w,
@@ -425,7 +426,8 @@ void RgbToRgbaAlpha(uint8_t* rgba, int32_t w, int32_t h, const uint8_t* rgb) noe
 
 namespace {
 void FillPlane(const Plane& plane, const Pixel64& value) noexcept {
-  for (int32_t y = 0; y < plane.height; ++y) std::fill_n(plane.Row(y), plane.width, value);
+  threads::ForEachRow(0, plane.height, plane.width,
+                      [&](int32_t y) noexcept { std::fill_n(plane.Row(y), plane.width, value); });
 }
 }  // namespace
 
@@ -441,10 +443,10 @@ void ClearRgba64(uint8_t* dst, int32_t strideBytes, int32_t r16, int32_t g16, in
   if (!HostRows(dst, strideBytes, int64_t{geometry.width} * 8)) return;
   const Pixel64 v{static_cast<uint16_t>(r16), static_cast<uint16_t>(g16),
                   static_cast<uint16_t>(b16), static_cast<uint16_t>(a16)};
-  for (int32_t y = 0; y < geometry.height; ++y) {
+  threads::ForEachRow(0, geometry.height, geometry.width, [&](int32_t y) noexcept {
     uint8_t* out = dst + int64_t{y} * strideBytes;
     for (int32_t x = 0; x < geometry.width; ++x, out += 8) std::memcpy(out, &v, sizeof v);
-  }
+  });
 }
 
 void ClearRgba32(uint8_t* dst, int32_t stride, int32_t r, int32_t g, int32_t b,
@@ -452,9 +454,9 @@ void ClearRgba32(uint8_t* dst, int32_t stride, int32_t r, int32_t g, int32_t b,
   if (!HaveCanvas()) return;
   const CanvasGeometry& geometry = Geometry();
   if (!HostRows(dst, stride, int64_t{geometry.width} * 4)) return;
-  for (int32_t y = 0; y < geometry.height; ++y) {
+  threads::ForEachRow(0, geometry.height, geometry.width, [&](int32_t y) noexcept {
     ClearRgba32Tight(dst + int64_t{y} * stride, geometry.width, 1, r, g, b, a);
-  }
+  });
 }
 
 void ClearRgba32Tight(uint8_t* dst, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b,
@@ -474,7 +476,7 @@ void ClearMasked(const Plane& target, int32_t r, int32_t g, int32_t b, int32_t a
     return;
   }
   const uint8_t c8[3] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)};
-  for (int32_t row = 0; row < target.height; ++row) {
+  threads::ForEachRow(0, target.height, target.width, [&](int32_t row) noexcept {
     Pixel64* out = target.Row(row);
     const Mask16* m = mask + CanvasIndex(0, row);
     for (int32_t col = 0; col < target.width; ++col) {
@@ -491,7 +493,7 @@ void ClearMasked(const Plane& target, int32_t r, int32_t g, int32_t b, int32_t a
         p.a = 65535;
       }
     }
-  }
+  });
 }
 
 void ClearMaskedAlpha(int32_t r, int32_t g, int32_t b, int32_t a) noexcept {

@@ -8,6 +8,7 @@
 #include "base/canvas_state.h"
 #include "base/pixel.h"
 #include "base/rect_clip.h"
+#include "base/thread_pool.h"
 #include "color/conversions.h"
 #include "composite/pixel_transfers.h"
 #include "mask/mask_state.h"
@@ -30,16 +31,19 @@ CanvasMask Mask() noexcept {
   return CanvasMask{dro::mask::CanvasValues(), geometry.width, geometry.height};
 }
 
-// Runs `test` on every pixel of a tight canvas-size host buffer in row
-// order and writes `value` where it passes.
+// Runs `test` on every pixel of a tight canvas-size host buffer and writes
+// `value` where it passes. Bands of pixels are tested at once, so the test
+// must depend on nothing but the pixel it is given.
 template <class Test>
 void CloseWhere(const uint8_t* image, int32_t bytesPerPixel, uint16_t value, Test&& test) noexcept {
   const CanvasMask m = Mask();
   if (!m || !image) return;
-  const int64_t n = m.count();
-  for (int64_t i = 0; i < n; ++i, image += bytesPerPixel) {
-    if (test(image)) m.values[i] = value;
-  }
+  threads::ForPixels(m.count(), [&](int64_t begin, int64_t end) noexcept {
+    const uint8_t* px = image + begin * bytesPerPixel;
+    for (int64_t i = begin; i < end; ++i, px += bytesPerPixel) {
+      if (test(px)) m.values[i] = value;
+    }
+  });
 }
 
 int32_t Mean3(int32_t a, int32_t b, int32_t c) noexcept {
@@ -68,7 +72,9 @@ void SetOptions(int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2, int3
 void Invert() noexcept {
   const CanvasMask m = Mask();
   if (!m) return;
-  for (int64_t i = 0; i < m.count(); ++i) m.values[i] = static_cast<Mask16>(kOpen - m.values[i]);
+  threads::ForPixels(m.count(), [&](int64_t begin, int64_t end) noexcept {
+    for (int64_t i = begin; i < end; ++i) m.values[i] = static_cast<Mask16>(kOpen - m.values[i]);
+  });
 }
 
 void Clear(int32_t r, int32_t g, int32_t b) noexcept {
@@ -84,13 +90,13 @@ void Clear(int32_t r, int32_t g, int32_t b) noexcept {
 void SaveAsGrey(uint8_t* rgb24, int32_t stride) noexcept {
   const CanvasMask m = Mask();
   if (!m || !rgb24 || stride < int64_t{m.width} * 3) return;
-  for (int32_t y = 0; y < m.height; ++y) {
+  threads::ForEachRow(0, m.height, m.width, [&](int32_t y) noexcept {
     const Mask16* in = m.values + int64_t{y} * m.width;
     uint8_t* out = rgb24 + int64_t{y} * stride;
     for (int32_t x = 0; x < m.width; ++x, out += 3) {
       out[0] = out[1] = out[2] = static_cast<uint8_t>(255 - (in[x] >> 8));
     }
-  }
+  });
 }
 
 void LoadFromGrey(const uint8_t* rgb24, int32_t stride, int32_t w, int32_t h) noexcept {
@@ -99,14 +105,14 @@ void LoadFromGrey(const uint8_t* rgb24, int32_t stride, int32_t w, int32_t h) no
   // The picture's own w x h rows are read; only what lies on the canvas.
   const int32_t cols = std::min(w, m.width);
   const int32_t rows = std::min(h, m.height);
-  for (int32_t y = 0; y < rows; ++y) {
+  threads::ForEachRow(0, rows, cols, [&](int32_t y) noexcept {
     const uint8_t* in = rgb24 + int64_t{y} * stride;
     Mask16* out = m.values + int64_t{y} * m.width;
     for (int32_t x = 0; x < cols; ++x, in += 3) {
       const int32_t a = Mean3(in[0], in[1], in[2]) * 256;
       out[x] = a < 255 ? static_cast<Mask16>(kOpen) : static_cast<Mask16>(65280 - a);
     }
-  }
+  });
 }
 
 namespace {
@@ -116,11 +122,11 @@ void WithCurrentLayer(Step&& step) noexcept {
   const CanvasMask m = Mask();
   const Plane layer = composite::CurrentOnCanvas();
   if (!m || !layer) return;
-  for (int32_t y = 0; y < layer.height; ++y) {
+  threads::ForEachRow(0, layer.height, layer.width, [&](int32_t y) noexcept {
     Pixel64* row = layer.Row(y);
     Mask16* values = m.values + int64_t{y} * m.width;
     for (int32_t x = 0; x < layer.width; ++x) step(row[x], values[x]);
-  }
+  });
 }
 }  // namespace
 
@@ -158,12 +164,10 @@ int32_t ToleranceLevel(int32_t percent) noexcept {
 
 void FromDiff(const uint8_t* imageA, const uint8_t* imageB, int32_t value) noexcept {
   if (!imageB) return;
-  const uint8_t* b = imageB;
-  CloseWhere(imageA, 4, static_cast<uint16_t>(value), [&b](const uint8_t* a) {
-    const bool differs = std::memcmp(a, b, 4) != 0;
-    b += 4;
-    return differs;
-  });
+  // Pixels are tested in bands at once, so the test finds its partner by
+  // position rather than by walking along.
+  CloseWhere(imageA, 4, static_cast<uint16_t>(value),
+             [=](const uint8_t* a) { return std::memcmp(a, imageB + (a - imageA), 4) != 0; });
 }
 
 void FromColor(const uint8_t* image, int32_t bytesPerPixel, int32_t r, int32_t g, int32_t b,
@@ -238,19 +242,20 @@ void ApplyToAlphaRect(uint8_t* rgba32, int32_t stride, int32_t x0, int32_t y0, i
   if (stride < (int64_t{x1} - x0 + 1) * 4) return;
   const ClippedRect r =
       ClipRect(x0, y0, int64_t{x1} - x0 + 1, int64_t{y1} - y0 + 1, m.width, m.height);
-  for (int64_t y = r.y0; y < r.y1; ++y) {
-    uint8_t* row = rgba32 + (y - y0) * stride;
-    const Mask16* values = m.values + y * m.width;
-    for (int64_t x = r.x0; x < r.x1; ++x) {
-      uint8_t& alpha = row[(int64_t{x} - x0) * 4 + 3];
-      const int32_t k = values[x] >> 8;
-      if (k == 0) {
-        alpha = 0;
-      } else if (k != 255) {
-        alpha = static_cast<uint8_t>(alpha * (k + 1) / 256);
-      }
-    }
-  }
+  threads::ForEachRow(static_cast<int32_t>(r.y0), static_cast<int32_t>(r.y1), r.width(),
+                      [&](int32_t y) noexcept {
+                        uint8_t* row = rgba32 + (int64_t{y} - y0) * stride;
+                        const Mask16* values = m.values + int64_t{y} * m.width;
+                        for (int64_t x = r.x0; x < r.x1; ++x) {
+                          uint8_t& alpha = row[(int64_t{x} - x0) * 4 + 3];
+                          const int32_t k = values[x] >> 8;
+                          if (k == 0) {
+                            alpha = 0;
+                          } else if (k != 255) {
+                            alpha = static_cast<uint8_t>(alpha * (k + 1) / 256);
+                          }
+                        }
+                      });
 }
 
 void ApplyToAlpha(uint8_t* rgba32) noexcept {
@@ -265,9 +270,11 @@ void ReplaceAlphaRange(uint8_t* rgba32, int32_t a, int32_t tolerance, int32_t r,
   const int32_t t = ToleranceLevel(tolerance);
   const uint8_t color[4] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g),
                             static_cast<uint8_t>(b), static_cast<uint8_t>(newA)};
-  for (int64_t i = 0; i < m.count(); ++i, rgba32 += 4) {
-    if (Near(rgba32[3], a, t)) std::memcpy(rgba32, color, 4);
-  }
+  threads::ForPixels(m.count(), [&](int64_t begin, int64_t end) noexcept {
+    for (int64_t i = begin; i < end; ++i) {
+      if (Near(rgba32[i * 4 + 3], a, t)) std::memcpy(rgba32 + i * 4, color, 4);
+    }
+  });
 }
 
 int32_t CopyOut(void* dst) noexcept {
