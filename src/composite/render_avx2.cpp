@@ -42,6 +42,21 @@ F8 Select(F8 no, F8 yes, I8 mask) {
   return _mm256_blendv_ps(no, yes, _mm256_castsi256_ps(mask));
 }
 
+// Whether any of eight pixels has alpha above 65279, looking at the alpha
+// words where they lie: most translucent layers cover nowhere, and this
+// spares them the split into channels.
+bool AnyCovers(const Pixel64* pixels) {
+  const I8 least = _mm256_set1_epi16(static_cast<int16_t>(65280));
+  const I8 alphaWords = _mm256_set1_epi64x(int64_t{0xFFFF} << 48);
+  const auto covers = [&](I8 v) {
+    return _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_max_epu16(v, least), v), alphaWords);
+  };
+  const I8* source = reinterpret_cast<const I8*>(pixels);
+  const I8 both =
+      _mm256_or_si256(covers(_mm256_loadu_si256(source)), covers(_mm256_loadu_si256(source + 1)));
+  return !_mm256_testz_si256(both, both);
+}
+
 }  // namespace
 
 void ComposeNormalEntryAvx2(const NormalEntry& entry, RunningLanes& run, int32_t count) noexcept {
@@ -54,7 +69,17 @@ void ComposeNormalEntryAvx2(const NormalEntry& entry, RunningLanes& run, int32_t
   const F8 alphaScale = _mm256_set1_ps(kAlphaScale);
   const F8 one = _mm256_set1_ps(1.f);
   const F8 fzero = _mm256_setzero_ps();
+  const I8 ones = _mm256_cmpeq_epi32(zero, zero);
+  I8 lastA = zero;
+  F8 lastSa = fzero;
   for (int32_t k = 0; k < count; k += 8) {
+    // The same pixels of the next chunk: a stack of layers is many streams
+    // at once, more than the hardware prefetcher follows, and the start of
+    // the next chunk would otherwise wait on memory for each of them. (A
+    // prefetch past the end of a buffer is harmless.)
+    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(entry.pixels + k) +
+                                               kChunk * sizeof(Pixel64)),
+                 _MM_HINT_T0);
     // Lanes this entry still composes onto.
     I8 active = _mm256_cmpgt_epi32(entryPlusOne,
                                    _mm256_load_si256(reinterpret_cast<const I8*>(run.start + k)));
@@ -75,21 +100,64 @@ void ComposeNormalEntryAvx2(const NormalEntry& entry, RunningLanes& run, int32_t
     }
     if (entry.opacity < 255) a = _mm256_srli_epi32(_mm256_mullo_epi32(a, opacityFactor), 8);
 
+    // Layers are often flat in alpha: eight pixels with the alpha of the
+    // last eight reuse its quotient.
+    if (!_mm256_testc_si256(_mm256_cmpeq_epi32(a, lastA), ones)) {
+      lastA = a;
+      lastSa = _mm256_div_ps(_mm256_cvtepi32_ps(a), alphaScale);
+    }
+    const F8 sa = lastSa;
+    const F8 keep = _mm256_sub_ps(one, sa);
+    // The floating-point composite onto the result (da, dr, dg, db).
+    struct Composite {
+      F8 r, g, b, a;
+    };
+    const auto composite = [&](F8 da, F8 dr, F8 dg, F8 db) {
+      const F8 alpha = Clamp01(_mm256_add_ps(da, _mm256_mul_ps(_mm256_sub_ps(one, da), sa)));
+      // Over an opaque result the alpha stays exactly 1, and a division by
+      // 1 gives its dividend bit for bit, so the three divisions are left
+      // out.
+      const bool byOne = _mm256_movemask_ps(_mm256_cmp_ps(alpha, one, _CMP_EQ_OQ)) == 0xFF;
+      const auto channel = [&](I8 source, F8 below) {
+        const F8 s = _mm256_div_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(source), sa), colorScale);
+        const F8 sum = _mm256_add_ps(s, _mm256_mul_ps(_mm256_mul_ps(below, da), keep));
+        return Clamp01(byOne ? sum : _mm256_div_ps(sum, alpha));
+      };
+      return Composite{channel(r, dr), channel(g, dg), channel(b, db), alpha};
+    };
+
+    I8* const isFloat = reinterpret_cast<I8*>(run.isFloat + k);
+    const I8 wasFloat = _mm256_load_si256(isFloat);
+    const F8 oldA = _mm256_load_ps(run.fa + k);
+    const I8 emptyFloat = _mm256_castps_si256(_mm256_cmp_ps(oldA, fzero, _CMP_EQ_OQ));
+
+    // Deep in a stack of translucent layers every lane holds floats and
+    // composes: the integers need not be looked at.
+    if (_mm256_testc_si256(_mm256_and_si256(wasFloat, active), ones)) {
+      const I8 special = entry.replaceCovering
+                             ? _mm256_or_si256(emptyFloat, _mm256_cmpgt_epi32(a, covering))
+                             : emptyFloat;
+      if (_mm256_testz_si256(special, special)) {
+        const Composite c = composite(oldA, _mm256_load_ps(run.fr + k), _mm256_load_ps(run.fg + k),
+                                      _mm256_load_ps(run.fb + k));
+        _mm256_store_ps(run.fr + k, c.r);
+        _mm256_store_ps(run.fg + k, c.g);
+        _mm256_store_ps(run.fb + k, c.b);
+        _mm256_store_ps(run.fa + k, c.a);
+        continue;
+      }
+    }
+
     I8* const ir = reinterpret_cast<I8*>(run.r + k);
     I8* const ig = reinterpret_cast<I8*>(run.g + k);
     I8* const ib = reinterpret_cast<I8*>(run.b + k);
     I8* const ia = reinterpret_cast<I8*>(run.a + k);
-    I8* const isFloat = reinterpret_cast<I8*>(run.isFloat + k);
-    const I8 wasFloat = _mm256_load_si256(isFloat);
     const I8 intR = _mm256_load_si256(ir), intG = _mm256_load_si256(ig);
     const I8 intB = _mm256_load_si256(ib), intA = _mm256_load_si256(ia);
 
     // An empty result takes the pixel; a covering pixel in mode 0 replaces
     // it. Both leave integers.
-    const I8 empty =
-        Select(_mm256_cmpeq_epi32(intA, zero),
-               _mm256_castps_si256(_mm256_cmp_ps(_mm256_load_ps(run.fa + k), fzero, _CMP_EQ_OQ)),
-               wasFloat);
+    const I8 empty = Select(_mm256_cmpeq_epi32(intA, zero), emptyFloat, wasFloat);
     const I8 takes = _mm256_and_si256(active, empty);
     I8 replaces = zero;
     if (entry.replaceCovering) {
@@ -99,28 +167,20 @@ void ComposeNormalEntryAvx2(const NormalEntry& entry, RunningLanes& run, int32_t
     const I8 setInts = _mm256_or_si256(takes, replaces);
     const I8 composes = _mm256_andnot_si256(setInts, active);
 
-    // The floating-point composite; the integers become floats first where
-    // they still hold the result.
-    F8 da = _mm256_load_ps(run.fa + k), dr = _mm256_load_ps(run.fr + k);
+    // The integers become floats first where they still hold the result.
+    F8 da = oldA, dr = _mm256_load_ps(run.fr + k);
     F8 dg = _mm256_load_ps(run.fg + k), db = _mm256_load_ps(run.fb + k);
-    if (!_mm256_testc_si256(wasFloat, _mm256_cmpeq_epi32(zero, zero))) {
+    if (!_mm256_testc_si256(wasFloat, ones)) {
       da = Select(_mm256_div_ps(_mm256_cvtepi32_ps(intA), alphaScale), da, wasFloat);
       dr = Select(_mm256_div_ps(_mm256_cvtepi32_ps(intR), colorScale), dr, wasFloat);
       dg = Select(_mm256_div_ps(_mm256_cvtepi32_ps(intG), colorScale), dg, wasFloat);
       db = Select(_mm256_div_ps(_mm256_cvtepi32_ps(intB), colorScale), db, wasFloat);
     }
-    const F8 sa = _mm256_div_ps(_mm256_cvtepi32_ps(a), alphaScale);
-    const F8 keep = _mm256_sub_ps(one, sa);
-    const F8 alpha = Clamp01(_mm256_add_ps(da, _mm256_mul_ps(_mm256_sub_ps(one, da), sa)));
-    const auto channel = [&](I8 source, F8 below) {
-      const F8 s = _mm256_div_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(source), sa), colorScale);
-      return Clamp01(
-          _mm256_div_ps(_mm256_add_ps(s, _mm256_mul_ps(_mm256_mul_ps(below, da), keep)), alpha));
-    };
-    _mm256_store_ps(run.fr + k, Select(_mm256_load_ps(run.fr + k), channel(r, dr), composes));
-    _mm256_store_ps(run.fg + k, Select(_mm256_load_ps(run.fg + k), channel(g, dg), composes));
-    _mm256_store_ps(run.fb + k, Select(_mm256_load_ps(run.fb + k), channel(b, db), composes));
-    _mm256_store_ps(run.fa + k, Select(_mm256_load_ps(run.fa + k), alpha, composes));
+    const Composite c = composite(da, dr, dg, db);
+    _mm256_store_ps(run.fr + k, Select(_mm256_load_ps(run.fr + k), c.r, composes));
+    _mm256_store_ps(run.fg + k, Select(_mm256_load_ps(run.fg + k), c.g, composes));
+    _mm256_store_ps(run.fb + k, Select(_mm256_load_ps(run.fb + k), c.b, composes));
+    _mm256_store_ps(run.fa + k, Select(oldA, c.a, composes));
 
     _mm256_store_si256(ir, Select(intR, r, setInts));
     _mm256_store_si256(ig, Select(intG, g, setInts));
@@ -155,7 +215,7 @@ void StartLayersAvx2(const StartEntry* entries, int32_t entryCount, int32_t back
     I8 first = _mm256_set1_epi32(1);
     I8 open = pending;  // lanes still looking for a covering pixel
     for (int32_t i = entryCount - 1; i >= 1; --i) {
-      if (!entries[i].canCover) continue;
+      if (!entries[i].canCover || !AnyCovers(entries[i].pixels + k)) continue;
       const lanes::Lanes px = load(entries[i].pixels);
       const I8 covers = _mm256_and_si256(open, _mm256_cmpgt_epi32(px.a, covering));
       if (_mm256_testz_si256(covers, covers)) continue;
