@@ -394,6 +394,11 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
     if (en.mode == kModeNormal && en.layerMask) vectorStart = false;
   }
   detail::StartEntry startEntries[kMaxEntries];
+  // The plain path eight pixels at a time, one or two canvas pixels apart.
+  const bool vectorPlain = plain && (step == 1 || step == 2) && FastPathActive(kModeNormal) &&
+                           (list.plainTopCount > 0 || list.plainTopReachesBase);
+  const Pixel64* const plainBase = list.plainTopReachesBase ? list.entries[0].pixels : nullptr;
+  const int64_t width = Geometry().width;
   const size_t rowIndex = static_cast<size_t>(cy) * static_cast<size_t>(Geometry().width);
   const int64_t pixels = (columns + repeat - 1) / repeat;  // canvas pixels shown
   for (int64_t first = 0; first < pixels; first += kChunk) {
@@ -402,10 +407,24 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
     const int32_t vectorCount = vector ? n & ~7 : 0;
     const int32_t vectorStarts = vectorStart ? vectorCount : 0;
     int32_t lowest = list.count;
+    int32_t notPlainUntil = 0;  // pixels before this one are known not to be plain
     for (int32_t k = 0; k < n; ++k) {
       const size_t index = index0 + static_cast<size_t>(step * k);
+      // Eight pixels at once where the plain path may show them all.
+      if (vectorPlain && (k & 7) == 0 && k + 8 <= n && x0 + step * (first + k + 8) <= width &&
+          (first + k + 8) * repeat <= columns) {
+        const uint32_t shown = detail::PlainPixelsAvx2(list.plainTop, list.plainTopCount, plainBase,
+                                                       index, static_cast<int32_t>(step), repeat,
+                                                       out + 3 * (first + k) * repeat);
+        if (shown == 0xFF) {
+          std::fill_n(start + k, 8, kDone);
+          k += 7;
+          continue;
+        }
+        if (shown == 0) notPlainUntil = k + 8;
+      }
       Pixel64 px;
-      if (plain && PlainPixel(list, index, px)) {
+      if (plain && k >= notPlainUntil && PlainPixel(list, index, px)) {
         // Opaque: no checkerboard; no trace or overlay in this mode.
         const uint8_t bgr[3] = {static_cast<uint8_t>(px.b >> 8), static_cast<uint8_t>(px.g >> 8),
                                 static_cast<uint8_t>(px.r >> 8)};

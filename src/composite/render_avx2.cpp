@@ -57,7 +57,97 @@ bool AnyCovers(const Pixel64* pixels) {
   return !_mm256_testz_si256(both, both);
 }
 
+// Eight 32-bit words holding blue, green and red in their first three
+// bytes, written as 24 bytes: no byte past them is touched.
+void StoreBgr8(I8 words, uint8_t* out) {
+  const I8 pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
+                                   0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const I8 packed = _mm256_shuffle_epi8(words, pack);
+  const __m128i low = _mm256_castsi256_si128(packed);
+  const __m128i high = _mm256_extracti128_si256(packed, 1);
+  // The first store's last four bytes are written again by the second.
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), low);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 12), high);
+  _mm_storeu_si32(out + 20, _mm_srli_si128(high, 8));
+}
+
+// Four pixels from `p`, `step` (1 or 2) apart.
+I8 LoadFour(const Pixel64* p, int32_t step) {
+  const I8* v = reinterpret_cast<const I8*>(p);
+  if (step == 1) return _mm256_loadu_si256(v);
+  const I8 even0 = _mm256_permute4x64_epi64(_mm256_loadu_si256(v), _MM_SHUFFLE(3, 1, 2, 0));
+  const I8 even1 = _mm256_permute4x64_epi64(_mm256_loadu_si256(v + 1), _MM_SHUFFLE(3, 1, 2, 0));
+  return _mm256_permute2x128_si256(even0, even1, 0x20);
+}
+
 }  // namespace
+
+uint32_t PlainPixelsAvx2(const Pixel64* const* tops, int32_t topCount, const Pixel64* base,
+                         size_t index, int32_t step, int64_t repeat, uint8_t* bgr) noexcept {
+  const I8 zero = _mm256_setzero_si256();
+  const I8 ones = _mm256_cmpeq_epi64(zero, zero);
+  const I8 covering = _mm256_set1_epi64x(65279);
+  // Per half (pixels 0..3 and 4..7, one per 64-bit lane): the pixel shown,
+  // the lanes still looking further down, the lanes that are not plain.
+  I8 shown[2] = {zero, zero}, open[2] = {ones, ones}, fail[2] = {zero, zero};
+  // Most pixels are decided by the topmost entry: fetch its next pixels
+  // early, which a zoomed-out view's strided rows would otherwise wait for.
+  const Pixel64* first = topCount > 0 ? tops[0] : base;
+  for (int32_t line = 0; line < step; ++line) {
+    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(first + index) +
+                                               (size_t{64} * step + line * 8) * sizeof(Pixel64)),
+                 _MM_HINT_T0);
+  }
+  for (int32_t i = 0; i < topCount; ++i) {
+    for (int h = 0; h < 2; ++h) {
+      const I8 v = LoadFour(tops[i] + index + size_t{4} * h * step, step);
+      const I8 a = _mm256_srli_epi64(v, 48);
+      const I8 covers = _mm256_and_si256(open[h], _mm256_cmpgt_epi64(a, covering));
+      const I8 seen = _mm256_andnot_si256(_mm256_cmpeq_epi64(a, zero), open[h]);
+      fail[h] = _mm256_or_si256(fail[h], _mm256_andnot_si256(covers, seen));
+      shown[h] = Select(shown[h], v, covers);
+      open[h] = _mm256_andnot_si256(seen, open[h]);
+    }
+    const I8 either = _mm256_or_si256(open[0], open[1]);
+    if (_mm256_testz_si256(either, either)) break;
+  }
+  uint32_t plain = 0;
+  for (int h = 0; h < 2; ++h) {
+    if (_mm256_testz_si256(open[h], open[h])) {
+      // Decided above: the background is not read.
+    } else if (base) {
+      shown[h] = Select(shown[h], LoadFour(base + index + size_t{4} * h * step, step), open[h]);
+    } else {
+      fail[h] = _mm256_or_si256(fail[h], open[h]);
+    }
+    const auto failed = static_cast<uint32_t>(_mm256_movemask_pd(_mm256_castsi256_pd(fail[h])));
+    plain |= (~failed & 15u) << (4 * h);
+  }
+  if (plain != 0xFF) return plain;
+  // The high bytes of blue, green and red: pixels 0, 1, 4, 5 in the low
+  // lane, 2, 3, 6, 7 in the high one, then put in order.
+  const I8 low = _mm256_setr_epi8(5, 3, 1, -1, 13, 11, 9, -1, -1, -1, -1, -1, -1, -1, -1, -1,  //
+                                  5, 3, 1, -1, 13, 11, 9, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const I8 high = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 5, 3, 1, -1, 13, 11, 9, -1,  //
+                                   -1, -1, -1, -1, -1, -1, -1, -1, 5, 3, 1, -1, 13, 11, 9, -1);
+  const I8 words = _mm256_permutevar8x32_epi32(
+      _mm256_or_si256(_mm256_shuffle_epi8(shown[0], low), _mm256_shuffle_epi8(shown[1], high)),
+      _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7));
+  if (repeat == 1) {
+    StoreBgr8(words, bgr);
+    return plain;
+  }
+  alignas(32) uint8_t each[32];
+  _mm256_store_si256(reinterpret_cast<I8*>(each), words);
+  for (int k = 0; k < 8; ++k) {
+    for (int64_t r = 0; r < repeat; ++r, bgr += 3) {
+      bgr[0] = each[4 * k];
+      bgr[1] = each[4 * k + 1];
+      bgr[2] = each[4 * k + 2];
+    }
+  }
+  return plain;
+}
 
 void ComposeNormalEntryAvx2(const NormalEntry& entry, RunningLanes& run, int32_t count) noexcept {
   const I8 zero = _mm256_setzero_si256();
@@ -248,10 +338,6 @@ void FinishPlainAvx2(const RunningLanes& run, int32_t count, int32_t cx0, int32_
   const I8 laneColumns = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const I8 rowSquare = _mm256_set1_epi32(cy >> 5);
   const I8 bit = _mm256_set1_epi32(1);
-  // Blue, green and red of each pixel in its first three bytes, packed to
-  // twelve bytes per 128-bit half.
-  const I8 pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
-                                   0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
   for (int32_t k = 0; k < count; k += 8) {
     const I8 isFloat = _mm256_load_si256(reinterpret_cast<const I8*>(run.isFloat + k));
     // The layers' result, 16-bit: the floats truncated where they hold it.
@@ -280,14 +366,10 @@ void FinishPlainAvx2(const RunningLanes& run, int32_t count, int32_t cx0, int32_
       };
       r = over(r), g = over(g), b = over(b);
     }
-    const I8 pixels = _mm256_or_si256(
-        _mm256_srli_epi32(b, 8), _mm256_or_si256(_mm256_and_si256(g, _mm256_set1_epi32(0xff00)),
-                                                 _mm256_slli_epi32(_mm256_srli_epi32(r, 8), 16)));
-    alignas(32) uint8_t packed[32];
-    _mm256_store_si256(reinterpret_cast<I8*>(packed), _mm256_shuffle_epi8(pixels, pack));
-    uint8_t* out = bgr + 3 * k;
-    for (int i = 0; i < 12; ++i) out[i] = packed[i];
-    for (int i = 0; i < 12; ++i) out[12 + i] = packed[16 + i];
+    StoreBgr8(_mm256_or_si256(_mm256_srli_epi32(b, 8),
+                              _mm256_or_si256(_mm256_and_si256(g, _mm256_set1_epi32(0xff00)),
+                                              _mm256_slli_epi32(_mm256_srli_epi32(r, 8), 16))),
+              bgr + 3 * k);
   }
 }
 
@@ -301,6 +383,10 @@ void ComposeNormalEntryAvx2(const NormalEntry&, RunningLanes&, int32_t) noexcept
 void StartLayersAvx2(const StartEntry*, int32_t, int32_t, RunningLanes&, int32_t,
                      int32_t) noexcept {}
 void FinishPlainAvx2(const RunningLanes&, int32_t, int32_t, int32_t, uint8_t*) noexcept {}
+uint32_t PlainPixelsAvx2(const Pixel64* const*, int32_t, const Pixel64*, size_t, int32_t, int64_t,
+                         uint8_t*) noexcept {
+  return 0;
+}
 }  // namespace dro::composite::detail
 
 #endif
