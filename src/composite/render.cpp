@@ -408,6 +408,7 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
     const int32_t vectorStarts = vectorStart ? vectorCount : 0;
     int32_t lowest = list.count;
     int32_t notPlainUntil = 0;  // pixels before this one are known not to be plain
+    bool anyDone = false;       // some pixel was shown by the plain path
     for (int32_t k = 0; k < n; ++k) {
       const size_t index = index0 + static_cast<size_t>(step * k);
       // Eight pixels at once where the plain path may show them all.
@@ -418,6 +419,12 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
                                                        out + 3 * (first + k) * repeat);
         if (shown == 0xFF) {
           std::fill_n(start + k, 8, kDone);
+          anyDone = true;
+          k += 7;
+          continue;
+        }
+        if (shown == 0 && k + 8 <= vectorStarts) {
+          std::fill_n(start + k, 8, 0);  // found below
           k += 7;
           continue;
         }
@@ -436,6 +443,7 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
           for (int64_t col = from; col < to; ++col) std::memcpy(out + 3 * col, bgr, 3);
         }
         start[k] = kDone;
+        anyDone = true;
         continue;
       }
       if (k < vectorStarts) {
@@ -483,7 +491,7 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
     if (vector && plain && repeat == 1 && lowest < list.count && vectorCount > 0) {
       // Whole vectors of finished pixels: those the plain path showed are
       // written again with the same bytes, from a result that says so.
-      for (int32_t k = 0; k < vectorCount; ++k) {
+      for (int32_t k = 0; k < vectorCount && anyDone; ++k) {
         Pixel64 px;
         if (start[k] != kDone || !PlainPixel(list, index0 + static_cast<size_t>(k), px)) continue;
         Running run;

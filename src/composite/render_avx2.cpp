@@ -57,6 +57,15 @@ bool AnyCovers(const Pixel64* pixels) {
   return !_mm256_testz_si256(both, both);
 }
 
+// Asks for the cache line of `p`, which may lie past the end of its buffer
+// (a prefetch never faults); the address is formed as an integer so that
+// no out-of-range pointer is.
+void Prefetch(const Pixel64* base, int64_t offset) {
+  _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(base) +
+                                             static_cast<uintptr_t>(offset) * sizeof(Pixel64)),
+               _MM_HINT_T0);
+}
+
 // Eight 32-bit words holding blue, green and red in their first three
 // bytes, written as 24 bytes: no byte past them is touched.
 void StoreBgr8(I8 words, uint8_t* out) {
@@ -94,9 +103,7 @@ uint32_t PlainPixelsAvx2(const Pixel64* const* tops, int32_t topCount, const Pix
   // early, which a zoomed-out view's strided rows would otherwise wait for.
   const Pixel64* first = topCount > 0 ? tops[0] : base;
   for (int32_t line = 0; line < step; ++line) {
-    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(first + index) +
-                                               (size_t{64} * step + line * 8) * sizeof(Pixel64)),
-                 _MM_HINT_T0);
+    Prefetch(first, static_cast<int64_t>(index) + 64 * step + 8 * line);
   }
   for (int32_t i = 0; i < topCount; ++i) {
     for (int h = 0; h < 2; ++h) {
@@ -167,9 +174,7 @@ void ComposeNormalEntryAvx2(const NormalEntry& entry, RunningLanes& run, int32_t
     // at once, more than the hardware prefetcher follows, and the start of
     // the next chunk would otherwise wait on memory for each of them. (A
     // prefetch past the end of a buffer is harmless.)
-    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(entry.pixels + k) +
-                                               kChunk * sizeof(Pixel64)),
-                 _MM_HINT_T0);
+    Prefetch(entry.pixels, k + kChunk);
     // Lanes this entry still composes onto.
     I8 active = _mm256_cmpgt_epi32(entryPlusOne,
                                    _mm256_load_si256(reinterpret_cast<const I8*>(run.start + k)));
@@ -290,6 +295,9 @@ void StartLayersAvx2(const StartEntry* entries, int32_t entryCount, int32_t back
       backgroundOpacity < 255 ? 65535 * (backgroundOpacity + 1) / 256 : 65535;
   for (int32_t k = 0; k < count; k += 8) {
     I8* const start = reinterpret_cast<I8*>(run.start + k);
+    // The background is read here only, never composed: fetch its next
+    // chunk as the composing fetches the layers'.
+    Prefetch(entries[0].pixels, k + kChunk);
     const I8 pending =
         _mm256_xor_si256(_mm256_cmpeq_epi32(_mm256_load_si256(start), doneLanes), ones);
     if (_mm256_testz_si256(pending, pending)) continue;
