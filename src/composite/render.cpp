@@ -385,7 +385,11 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
   const bool plain = !finish.trace && !finish.mask;
   // The vector path follows the blend kernels' switch: on where the CPU has
   // AVX2 and DROVINE_NO_FAST_PATHS (or the test hook) allows.
-  const bool vector = step == 1 && FastPathActive(kModeNormal);
+  const bool vector = FastPathActive(kModeNormal);
+  // A zoomed-out view reads every step-th pixel: the vector path takes
+  // copies of them, side by side, a chunk at a time.
+  const bool gather = vector && step != 1;
+  Pixel64 gathered[kMaxEntries][kChunk];  // 64 KiB of stack, touched only as used
   // The top-down start in whole vectors too, when no mode-0 layer has a
   // layer mask (which could make a pixel cover or not).
   bool vectorStart = vector && list.plainBackground;
@@ -408,7 +412,7 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
     const int32_t vectorStarts = vectorStart ? vectorCount : 0;
     int32_t lowest = list.count;
     int32_t notPlainUntil = 0;  // pixels before this one are known not to be plain
-    bool anyDone = false;       // some pixel was shown by the plain path
+    int32_t shownPlain = 0;     // pixels the plain path showed
     for (int32_t k = 0; k < n; ++k) {
       const size_t index = index0 + static_cast<size_t>(step * k);
       // Eight pixels at once where the plain path may show them all.
@@ -419,7 +423,7 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
                                                        out + 3 * (first + k) * repeat);
         if (shown == 0xFF) {
           std::fill_n(start + k, 8, kDone);
-          anyDone = true;
+          shownPlain += 8;
           k += 7;
           continue;
         }
@@ -443,7 +447,7 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
           for (int64_t col = from; col < to; ++col) std::memcpy(out + 3 * col, bgr, 3);
         }
         start[k] = kDone;
-        anyDone = true;
+        ++shownPlain;
         continue;
       }
       if (k < vectorStarts) {
@@ -455,10 +459,20 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
       StoreLane(lanes, k, run);
       lowest = std::min(lowest, start[k]);
     }
+    // Where the vector path finds entry i's pixels for this chunk.
+    const auto chunkPixels = [&](int32_t i) -> const Pixel64* {
+      return gather ? gathered[i] : list.entries[i].pixels + index0;
+    };
+    if (gather && shownPlain < n) {
+      for (int32_t i = 0; i < list.count; ++i) {
+        const Pixel64* from = list.entries[i].pixels + index0;
+        for (int32_t k = 0; k < vectorCount; ++k) gathered[i][k] = from[step * k];
+      }
+    }
     if (vectorStarts > 0) {
       for (int32_t i = 0; i < list.count; ++i) {
         const Entry& en = list.entries[i];
-        startEntries[i].pixels = en.pixels + index0;
+        startEntries[i].pixels = chunkPixels(i);
         startEntries[i].canCover = en.mode == kModeNormal && en.opacity >= 255;
       }
       detail::StartLayersAvx2(startEntries, list.count, list.entries[0].opacity, lanes,
@@ -472,7 +486,7 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
       if (vectorCount > 0 && VectorEntry(list, i)) {
         const Entry& en = list.entries[i];
         detail::NormalEntry entry;
-        entry.pixels = en.pixels + index0;
+        entry.pixels = chunkPixels(i);
         entry.index = i;
         entry.opacity = en.opacity;
         entry.forceOpaque = i == 0 && list.background;
@@ -488,10 +502,10 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
       }
     }
     int32_t finished = 0;
-    if (vector && plain && repeat == 1 && lowest < list.count && vectorCount > 0) {
+    if (vector && step == 1 && plain && repeat == 1 && lowest < list.count && vectorCount > 0) {
       // Whole vectors of finished pixels: those the plain path showed are
       // written again with the same bytes, from a result that says so.
-      for (int32_t k = 0; k < vectorCount && anyDone; ++k) {
+      for (int32_t k = 0; k < vectorCount && shownPlain > 0; ++k) {
         Pixel64 px;
         if (start[k] != kDone || !PlainPixel(list, index0 + static_cast<size_t>(k), px)) continue;
         Running run;
