@@ -502,19 +502,22 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
       }
     }
     int32_t finished = 0;
-    if (vector && step == 1 && plain && repeat == 1 && lowest < list.count && vectorCount > 0) {
+    // Whole vectors of pixels whose every output column lies in the row.
+    const int32_t finishCount = static_cast<int32_t>(
+        std::min<int64_t>(vectorCount, std::max<int64_t>(columns / repeat - first, 0)) & ~7);
+    if (vector && step == 1 && plain && lowest < list.count && finishCount > 0) {
       // Whole vectors of finished pixels: those the plain path showed are
       // written again with the same bytes, from a result that says so.
-      for (int32_t k = 0; k < vectorCount && shownPlain > 0; ++k) {
+      for (int32_t k = 0; k < finishCount && shownPlain > 0; ++k) {
         Pixel64 px;
         if (start[k] != kDone || !PlainPixel(list, index0 + static_cast<size_t>(k), px)) continue;
         Running run;
         run.Set(px.r, px.g, px.b, 65535);
         StoreLane(lanes, k, run);
       }
-      detail::FinishPlainAvx2(lanes, vectorCount, static_cast<int32_t>(x0 + first), cy,
-                              out + 3 * first);
-      finished = vectorCount;
+      detail::FinishPlainAvx2(lanes, finishCount, static_cast<int32_t>(x0 + first), cy, repeat,
+                              out + 3 * first * repeat);
+      finished = finishCount;
     }
     for (int32_t k = finished; k < n; ++k) {
       if (start[k] == kDone) continue;

@@ -67,8 +67,21 @@ void Prefetch(const Pixel64* base, int64_t offset) {
 }
 
 // Eight 32-bit words holding blue, green and red in their first three
-// bytes, written as 24 bytes: no byte past them is touched.
-void StoreBgr8(I8 words, uint8_t* out) {
+// bytes, written as 24 bytes, or each `repeat` times: no byte past them is
+// touched.
+void StoreBgr8(I8 words, int64_t repeat, uint8_t* out) {
+  if (repeat != 1) {
+    alignas(32) uint8_t each[32];
+    _mm256_store_si256(reinterpret_cast<I8*>(each), words);
+    for (int k = 0; k < 8; ++k) {
+      for (int64_t r = 0; r < repeat; ++r, out += 3) {
+        out[0] = each[4 * k];
+        out[1] = each[4 * k + 1];
+        out[2] = each[4 * k + 2];
+      }
+    }
+    return;
+  }
   const I8 pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
                                    0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
   const I8 packed = _mm256_shuffle_epi8(words, pack);
@@ -140,19 +153,7 @@ uint32_t PlainPixelsAvx2(const Pixel64* const* tops, int32_t topCount, const Pix
   const I8 words = _mm256_permutevar8x32_epi32(
       _mm256_or_si256(_mm256_shuffle_epi8(shown[0], low), _mm256_shuffle_epi8(shown[1], high)),
       _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7));
-  if (repeat == 1) {
-    StoreBgr8(words, bgr);
-    return plain;
-  }
-  alignas(32) uint8_t each[32];
-  _mm256_store_si256(reinterpret_cast<I8*>(each), words);
-  for (int k = 0; k < 8; ++k) {
-    for (int64_t r = 0; r < repeat; ++r, bgr += 3) {
-      bgr[0] = each[4 * k];
-      bgr[1] = each[4 * k + 1];
-      bgr[2] = each[4 * k + 2];
-    }
-  }
+  StoreBgr8(words, repeat, bgr);
   return plain;
 }
 
@@ -337,7 +338,7 @@ void StartLayersAvx2(const StartEntry* entries, int32_t entryCount, int32_t back
 }
 
 void FinishPlainAvx2(const RunningLanes& run, int32_t count, int32_t cx0, int32_t cy,
-                     uint8_t* bgr) noexcept {
+                     int64_t repeat, uint8_t* bgr) noexcept {
   const I8 colorScaleInt = _mm256_set1_epi32(65535);
   const F8 colorScale = _mm256_set1_ps(kColorScale);
   const F8 alphaScale = _mm256_set1_ps(kAlphaScale);
@@ -377,7 +378,7 @@ void FinishPlainAvx2(const RunningLanes& run, int32_t count, int32_t cx0, int32_
     StoreBgr8(_mm256_or_si256(_mm256_srli_epi32(b, 8),
                               _mm256_or_si256(_mm256_and_si256(g, _mm256_set1_epi32(0xff00)),
                                               _mm256_slli_epi32(_mm256_srli_epi32(r, 8), 16))),
-              bgr + 3 * k);
+              repeat, bgr + 3 * k * repeat);
   }
 }
 
@@ -390,7 +391,7 @@ namespace dro::composite::detail {
 void ComposeNormalEntryAvx2(const NormalEntry&, RunningLanes&, int32_t) noexcept {}
 void StartLayersAvx2(const StartEntry*, int32_t, int32_t, RunningLanes&, int32_t,
                      int32_t) noexcept {}
-void FinishPlainAvx2(const RunningLanes&, int32_t, int32_t, int32_t, uint8_t*) noexcept {}
+void FinishPlainAvx2(const RunningLanes&, int32_t, int32_t, int32_t, int64_t, uint8_t*) noexcept {}
 uint32_t PlainPixelsAvx2(const Pixel64* const*, int32_t, const Pixel64*, size_t, int32_t, int64_t,
                          uint8_t*) noexcept {
   return 0;

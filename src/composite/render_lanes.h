@@ -64,12 +64,13 @@ struct StartEntry {
 void StartLayersAvx2(const StartEntry* entries, int32_t entryCount, int32_t backgroundOpacity,
                      RunningLanes& lanes, int32_t count, int32_t done) noexcept;
 
-// Writes lanes [0, count) as blue, green, red bytes from `bgr` on, for the
-// display without tracing or a shown mask at 1/1: the layers' result over
-// the 32-pixel checkerboard where it is not opaque. `cx0` is the canvas
-// column of lane 0. `count` is a multiple of 8. Needs AVX2.
+// Writes lanes [0, count) as blue, green, red bytes, each `repeat` times,
+// from `bgr` on, for the display without tracing or a shown mask at 1/1 or
+// zoomed in: the layers' result over the 32-pixel checkerboard where it is
+// not opaque. `cx0` is the canvas column of lane 0. `count` is a multiple
+// of 8. Needs AVX2.
 void FinishPlainAvx2(const RunningLanes& lanes, int32_t count, int32_t cx0, int32_t cy,
-                     uint8_t* bgr) noexcept;
+                     int64_t repeat, uint8_t* bgr) noexcept;
 
 // The plain path for eight pixels at once: a pixel is shown as it is when,
 // from the top of the plain top entries down, the first pixel that is not
