@@ -1,12 +1,16 @@
-// AVX2 fast path of the display compositor: one Normal-formula layer
-// composed onto eight running results at a time.
+// AVX2 fast path of the display compositor, eight pixels at a time: the
+// plain pixels shown as they are, the top-down start, one Normal-formula
+// layer composed onto the running results, and the finish to BGR bytes.
 //
 // Built with -mavx2 and without FMA contraction; called only after the CPU
 // check. Each lane performs the scalar compositor's operations in its order:
 // the same single-precision divisions (no reciprocals), ordered comparisons
-// for the clamps, exact integer steps for the alpha rules. The integer
-// shortcuts (an empty result takes the pixel, a covering pixel replaces it)
-// are lane selects over the float lanes, whose values are then discarded.
+// for the clamps, exact integer steps for the alpha rules. The only
+// divisions left out are those whose result is known bit for bit: a
+// quotient already worked out for the same operands, and a division by
+// exactly 1. The integer shortcuts (an empty result takes the pixel, a
+// covering pixel replaces it) are lane selects over the float lanes, whose
+// values are then discarded.
 // Nothing here is inline or templated, so no AVX2 code can stand in for
 // code that runs on older CPUs.
 #include "composite/render_lanes.h"
@@ -57,9 +61,9 @@ bool AnyCovers(const Pixel64* pixels) {
   return !_mm256_testz_si256(both, both);
 }
 
-// Asks for the cache line of `p`, which may lie past the end of its buffer
-// (a prefetch never faults); the address is formed as an integer so that
-// no out-of-range pointer is.
+// Asks for the cache line of pixel `offset` from `base`, which may lie past
+// the end of its buffer (a prefetch never faults); the address is formed
+// as an integer so that no out-of-range pointer is.
 void Prefetch(const Pixel64* base, int64_t offset) {
   _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(base) +
                                              static_cast<uintptr_t>(offset) * sizeof(Pixel64)),
