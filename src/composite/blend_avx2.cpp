@@ -248,7 +248,7 @@ struct Texturize3F {
 // --- the row kernel -----------------------------------------------------
 
 // Steps 2 and 3 of the merge on eight alphas: layer mask and opacity.
-I8 MaskedAlpha(I8 a, const Pixel64* mask, const RowParams& p) {
+[[gnu::always_inline]] inline I8 MaskedAlpha(I8 a, const Pixel64* mask, const RowParams& p) {
   if (mask) {
     const Lanes m = Load8(mask);
     const I8 sum = _mm256_add_epi32(_mm256_add_epi32(m.r, m.g), m.b);
@@ -268,8 +268,10 @@ I8 MaskedAlpha(I8 a, const Pixel64* mask, const RowParams& p) {
 // untouched source alpha, read only for the skip.
 // kSkip: modes 0..20 leave pixels with source alpha 0 alone.
 // kOpaque: mode 0 stores an opaque source as it is.
+// Inlined into every block, which keeps its lanes in registers.
 template <class F, bool kSkip, bool kOpaque>
-void Composite(const Lanes& s, I8 a, Pixel64* dst, const RowParams& p) {
+[[gnu::always_inline]] inline void Composite(const Lanes& s, I8 a, Pixel64* dst,
+                                             const RowParams& p) {
   const Lanes d = Load8(dst);
 
   VPixel vp;
