@@ -94,6 +94,10 @@ BENCHMARK(BM_BlendLayerRect)
     ->Args({kModeMultiply, 32767})
     ->Args({kModeSoftLight, 32767})
     ->Args({kModeAlphaSmoothLum, 0})  // alpha family, random alpha
+    ->Args({kModeAlphaSmoothLum2, 0})
+    ->Args({kModeAlphaSmoothLum3, 0})
+    ->Args({kModeAlphaSmoothLum4, 0})
+    ->Args({kModeAlphaSmoothLum5, 0})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -247,26 +247,8 @@ struct Texturize3F {
 
 // --- the row kernel -----------------------------------------------------
 
-// kSkip: modes 0..20 leave pixels with source alpha 0 alone.
-// kOpaque: mode 0 stores an opaque source as it is.
-template <class F, bool kSkip, bool kOpaque>
-void Block(const Pixel64* src, const Pixel64* mask, Pixel64* dst, const RowParams& p) {
-  const I8 v0 = _mm256_loadu_si256(reinterpret_cast<const I8*>(src));
-  const I8 v1 = _mm256_loadu_si256(reinterpret_cast<const I8*>(src + 4));
-  const I8 alphaWords = _mm256_set1_epi64x(static_cast<int64_t>(0xFFFF000000000000ull));
-  if (kSkip && _mm256_testz_si256(_mm256_or_si256(v0, v1), alphaWords)) return;
-  if (kOpaque && !mask && p.opacity >= 255 && !p.keepAlpha) {
-    // Every alpha >= 65280 means every alpha high byte is 0xFF.
-    const I8 opaque = _mm256_set1_epi64x(static_cast<int64_t>(0xFF00000000000000ull));
-    if (_mm256_testc_si256(_mm256_and_si256(v0, v1), opaque)) {
-      _mm256_storeu_si256(reinterpret_cast<I8*>(dst), v0);
-      _mm256_storeu_si256(reinterpret_cast<I8*>(dst + 4), v1);
-      return;
-    }
-  }
-
-  const Lanes s = Split(v0, v1);
-  I8 a = s.a;
+// Steps 2 and 3 of the merge on eight alphas: layer mask and opacity.
+[[gnu::always_inline]] inline I8 MaskedAlpha(I8 a, const Pixel64* mask, const RowParams& p) {
   if (mask) {
     const Lanes m = Load8(mask);
     const I8 sum = _mm256_add_epi32(_mm256_add_epi32(m.r, m.g), m.b);
@@ -278,6 +260,18 @@ void Block(const Pixel64* src, const Pixel64* mask, Pixel64* dst, const RowParam
   if (p.opacity < 255) {
     a = _mm256_srli_epi32(_mm256_mullo_epi32(a, _mm256_set1_epi32(p.opacity + 1)), 8);
   }
+  return a;
+}
+
+// Steps 5 to 8 for eight pixels: the source colours s.r, s.g, s.b with the
+// alpha `a` (after mask, opacity and any transform) onto dst. s.a is the
+// untouched source alpha, read only for the skip.
+// kSkip: modes 0..20 leave pixels with source alpha 0 alone.
+// kOpaque: mode 0 stores an opaque source as it is.
+// Inlined into every block, which keeps its lanes in registers.
+template <class F, bool kSkip, bool kOpaque>
+[[gnu::always_inline]] inline void Composite(const Lanes& s, I8 a, Pixel64* dst,
+                                             const RowParams& p) {
   const Lanes d = Load8(dst);
 
   VPixel vp;
@@ -327,10 +321,31 @@ void Block(const Pixel64* src, const Pixel64* mask, Pixel64* dst, const RowParam
 }
 
 template <class F, bool kSkip, bool kOpaque>
-void Row(const Pixel64* src, const Pixel64* mask, Pixel64* dst, int32_t n, const RowParams& p) {
+void Block(const Pixel64* src, const Pixel64* mask, Pixel64* dst, const RowParams& p) {
+  const I8 v0 = _mm256_loadu_si256(reinterpret_cast<const I8*>(src));
+  const I8 v1 = _mm256_loadu_si256(reinterpret_cast<const I8*>(src + 4));
+  const I8 alphaWords = _mm256_set1_epi64x(static_cast<int64_t>(0xFFFF000000000000ull));
+  if (kSkip && _mm256_testz_si256(_mm256_or_si256(v0, v1), alphaWords)) return;
+  if (kOpaque && !mask && p.opacity >= 255 && !p.keepAlpha) {
+    // Every alpha >= 65280 means every alpha high byte is 0xFF.
+    const I8 opaque = _mm256_set1_epi64x(static_cast<int64_t>(0xFF00000000000000ull));
+    if (_mm256_testc_si256(_mm256_and_si256(v0, v1), opaque)) {
+      _mm256_storeu_si256(reinterpret_cast<I8*>(dst), v0);
+      _mm256_storeu_si256(reinterpret_cast<I8*>(dst + 4), v1);
+      return;
+    }
+  }
+  const Lanes s = Split(v0, v1);
+  Composite<F, kSkip, kOpaque>(s, MaskedAlpha(s.a, mask, p), dst, p);
+}
+
+using BlockFn = void (*)(const Pixel64*, const Pixel64*, Pixel64*, const RowParams&);
+
+template <BlockFn kBlock>
+void BlockRow(const Pixel64* src, const Pixel64* mask, Pixel64* dst, int32_t n,
+              const RowParams& p) {
   int32_t i = 0;
-  for (; i + 8 <= n; i += 8)
-    Block<F, kSkip, kOpaque>(src + i, mask ? mask + i : nullptr, dst + i, p);
+  for (; i + 8 <= n; i += 8) kBlock(src + i, mask ? mask + i : nullptr, dst + i, p);
   if (i == n) return;
   // The last few pixels go through the same block in local copies; the
   // padding lanes are transparent on both sides and never written back.
@@ -341,8 +356,89 @@ void Row(const Pixel64* src, const Pixel64* mask, Pixel64* dst, int32_t n, const
     if (mask) m[k] = mask[i + k];
     d[k] = dst[i + k];
   }
-  Block<F, kSkip, kOpaque>(s, mask ? m : nullptr, d, p);
+  kBlock(s, mask ? m : nullptr, d, p);
   for (int32_t k = 0; k < rest; ++k) dst[i + k] = d[k];
+}
+
+template <class F, bool kSkip, bool kOpaque>
+void Row(const Pixel64* src, const Pixel64* mask, Pixel64* dst, int32_t n, const RowParams& p) {
+  BlockRow<Block<F, kSkip, kOpaque>>(src, mask, dst, n, p);
+}
+
+// --- the luminance-scaling alpha modes (31..35) ---------------------------
+
+// Their colour scale darkens each channel X by X * (P - A) / darkDivisor
+// when A <= P and brightens it by (65535 - X) * (A - P) / brightDivisor
+// above, in double precision, truncated and held to 0..65535; the alpha then
+// becomes a step or a ramp. The doubles run four lanes at a time through
+// the same operations as the scalar code: the product (exact, below 2^32),
+// one true division, then the subtraction or addition.
+using D4 = __m256d;
+
+template <int32_t kPivot, int32_t kDarkDivisor, int32_t kBrightDivisor, bool kRamp>
+struct LumScaleRule {
+  // Four of the eight lanes (half 0 or 1) of one channel.
+  static __m128i Half(I8 x, I8 factor, I8 dark, int half) {
+    const __m128i x4 = half ? _mm256_extracti128_si256(x, 1) : _mm256_castsi256_si128(x);
+    const __m128i f4 = half ? _mm256_extracti128_si256(factor, 1) : _mm256_castsi256_si128(factor);
+    const __m128i dark4 = half ? _mm256_extracti128_si256(dark, 1) : _mm256_castsi256_si128(dark);
+    const D4 darkLanes = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(dark4));
+    const D4 xd = _mm256_cvtepi32_pd(x4);
+    // Darkening scales X, brightening the room left above it.
+    const D4 base = _mm256_blendv_pd(_mm256_sub_pd(_mm256_set1_pd(65535.0), xd), xd, darkLanes);
+    const D4 divisor =
+        _mm256_blendv_pd(_mm256_set1_pd(kBrightDivisor), _mm256_set1_pd(kDarkDivisor), darkLanes);
+    const D4 step = _mm256_div_pd(_mm256_mul_pd(base, _mm256_cvtepi32_pd(f4)), divisor);
+    const D4 moved = _mm256_blendv_pd(_mm256_add_pd(xd, step), _mm256_sub_pd(xd, step), darkLanes);
+    return _mm256_cvttpd_epi32(moved);  // |moved| < 2^18, truncating toward zero
+  }
+
+  static I8 Channel(I8 x, I8 factor, I8 dark) {
+    const I8 t = _mm256_set_m128i(Half(x, factor, dark, 1), Half(x, factor, dark, 0));
+    return _mm256_min_epi32(_mm256_max_epi32(t, _mm256_setzero_si256()), _mm256_set1_epi32(65535));
+  }
+
+  static I8 Alpha(I8 a) {
+    const I8 kept = _mm256_cmpgt_epi32(a, _mm256_set1_epi32(8190));
+    I8 out = _mm256_set1_epi32(65535);
+    if (kRamp) {
+      // 65535 - min(64 * (9215 - A), 65535) below 9215, 65535 from there on.
+      const I8 below =
+          _mm256_max_epi32(_mm256_sub_epi32(_mm256_set1_epi32(9215), a), _mm256_setzero_si256());
+      const I8 drop = _mm256_min_epi32(_mm256_slli_epi32(below, 6), out);
+      out = _mm256_sub_epi32(out, drop);
+    }
+    return _mm256_and_si256(out, kept);
+  }
+
+  static void Block(const Pixel64* src, const Pixel64* mask, Pixel64* dst, const RowParams& p) {
+    Lanes s = Load8(src);
+    const I8 a = MaskedAlpha(s.a, mask, p);
+    const I8 pivot = _mm256_set1_epi32(kPivot);
+    const I8 dark = _mm256_cmpgt_epi32(_mm256_add_epi32(pivot, _mm256_set1_epi32(1)), a);
+    const I8 factor = _mm256_abs_epi32(_mm256_sub_epi32(pivot, a));
+    s.r = Channel(s.r, factor, dark);
+    s.g = Channel(s.g, factor, dark);
+    s.b = Channel(s.b, factor, dark);
+    s.a = Alpha(a);
+    // An empty destination takes the transformed source as it is: spare
+    // the float composite when the whole block is empty.
+    const I8 d0 = _mm256_loadu_si256(reinterpret_cast<const I8*>(dst));
+    const I8 d1 = _mm256_loadu_si256(reinterpret_cast<const I8*>(dst + 4));
+    const I8 alphaWords = _mm256_set1_epi64x(static_cast<int64_t>(0xFFFF000000000000ull));
+    if (_mm256_testz_si256(_mm256_or_si256(d0, d1), alphaWords)) {
+      if (p.keepAlpha) s.a = _mm256_setzero_si256();
+      Store8(dst, s);
+      return;
+    }
+    Composite<PerChannel<NormalC>, false, false>(s, s.a, dst, p);
+  }
+};
+
+template <class Rule>
+void LumScaleRow(const Pixel64* src, const Pixel64* mask, Pixel64* dst, int32_t n,
+                 const RowParams& p) {
+  BlockRow<&Rule::Block>(src, mask, dst, n, p);
 }
 
 // The alpha family: the shared integer front transforms a slice of source
@@ -366,47 +462,47 @@ void AlphaRow(const Pixel64* src, const Pixel64* mask, Pixel64* dst, int32_t n,
 using NormalF = PerChannel<NormalC>;
 
 constexpr RowFn kRows[kModeCount] = {
-    Row<NormalF, true, true>,                       // 0 Normal
-    Row<PerChannel<MultiplyC>, true, false>,        // 1
-    Row<PerChannel<ScreenC>, true, false>,          // 2
-    Row<PerChannel<DarkenC>, true, false>,          // 3
-    Row<PerChannel<LightenC>, true, false>,         // 4
-    Row<PerChannel<DifferenceC>, true, false>,      // 5
-    Row<PerChannel<ExclusionC>, true, false>,       // 6 Negation
-    Row<PerChannel<ExclusionC>, true, false>,       // 7 Exclusion
-    Row<PerChannel<OverlayC>, true, false>,         // 8
-    Row<PerChannel<HardLightC>, true, false>,       // 9
-    Row<PerChannel<SoftLightC>, true, false>,       // 10
-    Row<PerChannel<DodgeC>, true, false>,           // 11
-    Row<PerChannel<BurnC>, true, false>,            // 12
-    Row<NormalF, true, false>,                      // 13 Reflect
-    Row<NormalF, true, false>,                      // 14 Glow
-    Row<PerChannel<AddC, true>, true, false>,       // 15
-    Row<PerChannel<SubtractC, true>, true, false>,  // 16
-    Row<TexturizeF, true, false>,                   // 17
-    Row<Texturize2F, true, false>,                  // 18
-    Row<Texturize3F, true, false>,                  // 19
-    Row<NormalF, true, false>,                      // 20 unnamed
-    AlphaRow<NormalF>,                              // 21
-    AlphaRow<NormalF>,                              // 22
-    AlphaRow<NormalF>,                              // 23
-    AlphaRow<NormalF>,                              // 24
-    AlphaRow<NormalF>,                              // 25
-    AlphaRow<NormalF>,                              // 26
-    AlphaRow<NormalF>,                              // 27
-    AlphaRow<Texturize2F>,                          // 28 Alpha Shader Texture2
-    AlphaRow<Texturize2F>,                          // 29 Alpha Highlight Texture2
-    AlphaRow<NormalF>,                              // 30
-    AlphaRow<NormalF>,                              // 31
-    AlphaRow<NormalF>,                              // 32
-    AlphaRow<NormalF>,                              // 33
-    AlphaRow<NormalF>,                              // 34
-    AlphaRow<NormalF>,                              // 35
-    AlphaRow<NormalF>,                              // 36
-    AlphaRow<NormalF>,                              // 37
-    AlphaRow<NormalF>,                              // 38
-    AlphaRow<NormalF>,                              // 39
-    AlphaRow<NormalF>,                              // 40
+    Row<NormalF, true, true>,                               // 0 Normal
+    Row<PerChannel<MultiplyC>, true, false>,                // 1
+    Row<PerChannel<ScreenC>, true, false>,                  // 2
+    Row<PerChannel<DarkenC>, true, false>,                  // 3
+    Row<PerChannel<LightenC>, true, false>,                 // 4
+    Row<PerChannel<DifferenceC>, true, false>,              // 5
+    Row<PerChannel<ExclusionC>, true, false>,               // 6 Negation
+    Row<PerChannel<ExclusionC>, true, false>,               // 7 Exclusion
+    Row<PerChannel<OverlayC>, true, false>,                 // 8
+    Row<PerChannel<HardLightC>, true, false>,               // 9
+    Row<PerChannel<SoftLightC>, true, false>,               // 10
+    Row<PerChannel<DodgeC>, true, false>,                   // 11
+    Row<PerChannel<BurnC>, true, false>,                    // 12
+    Row<NormalF, true, false>,                              // 13 Reflect
+    Row<NormalF, true, false>,                              // 14 Glow
+    Row<PerChannel<AddC, true>, true, false>,               // 15
+    Row<PerChannel<SubtractC, true>, true, false>,          // 16
+    Row<TexturizeF, true, false>,                           // 17
+    Row<Texturize2F, true, false>,                          // 18
+    Row<Texturize3F, true, false>,                          // 19
+    Row<NormalF, true, false>,                              // 20 unnamed
+    AlphaRow<NormalF>,                                      // 21
+    AlphaRow<NormalF>,                                      // 22
+    AlphaRow<NormalF>,                                      // 23
+    AlphaRow<NormalF>,                                      // 24
+    AlphaRow<NormalF>,                                      // 25
+    AlphaRow<NormalF>,                                      // 26
+    AlphaRow<NormalF>,                                      // 27
+    AlphaRow<Texturize2F>,                                  // 28 Alpha Shader Texture2
+    AlphaRow<Texturize2F>,                                  // 29 Alpha Highlight Texture2
+    AlphaRow<NormalF>,                                      // 30
+    LumScaleRow<LumScaleRule<32767, 32767, 32767, false>>,  // 31 Alpha Smooth Lum
+    LumScaleRow<LumScaleRule<32767, 65535, 32767, false>>,  // 32 Alpha Smooth Lum2
+    LumScaleRow<LumScaleRule<36862, 30000, 28672, false>>,  // 33 Alpha Smooth Lum3
+    LumScaleRow<LumScaleRule<36862, 30000, 28672, true>>,   // 34 Alpha Smooth Lum4
+    LumScaleRow<LumScaleRule<32767, 32767, 32767, true>>,   // 35 Alpha Smooth Lum5
+    AlphaRow<NormalF>,                                      // 36
+    AlphaRow<NormalF>,                                      // 37
+    AlphaRow<NormalF>,                                      // 38
+    AlphaRow<NormalF>,                                      // 39
+    AlphaRow<NormalF>,                                      // 40
 };
 
 }  // namespace

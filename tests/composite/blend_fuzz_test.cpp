@@ -70,6 +70,25 @@ Pixel64 RandomPixel(drovine_test::CaseRandom& rng) {
   return p;
 }
 
+// Random pixels in runs of up to 24 that are all opaque, all empty or
+// mixed, so that whole vector blocks meet the kernels' block-wide shortcuts.
+std::vector<Pixel64> Pool() {
+  drovine_test::CaseRandom poolRandom(kPoolSeed, 0);
+  std::vector<Pixel64> pool(kPool);
+  for (size_t i = 0; i < pool.size();) {
+    const int run = 1 + poolRandom.Below(24);
+    const int kind = poolRandom.Below(4);
+    for (int k = 0; k < run && i < pool.size(); ++k, ++i) {
+      Pixel64 p = RandomPixel(poolRandom);
+      if (kind == 1)
+        p.a = poolRandom.Below(2) ? 65535 : static_cast<uint16_t>(65280 + poolRandom.Below(256));
+      if (kind == 2) p.a = 0;
+      pool[i] = p;
+    }
+  }
+  return pool;
+}
+
 // One case: a rectangle of the source blended onto a copy of random pixels
 // through a random layer mask; the source, mask and target are read at
 // random places in one pool of random pixels.
@@ -111,22 +130,7 @@ std::ostream& operator<<(std::ostream& os, const Case& c) {
 TEST(BlendFuzz, FastPathsMatchTheReferenceBitForBit) {
   const int64_t chosen = drovine_test::ChosenFuzzCase();
   ASSERT_LT(chosen, kCases);
-  drovine_test::CaseRandom poolRandom(kPoolSeed, 0);
-  std::vector<Pixel64> pool(kPool);
-  // In runs of up to 24 pixels that are all opaque, all empty or mixed, so
-  // that whole vector blocks meet the kernels' block-wide shortcuts.
-  for (size_t i = 0; i < pool.size();) {
-    const int run = 1 + poolRandom.Below(24);
-    const int kind = poolRandom.Below(4);
-    for (int k = 0; k < run && i < pool.size(); ++k, ++i) {
-      Pixel64 p = RandomPixel(poolRandom);
-      if (kind == 1)
-        p.a = poolRandom.Below(2) ? 65535 : static_cast<uint16_t>(65280 + poolRandom.Below(256));
-      if (kind == 2) p.a = 0;
-      pool[i] = p;
-    }
-  }
-
+  const std::vector<Pixel64> pool = Pool();
   std::vector<Pixel64> table(kWidth * kRows), reference(kWidth * kRows);
   uint64_t checksum = drovine_test::kChecksumStart;
   for (int64_t n = std::max<int64_t>(chosen, 0); n < (chosen < 0 ? kCases : chosen + 1); ++n) {
@@ -155,6 +159,33 @@ TEST(BlendFuzz, FastPathsMatchTheReferenceBitForBit) {
     int fast = 0;
     for (int mode = 0; mode < kModes; ++mode) fast += FastPathActive(mode);
     EXPECT_GE(fast, 30);
+  }
+}
+
+// The luminance-scaling alpha modes branch on the source alpha at many
+// points (darken or brighten, step, ramp): every alpha value once, with
+// random colours over the pool's empty, opaque and translucent pixels,
+// plain and through the layer mask with keep-alpha.
+TEST(BlendFuzz, LuminanceScalesMatchTheReferenceAtEveryAlpha) {
+  const std::vector<Pixel64> pool = Pool();
+  static_assert(kPool == 65536);
+  std::vector<Pixel64> src = pool, mask(pool.rbegin(), pool.rend()), target(kPool);
+  for (size_t i = 0; i < src.size(); ++i) src[i].a = static_cast<uint16_t>(i);
+  std::rotate_copy(pool.begin(), pool.begin() + kPool / 2, pool.end(), target.begin());
+  for (int mode = kModeAlphaSmoothLum; mode <= kModeAlphaSmoothLum5; ++mode) {
+    for (const bool masked : {false, true}) {
+      std::vector<Pixel64> table = target, reference = target;
+      BlendLayerRect(src.data(), 0, 0, 256, 256, 1024, mask.data(), table.data(), 0, 0, 1024, mode,
+                     masked ? kModeLayerMask : 0, 256, masked);
+      BlendLayerRectReference(src.data(), 0, 0, 256, 256, 1024, mask.data(), reference.data(), 0, 0,
+                              1024, mode, masked ? kModeLayerMask : 0, 256, masked);
+      const auto differs = std::mismatch(table.begin(), table.end(), reference.begin());
+      ASSERT_TRUE(differs.first == table.end())
+          << "mode " << mode << (masked ? " masked" : "") << ", source "
+          << ::testing::PrintToString(src[differs.first - table.begin()]) << ": kernel "
+          << ::testing::PrintToString(*differs.first) << ", reference "
+          << ::testing::PrintToString(*differs.second);
+    }
   }
 }
 
