@@ -410,17 +410,25 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
     const size_t index0 = rowIndex + static_cast<size_t>(x0 + step * first);
     const int32_t vectorCount = vector ? n & ~7 : 0;
     const int32_t vectorStarts = vectorStart ? vectorCount : 0;
+    // The plain path over whole groups of eight pixels that lie in the
+    // canvas row and whose output columns lie in the view.
+    int32_t plainGroups = 0;
+    uint8_t shownGroups[kChunk / 8];
+    if (vectorPlain) {
+      const int64_t fit = std::min<int64_t>((width - x0) / step, columns / repeat) - first;
+      plainGroups = static_cast<int32_t>(std::clamp<int64_t>(fit / 8, 0, n / 8));
+      detail::PlainGroupsAvx2(list.plainTop, list.plainTopCount, plainBase, index0,
+                              static_cast<int32_t>(step), repeat, plainGroups,
+                              out + 3 * first * repeat, shownGroups);
+    }
     int32_t lowest = list.count;
     int32_t notPlainUntil = 0;  // pixels before this one are known not to be plain
     int32_t shownPlain = 0;     // pixels the plain path showed
     for (int32_t k = 0; k < n; ++k) {
       const size_t index = index0 + static_cast<size_t>(step * k);
-      // Eight pixels at once where the plain path may show them all.
-      if (vectorPlain && (k & 7) == 0 && k + 8 <= n && x0 + step * (first + k + 8) <= width &&
-          (first + k + 8) * repeat <= columns) {
-        const uint32_t shown = detail::PlainPixelsAvx2(list.plainTop, list.plainTopCount, plainBase,
-                                                       index, static_cast<int32_t>(step), repeat,
-                                                       out + 3 * (first + k) * repeat);
+      // Eight pixels at once where the plain path looked at them so.
+      if ((k & 7) == 0 && k < 8 * plainGroups) {
+        const uint32_t shown = shownGroups[k / 8];
         if (shown == 0xFF) {
           std::fill_n(start + k, 8, kDone);
           shownPlain += 8;

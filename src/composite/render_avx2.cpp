@@ -108,8 +108,10 @@ I8 LoadFour(const Pixel64* p, int32_t step) {
 
 }  // namespace
 
-uint32_t PlainPixelsAvx2(const Pixel64* const* tops, int32_t topCount, const Pixel64* base,
-                         size_t index, int32_t step, int64_t repeat, uint8_t* bgr) noexcept {
+namespace {
+
+uint32_t PlainPixels(const Pixel64* const* tops, int32_t topCount, const Pixel64* base,
+                     size_t index, int32_t step, int64_t repeat, uint8_t* bgr) {
   const I8 zero = _mm256_setzero_si256();
   const I8 ones = _mm256_cmpeq_epi64(zero, zero);
   const I8 covering = _mm256_set1_epi64x(65279);
@@ -159,6 +161,18 @@ uint32_t PlainPixelsAvx2(const Pixel64* const* tops, int32_t topCount, const Pix
       _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7));
   StoreBgr8(words, repeat, bgr);
   return plain;
+}
+
+}  // namespace
+
+void PlainGroupsAvx2(const Pixel64* const* tops, int32_t topCount, const Pixel64* base,
+                     size_t index, int32_t step, int64_t repeat, int32_t groups, uint8_t* bgr,
+                     uint8_t* shown) noexcept {
+  for (int32_t g = 0; g < groups; ++g) {
+    shown[g] = static_cast<uint8_t>(PlainPixels(tops, topCount, base,
+                                                index + size_t{8} * g * static_cast<size_t>(step),
+                                                step, repeat, bgr + 24 * g * repeat));
+  }
 }
 
 void ComposeNormalEntryAvx2(const NormalEntry& entry, RunningLanes& run, int32_t count) noexcept {
@@ -396,10 +410,8 @@ void ComposeNormalEntryAvx2(const NormalEntry&, RunningLanes&, int32_t) noexcept
 void StartLayersAvx2(const StartEntry*, int32_t, int32_t, RunningLanes&, int32_t,
                      int32_t) noexcept {}
 void FinishPlainAvx2(const RunningLanes&, int32_t, int32_t, int32_t, int64_t, uint8_t*) noexcept {}
-uint32_t PlainPixelsAvx2(const Pixel64* const*, int32_t, const Pixel64*, size_t, int32_t, int64_t,
-                         uint8_t*) noexcept {
-  return 0;
-}
+void PlainGroupsAvx2(const Pixel64* const*, int32_t, const Pixel64*, size_t, int32_t, int64_t,
+                     int32_t, uint8_t*, uint8_t*) noexcept {}
 }  // namespace dro::composite::detail
 
 #endif

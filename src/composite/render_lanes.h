@@ -72,15 +72,17 @@ void StartLayersAvx2(const StartEntry* entries, int32_t entryCount, int32_t back
 void FinishPlainAvx2(const RunningLanes& lanes, int32_t count, int32_t cx0, int32_t cy,
                      int64_t repeat, uint8_t* bgr) noexcept;
 
-// The plain path for eight pixels at once: a pixel is shown as it is when,
-// from the top of the plain top entries down, the first pixel that is not
-// transparent covers (alpha 65280 or more), or when all of them are
+// The plain path for groups of eight pixels: a pixel is shown as it is
+// when, from the top of the plain top entries down, the first pixel that is
+// not transparent covers (alpha 65280 or more), or when all of them are
 // transparent and `base` (the opaque background, or null) lies below.
 // `tops[i] + index` is pixel 0 under entry i; pixels lie `step` (1 or 2)
-// apart, and all 8 x step from there must lie in the buffers. Returns a bit
-// per pixel that is shown as it is; when all eight are, writes them as
-// blue, green, red bytes, each `repeat` times, from `bgr` on. Needs AVX2.
-uint32_t PlainPixelsAvx2(const Pixel64* const* tops, int32_t topCount, const Pixel64* base,
-                         size_t index, int32_t step, int64_t repeat, uint8_t* bgr) noexcept;
+// apart, and all 8 x step x groups from there must lie in the buffers. For
+// group g, shown[g] gets a bit per pixel that is shown as it is; when all
+// eight are, they are written as blue, green, red bytes, each `repeat`
+// times, from bgr + 24 g repeat on. Needs AVX2.
+void PlainGroupsAvx2(const Pixel64* const* tops, int32_t topCount, const Pixel64* base,
+                     size_t index, int32_t step, int64_t repeat, int32_t groups, uint8_t* bgr,
+                     uint8_t* shown) noexcept;
 
 }  // namespace dro::composite::detail
