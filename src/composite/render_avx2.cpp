@@ -189,11 +189,11 @@ void ComposeNormalEntryAvx2(const NormalEntry& entry, RunningLanes& run, int32_t
   I8 lastA = zero;
   F8 lastSa = fzero;
   for (int32_t k = 0; k < count; k += 8) {
-    // The same pixels of the next chunk: a stack of layers is many streams
-    // at once, more than the hardware prefetcher follows, and the start of
-    // the next chunk would otherwise wait on memory for each of them. (A
-    // prefetch past the end of a buffer is harmless.)
-    Prefetch(entry.pixels, k + kChunk);
+    // The same pixels two chunks on: a stack of layers is many streams at
+    // once, more than the hardware prefetcher follows, and the start of a
+    // chunk would otherwise wait on memory for each of them (one chunk on
+    // is too close for the layers composed last).
+    Prefetch(entry.pixels, k + 2 * kChunk);
     // Lanes this entry still composes onto.
     I8 active = _mm256_cmpgt_epi32(entryPlusOne,
                                    _mm256_load_si256(reinterpret_cast<const I8*>(run.start + k)));
