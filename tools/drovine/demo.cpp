@@ -1,8 +1,7 @@
 // `drovine demo` (the default command): paints a small landscape, stroke by
 // stroke, with the engine's brushes (soft washes, grit, pick-up and smear, a
 // mix mode, a paint layer in a blend mode, two layers, a stroke held inside
-// the mask), shows it with DRO_Render and writes the view as a PNG file.
-#include <png.h>
+// the mask), shows it with DRO_Render and writes the view as a picture file.
 
 #include <algorithm>
 #include <cmath>
@@ -238,11 +237,13 @@ int RunDemo(int argc, char** argv) {
         "Paints a small landscape with the engine's brushes (soft washes, grit,\n"
         "colour pick-up and smear, a mix mode, a paint layer in a blend mode, two\n"
         "layers and a stroke held inside the mask), renders it with DRO_Render and\n"
-        "writes it as a PNG file, whose path it prints.\n"
+        "writes it as a picture file (the format from its extension), whose path it\n"
+        "prints.\n"
         "\n"
         "  --width W, --height H  canvas size, 16..10000 (default 960 x 640)\n"
         "  --brush L              brush size limit, 150..4096 (default 256)\n"
-        "  -o, --output FILE      the PNG file, - for standard output\n"
+        "  -o, --output FILE      the picture: .png .tga .tif (with alpha), .bmp .jpg .gif\n"
+        "                         .pcx .psd .emf .wmf (without); - for standard output (PNG)\n"
         "                         (default out/drovine-demo.png; its directory must exist)");
     return 0;
   }
@@ -288,7 +289,7 @@ int RunDemo(int argc, char** argv) {
   DRO_SetViewSize(width, height);
   DRO_SetScale(1, 1);
   DRO_Render(view.data(), stride, 0, 0, width, height);
-  const bool written = out.WritePng(view.data(), width, height, stride, PNG_FORMAT_BGR);
+  const bool written = out.Write(view.data(), width, height, stride, cli::Output::Order::kBgr);
   std::fprintf(report, "painted %d x %d: %lld dabs, %lld pixels painted, undo holds %d steps\n",
                width, height, static_cast<long long>(host.dabs()),
                static_cast<long long>(host.paintedPixels()), DRO_GetUndoCount());

@@ -1,10 +1,8 @@
-// `drovine effect NAME [--arg N ...] in.png out.png` applies one named
+// `drovine effect NAME [--arg N ...] IN OUT` applies one named
 // effect to a picture file the way a painting host does (the picture in a
 // layer, the work buffers, DRO_IPLImageProcess, the layer read back);
 // `drovine effects` lists the effect table, `--markdown` as docs/effects.md.
 #include "effect_command.h"
-
-#include <png.h>
 
 #include <cerrno>
 #include <climits>
@@ -20,23 +18,6 @@
 #include "hostkit/effects_doc.h"
 
 namespace {
-
-bool ReadPng(const char* path, std::vector<uint8_t>& rgba, int& width, int& height) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path)) return false;
-  image.format = PNG_FORMAT_RGBA;
-  if (image.width > 10000 || image.height > 10000) {
-    png_image_free(&image);
-    return false;
-  }
-  rgba.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) return false;
-  width = int(image.width);
-  height = int(image.height);
-  return true;
-}
 
 bool ParseNumber(const char* text, int32_t& out) {
   char* end = nullptr;
@@ -92,8 +73,8 @@ int RunEffectCommand(int argc, char** argv) {
     std::fputs(
         "usage: drovine effect NAME [--value N] [--p1 N .. --p6 N] [--mode N] [--opt1 N .. "
         "--opt7 N]\n"
-        "                      [--red N --green N --blue N] [--path FILE] [--seed N] in.png "
-        "out.png\n"
+        "                      [--red N --green N --blue N] [--path FILE] [--seed N] IN "
+        "OUT\n"
         "Arguments not given take the effect's defaults (drovine effects lists them).\n",
         stderr);
     return 2;
@@ -139,16 +120,16 @@ int RunEffectCommand(int argc, char** argv) {
     }
   }
   if (files.size() != 2) {
-    std::fputs("drovine: give one input and one output PNG file\n", stderr);
+    std::fputs("drovine: give one input and one output picture file\n", stderr);
     return 2;
   }
   cli::Output out;
   if (!cli::CheckInput("effect", "the picture", files[0]) || !out.Open("effect", files[1]))
     return cli::kUsage;
   std::vector<uint8_t> rgba;
-  int width = 0, height = 0;
-  if (!ReadPng(files[0], rgba, width, height) || width < 1 || height < 1) {
-    std::fprintf(stderr, "drovine: cannot read %s as a PNG picture\n", files[0]);
+  int32_t width = 0, height = 0;
+  if (!cli::ReadPicture(files[0], rgba, width, height)) {
+    std::fprintf(stderr, "drovine: cannot read %s as a picture of 1..10000 a side\n", files[0]);
     return 1;
   }
   DRO_SetLastError("");
@@ -175,7 +156,7 @@ int RunEffectCommand(int argc, char** argv) {
                  error.c_str());
     return 1;
   }
-  if (!out.WritePng(rgba.data(), width, height, width * 4, PNG_FORMAT_RGBA)) {
+  if (!out.Write(rgba.data(), width, height, width * 4, cli::Output::Order::kRgba)) {
     std::fprintf(stderr, "drovine: cannot write %s\n", files[1]);
     return 1;
   }
