@@ -204,6 +204,18 @@ TEST_F(DiagnosedFailures, EveryRefusedArgumentIsNamedOnce) {
       {[&] { DRO_SavePageToFileRGB24("", ".png", 0); }, "DRO_SavePageToFileRGB24: no file path"},
       {[&] { DRO_SetStartDir(longPath.c_str()); }, "DRO_SetStartDir: path of 1024 or more bytes"},
       {[&] { DRO_XBlendModeName(99); }, "DRO_XBlendModeName: mode 99 outside 0.."},
+      {[&] { DRO_IPLResize(10, 10, "Bicubik"); }, "DRO_IPLResize: filter \"Bicubik\" unknown"},
+      {[&] { DRO_IPLCrop(5, 5, 5, 9); }, "DRO_IPLCrop: size 0 x 4 outside 1..10000"},
+      {[&] { DRO_IPLFloodFill(0, 0, 0, 3, 3, 0, "Paint Everything"); },
+       "DRO_IPLFloodFill: fill mode \"Paint Everything\" unknown"},
+      {[&] { DRO_IPLFloodFill(0, 0, 0, 3, 30, 0, "Paint Connected"); },
+       "DRO_IPLFloodFill: point (3, 30) outside the 40 x 30 canvas"},
+      {[&] { DRO_SaveMask(b, 3); }, "DRO_SaveMask: row stride 3 bytes below the 120"},
+      {[&] { DRO_SetMaskData16(nullptr); }, "DRO_SetMaskData16: source buffer is null"},
+      {[&] { DRO_CreateMaskFromRGBAImageColor(nullptr, 0, 0, 0, 9); },
+       "DRO_CreateMaskFromRGBAImageColor: picture is null"},
+      {[&] { DRO_ApplyMaskToAlphaRect_RGBA32(b, 160, 5, 5, 4, 4); },
+       "DRO_ApplyMaskToAlphaRect_RGBA32: rectangle (5, 5)..(4, 4) is empty"},
   };
   testing::internal::CaptureStderr();
   for (const Row& row : rows) row.call();

@@ -56,6 +56,11 @@ refused 2 "cannot list 'colours'" list colours
 refused 2 "unknown extension '.webp'" effect Blur base.png out.webp
 refused 2 "unknown extension '.xyz'" replay rec.dat -o out.xyz
 refused 2 "unknown extension '.ppm'" convert base.png out.ppm
+refused 2 "cannot write 'out.mp4': give a file ending in .avi" record rec.dat out.mp4
+refused 2 "--every 0 outside 1..1000000" record rec.dat out.avi --every 0
+refused 2 "cannot write 'missing/x.pdf': the directory" record rec.dat out.avi --pdf missing/x.pdf
+refused 2 "unknown option '--bogus'" record rec.dat out.avi --bogus 3
+refused 2 "give the events file and the AVI file" record rec.dat
 refused 2 "unexpected argument '--bogus'" effects --bogus
 # A path no one may create is refused before the work, and a refused run
 # leaves a picture already there as it was.

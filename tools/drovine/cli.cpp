@@ -35,6 +35,8 @@ bool SameText(const std::string& a, const char* b) {
   return true;
 }
 
+bool CheckWritable(const std::string& command, const std::string& path);
+
 }  // namespace
 
 std::string Extension(const std::string& path) {
@@ -143,7 +145,6 @@ bool IntOption(const Args& args, const char* name, int32_t lo, int32_t hi, int32
 }
 
 bool CheckOutput(const std::string& command, const std::string& path) {
-  namespace fs = std::filesystem;
   if (path.empty()) {
     Complain(command, "the output path is empty (give a picture file, or - for standard output)");
     return false;
@@ -158,6 +159,23 @@ bool CheckOutput(const std::string& command, const std::string& path) {
              extension.c_str(), extension.empty() ? "" : "'", KnownFormats().c_str());
     return false;
   }
+  return CheckWritable(command, path);
+}
+
+bool CheckOutputFile(const std::string& command, const std::string& path, const char* extension) {
+  if (path.empty() || path == "-" || !SameText(Extension(path), extension)) {
+    Complain(command, "cannot write '%s': give a file ending in %s", path.c_str(), extension);
+    return false;
+  }
+  return CheckWritable(command, path);
+}
+
+namespace {
+
+// The path's directory exists, and the path is no directory and may be
+// written.
+bool CheckWritable(const std::string& command, const std::string& path) {
+  namespace fs = std::filesystem;
   std::error_code error;
   const fs::path target(path);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -177,6 +195,8 @@ bool CheckOutput(const std::string& command, const std::string& path) {
   }
   return true;
 }
+
+}  // namespace
 
 bool CheckInput(const std::string& command, const std::string& what, const std::string& path) {
   std::error_code error;

@@ -68,6 +68,9 @@ std::string KnownFormats();
 // and whose directory exists and may be written. Complains with the reason
 // and gives false otherwise.
 bool CheckOutput(const std::string& command, const std::string& path);
+// The same for a file of one kind (`extension` such as ".avi", any case):
+// no standard output, the extension required.
+bool CheckOutputFile(const std::string& command, const std::string& path, const char* extension);
 
 // Checks that an input file exists and can be read.
 bool CheckInput(const std::string& command, const std::string& what, const std::string& path);

@@ -244,7 +244,7 @@ int RunDemo(int argc, char** argv) {
         "  --brush L              brush size limit, 150..4096 (default 256)\n"
         "  -o, --output FILE      the picture: .png .tga .tif (with alpha), .bmp .jpg .gif\n"
         "                         .pcx .psd .emf .wmf (without); - for standard output (PNG)\n"
-        "                         (default out/drovine-demo.png; its directory must exist)");
+        "                         (default drovine-demo.png in the current directory)");
     return 0;
   }
   if (!args.operands.empty()) {
@@ -257,7 +257,7 @@ int RunDemo(int argc, char** argv) {
       !cli::IntOption(args, "brush", 150, 4096, 256, brush))
     return cli::kUsage;
   const std::string output =
-      args.Has("output") ? args.values.at("output") : std::string("out/drovine-demo.png");
+      args.Has("output") ? args.values.at("output") : std::string("drovine-demo.png");
   cli::Output out;
   if (!out.Open("demo", output)) return cli::kUsage;
   // With the picture on standard output, the report goes to standard error.
