@@ -144,7 +144,7 @@ TEST_F(DiagnosedFailures, EveryRefusedArgumentIsNamedOnce) {
   const std::string picture = dir.File("refused.bmp");
   struct Row {
     std::function<void()> call;
-    const char* line;
+    std::string line;
   };
   const Row rows[] = {
       {[&] { DRO_SetLayerAlpha(64, 0); }, "DRO_SetLayerAlpha: slot 64 outside 0..63"},
@@ -210,6 +210,10 @@ TEST_F(DiagnosedFailures, EveryRefusedArgumentIsNamedOnce) {
        "DRO_IPLFloodFill: fill mode \"Paint Everything\" unknown"},
       {[&] { DRO_IPLFloodFill(0, 0, 0, 3, 30, 0, "Paint Connected"); },
        "DRO_IPLFloodFill: point (3, 30) outside the 40 x 30 canvas"},
+      {[&] { DRO_ReadFromFile(picture.c_str()); },
+       "DRO_ReadFromFile: \"" + picture + "\": No such file or directory"},
+      {[&] { DRO_ReadFromFileRGBA32(b, 0, 4, picture.c_str()); },
+       "DRO_ReadFromFileRGBA32: size 0 x 4 is empty"},
       {[&] { DRO_SaveMask(b, 3); }, "DRO_SaveMask: row stride 3 bytes below the 120"},
       {[&] { DRO_SetMaskData16(nullptr); }, "DRO_SetMaskData16: source buffer is null"},
       {[&] { DRO_CreateMaskFromRGBAImageColor(nullptr, 0, 0, 0, 9); },

@@ -215,6 +215,27 @@ bool CheckInput(const std::string& command, const std::string& what, const std::
   return true;
 }
 
+namespace {
+void DRO_CALL KeepLine(const char* message, void* user) {
+  *static_cast<std::string*>(user) = message ? message : "";
+}
+}  // namespace
+
+EngineReason::EngineReason() {
+  DRO_XSetDiagnosticHandler(KeepLine, &last_);
+}
+
+EngineReason::~EngineReason() {
+  DRO_XSetDiagnosticHandler(nullptr, nullptr);
+}
+
+std::string EngineReason::Suffix() const {
+  if (last_.empty()) return "";
+  // "DRO_ReadFromFile: "x.png": ..." -> ": "x.png": ..."
+  const size_t colon = last_.find(": ");
+  return colon == std::string::npos ? ": " + last_ : last_.substr(colon);
+}
+
 Output::~Output() {
   if (file_ && file_ != stdout) std::fclose(file_);
   if (created_ && !written_) std::remove(path_.c_str());
@@ -274,20 +295,29 @@ bool Output::Write(const uint8_t* pixels, int32_t width, int32_t height, int32_t
     }
   }
   const std::string extension = Extension(path_);
+  const EngineReason why;
   const int32_t ok = format->alpha ? DRO_WriteToFileRGBA32(tight.data(), width, height,
                                                            path_.c_str(), extension.c_str(), dpi)
                                    : DRO_WriteToFileRGB24(tight.data(), width, height,
                                                           path_.c_str(), extension.c_str(), dpi);
   written_ = ok == 1;
+  if (!written_) reason_ = why.Suffix();
   return written_;
 }
 
 bool ReadPicture(const std::string& path, std::vector<uint8_t>& rgba, int32_t& width,
-                 int32_t& height) {
-  if (DRO_ReadFromFile(path.c_str()) != 1) return false;
+                 int32_t& height, std::string& reason) {
+  {
+    const EngineReason why;
+    if (DRO_ReadFromFile(path.c_str()) != 1) {
+      reason = why.Suffix();
+      return false;
+    }
+  }
   width = DRO_GetNewRGBAWidth();
   height = DRO_GetNewRGBAHeight();
   const bool fits = width >= 1 && height >= 1 && width <= 10000 && height <= 10000;
+  if (!fits) reason = ": " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
   if (fits) {
     rgba.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     DRO_GetNewRGBA32(rgba.data());

@@ -72,6 +72,22 @@ bool CheckOutput(const std::string& command, const std::string& path);
 // no standard output, the extension required.
 bool CheckOutputFile(const std::string& command, const std::string& path, const char* extension);
 
+// While alive, keeps the engine's last diagnostic line: the reason a read
+// or a write was refused or failed, for the program's own message ("" when
+// the engine said nothing).
+class EngineReason {
+ public:
+  EngineReason();
+  ~EngineReason();
+  EngineReason(const EngineReason&) = delete;
+  EngineReason& operator=(const EngineReason&) = delete;
+  // ": <the line without the export's name>", or "".
+  std::string Suffix() const;
+
+ private:
+  std::string last_;
+};
+
 // Checks that an input file exists and can be read.
 bool CheckInput(const std::string& command, const std::string& what, const std::string& path);
 
@@ -96,18 +112,21 @@ class Output {
   bool Write(const uint8_t* pixels, int32_t width, int32_t height, int32_t stride, Order order,
              int32_t dpi = 72);
   bool toStandardOutput() const { return path_ == "-"; }
+  // After a failed Write: ": <the engine's reason>", or "".
+  const std::string& reason() const { return reason_; }
   const std::string& path() const { return path_; }
 
  private:
   std::string path_;
+  std::string reason_;
   FILE* file_ = nullptr;
   bool created_ = false;
   bool written_ = false;
 };
 
 // Reads a picture file in any format the engine reads as tight RGBA (at
-// most 10000 pixels a side).
+// most 10000 pixels a side); `reason` gets ": <why not>" when it fails.
 bool ReadPicture(const std::string& path, std::vector<uint8_t>& rgba, int32_t& width,
-                 int32_t& height);
+                 int32_t& height, std::string& reason);
 
 }  // namespace cli

@@ -172,7 +172,7 @@ int RunReplay(int argc, char** argv) {
     return cli::kFailed;
   }
   if (!written) {
-    cli::Complain("replay", "cannot write %s", output.c_str());
+    cli::Complain("replay", "cannot write %s%s", output.c_str(), out.reason().c_str());
     return cli::kFailed;
   }
   std::fprintf(output == "-" ? stderr : stdout, "replayed %zu events: %lld dabs\n", events.size(),
@@ -260,14 +260,15 @@ int RunComposite(int argc, char** argv) {
     return cli::kUsage;
   std::vector<uint8_t> base, layer;
   int32_t bw = 0, bh = 0, lw = 0, lh = 0;
-  if (!cli::ReadPicture(args.operands[0], base, bw, bh)) {
-    cli::Complain("composite", "cannot read the base '%s' as a picture of 1..10000 a side",
-                  args.operands[0].c_str());
+  std::string reason;
+  if (!cli::ReadPicture(args.operands[0], base, bw, bh, reason)) {
+    cli::Complain("composite", "cannot read the base '%s' as a picture of 1..10000 a side%s",
+                  args.operands[0].c_str(), reason.c_str());
     return cli::kUsage;
   }
-  if (!cli::ReadPicture(args.operands[1], layer, lw, lh)) {
-    cli::Complain("composite", "cannot read the layer '%s' as a picture of 1..10000 a side",
-                  args.operands[1].c_str());
+  if (!cli::ReadPicture(args.operands[1], layer, lw, lh, reason)) {
+    cli::Complain("composite", "cannot read the layer '%s' as a picture of 1..10000 a side%s",
+                  args.operands[1].c_str(), reason.c_str());
     return cli::kUsage;
   }
 
@@ -294,7 +295,7 @@ int RunComposite(int argc, char** argv) {
     return cli::kFailed;
   }
   if (!out.Write(result.data(), bw, bh, bw * 4, cli::Output::Order::kRgba)) {
-    cli::Complain("composite", "cannot write %s", output.c_str());
+    cli::Complain("composite", "cannot write %s%s", output.c_str(), out.reason().c_str());
     return cli::kFailed;
   }
   return 0;

@@ -298,7 +298,7 @@ int RunDemo(int argc, char** argv) {
   DRO_DeletePaintLayer();
   DRO_DeleteImage();
   if (!written) {
-    cli::Complain("demo", "cannot write %s", output.c_str());
+    cli::Complain("demo", "cannot write %s%s", output.c_str(), out.reason().c_str());
     return cli::kFailed;
   }
   if (output != "-") std::fprintf(report, "%s\n", output.c_str());

@@ -128,8 +128,10 @@ int RunEffectCommand(int argc, char** argv) {
     return cli::kUsage;
   std::vector<uint8_t> rgba;
   int32_t width = 0, height = 0;
-  if (!cli::ReadPicture(files[0], rgba, width, height)) {
-    std::fprintf(stderr, "drovine: cannot read %s as a picture of 1..10000 a side\n", files[0]);
+  std::string reason;
+  if (!cli::ReadPicture(files[0], rgba, width, height, reason)) {
+    std::fprintf(stderr, "drovine: cannot read %s as a picture of 1..10000 a side%s\n", files[0],
+                 reason.c_str());
     return 1;
   }
   DRO_SetLastError("");
@@ -157,7 +159,7 @@ int RunEffectCommand(int argc, char** argv) {
     return 1;
   }
   if (!out.Write(rgba.data(), width, height, width * 4, cli::Output::Order::kRgba)) {
-    std::fprintf(stderr, "drovine: cannot write %s\n", files[1]);
+    std::fprintf(stderr, "drovine: cannot write %s%s\n", files[1], out.reason().c_str());
     return 1;
   }
   return 0;

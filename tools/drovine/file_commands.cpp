@@ -13,8 +13,10 @@ namespace {
 // Reads a picture into the staging image, or says why not.
 bool Read(const char* path) {
   DRO_SetLastError("");
+  const cli::EngineReason why;
   if (DRO_ReadFromFile(path) == 1) return true;
-  std::fprintf(stderr, "drovine: cannot read a picture from '%s'%s%s\n", path,
+  const std::string reason = why.Suffix();
+  std::fprintf(stderr, "drovine: cannot read a picture from '%s'%s%s%s\n", path, reason.c_str(),
                DRO_GetLastError()[0] ? ": " : "", DRO_GetLastError());
   return false;
 }
@@ -41,8 +43,8 @@ int RunConvertCommand(int argc, char** argv) {
   DRO_GetNewRGBA32(pixels.data());
   DRO_DeleteNewRGBA();
   if (!output.Write(pixels.data(), w, h, w * 4, cli::Output::Order::kRgba, dpi)) {
-    std::fprintf(stderr, "drovine: cannot write '%s'%s%s\n", out, DRO_GetLastError()[0] ? ": " : "",
-                 DRO_GetLastError());
+    std::fprintf(stderr, "drovine: cannot write '%s'%s%s%s\n", out, output.reason().c_str(),
+                 DRO_GetLastError()[0] ? ": " : "", DRO_GetLastError());
     return 1;
   }
   return 0;
