@@ -214,6 +214,8 @@ TEST_F(DiagnosedFailures, EveryRefusedArgumentIsNamedOnce) {
        "DRO_ReadFromFile: \"" + picture + "\": No such file or directory"},
       {[&] { DRO_ReadFromFileRGBA32(b, 0, 4, picture.c_str()); },
        "DRO_ReadFromFileRGBA32: size 0 x 4 is empty"},
+      {[&] { DRO_LoadImageBrushFromRGBA32(b, 17, 4); },
+       "DRO_LoadImageBrushFromRGBA32: picture 17 x 4 outside 1..16 a side"},
       {[&] { DRO_SaveMask(b, 3); }, "DRO_SaveMask: row stride 3 bytes below the 120"},
       {[&] { DRO_SetMaskData16(nullptr); }, "DRO_SetMaskData16: source buffer is null"},
       {[&] { DRO_CreateMaskFromRGBAImageColor(nullptr, 0, 0, 0, 9); },
