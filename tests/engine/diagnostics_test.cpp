@@ -219,6 +219,11 @@ TEST_F(DiagnosedFailures, EveryRefusedArgumentIsNamedOnce) {
       {[&] { DRO_CreateAVI(dir.File("no/such/dir.avi").c_str(), 100); },
        "DRO_CreateAVI: \"" + dir.File("no/such/dir.avi") + "\": No such file or directory"},
       {[&] { DRO_WriteAVI(picture.c_str()); }, "DRO_WriteAVI: no recording open"},
+      {[&] {
+         DRO_I2PDF_Reset();
+         DRO_I2PDF_MakePDF(picture.c_str());
+       },
+       "DRO_I2PDF_MakePDF: no pictures (DRO_I2PDF_AddImage)"},
       {[&] { DRO_SaveMask(b, 3); }, "DRO_SaveMask: row stride 3 bytes below the 120"},
       {[&] { DRO_SetMaskData16(nullptr); }, "DRO_SetMaskData16: source buffer is null"},
       {[&] { DRO_CreateMaskFromRGBAImageColor(nullptr, 0, 0, 0, 9); },
