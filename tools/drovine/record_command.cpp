@@ -112,8 +112,15 @@ int RunRecordCommand(int argc, char** argv) {
       std::filesystem::temp_directory_path() / ("drovine-record-" + std::to_string(getpid()));
   std::filesystem::create_directories(work);
   const std::string frame = (work / "frame.bmp").string();
-  if (!DRO_CreateAVI(files[1].c_str(), period)) {
-    std::fprintf(stderr, "drovine record: cannot make %s\n", files[1].c_str());
+  std::string reason;
+  bool made = false;
+  {
+    const cli::EngineReason why;
+    made = DRO_CreateAVI(files[1].c_str(), period) != nullptr;
+    if (!made) reason = why.Suffix();
+  }
+  if (!made) {
+    std::fprintf(stderr, "drovine record: cannot make %s%s\n", files[1].c_str(), reason.c_str());
     DRO_DeleteImage();
     return 1;
   }
@@ -144,10 +151,12 @@ int RunRecordCommand(int argc, char** argv) {
   if (!pdf.empty()) {
     DRO_I2PDF_Reset();
     for (const std::string& page : pages) DRO_I2PDF_AddImage(page.c_str());
+    const cli::EngineReason why;
     if (DRO_I2PDF_MakePDF(pdf.c_str())) {
       std::printf("wrote %zu pages into %s\n", pages.size(), pdf.c_str());
     } else {
-      std::fprintf(stderr, "drovine record: cannot write %s\n", pdf.c_str());
+      std::fprintf(stderr, "drovine record: cannot write %s%s\n", pdf.c_str(),
+                   why.Suffix().c_str());
       status = 1;
     }
   }
