@@ -54,6 +54,8 @@ refused 2 "--opacity 101 outside 0..100" composite base.png layer.png --opacity 
 refused 2 "cannot read the layer 'rec.dat' as a picture" composite base.png rec.dat -o x.png
 refused 2 "cannot list 'colours'" list colours
 refused 2 "unknown extension '.webp'" effect Blur base.png out.webp
+refused 2 "--p1 99999 outside 0..1000" effect "Gaussian Blur" --p1=99999 base.png x.png
+refused 2 "\"Blur\" takes no --p5" effect Blur --p5 3 base.png x.png
 refused 2 "unknown extension '.xyz'" replay rec.dat -o out.xyz
 refused 2 "unknown extension '.ppm'" convert base.png out.ppm
 refused 2 "cannot write 'out.mp4': give a file ending in .avi" record rec.dat out.mp4
