@@ -24,13 +24,15 @@ bool Read(const char* path) {
 }  // namespace
 
 int RunConvertCommand(int argc, char** argv) {
+  const bool help =
+      argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
   if (argc != 3) {
-    std::fprintf(stderr,
+    std::fprintf(help ? stdout : stderr,
                  "usage: drovine convert IN OUT\n"
                  "  OUT's extension picks the format: %s;\n"
                  "  - writes PNG to standard output\n",
                  cli::KnownFormats().c_str());
-    return 2;
+    return help ? 0 : 2;
   }
   const char* in = argv[1];
   const char* out = argv[2];
