@@ -224,6 +224,7 @@ TEST_F(DiagnosedFailures, EveryRefusedArgumentIsNamedOnce) {
          DRO_I2PDF_MakePDF(picture.c_str());
        },
        "DRO_I2PDF_MakePDF: no pictures (DRO_I2PDF_AddImage)"},
+      {[&] { DRO_GetNewRGBA32(b); }, "DRO_GetNewRGBA32: no picture read (DRO_ReadFromFile)"},
       {[&] { DRO_SaveMask(b, 3); }, "DRO_SaveMask: row stride 3 bytes below the 120"},
       {[&] { DRO_SetMaskData16(nullptr); }, "DRO_SetMaskData16: source buffer is null"},
       {[&] { DRO_CreateMaskFromRGBAImageColor(nullptr, 0, 0, 0, 9); },
