@@ -30,6 +30,17 @@ def _candidates():
     for root in roots:
         for build in ("release", "luajit"):
             yield os.path.join(root, "build", build, f"libdrovine.so.{MAJOR}")
+        # Any other build directory the checkout has (build/pkg, ...).
+        builds = os.path.join(root, "build")
+        if os.path.isdir(builds):
+            for build in sorted(os.listdir(builds)):
+                if build not in ("release", "luajit"):
+                    yield os.path.join(builds, build, f"libdrovine.so.{MAJOR}")
+    # An installed engine in a prefix of its own: the library beside the
+    # `drovine` program found on PATH, as the program itself finds it.
+    for directory in os.environ.get("PATH", "").split(os.pathsep):
+        if directory and os.path.isfile(os.path.join(directory, "drovine")):
+            yield os.path.join(directory, "..", "lib", f"libdrovine.so.{MAJOR}")
 
 
 def _load():

@@ -54,6 +54,20 @@ void Diagnose(const char* where, const char* format, ...) noexcept {
   }
 }
 
+void DiagnoseEmptyRect(const char* where, int64_t x, int64_t y, int64_t w, int64_t h,
+                       int64_t boundsW, int64_t boundsH) noexcept {
+  if (!where || !DiagnosticsOn()) return;
+  const long long xs = x, ys = y, ws = w, hs = h;
+  if (w <= 0 || h <= 0) {
+    Diagnose(where, "rectangle %lld x %lld at (%lld, %lld) is empty; nothing done", ws, hs, xs, ys);
+  } else {
+    Diagnose(
+        where,
+        "rectangle %lld x %lld at (%lld, %lld) lies outside the %lld x %lld area; nothing done", ws,
+        hs, xs, ys, static_cast<long long>(boundsW), static_cast<long long>(boundsH));
+  }
+}
+
 const char* CurrentFailureCause() noexcept {
   const std::exception_ptr current = std::current_exception();
   if (!current) return "unknown failure";

@@ -33,4 +33,18 @@ void Diagnose(const char* where, const char* format, ...) noexcept
 // inside a catch block.
 const char* CurrentFailureCause() noexcept;
 
+// Argument checks that say what they refuse. A null `where` keeps them
+// silent, for the engine's own calls that pass no export's argument.
+//
+// True (and a line "<what> is null") when `pointer` is null.
+inline bool NullArgument(const char* where, const void* pointer, const char* what) noexcept {
+  if (pointer) return false;
+  if (where && DiagnosticsOn()) Diagnose(where, "%s is null; nothing done", what);
+  return true;
+}
+// Says why the w x h rectangle at (x, y) came to nothing within a
+// boundsW x boundsH area: empty itself, or wholly outside.
+void DiagnoseEmptyRect(const char* where, int64_t x, int64_t y, int64_t w, int64_t h,
+                       int64_t boundsW, int64_t boundsH) noexcept;
+
 }  // namespace dro

@@ -19,7 +19,8 @@ int32_t DRO_CALL DRO_CopyBlendBufferSurface(int32_t x, int32_t y, int32_t weight
 }
 
 int32_t DRO_CALL DRO_CopyBlendBufferLayer(int32_t slot, int32_t x, int32_t y, int32_t weight) {
-  return brush::CopyBlendBuffer(x, y, composite::LayerOnCanvas(slot), weight, false);
+  return brush::CopyBlendBuffer(x, y, composite::LayerOnCanvas(slot, "DRO_CopyBlendBufferLayer"),
+                                weight, false);
 }
 
 int32_t DRO_CALL DRO_CopyBlendBufferTrace(int32_t x, int32_t y, int32_t weight) {

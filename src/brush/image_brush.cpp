@@ -2,12 +2,15 @@
 #include "brush/image_brush.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <utility>
 
 #include "base/canvas_state.h"
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "base/pixel.h"
 #include "brush/brush_state.h"
@@ -57,6 +60,15 @@ Buffer<Pixel64> WidenPicture(const uint8_t* rgba, int32_t width, int32_t height)
 
 bool FitsLimit(int32_t width, int32_t height) noexcept {
   return width > 0 && height > 0 && width <= Limit() && height <= Limit();
+}
+
+// FitsLimit for an export's picture: a refusal is reported under `where`.
+bool FitsLimit(const char* where, int32_t width, int32_t height) noexcept {
+  if (FitsLimit(width, height)) return true;
+  if (DiagnosticsOn())
+    Diagnose(where, "picture %d x %d outside 1..%d a side (the brush size limit); kept the old one",
+             width, height, Limit());
+  return false;
 }
 
 // Premultiplies colour by alpha (rounded), in place.
@@ -153,10 +165,16 @@ void CopyFrame(int32_t frame) {
 
 // Reads a picture file as RGBA; running out of memory is a failure of the
 // operation, anything else a file that is not a picture we read.
-bool ReadBrushPicture(const char* path, img::Picture& picture) {
+bool ReadBrushPicture(const char* path, img::Picture& picture, const char* where) {
   img::ReadStatus status;
   if (!img::ReadImageRgba(path, picture, &status)) {
     if (status == img::ReadStatus::kNoMemory) throw std::bad_alloc();
+    if (DiagnosticsOn()) {
+      FILE* file = std::fopen(path, "rb");
+      if (file) std::fclose(file);
+      Diagnose(where, "\"%s\": %s; kept the old picture", path,
+               file ? "not a picture this engine reads" : std::strerror(errno));
+    }
     return false;
   }
   return picture.channels == 4;
@@ -166,10 +184,10 @@ bool ReadBrushPicture(const char* path, img::Picture& picture) {
 
 void LoadImageBrush(const char* path) noexcept {
   Guard(Operation::kLoadImageBrush, [&] {
-    if (!path) return;
+    if (NullArgument("DRO_LoadImageBrush", path, "path")) return;
     img::Picture picture;
-    if (!ReadBrushPicture(path, picture)) return;
-    if (!FitsLimit(picture.width, picture.height)) return;
+    if (!ReadBrushPicture(path, picture, "DRO_LoadImageBrush")) return;
+    if (!FitsLimit("DRO_LoadImageBrush", picture.width, picture.height)) return;
     SetPicture(WidenPicture(picture.pixels.data(), picture.width, picture.height), picture.width,
                picture.height);
   });
@@ -177,19 +195,26 @@ void LoadImageBrush(const char* path) noexcept {
 
 void LoadImageBrushFromRgba32(const void* rgba32, int32_t width, int32_t height) noexcept {
   Guard(Operation::kLoadImageBrushFromRgba32, [&] {
-    if (!rgba32 || !FitsLimit(width, height)) return;
+    constexpr const char* kWhere = "DRO_LoadImageBrushFromRGBA32";
+    if (NullArgument(kWhere, rgba32, "picture") || !FitsLimit(kWhere, width, height)) return;
     SetPicture(WidenPicture(static_cast<const uint8_t*>(rgba32), width, height), width, height);
   });
 }
 
 void LoadImageBrushArray(const char* path) noexcept {
   Guard(Operation::kLoadImageBrushArray, [&] {
-    if (!path) return;
+    constexpr const char* kWhere = "DRO_LoadImageBrushArray";
+    if (NullArgument(kWhere, path, "path")) return;
     img::Picture picture;
-    if (!ReadBrushPicture(path, picture)) return;
+    if (!ReadBrushPicture(path, picture, kWhere)) return;
     const int32_t w = picture.width, h = picture.height;
     // A strip holds at least one whole square frame.
-    if (h <= 0 || h > Limit() || w < h) return;
+    if (h <= 0 || h > Limit() || w < h) {
+      if (DiagnosticsOn())
+        Diagnose(kWhere, "strip %d x %d: frames must be square, 1..%d a side; kept the old one", w,
+                 h, Limit());
+      return;
+    }
     Buffer<Pixel64> strip = WidenPicture(picture.pixels.data(), w, h);
     Buffer<Pixel64> frame = Buffer<Pixel64>::Make(CheckedCount(h, h));
     ImageBrushState& s = Image();

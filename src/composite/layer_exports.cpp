@@ -33,7 +33,7 @@ void DRO_CALL DRO_MergeLayer(int32_t src, int32_t dst) {
 
 void DRO_CALL DRO_MergeLayerIntoRect(int32_t slot, void* dst, int32_t x, int32_t y, int32_t w,
                                      int32_t h) {
-  composite::MergeLayerIntoRect(slot, Pixels(dst), x, y, w, h);
+  composite::MergeLayerIntoRect(slot, Pixels(dst), x, y, w, h, "DRO_MergeLayerIntoRect");
 }
 
 void DRO_CALL DRO_MergeLayerInto(int32_t slot, void* dst) {
@@ -41,7 +41,7 @@ void DRO_CALL DRO_MergeLayerInto(int32_t slot, void* dst) {
 }
 
 void DRO_CALL DRO_MergeRect(void* dst, int32_t x, int32_t y, int32_t w, int32_t h) {
-  composite::MergeRect(Pixels(dst), x, y, w, h);
+  composite::MergeRect(Pixels(dst), x, y, w, h, "DRO_MergeRect");
 }
 
 void DRO_CALL DRO_Merge(void* dst) {
@@ -81,7 +81,7 @@ void DRO_CALL DRO_InvertAlpha(int32_t slot) {
 }
 
 void DRO_CALL DRO_InvertAlpha_RGBA32(void* rgba32) {
-  composite::InvertAlphaRgba32(Bytes(rgba32));
+  composite::InvertAlphaRgba32(Bytes(rgba32), "DRO_InvertAlpha_RGBA32");
 }
 
 void DRO_CALL DRO_SetColorAlpha(int32_t r, int32_t g, int32_t b) {
@@ -90,16 +90,16 @@ void DRO_CALL DRO_SetColorAlpha(int32_t r, int32_t g, int32_t b) {
 
 void DRO_CALL DRO_SetColorAlphaRGBABuf(void* rgba32, int32_t w, int32_t h, int32_t r, int32_t g,
                                        int32_t b) {
-  composite::SetColorAlphaRgba32(Bytes(rgba32), w, h, r, g, b);
+  composite::SetColorAlphaRgba32(Bytes(rgba32), w, h, r, g, b, "DRO_SetColorAlphaRGBABuf");
 }
 
 void DRO_CALL DRO_SetColorRGBABuf(void* rgba32, int32_t w, int32_t h, int32_t r, int32_t g,
                                   int32_t b) {
-  composite::SetColorRgba32(Bytes(rgba32), w, h, r, g, b);
+  composite::SetColorRgba32(Bytes(rgba32), w, h, r, g, b, "DRO_SetColorRGBABuf");
 }
 
 void DRO_CALL DRO_SetAlphaFromRGBAImageColor(void* rgba32, int32_t r, int32_t g, int32_t b) {
-  composite::SetAlphaFromRgba32Color(Bytes(rgba32), r, g, b);
+  composite::SetAlphaFromRgba32Color(Bytes(rgba32), r, g, b, "DRO_SetAlphaFromRGBAImageColor");
 }
 
 void DRO_CALL DRO_CreateBlobFromImage(int32_t slot, int32_t kind) {

@@ -50,6 +50,18 @@ LayerRecord* CanvasLayer(int32_t slot) noexcept {
              : nullptr;
 }
 
+LayerRecord* LayerWithPixels(int32_t slot, const char* where) noexcept {
+  LayerRecord* rec = LayerWithPixels(slot);
+  if (!rec && where) DiagnoseUnusableSlot(where, slot);
+  return rec;
+}
+
+LayerRecord* CanvasLayer(int32_t slot, const char* where) noexcept {
+  LayerRecord* rec = CanvasLayer(slot);
+  if (!rec && where) DiagnoseUnusableSlot(where, slot);
+  return rec;
+}
+
 LayerRecord* CurrentCanvasLayer() noexcept {
   const LayerState& l = Layers();
   return l.current ? CanvasLayer(l.currentIndex) : nullptr;

@@ -28,8 +28,9 @@ int32_t SetLayerData(const void* src, int32_t layer) noexcept;
 int32_t GetLayerData(void* dst, int32_t layer) noexcept;
 int32_t CopyLayerData(int32_t fromLayer, int32_t toLayer) noexcept;
 
-// The clipped rectangle copy behind GetRGBA64LayerRect, for any record.
+// The clipped rectangle copy behind GetRGBA64LayerRect, for any record;
+// `where` names the export whose arguments these are (null: silent).
 int32_t CopyLayerRectOut(const LayerRecord& layer, uint8_t* dst, int64_t dstStrideBytes, int32_t x,
-                         int32_t y, int32_t w, int32_t h) noexcept;
+                         int32_t y, int32_t w, int32_t h, const char* where = nullptr) noexcept;
 
 }  // namespace dro::composite

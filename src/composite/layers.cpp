@@ -186,7 +186,14 @@ void SetLayerOptions(int32_t slot, uint8_t visible, uint8_t lockAlpha, int32_t o
 }
 
 bool SwapLayers(int32_t a, int32_t b) noexcept {
-  if (!ValidSlot(a) || !ValidSlot(b) || a == b) return false;
+  if (!ValidSlot(a) || !ValidSlot(b) || a == b) {
+    if (!ValidSlot(a) || !ValidSlot(b)) {
+      DiagnoseUnusableSlot("DRO_SwapLayers", ValidSlot(a) ? b : a);
+    } else if (DiagnosticsOn()) {
+      Diagnose("DRO_SwapLayers", "slots %d and %d are the same; nothing swapped", a, b);
+    }
+    return false;
+  }
   LayerState& l = Layers();
   std::swap(l.slots[a], l.slots[b]);
   RecomputeLayerTop();
@@ -208,13 +215,21 @@ void MergeLayer(int32_t src, int32_t dst) noexcept {
                  0, 0, CanvasStride(), s->mode, mask ? kModeLayerMask : 0, s->opacity, false);
 }
 
-void MergeLayerIntoRect(int32_t slot, Pixel64* dst, int32_t x, int32_t y, int32_t w,
-                        int32_t h) noexcept {
-  const LayerRecord* s = CanvasLayer(slot);
-  if (!s || !dst || w <= 0 || h <= 0 || w > INT32_MAX / 4) return;
+void MergeLayerIntoRect(int32_t slot, Pixel64* dst, int32_t x, int32_t y, int32_t w, int32_t h,
+                        const char* where) noexcept {
+  const LayerRecord* s = CanvasLayer(slot, where);
+  if (!s || NullArgument(where, dst, "destination buffer")) return;
   const CanvasGeometry& c = Geometry();
+  if (w > INT32_MAX / 4) {
+    if (where && DiagnosticsOn())
+      Diagnose(where, "width %d above %d; nothing done", w, INT32_MAX / 4);
+    return;
+  }
   const ClippedRect r = ClipRect(x, y, w, h, c.width, c.height);
-  if (r.empty()) return;
+  if (w <= 0 || h <= 0 || r.empty()) {
+    DiagnoseEmptyRect(where, x, y, w, h, c.width, c.height);
+    return;
+  }
   const Pixel64* mask = LayerMaskFor(slot);
   BlendLayerRect(s->pixels.data(), static_cast<int32_t>(r.x0), static_cast<int32_t>(r.y0),
                  static_cast<int32_t>(r.width()), static_cast<int32_t>(r.height()), CanvasStride(),
@@ -224,11 +239,20 @@ void MergeLayerIntoRect(int32_t slot, Pixel64* dst, int32_t x, int32_t y, int32_
 
 void MergeLayerInto(int32_t slot, Pixel64* dst) noexcept {
   const CanvasGeometry& c = Geometry();
-  MergeLayerIntoRect(slot, dst, 0, 0, c.width, c.height);
+  MergeLayerIntoRect(slot, dst, 0, 0, c.width, c.height, "DRO_MergeLayerInto");
 }
 
-void MergeRect(Pixel64* dst, int32_t x, int32_t y, int32_t w, int32_t h) noexcept {
-  if (!dst || w <= 0 || h <= 0 || w > INT32_MAX / 4) return;
+void MergeRect(Pixel64* dst, int32_t x, int32_t y, int32_t w, int32_t h,
+               const char* where) noexcept {
+  if (NullArgument(where, dst, "destination buffer")) return;
+  if (w <= 0 || h <= 0 || w > INT32_MAX / 4) {
+    if (w > INT32_MAX / 4 && where && DiagnosticsOn()) {
+      Diagnose(where, "width %d above %d; nothing done", w, INT32_MAX / 4);
+    } else if (w <= 0 || h <= 0) {
+      DiagnoseEmptyRect(where, x, y, w, h, Geometry().width, Geometry().height);
+    }
+    return;
+  }
   std::memset(static_cast<void*>(dst), 0, TightPixels(w, h) * sizeof(Pixel64));
   LayerState& l = Layers();
   if (l.slots[1].visible == 1 && CanvasLayer(1)) {
@@ -242,7 +266,7 @@ void MergeRect(Pixel64* dst, int32_t x, int32_t y, int32_t w, int32_t h) noexcep
 
 void Merge(Pixel64* dst) noexcept {
   const CanvasGeometry& c = Geometry();
-  MergeRect(dst, 0, 0, c.width, c.height);
+  MergeRect(dst, 0, 0, c.width, c.height, "DRO_Merge");
 }
 
 // --- the paint layer -------------------------------------------------------
@@ -338,14 +362,14 @@ void BlurPaintLayerAlpha() noexcept {
 // --- alpha operations --------------------------------------------------------
 
 void SetLayerAlpha(int32_t slot, int32_t alpha16) noexcept {
-  LayerRecord* rec = LayerWithPixels(slot);
+  LayerRecord* rec = LayerWithPixels(slot, "DRO_SetLayerAlpha");
   if (!rec) return;
   const auto alpha = static_cast<uint16_t>(std::clamp(alpha16, 0, 65535));
   for (Pixel64& p : rec->pixels) p.a = alpha;
 }
 
 void NormalizeLayerAlpha(int32_t slot) noexcept {
-  LayerRecord* rec = LayerWithPixels(slot);
+  LayerRecord* rec = LayerWithPixels(slot, "DRO_NormalizeLayerAlpha");
   if (!rec) return;
   const uint32_t opacity = rec->opacity;
   for (Pixel64& p : rec->pixels) p.a = static_cast<uint16_t>(opacity * p.a / 256);
@@ -353,20 +377,24 @@ void NormalizeLayerAlpha(int32_t slot) noexcept {
 }
 
 void InvertAlpha(int32_t slot) noexcept {
-  LayerRecord* rec = LayerWithPixels(slot);
+  LayerRecord* rec = LayerWithPixels(slot, "DRO_InvertAlpha");
   if (!rec) return;
   for (Pixel64& p : rec->pixels) p.a = static_cast<uint16_t>(65535 - p.a);
 }
 
-void InvertAlphaRgba32(uint8_t* rgba) noexcept {
-  if (!rgba) return;
+void InvertAlphaRgba32(uint8_t* rgba, const char* where) noexcept {
+  if (NullArgument(where, rgba, "picture")) return;
   const size_t n = CanvasPixels();
   for (size_t i = 0; i < n; ++i) rgba[i * 4 + 3] = static_cast<uint8_t>(255 - rgba[i * 4 + 3]);
 }
 
 void SetColorAlpha(int32_t r, int32_t g, int32_t b) noexcept {
   LayerRecord* rec = Layers().current ? LayerWithPixels(Layers().currentIndex) : nullptr;
-  if (!rec) return;
+  if (!rec) {
+    if (DiagnosticsOn())
+      Diagnose("DRO_SetColorAlpha", "no current layer (DRO_SetLayer); nothing done");
+    return;
+  }
   // x 257 maps 255 to 65535 here, unlike the x 256 of loads.
   const Pixel64 clear{static_cast<uint16_t>(ByteValue(r) * 257),
                       static_cast<uint16_t>(ByteValue(g) * 257),
@@ -376,9 +404,9 @@ void SetColorAlpha(int32_t r, int32_t g, int32_t b) noexcept {
   }
 }
 
-void SetColorAlphaRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g,
-                         int32_t b) noexcept {
-  if (!rgba) return;
+void SetColorAlphaRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b,
+                         const char* where) noexcept {
+  if (NullArgument(where, rgba, "picture")) return;
   const size_t n = TightPixels(w, h);
   for (size_t i = 0; i < n; ++i) {
     uint8_t* p = rgba + i * 4;
@@ -389,8 +417,9 @@ void SetColorAlphaRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t
   }
 }
 
-void SetColorRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b) noexcept {
-  if (!rgba) return;
+void SetColorRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b,
+                    const char* where) noexcept {
+  if (NullArgument(where, rgba, "picture")) return;
   const size_t n = TightPixels(w, h);
   for (size_t i = 0; i < n; ++i) {
     uint8_t* p = rgba + i * 4;
@@ -400,8 +429,9 @@ void SetColorRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g, i
   }
 }
 
-void SetAlphaFromRgba32Color(uint8_t* rgba, int32_t r, int32_t g, int32_t b) noexcept {
-  if (!rgba) return;
+void SetAlphaFromRgba32Color(uint8_t* rgba, int32_t r, int32_t g, int32_t b,
+                             const char* where) noexcept {
+  if (NullArgument(where, rgba, "picture")) return;
   const size_t n = CanvasPixels();
   for (size_t i = 0; i < n; ++i) {
     uint8_t* p = rgba + i * 4;
@@ -416,7 +446,7 @@ void SetRgba32Alpha(uint8_t* rgba, int32_t w, int32_t h, uint8_t alpha) noexcept
 }
 
 void CreateBlobFromImage(int32_t slot, int32_t kind) noexcept {
-  LayerRecord* rec = LayerWithPixels(slot);
+  LayerRecord* rec = LayerWithPixels(slot, "DRO_CreateBlobFromImage");
   if (!rec) return;
   for (Pixel64& p : rec->pixels) {
     const int32_t grey = (p.r + p.g + p.b) / 3;
@@ -441,8 +471,14 @@ void CreateBlobFromImage(int32_t slot, int32_t kind) noexcept {
 void ReplaceLayerWithRgba32(uint8_t* data, int32_t slot, int32_t w, int32_t h,
                             bool useMask) noexcept {
   Guard(Operation::kLoadRgba32Layer, [&] {
-    LayerRecord* rec = CanvasLayer(slot);
-    if (!rec || !data || w <= 0 || h <= 0 || w > INT32_MAX / 4) return;
+    constexpr const char* kWhere = "DRO_LoadRGBA32Layer_BAD";
+    LayerRecord* rec = CanvasLayer(slot, kWhere);
+    if (!rec || NullArgument(kWhere, data, "picture")) return;
+    if (w <= 0 || h <= 0 || w > INT32_MAX / 4) {
+      if (DiagnosticsOn())
+        Diagnose(kWhere, "size %d x %d outside 1..%d x 1..; nothing done", w, h, INT32_MAX / 4);
+      return;
+    }
     if (useMask) AdjustRgba32ByMaskAndTexture(data, 0, 0, w, h);
     // The slot being loaded is cleared (through the mask), not whichever
     // layer happens to be current.

@@ -25,6 +25,10 @@ int32_t CountLayers() noexcept;
 LayerRecord* LayerWithPixels(int32_t slot) noexcept;
 // ... and additionally has the canvas's size.
 LayerRecord* CanvasLayer(int32_t slot) noexcept;
+// The same two lookups for a slot an export was given: a slot passed over
+// is reported under the export's name `where` (null: silently).
+LayerRecord* LayerWithPixels(int32_t slot, const char* where) noexcept;
+LayerRecord* CanvasLayer(int32_t slot, const char* where) noexcept;
 // The current layer when one is selected, holds pixels and has the canvas's
 // size.
 LayerRecord* CurrentCanvasLayer() noexcept;
@@ -82,11 +86,14 @@ bool SwapLayers(int32_t a, int32_t b) noexcept;
 void MergeLayer(int32_t src, int32_t dst) noexcept;
 // Blends the w x h rectangle at (x, y) of the slot into the tight w x h
 // Pixel64 buffer `dst` with the slot's mode, opacity and layer mask.
-void MergeLayerIntoRect(int32_t slot, Pixel64* dst, int32_t x, int32_t y, int32_t w,
-                        int32_t h) noexcept;
+// `where` names the export whose arguments these are, for the diagnostics
+// (null for the engine's own calls).
+void MergeLayerIntoRect(int32_t slot, Pixel64* dst, int32_t x, int32_t y, int32_t w, int32_t h,
+                        const char* where = nullptr) noexcept;
 void MergeLayerInto(int32_t slot, Pixel64* dst) noexcept;
 // Flattens the visible layers for a rectangle into the tight w x h `dst`.
-void MergeRect(Pixel64* dst, int32_t x, int32_t y, int32_t w, int32_t h) noexcept;
+void MergeRect(Pixel64* dst, int32_t x, int32_t y, int32_t w, int32_t h,
+               const char* where = nullptr) noexcept;
 void Merge(Pixel64* dst) noexcept;
 
 // --- the paint layer -----------------------------------------------------
@@ -111,16 +118,19 @@ void SetLayerAlpha(int32_t slot, int32_t alpha16) noexcept;
 void NormalizeLayerAlpha(int32_t slot) noexcept;
 void InvertAlpha(int32_t slot) noexcept;
 // Canvas-size tight RGBA32: every alpha byte becomes 255 - alpha.
-void InvertAlphaRgba32(uint8_t* rgba) noexcept;
+void InvertAlphaRgba32(uint8_t* rgba, const char* where = nullptr) noexcept;
 // Current layer: pixels with alpha below 256 become (r, g, b) x 257 with
 // alpha 0.
 void SetColorAlpha(int32_t r, int32_t g, int32_t b) noexcept;
 // Tight w x h RGBA32 helpers.
-void SetColorAlphaRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g,
-                         int32_t b) noexcept;
-void SetColorRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b) noexcept;
+// (`where`: the export whose buffer it is, for the diagnostics.)
+void SetColorAlphaRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b,
+                         const char* where = nullptr) noexcept;
+void SetColorRgba32(uint8_t* rgba, int32_t w, int32_t h, int32_t r, int32_t g, int32_t b,
+                    const char* where = nullptr) noexcept;
 // Canvas-size tight RGBA32: pixels of exactly (r, g, b) get alpha 0.
-void SetAlphaFromRgba32Color(uint8_t* rgba, int32_t r, int32_t g, int32_t b) noexcept;
+void SetAlphaFromRgba32Color(uint8_t* rgba, int32_t r, int32_t g, int32_t b,
+                             const char* where = nullptr) noexcept;
 // Every alpha byte of a tight w x h RGBA32 buffer becomes `alpha`.
 void SetRgba32Alpha(uint8_t* rgba, int32_t w, int32_t h, uint8_t alpha) noexcept;
 // Turns the layer into shading data for the alpha-family modes.

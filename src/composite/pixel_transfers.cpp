@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/canvas_state.h"
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "base/pixel.h"
 #include "base/rect_clip.h"
@@ -27,6 +28,20 @@ bool HaveCanvas() noexcept {
 // refused when absent or when its rows would run into each other backwards.
 bool HostRows(const void* data, int64_t stride, int64_t rowBytes) noexcept {
   return data && rowBytes > 0 && stride >= rowBytes;
+}
+
+// The same for an export's buffer: a refusal is reported under `where`
+// (null: silently).
+bool HostRows(const void* data, int64_t stride, int64_t rowBytes, const char* where) noexcept {
+  if (HostRows(data, stride, rowBytes)) return true;
+  if (!where || !DiagnosticsOn() || rowBytes <= 0) return false;
+  if (!data) {
+    Diagnose(where, "buffer is null; nothing done");
+  } else {
+    Diagnose(where, "row stride %lld bytes below the %lld a row needs; nothing done",
+             static_cast<long long>(stride), static_cast<long long>(rowBytes));
+  }
+  return false;
 }
 
 size_t CanvasIndex(int32_t x, int32_t y) noexcept {
@@ -157,6 +172,18 @@ Plane LayerOnCanvas(int32_t slot) noexcept {
   return OnCanvas(WholeLayer(Layers().slots[slot]));
 }
 
+Plane LayerOnCanvas(int32_t slot, const char* where) noexcept {
+  const Plane plane = LayerOnCanvas(slot);
+  if (!plane && where && DiagnosticsOn()) {
+    if (HaveCanvas()) {
+      DiagnoseUnusableSlot(where, slot);
+    } else {
+      Diagnose(where, "no canvas (DRO_CreateImage); nothing done");
+    }
+  }
+  return plane;
+}
+
 Plane CurrentOnCanvas() noexcept {
   LayerRecord* rec = CurrentRecord();
   return rec ? OnCanvas(WholeLayer(*rec)) : Plane{};
@@ -216,13 +243,32 @@ void LoadBgr(const uint8_t* data, int32_t stride, int32_t width, int32_t rows) n
 }
 
 void LoadRgba32Layer(const uint8_t* data, int32_t stride, int32_t slot, int32_t x, int32_t y,
-                     int32_t w, int32_t h, bool useMask) noexcept {
-  if (!data || !HaveCanvas() || !composite::ValidSlot(slot)) return;
+                     int32_t w, int32_t h, bool useMask, const char* where) noexcept {
+  if (NullArgument(where, data, "picture")) return;
+  if (!HaveCanvas() || !composite::ValidSlot(slot)) {
+    if (!HaveCanvas() && where && DiagnosticsOn()) {
+      Diagnose(where, "no canvas (DRO_CreateImage); nothing done");
+    } else if (where) {
+      DiagnoseUnusableSlot(where, slot);
+    }
+    return;
+  }
   LayerRecord& rec = Layers().slots[slot];
   const Plane target = WholeLayer(rec);
-  if (!target || w <= 0 || h <= 0 || !HostRows(data, stride, int64_t{w} * 4)) return;
+  if (!target) {
+    if (where) DiagnoseUnusableSlot(where, slot);
+    return;
+  }
   const ClippedRect r = ClipRect(x, y, w, h, target.width, target.height);
-  if (r.empty()) return;
+  if (w <= 0 || h <= 0) {
+    DiagnoseEmptyRect(where, x, y, w, h, target.width, target.height);
+    return;
+  }
+  if (!HostRows(data, stride, int64_t{w} * 4, where)) return;
+  if (r.empty()) {
+    DiagnoseEmptyRect(where, x, y, w, h, target.width, target.height);
+    return;
+  }
   // Layer pixel (col, row) takes source pixel (col - x, row - y): a
   // negative x or y skips that many source columns or rows.
   LoadInto(target, static_cast<int32_t>(r.x0), static_cast<int32_t>(r.y0),
@@ -232,11 +278,15 @@ void LoadRgba32Layer(const uint8_t* data, int32_t stride, int32_t slot, int32_t 
            });
 }
 
-void LoadRgba32Current(const uint8_t* data, int32_t stride, bool useMask) noexcept {
+void LoadRgba32Current(const uint8_t* data, int32_t stride, bool useMask,
+                       const char* where) noexcept {
   const int32_t slot = CurrentSlot();
-  if (slot < 0) return;
+  if (slot < 0) {
+    if (where && DiagnosticsOn()) Diagnose(where, "no current layer (DRO_SetLayer); nothing done");
+    return;
+  }
   const LayerRecord& rec = Layers().slots[slot];
-  LoadRgba32Layer(data, stride, slot, 0, 0, rec.width, rec.height, useMask);
+  LoadRgba32Layer(data, stride, slot, 0, 0, rec.width, rec.height, useMask, where);
 }
 
 void LoadRgb24(const uint8_t* data, int32_t stride, bool useMask) noexcept {
@@ -312,8 +362,8 @@ void NarrowPixels(const Pixel64* in, int64_t n, uint8_t* out) noexcept {
 }
 
 template <int32_t kBytes>
-void NarrowPlane(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
-  if (!src || !HostRows(dst, stride, int64_t{src.width} * kBytes)) return;
+void NarrowPlane(const Plane& src, uint8_t* dst, int32_t stride, const char* where) noexcept {
+  if (!src || !HostRows(dst, stride, int64_t{src.width} * kBytes, where)) return;
   threads::ForEachRow(0, src.height, src.width, [&](int32_t y) noexcept {
     NarrowPixels<kBytes>(src.Row(y), src.width, dst + int64_t{y} * stride);
   });
@@ -321,12 +371,12 @@ void NarrowPlane(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
 
 }  // namespace
 
-void GetRgba32(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
-  NarrowPlane<4>(src, dst, stride);
+void GetRgba32(const Plane& src, uint8_t* dst, int32_t stride, const char* where) noexcept {
+  NarrowPlane<4>(src, dst, stride, where);
 }
 
-void GetRgb24(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
-  NarrowPlane<3>(src, dst, stride);
+void GetRgb24(const Plane& src, uint8_t* dst, int32_t stride, const char* where) noexcept {
+  NarrowPlane<3>(src, dst, stride, where);
 }
 
 void GetRgb24FromAlpha(const Plane& src, uint8_t* dst, int32_t stride) noexcept {
@@ -577,9 +627,9 @@ int32_t ColorAtMerged(int32_t x, int32_t y) noexcept {
   });
 }
 
-bool FindDataExtents(int32_t slot, int32_t& minX, int32_t& minY, int32_t& maxX,
-                     int32_t& maxY) noexcept {
-  const Plane p = LayerOnCanvas(slot);
+bool FindDataExtents(int32_t slot, int32_t& minX, int32_t& minY, int32_t& maxX, int32_t& maxY,
+                     const char* where) noexcept {
+  const Plane p = LayerOnCanvas(slot, where);
   if (!p) return false;
   const CanvasGeometry& geometry = Geometry();
   minX = geometry.width;

@@ -28,6 +28,9 @@ Plane OnCanvas(Plane plane) noexcept;
 // Canvas parts of a slot, of the current layer and of the trace buffer;
 // empty when absent.
 Plane LayerOnCanvas(int32_t slot) noexcept;
+// The same for a slot an export was given: when there is none, the
+// diagnostics hear why, under the export's name `where`.
+Plane LayerOnCanvas(int32_t slot, const char* where) noexcept;
 Plane CurrentOnCanvas() noexcept;
 Plane TraceOnCanvas() noexcept;
 
@@ -51,17 +54,21 @@ uint16_t BlendChannel(uint16_t old, uint8_t s8, uint32_t w) noexcept;
 void LoadBgr(const uint8_t* data, int32_t stride, int32_t width, int32_t rows) noexcept;
 // The general RGBA32 load of a w x h block placed at (x, y) of the slot,
 // clipped to the layer; negative x or y skips source columns or rows.
+// `where` (here and below) names the export whose arguments these are, for
+// the diagnostics; the engine's own calls pass none.
 void LoadRgba32Layer(const uint8_t* data, int32_t stride, int32_t slot, int32_t x, int32_t y,
-                     int32_t w, int32_t h, bool useMask) noexcept;
+                     int32_t w, int32_t h, bool useMask, const char* where = nullptr) noexcept;
 // The same on the current layer at (0, 0) with the layer's own size.
-void LoadRgba32Current(const uint8_t* data, int32_t stride, bool useMask) noexcept;
+void LoadRgba32Current(const uint8_t* data, int32_t stride, bool useMask,
+                       const char* where = nullptr) noexcept;
 void LoadRgb24(const uint8_t* data, int32_t stride, bool useMask) noexcept;
 void LoadRgb24ToAlpha(const uint8_t* data, int32_t stride, bool useMask) noexcept;
 
 // --- Narrowing reads -----------------------------------------------------
 
-void GetRgba32(const Plane& src, uint8_t* dst, int32_t stride) noexcept;
-void GetRgb24(const Plane& src, uint8_t* dst, int32_t stride) noexcept;
+void GetRgba32(const Plane& src, uint8_t* dst, int32_t stride,
+               const char* where = nullptr) noexcept;
+void GetRgb24(const Plane& src, uint8_t* dst, int32_t stride, const char* where = nullptr) noexcept;
 void GetRgb24FromAlpha(const Plane& src, uint8_t* dst, int32_t stride) noexcept;
 // A w x h block of host Pixel64 rows (byte stride) to RGBA32 or RGB24.
 void NarrowBlock(uint8_t* dst, int32_t dstStride, const uint8_t* src, int32_t srcStride, int32_t w,
@@ -118,7 +125,7 @@ Plane HostCanvasBuffer(void* buffer) noexcept;
 
 // Bounding box of the pixels with non-zero alpha; (W, H, 0, 0) when none.
 // False (outputs untouched) for an empty slot.
-bool FindDataExtents(int32_t slot, int32_t& minX, int32_t& minY, int32_t& maxX,
-                     int32_t& maxY) noexcept;
+bool FindDataExtents(int32_t slot, int32_t& minX, int32_t& minY, int32_t& maxX, int32_t& maxY,
+                     const char* where = nullptr) noexcept;
 
 }  // namespace dro::composite

@@ -20,16 +20,21 @@ constexpr int32_t kMaxRun = 255;
 
 // Encode n values; return the bytes written (at most 5n or 2n). A line of
 // no values or a null buffer is refused with 0.
-int32_t EncodeRgbaLine(const Pixel64* src, int32_t n, uint8_t* dst) noexcept;
-int32_t EncodeMaskLine(const Mask16* src, int32_t n, uint8_t* dst) noexcept;
+// `where` names the export whose arguments these are, for the diagnostics.
+int32_t EncodeRgbaLine(const Pixel64* src, int32_t n, uint8_t* dst,
+                       const char* where = nullptr) noexcept;
+int32_t EncodeMaskLine(const Mask16* src, int32_t n, uint8_t* dst,
+                       const char* where = nullptr) noexcept;
 
 // Decode until n values are written, each byte widened by x 256. Never
 // writes past n values: a run that overshoots is cut short. A record of
 // length 0 never occurs in an encoded line; it ends the decoding (so a
 // damaged stream cannot make the decoder read on without end). Returns the
 // number of values written.
-int32_t DecodeRgbaLine(const uint8_t* src, Pixel64* dst, int32_t n) noexcept;
-int32_t DecodeMaskLine(const uint8_t* src, Mask16* dst, int32_t n) noexcept;
+int32_t DecodeRgbaLine(const uint8_t* src, Pixel64* dst, int32_t n,
+                       const char* where = nullptr) noexcept;
+int32_t DecodeMaskLine(const uint8_t* src, Mask16* dst, int32_t n,
+                       const char* where = nullptr) noexcept;
 
 // One row of a slot's canvas part, or of the mask, encoded into dst or
 // decoded from src; 0 for a bad slot or row, an empty slot or no canvas.

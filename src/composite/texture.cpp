@@ -21,9 +21,9 @@ int64_t TightCount(const void* p, int32_t w, int32_t h) noexcept {
 
 }  // namespace
 
-uint8_t* CreateTexture(int32_t slot) noexcept {
+uint8_t* CreateTexture(int32_t slot, const char* where) noexcept {
   return Guard(Operation::kCreateTexture, static_cast<uint8_t*>(nullptr), [&]() -> uint8_t* {
-    const Plane layer = composite::LayerOnCanvas(slot);
+    const Plane layer = composite::LayerOnCanvas(slot, where);
     if (!layer) return nullptr;
     const CanvasGeometry& geometry = Geometry();
     LayerState& layerState = Layers();

@@ -22,7 +22,8 @@ constexpr uint8_t kTextureMax = 250;
 // the canvas the map weighs fully (250). Returns the map, or null for an
 // empty slot, without a canvas or when it cannot be allocated (guarded:
 // "CreateTexture"; the map then stays absent).
-uint8_t* CreateTexture(int32_t slot) noexcept;
+// `where`: the export whose slot it is, for the diagnostics.
+uint8_t* CreateTexture(int32_t slot, const char* where = nullptr) noexcept;
 void DeleteTexture() noexcept;
 
 // Weights of the modulation on 0..65535: a texture byte t >= 128 gives

@@ -5,7 +5,7 @@
 namespace cp = dro::composite;
 
 void* DRO_CALL DRO_CreateTexture(int32_t slot) {
-  return cp::CreateTexture(slot);
+  return cp::CreateTexture(slot, "DRO_CreateTexture");
 }
 
 void DRO_CALL DRO_DeleteTexture(void) {

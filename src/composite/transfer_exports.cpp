@@ -1,4 +1,5 @@
 // Exports of the pixel transfers, fills and pixel queries.
+#include "base/diagnostics.h"
 #include "composite/pixel_transfers.h"
 #include "drovine.h"
 
@@ -21,16 +22,17 @@ void DRO_CALL DRO_Load(const void* data, int32_t stride, int32_t width, int32_t 
 
 void DRO_CALL DRO_LoadRGBA32Layer(const void* data, int32_t stride, int32_t layer, int32_t x,
                                   int32_t y, int32_t w, int32_t h, uint8_t useMask) {
-  composite::LoadRgba32Layer(In(data), stride, layer, x, y, w, h, useMask != 0);
+  composite::LoadRgba32Layer(In(data), stride, layer, x, y, w, h, useMask != 0,
+                             "DRO_LoadRGBA32Layer");
 }
 
 void DRO_CALL DRO_LoadRGBA32(const void* data, int32_t stride, uint8_t useMask) {
-  composite::LoadRgba32Current(In(data), stride, useMask != 0);
+  composite::LoadRgba32Current(In(data), stride, useMask != 0, "DRO_LoadRGBA32");
 }
 
 void DRO_CALL DRO_LoadRGBA32Into(const void* data, int32_t stride, int32_t layer, int32_t x,
                                  int32_t y, int32_t w, int32_t h) {
-  composite::LoadRgba32Layer(In(data), stride, layer, x, y, w, h, true);
+  composite::LoadRgba32Layer(In(data), stride, layer, x, y, w, h, true, "DRO_LoadRGBA32Into");
 }
 
 void DRO_CALL DRO_LoadRGB24(const void* data, int32_t stride, uint8_t useMask) {
@@ -44,7 +46,8 @@ void DRO_CALL DRO_LoadRGB24ToAlpha(const void* data, int32_t stride, uint8_t use
 // --- Narrowing reads -----------------------------------------------------------
 
 void DRO_CALL DRO_GetRGBA32Layer(void* dst, int32_t stride, int32_t layer) {
-  composite::GetRgba32(composite::LayerOnCanvas(layer), Out(dst), stride);
+  constexpr const char* kWhere = "DRO_GetRGBA32Layer";
+  composite::GetRgba32(composite::LayerOnCanvas(layer, kWhere), Out(dst), stride, kWhere);
 }
 
 void DRO_CALL DRO_GetRGBA32(void* dst, int32_t stride) {
@@ -52,7 +55,8 @@ void DRO_CALL DRO_GetRGBA32(void* dst, int32_t stride) {
 }
 
 void DRO_CALL DRO_GetRGB24Layer(void* dst, int32_t stride, int32_t layer) {
-  composite::GetRgb24(composite::LayerOnCanvas(layer), Out(dst), stride);
+  constexpr const char* kWhere = "DRO_GetRGB24Layer";
+  composite::GetRgb24(composite::LayerOnCanvas(layer, kWhere), Out(dst), stride, kWhere);
 }
 
 void DRO_CALL DRO_GetRGB24(void* dst, int32_t stride) {
@@ -171,7 +175,7 @@ int32_t DRO_CALL DRO_GetRGBAAtSurface(int32_t x, int32_t y) {
   return composite::RgbaAt(composite::CurrentOnCanvas(), x, y);
 }
 int32_t DRO_CALL DRO_GetRGBAAtLayer(int32_t x, int32_t y, int32_t layer) {
-  return composite::RgbaAt(composite::LayerOnCanvas(layer), x, y);
+  return composite::RgbaAt(composite::LayerOnCanvas(layer, "DRO_GetRGBAAtLayer"), x, y);
 }
 int32_t DRO_CALL DRO_GetRGBAAtTrace(int32_t x, int32_t y) {
   return composite::RgbaAt(composite::TraceOnCanvas(), x, y);
@@ -184,7 +188,7 @@ int32_t DRO_CALL DRO_GetColorAtSurface(int32_t x, int32_t y) {
   return composite::ColorAt(composite::CurrentOnCanvas(), x, y);
 }
 int32_t DRO_CALL DRO_GetColorAtLayer(int32_t x, int32_t y, int32_t layer) {
-  return composite::ColorAt(composite::LayerOnCanvas(layer), x, y);
+  return composite::ColorAt(composite::LayerOnCanvas(layer, "DRO_GetColorAtLayer"), x, y);
 }
 int32_t DRO_CALL DRO_GetColorAtTrace(int32_t x, int32_t y) {
   return composite::ColorAt(composite::TraceOnCanvas(), x, y);
@@ -196,6 +200,8 @@ int32_t DRO_CALL DRO_GetColorAtMerged(int32_t x, int32_t y) {
 
 void DRO_CALL DRO_FindDataExtentsLayer(int32_t layer, int32_t* minX, int32_t* minY, int32_t* maxX,
                                        int32_t* maxY) {
-  if (!minX || !minY || !maxX || !maxY) return;
-  composite::FindDataExtents(layer, *minX, *minY, *maxX, *maxY);
+  const bool all = minX && minY && maxX && maxY;
+  if (dro::NullArgument("DRO_FindDataExtentsLayer", all ? minX : nullptr, "an extent pointer"))
+    return;
+  composite::FindDataExtents(layer, *minX, *minY, *maxX, *maxY, "DRO_FindDataExtentsLayer");
 }

@@ -1,10 +1,12 @@
 // Exports of the engine frame and the canvas: thin wrappers that convert
 // arguments, apply the guard where the operation has one, and call in.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "base/diagnostics.h"
 #include "base/thread_pool.h"
 #include "composite/layers.h"
 #include "drovine.h"
@@ -48,10 +50,15 @@ int32_t DRO_CALL DRO_GetWindowTextColor(void) {
 }
 
 void* DRO_CALL DRO_Alloc(int32_t byteCount) {
-  if (byteCount < 0) return nullptr;
+  if (byteCount < 0) {
+    if (dro::DiagnosticsOn()) dro::Diagnose("DRO_Alloc", "byte count %d is negative", byteCount);
+    return nullptr;
+  }
   try {
     return dro::AllocateBytes(static_cast<size_t>(byteCount));
   } catch (...) {
+    if (dro::DiagnosticsOn())
+      dro::Diagnose("DRO_Alloc", "%d bytes: %s", byteCount, dro::CurrentFailureCause());
     return nullptr;
   }
 }
@@ -61,7 +68,9 @@ void DRO_CALL DRO_Free(void* block) {
 }
 
 void DRO_CALL DRO_Memcpy(void* destination, const void* source, int32_t byteCount) {
-  if (!destination || !source || byteCount <= 0) return;
+  if (dro::NullArgument("DRO_Memcpy", destination, "destination") ||
+      dro::NullArgument("DRO_Memcpy", source, "source") || byteCount <= 0)
+    return;
   std::memmove(destination, source, static_cast<size_t>(byteCount));
 }
 
@@ -95,8 +104,13 @@ int32_t DRO_CALL DRO_GetAvailVirMemory(void) {
 }
 
 int32_t DRO_CALL DRO_RenameFile(const char* oldPath, const char* newPath) {
-  if (!oldPath || !newPath) return 0;
-  return std::rename(oldPath, newPath) == 0 ? 1 : 0;
+  if (dro::NullArgument("DRO_RenameFile", oldPath, "old path") ||
+      dro::NullArgument("DRO_RenameFile", newPath, "new path"))
+    return 0;
+  if (std::rename(oldPath, newPath) == 0) return 1;
+  if (dro::DiagnosticsOn())
+    dro::Diagnose("DRO_RenameFile", "\"%s\" to \"%s\": %s", oldPath, newPath, std::strerror(errno));
+  return 0;
 }
 
 const char* DRO_CALL DRO_GetDirInfo(void) {
@@ -106,9 +120,15 @@ const char* DRO_CALL DRO_GetDirInfo(void) {
 }
 
 void DRO_CALL DRO_SetStartDir(const char* path) {
-  if (!path) return;
+  if (dro::NullArgument("DRO_SetStartDir", path, "path")) return;
   const size_t n = strnlen(path, dro::kStartDirSize);
-  if (n >= static_cast<size_t>(dro::kStartDirSize)) return;
+  if (n >= static_cast<size_t>(dro::kStartDirSize)) {
+    if (dro::DiagnosticsOn())
+      dro::Diagnose("DRO_SetStartDir",
+                    "path of %d or more bytes refused; the start directory stays",
+                    dro::kStartDirSize);
+    return;
+  }
   std::memcpy(engine().frame.startDir, path, n + 1);
 }
 
@@ -116,8 +136,17 @@ void DRO_CALL DRO_SetPixelRGB24(void* rgb24, int32_t stride, int32_t x, int32_t 
                                 int32_t green, int32_t blue) {
   const dro::CanvasGeometry& c = engine().canvas;
   // Rows at least a pixel row apart, as every transfer takes them.
-  if (!rgb24 || stride < int64_t{c.width} * 3 || x < 0 || y < 0 || x >= c.width || y >= c.height)
+  if (!rgb24 || stride < int64_t{c.width} * 3 || x < 0 || y < 0 || x >= c.width || y >= c.height) {
+    if (!dro::NullArgument("DRO_SetPixelRGB24", rgb24, "buffer") && dro::DiagnosticsOn()) {
+      if (stride < int64_t{c.width} * 3)
+        dro::Diagnose("DRO_SetPixelRGB24", "row stride %d below the canvas row's %lld bytes",
+                      stride, static_cast<long long>(c.width) * 3);
+      else
+        dro::Diagnose("DRO_SetPixelRGB24", "point (%d, %d) outside the %d x %d canvas", x, y,
+                      c.width, c.height);
+    }
     return;
+  }
   uint8_t* p = static_cast<uint8_t*>(rgb24) + int64_t{y} * stride + int64_t{x} * 3;
   p[0] = static_cast<uint8_t>(red >> 8);
   p[1] = static_cast<uint8_t>(green >> 8);

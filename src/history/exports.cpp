@@ -15,7 +15,7 @@ void DRO_CALL DRO_SaveUndoBuffer(uint8_t savePixels, uint8_t saveMask) {
 }
 
 void DRO_CALL DRO_SaveUndoBackBuffer(int32_t layer) {
-  history::SaveUndoBackBuffer(layer);
+  history::SaveUndoBackBuffer(layer, "DRO_SaveUndoBackBuffer");
 }
 
 void DRO_CALL DRO_Undo(void) {

@@ -223,11 +223,11 @@ void ResetSlots() noexcept {
   for (UndoSlot& s : u.slots) FreeSlot(s);
 }
 
-void SaveUndoBackBuffer(int32_t layer) noexcept {
+void SaveUndoBackBuffer(int32_t layer, const char* where) noexcept {
   mask::MaskState& maskState = mask::State();
   UndoStore& u = Store();
   if (u.paused) return;
-  const composite::LayerRecord* rec = composite::CanvasLayer(layer);
+  const composite::LayerRecord* rec = composite::CanvasLayer(layer, where);
   if (u.back && rec && u.back.size() == rec->pixels.size()) {
     std::memcpy(u.back.data(), rec->pixels.data(), rec->pixels.bytes());
   }

@@ -31,7 +31,8 @@ void ResetSlots() noexcept;
 void ClearUndo() noexcept;
 // Copies the layer and the mask into the back buffers (when both sides of
 // each copy exist and the layer matches the canvas); nothing while paused.
-void SaveUndoBackBuffer(int32_t layer) noexcept;
+// (`where`: the export whose slot it is, for the diagnostics.)
+void SaveUndoBackBuffer(int32_t layer, const char* where = nullptr) noexcept;
 // SaveUndoBackBuffer of the slot when it is the current layer: what the
 // layer calls that change the current layer's pixels, or which layer is
 // current, are followed by.

@@ -7,6 +7,7 @@
 
 #include "base/allocation.h"
 #include "base/canvas_state.h"
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "base/numeric.h"
 #include "composite/layer_state.h"
@@ -252,7 +253,16 @@ void FloodFill(int32_t r, int32_t g, int32_t b, int32_t x, int32_t y, int32_t to
                const char* mode) noexcept {
   Guard(Operation::kIplFloodFill, [&] {
     const CanvasGeometry& c = Geometry();
-    if (!c.HasPixels() || x < 0 || y < 0 || x >= c.width || y >= c.height) return;
+    if (!c.HasPixels() || x < 0 || y < 0 || x >= c.width || y >= c.height) {
+      if (c.HasPixels() && DiagnosticsOn())
+        Diagnose("DRO_IPLFloodFill", "point (%d, %d) outside the %d x %d canvas; nothing filled", x,
+                 y, c.width, c.height);
+      return;
+    }
+    // An unknown mode fills nothing, but the work buffer goes all the same.
+    if (FindFillMode(mode) == FillMode::kNone && DiagnosticsOn())
+      Diagnose("DRO_IPLFloodFill", "fill mode \"%s\" unknown; nothing filled",
+               mode ? mode : "(null)");
     AllocSource32();
     ReleaseSource32 release;
     uint8_t* source = Source32();

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "base/canvas_state.h"
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "composite/blend_modes.h"
 #include "composite/layers.h"
@@ -30,6 +31,15 @@ namespace img = platform::image;
 
 bool SideAllowed(int64_t side) noexcept {
   return side >= 1 && side <= kMaxGeometrySide;
+}
+
+// True for a new size of 1..kMaxGeometrySide a side; otherwise says so.
+bool SizeAllowed(const char* where, int64_t width, int64_t height) noexcept {
+  if (SideAllowed(width) && SideAllowed(height)) return true;
+  if (DiagnosticsOn())
+    Diagnose(where, "size %lld x %lld outside 1..%d a side; nothing done",
+             static_cast<long long>(width), static_cast<long long>(height), kMaxGeometrySide);
+  return false;
 }
 
 // A layer's new pixels and size; no pixels: the layer stays as it is.
@@ -174,7 +184,12 @@ int64_t PositiveModulo(int64_t v, int64_t n) noexcept {
 
 void ResizeLayers(int32_t width, int32_t height, const char* filter) noexcept {
   const FilterEntry* f = FindFilter(filter);
-  if (!f || !SideAllowed(width) || !SideAllowed(height)) return;
+  if (!f) {
+    if (DiagnosticsOn())
+      Diagnose("DRO_IPLResize", "filter \"%s\" unknown; nothing done", filter ? filter : "(null)");
+    return;
+  }
+  if (!SizeAllowed("DRO_IPLResize", width, height)) return;
   RebuildStack(Operation::kIplResize, [&](int32_t, const LayerRecord& rec) {
     Rebuilt out{composite::AllocateLayerPixels(width, height), width, height};
     if (f->openCv) {
@@ -204,7 +219,12 @@ PageOffset AnchorOffset(const char* anchor, int32_t oldWidth, int32_t oldHeight,
 }
 
 void ResizePage(int32_t width, int32_t height, const char* anchor) noexcept {
-  if (!SideAllowed(width) || !SideAllowed(height)) return;
+  if (!SizeAllowed("DRO_IPLResizePage", width, height)) return;
+  const bool anchored = anchor && std::strlen(anchor) == 2 && std::strchr("TMB", anchor[0]) &&
+                        std::strchr("LCR", anchor[1]);
+  if (!anchored && DiagnosticsOn())
+    Diagnose("DRO_IPLResizePage", "anchor \"%s\" not one of TL..BR, \"TL\" used",
+             anchor ? anchor : "(null)");
   RebuildStack(Operation::kIplResizePage, [&](int32_t slot, const LayerRecord& rec) {
     const PageOffset o = AnchorOffset(anchor, rec.width, rec.height, width, height);
     return OnPage(slot, rec, width, height, o.x, o.y);
@@ -212,7 +232,7 @@ void ResizePage(int32_t width, int32_t height, const char* anchor) noexcept {
 }
 
 void SeamCarveLayers(int32_t width, int32_t height) noexcept {
-  if (!SideAllowed(width) || !SideAllowed(height)) return;
+  if (!SizeAllowed("DRO_IPLSeamCarvingRGBA", width, height)) return;
   RebuildStack(Operation::kIplResize, [&](int32_t, const LayerRecord& rec) {
     Rebuilt out{composite::AllocateLayerPixels(width, height), width, height};
     // The mask guides only a layer it covers pixel for pixel.
@@ -226,7 +246,7 @@ void SeamCarveLayers(int32_t width, int32_t height) noexcept {
 
 void CropLayers(int32_t left, int32_t top, int32_t right, int32_t bottom) noexcept {
   const int64_t width = int64_t{right} - left, height = int64_t{bottom} - top;
-  if (!SideAllowed(width) || !SideAllowed(height)) return;
+  if (!SizeAllowed("DRO_IPLCrop", width, height)) return;
   RebuildStack(Operation::kIplCrop, [&](int32_t slot, const LayerRecord& rec) {
     return OnPage(slot, rec, int32_t(width), int32_t(height), -int64_t{left}, -int64_t{top});
   });

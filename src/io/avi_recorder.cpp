@@ -2,9 +2,12 @@
 #include "io/avi_recorder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "base/allocation.h"
+#include "base/diagnostics.h"
 #include "io/avi_file.h"
 #include "io/device_file.h"
 #include "platform/avi_jpeg.h"
@@ -81,7 +84,16 @@ bool WriteFrame(Recorder& r, const platform::image::Picture& p, int32_t depth) {
 void* CreateAvi(const char* path, int32_t periodMs) noexcept {
   Recorder& r = TheRecorder();
   CloseAvi();
-  if (periodMs < 1 || !r.file.Create(path)) return nullptr;
+  if (periodMs < 1) {
+    if (DiagnosticsOn()) Diagnose("DRO_CreateAVI", "period %d ms below 1; no recording", periodMs);
+    return nullptr;
+  }
+  if (!r.file.Create(path)) {
+    if (DiagnosticsOn())
+      Diagnose("DRO_CreateAVI", "\"%s\": %s; no recording", path ? path : "(null)",
+               path && path[0] ? std::strerror(errno) : "no path given");
+    return nullptr;
+  }
   r.open = true;
   r.failed = false;
   r.periodMs = periodMs;
@@ -93,15 +105,22 @@ void* CreateAvi(const char* path, int32_t periodMs) noexcept {
 
 int32_t WriteAvi(const char* bitmapPath) noexcept {
   Recorder& r = TheRecorder();
-  if (!r.open) return 0;
+  if (!r.open) {
+    if (DiagnosticsOn()) Diagnose("DRO_WriteAVI", "no recording open (DRO_CreateAVI)");
+    return 0;
+  }
   platform::image::Picture picture;
   int32_t depth = 0;
   try {
     Buffer<uint8_t> bytes;
     // Only BMP files are frames, as a bitmap loader would take them.
     if (!ReadFileBytes(bitmapPath, bytes) || bytes.size() < 30 || bytes[0] != 'B' ||
-        bytes[1] != 'M')
+        bytes[1] != 'M') {
+      if (DiagnosticsOn())
+        Diagnose("DRO_WriteAVI", "\"%s\" is no BMP file; no frame",
+                 bitmapPath ? bitmapPath : "(null)");
       return 0;
+    }
     depth = bytes[28] | bytes[29] << 8;
     if (!platform::image::ReadPictureRgba(bytes.data(), bytes.size(), picture)) return 0;
   } catch (...) {
@@ -132,7 +151,12 @@ int32_t CloseAvi() noexcept {
 }
 
 int32_t SetAviCompression(int32_t codec, int32_t quality) noexcept {
-  if ((codec != kAviUncompressed && codec != kAviMjpeg) || quality < 1 || quality > 100) return 0;
+  if ((codec != kAviUncompressed && codec != kAviMjpeg) || quality < 1 || quality > 100) {
+    if (DiagnosticsOn())
+      Diagnose("DRO_XSetAVICompression",
+               "codec %d or quality %d refused (codec 0 or 1, quality 1..100)", codec, quality);
+    return 0;
+  }
   g_codec = codec;
   g_quality = quality;
   Recorder& r = TheRecorder();

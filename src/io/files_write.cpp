@@ -1,10 +1,12 @@
 // Writing host buffers and the flattened page to files; resolution queries,
 // thumbnails and web pictures.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "base/canvas_state.h"
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "base/numeric.h"
 #include "base/types.h"
@@ -56,6 +58,27 @@ Writer Choose(const Row (&table)[N], const char* extension, int32_t channels) no
   for (const Row& row : table)
     if (SameText(extension, row.extension)) return channels == 4 ? row.rgba : row.rgb;
   return Writer::kNone;
+}
+
+// Says which argument a writer refused; only called with diagnostics on.
+template <size_t N>
+void DiagnoseWriteRefusal(const char* where, const Row (&table)[N], const char* extension,
+                          int32_t channels, const char* path) noexcept {
+  if (!path || !path[0]) {
+    Diagnose(where, "no file path given; nothing written");
+    return;
+  }
+  char known[64] = "";
+  size_t used = 0;
+  for (const Row& row : table) {
+    if ((channels == 4 ? row.rgba : row.rgb) == Writer::kNone) continue;
+    const int n =
+        std::snprintf(known + used, sizeof known - used, "%s%s", used ? " " : "", row.extension);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof known - used) break;
+    used += static_cast<size_t>(n);
+  }
+  Diagnose(where, "extension \"%s\" not one of %s; nothing written",
+           extension ? extension : "(null)", known);
 }
 
 double Resolution(int32_t dpi) noexcept {
@@ -123,13 +146,24 @@ bool WriteBuffer(Writer writer, const uint8_t* pixels, int32_t width, int32_t he
 
 int32_t WriteBufferToFile(const uint8_t* pixels, int32_t width, int32_t height, const char* path,
                           const char* extension, int32_t dpi, int32_t channels) noexcept {
+  const char* where = channels == 4 ? "DRO_WriteToFileRGBA32" : "DRO_WriteToFileRGB24";
   const Writer writer = Choose(kBufferTable, extension, channels);
   if (writer == Writer::kNone || !pixels || !path || !path[0] || width < 1 || height < 1 ||
-      width > kLargestSide || height > kLargestSide)
+      width > kLargestSide || height > kLargestSide) {
+    if (!DiagnosticsOn()) return 0;
+    if (writer == Writer::kNone || !path || !path[0]) {
+      DiagnoseWriteRefusal(where, kBufferTable, extension, channels, path);
+    } else if (!NullArgument(where, pixels, "pixel buffer")) {
+      Diagnose(where, "size %d x %d outside 1..%d on each side; nothing written", width, height,
+               kLargestSide);
+    }
     return 0;
+  }
   const Operation op = channels == 4 ? Operation::kWriteToFileRgba32 : Operation::kWriteToFileRgb24;
   return Guard(op, 0, [&] {
-    return WriteBuffer(writer, pixels, width, height, path, dpi, channels) ? 1 : 0;
+    if (WriteBuffer(writer, pixels, width, height, path, dpi, channels)) return 1;
+    if (DiagnosticsOn()) Diagnose(where, "\"%s\" could not be written", path);
+    return 0;
   });
 }
 
@@ -137,7 +171,16 @@ bool SavePageToFile(const char* path, const char* extension, int32_t dpi,
                     int32_t channels) noexcept {
   const Writer writer = Choose(kPageTable, extension, channels);
   const CanvasGeometry& c = Geometry();
-  if (writer == Writer::kNone || !path || !path[0] || !c.HasPixels()) return false;
+  if (writer == Writer::kNone || !path || !path[0] || !c.HasPixels()) {
+    const char* where = channels == 4 ? "DRO_SavePageToFileRGB32" : "DRO_SavePageToFileRGB24";
+    if (!DiagnosticsOn()) return false;
+    if (writer == Writer::kNone || !path || !path[0]) {
+      DiagnoseWriteRefusal(where, kPageTable, extension, channels, path);
+    } else {
+      Diagnose(where, "no canvas (DRO_CreateImage); nothing written");
+    }
+    return false;
+  }
   const Operation op =
       channels == 4 ? Operation::kSavePageToFileRgb32 : Operation::kSavePageToFileRgb24;
   return Guard(op, false, [&] {

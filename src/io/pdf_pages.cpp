@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/diagnostics.h"
 #include "io/device_file.h"
 #include "platform/image_library.h"
 #include "platform/pdf_document.h"
@@ -30,22 +31,38 @@ bool AddPage(platform::pdf::Document& document, const std::string& path) {
   return document.AddRgbaPage(picture.pixels.data(), picture.width, picture.height);
 }
 
-bool Convert(const char* path, bool slideShow) {
+bool Convert(const char* path, bool slideShow, const char* where) {
   const std::vector<std::string>& images = Images();
-  if (!path || !path[0] || images.empty()) return false;
+  if (!path || !path[0] || images.empty()) {
+    if (DiagnosticsOn())
+      Diagnose(where, "%s; nothing written",
+               images.empty() ? "no pictures (DRO_I2PDF_AddImage)" : "no file path given");
+    return false;
+  }
   platform::pdf::PageStyle style;
   style.slideShow = slideShow;
   platform::pdf::Document* document = platform::pdf::Document::Create(style);
-  if (!document) return false;
+  if (!document) {
+    if (DiagnosticsOn()) Diagnose(where, "out of memory; nothing written");
+    return false;
+  }
   bool ok = true;
   try {
     for (const std::string& image : images) {
-      if (!(ok = AddPage(*document, image))) break;
+      if (!(ok = AddPage(*document, image))) {
+        if (DiagnosticsOn())
+          Diagnose(where, "\"%s\" is no picture this engine reads; nothing written", image.c_str());
+        break;
+      }
     }
   } catch (...) {
     ok = false;
+    if (DiagnosticsOn()) Diagnose(where, "%s; nothing written", CurrentFailureCause());
   }
-  ok = ok && document->Save(path);
+  if (ok && !document->Save(path)) {
+    ok = false;
+    if (DiagnosticsOn()) Diagnose(where, "\"%s\" could not be written", path);
+  }
   platform::pdf::Document::Destroy(document);
   return ok;
 }
@@ -58,7 +75,10 @@ int32_t PdfReset() noexcept {
 }
 
 int32_t PdfAddImage(const char* path) noexcept {
-  if (!path || !path[0]) return 0;
+  if (!path || !path[0]) {
+    if (DiagnosticsOn()) Diagnose("DRO_I2PDF_AddImage", "no file path given; not added");
+    return 0;
+  }
   try {
     Images().emplace_back(path);
   } catch (...) {
@@ -68,7 +88,8 @@ int32_t PdfAddImage(const char* path) noexcept {
 }
 
 int32_t PdfMake(const char* path, bool slideShow) noexcept {
-  const bool ok = Convert(path, slideShow);
+  const bool ok =
+      Convert(path, slideShow, slideShow ? "DRO_I2PDF_MakePDFSlideshow" : "DRO_I2PDF_MakePDF");
   if (ok) {
     for (const std::string& image : Images()) {
       // A picture added under the document's own name is the document now.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "base/diagnostics.h"
 #include "base/guard.h"
 #include "composite/layer_state.h"
 #include "composite/pixel_transfers.h"
@@ -15,6 +16,20 @@ namespace {
 // Both sides at least 1 and every byte addressable with a 32-bit offset.
 bool AcceptableSize(int64_t width, int64_t height) noexcept {
   return width > 0 && height > 0 && width * height <= std::numeric_limits<int32_t>::max() / 4;
+}
+
+// True when there is a staging image and the host's buffer; otherwise says
+// which is missing.
+bool Usable(const char* where, const StagingImage& s, const void* dst) noexcept {
+  if (s.present() && dst) return true;
+  if (DiagnosticsOn()) {
+    if (!s.present()) {
+      Diagnose(where, "no picture read (DRO_ReadFromFile); nothing done");
+    } else {
+      Diagnose(where, "destination buffer is null; nothing done");
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -79,18 +94,23 @@ bool StagingTransparent() noexcept {
 void LoadStagingIntoCurrentLayer() noexcept {
   const StagingImage& s = Staging();
   const int32_t slot = composite::CurrentSlot();
-  if (!s.present() || slot < 0) return;
+  if (!Usable("DRO_SetInNewRGBA", s, &s)) return;
+  if (slot < 0) {
+    if (DiagnosticsOn())
+      Diagnose("DRO_SetInNewRGBA", "no current layer (DRO_SetLayer); nothing done");
+    return;
+  }
   composite::LoadRgba32Layer(s.pixels.data(), s.width * 4, slot, 0, 0, s.width, s.height, true);
 }
 
 void CopyStagingRgba32(uint8_t* dst) noexcept {
   const StagingImage& s = Staging();
-  if (dst && s.present()) std::memcpy(dst, s.pixels.data(), s.pixels.size());
+  if (Usable("DRO_GetNewRGBA32", s, dst)) std::memcpy(dst, s.pixels.data(), s.pixels.size());
 }
 
 void CopyStagingRgb24(uint8_t* dst) noexcept {
   const StagingImage& s = Staging();
-  if (!dst || !s.present()) return;
+  if (!Usable("DRO_GetNewRGBA24", s, dst)) return;
   const uint8_t* p = s.pixels.data();
   const size_t count = s.pixels.size() / 4;
   for (size_t i = 0; i < count; ++i, p += 4, dst += 3) {
@@ -102,7 +122,13 @@ void CopyStagingRgb24(uint8_t* dst) noexcept {
 
 void CopyResizedStagingRgb24(uint8_t* dst, int32_t width, int32_t height) noexcept {
   const StagingImage& s = Staging();
-  if (!dst || !s.present() || !AcceptableSize(width, height)) return;
+  if (!Usable("DRO_GetResizedNewRGBA24", s, dst)) return;
+  if (!AcceptableSize(width, height)) {
+    if (DiagnosticsOn())
+      Diagnose("DRO_GetResizedNewRGBA24", "size %d x %d empty or too large; nothing done", width,
+               height);
+    return;
+  }
   Guard(Operation::kGetResizedNewRgb24, [&] {
     Buffer<uint8_t> scaled = Buffer<uint8_t>::Make(CheckedGridCount(width, height, 4) * 4);
     namespace im = platform::image;

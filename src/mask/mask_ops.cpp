@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/canvas_state.h"
+#include "base/diagnostics.h"
 #include "base/pixel.h"
 #include "base/rect_clip.h"
 #include "base/thread_pool.h"
@@ -31,13 +32,35 @@ CanvasMask Mask() noexcept {
   return CanvasMask{dro::mask::CanvasValues(), geometry.width, geometry.height};
 }
 
+// True when there is a mask and the host's buffer; otherwise says which is
+// missing under `where` (null: silently).
+bool Usable(const char* where, const CanvasMask& m, const void* buffer, const char* what) noexcept {
+  if (m && buffer) return true;
+  if (where && DiagnosticsOn()) {
+    if (!m) {
+      Diagnose(where, "no mask (DRO_CreateImage makes it); nothing done");
+    } else {
+      Diagnose(where, "%s is null; nothing done", what);
+    }
+  }
+  return false;
+}
+
+// Says why host rows `stride` bytes apart were refused.
+void DiagnoseStride(const char* where, int64_t stride, int64_t rowBytes) noexcept {
+  if (where && DiagnosticsOn())
+    Diagnose(where, "row stride %lld bytes below the %lld a row needs; nothing done",
+             static_cast<long long>(stride), static_cast<long long>(rowBytes));
+}
+
 // Runs `test` on every pixel of a tight canvas-size host buffer and writes
 // `value` where it passes. Bands of pixels are tested at once, so the test
 // must depend on nothing but the pixel it is given.
 template <class Test>
-void CloseWhere(const uint8_t* image, int32_t bytesPerPixel, uint16_t value, Test&& test) noexcept {
+void CloseWhere(const uint8_t* image, int32_t bytesPerPixel, uint16_t value, const char* where,
+                Test&& test) noexcept {
   const CanvasMask m = Mask();
-  if (!m || !image) return;
+  if (!Usable(where, m, image, "picture")) return;
   threads::ForPixels(m.count(), [&](int64_t begin, int64_t end) noexcept {
     const uint8_t* px = image + begin * bytesPerPixel;
     for (int64_t i = begin; i < end; ++i, px += bytesPerPixel) {
@@ -87,9 +110,13 @@ void Clear(int32_t r, int32_t g, int32_t b) noexcept {
   std::fill_n(m.values, m.count(), value);
 }
 
-void SaveAsGrey(uint8_t* rgb24, int32_t stride) noexcept {
+void SaveAsGrey(uint8_t* rgb24, int32_t stride, const char* where) noexcept {
   const CanvasMask m = Mask();
-  if (!m || !rgb24 || stride < int64_t{m.width} * 3) return;
+  if (!Usable(where, m, rgb24, "buffer")) return;
+  if (stride < int64_t{m.width} * 3) {
+    DiagnoseStride(where, stride, int64_t{m.width} * 3);
+    return;
+  }
   threads::ForEachRow(0, m.height, m.width, [&](int32_t y) noexcept {
     const Mask16* in = m.values + int64_t{y} * m.width;
     uint8_t* out = rgb24 + int64_t{y} * stride;
@@ -99,9 +126,18 @@ void SaveAsGrey(uint8_t* rgb24, int32_t stride) noexcept {
   });
 }
 
-void LoadFromGrey(const uint8_t* rgb24, int32_t stride, int32_t w, int32_t h) noexcept {
+void LoadFromGrey(const uint8_t* rgb24, int32_t stride, int32_t w, int32_t h,
+                  const char* where) noexcept {
   const CanvasMask m = Mask();
-  if (!m || !rgb24 || w <= 0 || h <= 0 || stride < int64_t{w} * 3) return;
+  if (!Usable(where, m, rgb24, "picture")) return;
+  if (w <= 0 || h <= 0) {
+    if (where && DiagnosticsOn()) Diagnose(where, "size %d x %d is empty; nothing done", w, h);
+    return;
+  }
+  if (stride < int64_t{w} * 3) {
+    DiagnoseStride(where, stride, int64_t{w} * 3);
+    return;
+  }
   // The picture's own w x h rows are read; only what lies on the canvas.
   const int32_t cols = std::min(w, m.width);
   const int32_t rows = std::min(h, m.height);
@@ -162,40 +198,44 @@ int32_t ToleranceLevel(int32_t percent) noexcept {
   return static_cast<int32_t>(std::clamp(percent, -1000, 1000) * 2.56);
 }
 
-void FromDiff(const uint8_t* imageA, const uint8_t* imageB, int32_t value) noexcept {
-  if (!imageB) return;
+void FromDiff(const uint8_t* imageA, const uint8_t* imageB, int32_t value,
+              const char* where) noexcept {
+  if (!imageB) {
+    if (where && DiagnosticsOn()) Diagnose(where, "second picture is null; nothing done");
+    return;
+  }
   // Pixels are tested in bands at once, so the test finds its partner by
   // position rather than by walking along.
-  CloseWhere(imageA, 4, static_cast<uint16_t>(value),
+  CloseWhere(imageA, 4, static_cast<uint16_t>(value), where,
              [=](const uint8_t* a) { return std::memcmp(a, imageB + (a - imageA), 4) != 0; });
 }
 
 void FromColor(const uint8_t* image, int32_t bytesPerPixel, int32_t r, int32_t g, int32_t b,
-               int32_t strength) noexcept {
-  CloseWhere(image, bytesPerPixel, StrengthValue(strength),
+               int32_t strength, const char* where) noexcept {
+  CloseWhere(image, bytesPerPixel, StrengthValue(strength), where,
              [=](const uint8_t* p) { return p[0] == r && p[1] == g && p[2] == b; });
 }
 
 void FromColorRange(const uint8_t* rgba32, int32_t r, int32_t g, int32_t b, int32_t tolerance,
-                    int32_t strength) noexcept {
+                    int32_t strength, const char* where) noexcept {
   const int32_t t = ToleranceLevel(tolerance);
-  CloseWhere(rgba32, 4, StrengthValue(strength), [=](const uint8_t* p) {
+  CloseWhere(rgba32, 4, StrengthValue(strength), where, [=](const uint8_t* p) {
     return Near(p[0], r, t) && Near(p[1], g, t) && Near(p[2], b, t);
   });
 }
 
-void FromAlphaRange(const uint8_t* rgba32, int32_t a, int32_t tolerance,
-                    int32_t strength) noexcept {
+void FromAlphaRange(const uint8_t* rgba32, int32_t a, int32_t tolerance, int32_t strength,
+                    const char* where) noexcept {
   const int32_t t = ToleranceLevel(tolerance);
-  CloseWhere(rgba32, 4, StrengthValue(strength),
+  CloseWhere(rgba32, 4, StrengthValue(strength), where,
              [=](const uint8_t* p) { return Near(p[3], a, t); });
 }
 
 void FromLuminanceRange(const uint8_t* rgba32, int32_t r, int32_t g, int32_t b, int32_t tolerance,
-                        int32_t strength) noexcept {
+                        int32_t strength, const char* where) noexcept {
   const int32_t t = ToleranceLevel(tolerance);
   const int32_t reference = static_cast<int32_t>((int64_t{r} + g + b) / 3);
-  CloseWhere(rgba32, 4, StrengthValue(strength),
+  CloseWhere(rgba32, 4, StrengthValue(strength), where,
              [=](const uint8_t* p) { return Near(Mean3(p[0], p[1], p[2]), reference, t); });
 }
 
@@ -206,11 +246,11 @@ bool HueWithin(double h, double h0, double limit) noexcept {
 }
 
 void FromHueRange(const uint8_t* rgba32, int32_t r, int32_t g, int32_t b, int32_t tolerance,
-                  int32_t strength) noexcept {
+                  int32_t strength, const char* where) noexcept {
   const double limit = static_cast<int32_t>(std::clamp(tolerance, -1000, 1000) * 1.8);
   double h0, s0, v0;
   color::RgbToHsv(r, g, b, h0, s0, v0);
-  CloseWhere(rgba32, 4, StrengthValue(strength), [=](const uint8_t* p) {
+  CloseWhere(rgba32, 4, StrengthValue(strength), where, [=](const uint8_t* p) {
     double h, s, v;
     color::RgbToHsv(p[0], p[1], p[2], h, s, v);
     return HueWithin(h, h0, limit);
@@ -218,12 +258,12 @@ void FromHueRange(const uint8_t* rgba32, int32_t r, int32_t g, int32_t b, int32_
 }
 
 void FromHslRange(const uint8_t* rgba32, int32_t r, int32_t g, int32_t b, double hueTolerance,
-                  double saturationTolerance, double lightnessTolerance,
-                  int32_t strength) noexcept {
+                  double saturationTolerance, double lightnessTolerance, int32_t strength,
+                  const char* where) noexcept {
   const double limit = hueTolerance * 180.0;
   double h0, s0, l0;
   color::RgbToHsl(r, g, b, h0, s0, l0);
-  CloseWhere(rgba32, 4, StrengthValue(strength), [=](const uint8_t* p) {
+  CloseWhere(rgba32, 4, StrengthValue(strength), where, [=](const uint8_t* p) {
     double h, s, l;
     color::RgbToHsl(p[0], p[1], p[2], h, s, l);
     return HueWithin(h, h0, limit) && std::fabs(s - s0) <= saturationTolerance &&
@@ -231,15 +271,23 @@ void FromHslRange(const uint8_t* rgba32, int32_t r, int32_t g, int32_t b, double
   });
 }
 
-void FromFloodFlags(const uint8_t* flags, int32_t strength) noexcept {
-  CloseWhere(flags, 1, StrengthValue(strength), [](const uint8_t* f) { return *f == 1; });
+void FromFloodFlags(const uint8_t* flags, int32_t strength, const char* where) noexcept {
+  CloseWhere(flags, 1, StrengthValue(strength), where, [](const uint8_t* f) { return *f == 1; });
 }
 
 void ApplyToAlphaRect(uint8_t* rgba32, int32_t stride, int32_t x0, int32_t y0, int32_t x1,
-                      int32_t y1) noexcept {
+                      int32_t y1, const char* where) noexcept {
   const CanvasMask m = Mask();
-  if (!m || !rgba32 || x1 < x0 || y1 < y0) return;
-  if (stride < (int64_t{x1} - x0 + 1) * 4) return;
+  if (!Usable(where, m, rgba32, "picture")) return;
+  if (x1 < x0 || y1 < y0) {
+    if (where && DiagnosticsOn())
+      Diagnose(where, "rectangle (%d, %d)..(%d, %d) is empty; nothing done", x0, y0, x1, y1);
+    return;
+  }
+  if (stride < (int64_t{x1} - x0 + 1) * 4) {
+    DiagnoseStride(where, stride, (int64_t{x1} - x0 + 1) * 4);
+    return;
+  }
   const ClippedRect r =
       ClipRect(x0, y0, int64_t{x1} - x0 + 1, int64_t{y1} - y0 + 1, m.width, m.height);
   threads::ForEachRow(static_cast<int32_t>(r.y0), static_cast<int32_t>(r.y1), r.width(),
@@ -258,15 +306,16 @@ void ApplyToAlphaRect(uint8_t* rgba32, int32_t stride, int32_t x0, int32_t y0, i
                       });
 }
 
-void ApplyToAlpha(uint8_t* rgba32) noexcept {
+void ApplyToAlpha(uint8_t* rgba32, const char* where) noexcept {
   const CanvasGeometry& geometry = Geometry();
-  ApplyToAlphaRect(rgba32, geometry.width * 4, 0, 0, geometry.width - 1, geometry.height - 1);
+  ApplyToAlphaRect(rgba32, geometry.width * 4, 0, 0, geometry.width - 1, geometry.height - 1,
+                   where);
 }
 
 void ReplaceAlphaRange(uint8_t* rgba32, int32_t a, int32_t tolerance, int32_t r, int32_t g,
-                       int32_t b, int32_t newA) noexcept {
+                       int32_t b, int32_t newA, const char* where) noexcept {
   const CanvasMask m = Mask();
-  if (!m || !rgba32) return;
+  if (!Usable(where, m, rgba32, "picture")) return;
   const int32_t t = ToleranceLevel(tolerance);
   const uint8_t color[4] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g),
                             static_cast<uint8_t>(b), static_cast<uint8_t>(newA)};
@@ -277,17 +326,17 @@ void ReplaceAlphaRange(uint8_t* rgba32, int32_t a, int32_t tolerance, int32_t r,
   });
 }
 
-int32_t CopyOut(void* dst) noexcept {
+int32_t CopyOut(void* dst, const char* where) noexcept {
   const CanvasMask m = Mask();
-  if (!m || !dst) return 0;
+  if (!Usable(where, m, dst, "destination buffer")) return 0;
   const size_t bytes = static_cast<size_t>(m.count()) * sizeof(Mask16);
   std::memcpy(dst, m.values, bytes);
   return static_cast<int32_t>(bytes);
 }
 
-int32_t CopyIn(const void* src) noexcept {
+int32_t CopyIn(const void* src, const char* where) noexcept {
   const CanvasMask m = Mask();
-  if (!m || !src) return 0;
+  if (!Usable(where, m, src, "source buffer")) return 0;
   const size_t bytes = static_cast<size_t>(m.count()) * sizeof(Mask16);
   std::memcpy(m.values, src, bytes);
   return static_cast<int32_t>(bytes);

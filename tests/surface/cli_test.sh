@@ -36,7 +36,8 @@ refused 2 "--height -3 outside 16..10000" demo --height -3
 refused 2 "--brush 99999999999 outside 150..4096" --brush 99999999999
 refused 2 "option --output needs a value" --output
 refused 2 "the output path is empty" --output ""
-refused 2 "writes .png only" --output picture.jpg
+refused 2 "unknown extension '.jpeg'" --output picture.jpeg
+refused 2 "'picture': no extension" --output picture
 refused 2 "the directory 'missing/dir' does not exist" --output missing/dir/x.png
 mkdir d.png
 refused 2 "it is a directory" --output d.png
@@ -50,9 +51,18 @@ refused 2 "--size 0 outside 1..256" replay rec.dat --size 0 -o out.png
 refused 2 "give the picture's file with --output" replay rec.dat
 refused 2 "--mode 'Nromal' is no blend mode" composite base.png layer.png --mode Nromal -o x.png
 refused 2 "--opacity 101 outside 0..100" composite base.png layer.png --opacity 101 -o x.png
-refused 2 "cannot read the layer 'rec.dat' as a PNG" composite base.png rec.dat -o x.png
+refused 2 "cannot read the layer 'rec.dat' as a picture" composite base.png rec.dat -o x.png
 refused 2 "cannot list 'colours'" list colours
-refused 2 "writes .png only" effect Blur base.png out.jpg
+refused 2 "unknown extension '.webp'" effect Blur base.png out.webp
+refused 2 "--p1 99999 outside 0..1000" effect "Gaussian Blur" --p1=99999 base.png x.png
+refused 2 "\"Blur\" takes no --p5" effect Blur --p5 3 base.png x.png
+refused 2 "unknown extension '.xyz'" replay rec.dat -o out.xyz
+refused 2 "unknown extension '.ppm'" convert base.png out.ppm
+refused 2 "cannot write 'out.mp4': give a file ending in .avi" record rec.dat out.mp4
+refused 2 "--every 0 outside 1..1000000" record rec.dat out.avi --every 0
+refused 2 "cannot write 'missing/x.pdf': the directory" record rec.dat out.avi --pdf missing/x.pdf
+refused 2 "unknown option '--bogus'" record rec.dat out.avi --bogus 3
+refused 2 "give the events file and the AVI file" record rec.dat
 refused 2 "unexpected argument '--bogus'" effects --bogus
 # A path no one may create is refused before the work, and a refused run
 # leaves a picture already there as it was.
@@ -95,5 +105,19 @@ assert all(abs(a - b) <= 1 for a, b in zip(zero, (200, 100, 50, 255))), zero
 assert rep.getpixel((25, 15))[0] > 200 and rep.getpixel((25, 15))[1] < 120, rep.getpixel((25, 15))
 assert rep.getpixel((75, 45)) == (255, 255, 255), rep.getpixel((75, 45))
 PY
+# Every output takes its format from the extension, as another program reads
+# it: the size, and for the opacity-0 composite the base's colour.
+"$drovine" demo --width 64 --height 48 -o demo.TGA >/dev/null || fail=1
+"$drovine" replay rec.dat --width 80 --height 50 -o replay.jpg >/dev/null || fail=1
+"$drovine" composite base.png layer.png --opacity 0 -o zero.bmp || fail=1
+"$drovine" effect Blur base.png blur.tif || fail=1
+for want in "demo.TGA TGA 64x48" "replay.jpg JPEG 80x50" "zero.bmp BMP 8x6" "blur.tif TIFF 8x6"; do
+  set -- $want
+  got=$(identify -format '%m %wx%h' "$1" 2>&1)
+  case "$got" in "$2"*" $3") ;; *) echo "FAIL: $1 reads as '$got', wanted $2 $3"; fail=1 ;; esac
+done
+pixel=$(bmptopnm zero.bmp 2>/dev/null | pnmcut 3 3 1 1 | pnmtoplainpnm | tail -n +4 | xargs)
+echo "$pixel" | awk '{ d = ($1-200)^2 + ($2-100)^2 + ($3-50)^2; exit !(NF == 3 && d <= 3) }' ||
+  { echo "FAIL: zero.bmp pixel '$pixel', wanted 200 100 50"; fail=1; }
 [ $fail -eq 0 ] && echo "drovine command line: all checks passed"
 exit $fail

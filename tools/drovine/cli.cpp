@@ -13,6 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <vector>
+
+#include "drovine.h"
 
 namespace cli {
 
@@ -25,14 +28,40 @@ const OptionRule* Find(std::span<const OptionRule> rules, const std::string& nam
   return nullptr;
 }
 
-bool EndsWithPng(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string end = path.substr(path.size() - 4);
-  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return end == ".png";
+bool SameText(const std::string& a, const char* b) {
+  if (a.size() != std::strlen(b)) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
+  return true;
 }
 
+bool CheckWritable(const std::string& command, const std::string& path);
+
 }  // namespace
+
+std::string Extension(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  return path.substr(dot);
+}
+
+const PictureFormat* FormatOf(const std::string& path) {
+  const std::string extension = Extension(path);
+  for (const PictureFormat& f : kPictureFormats)
+    if (SameText(extension, f.extension)) return &f;
+  return nullptr;
+}
+
+std::string KnownFormats() {
+  std::string with, without;
+  for (const PictureFormat& f : kPictureFormats) {
+    std::string& list = f.alpha ? with : without;
+    list += list.empty() ? "" : " ";
+    list += f.extension;
+  }
+  return with + " (with alpha), " + without + " (without)";
+}
 
 void Complain(const std::string& command, const char* format, ...) {
   std::fprintf(stderr, "drovine%s%s: ", command.empty() ? "" : " ", command.c_str());
@@ -116,19 +145,37 @@ bool IntOption(const Args& args, const char* name, int32_t lo, int32_t hi, int32
 }
 
 bool CheckOutput(const std::string& command, const std::string& path) {
-  namespace fs = std::filesystem;
   if (path.empty()) {
-    Complain(command, "the output path is empty (give a .png file, or - for standard output)");
+    Complain(command, "the output path is empty (give a picture file, or - for standard output)");
     return false;
   }
   if (path == "-") return true;
-  if (!EndsWithPng(path)) {
+  if (!FormatOf(path)) {
+    const std::string extension = Extension(path);
     Complain(command,
-             "cannot write '%s': the format follows the extension, and this build writes .png "
-             "only (or - for standard output)",
-             path.c_str());
+             "cannot write '%s': %s%s%s; the format follows the extension: %s, or - for "
+             "standard output (PNG)",
+             path.c_str(), extension.empty() ? "no extension" : "unknown extension '",
+             extension.c_str(), extension.empty() ? "" : "'", KnownFormats().c_str());
     return false;
   }
+  return CheckWritable(command, path);
+}
+
+bool CheckOutputFile(const std::string& command, const std::string& path, const char* extension) {
+  if (path.empty() || path == "-" || !SameText(Extension(path), extension)) {
+    Complain(command, "cannot write '%s': give a file ending in %s", path.c_str(), extension);
+    return false;
+  }
+  return CheckWritable(command, path);
+}
+
+namespace {
+
+// The path's directory exists, and the path is no directory and may be
+// written.
+bool CheckWritable(const std::string& command, const std::string& path) {
+  namespace fs = std::filesystem;
   std::error_code error;
   const fs::path target(path);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -149,6 +196,8 @@ bool CheckOutput(const std::string& command, const std::string& path) {
   return true;
 }
 
+}  // namespace
+
 bool CheckInput(const std::string& command, const std::string& what, const std::string& path) {
   std::error_code error;
   if (path.empty()) {
@@ -164,6 +213,27 @@ bool CheckInput(const std::string& command, const std::string& what, const std::
     return false;
   }
   return true;
+}
+
+namespace {
+void DRO_CALL KeepLine(const char* message, void* user) {
+  *static_cast<std::string*>(user) = message ? message : "";
+}
+}  // namespace
+
+EngineReason::EngineReason() {
+  DRO_XSetDiagnosticHandler(KeepLine, &last_);
+}
+
+EngineReason::~EngineReason() {
+  DRO_XSetDiagnosticHandler(nullptr, nullptr);
+}
+
+std::string EngineReason::Suffix() const {
+  if (last_.empty()) return "";
+  // "DRO_ReadFromFile: "x.png": ..." -> ": "x.png": ..."
+  const size_t colon = last_.find(": ");
+  return colon == std::string::npos ? ": " + last_ : last_.substr(colon);
 }
 
 Output::~Output() {
@@ -190,36 +260,70 @@ bool Output::Open(const std::string& command, const std::string& path) {
   return true;
 }
 
-bool Output::WritePng(const uint8_t* pixels, int32_t width, int32_t height, int32_t stride,
-                      uint32_t format) {
-  if (!file_) return false;
-  if (file_ != stdout && ftruncate(fileno(file_), 0) != 0) return false;
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(width);
-  image.height = static_cast<png_uint_32>(height);
-  image.format = format;
-  written_ = true;
-  const bool ok = png_image_write_to_stdio(&image, file_, 0, pixels, stride, nullptr) != 0;
-  return std::fflush(file_) == 0 && ok;
+bool Output::Write(const uint8_t* pixels, int32_t width, int32_t height, int32_t stride,
+                   Order order, int32_t dpi) {
+  if (!file_ || !pixels || width < 1 || height < 1) return false;
+  if (file_ == stdout) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = order == Order::kRgba ? PNG_FORMAT_RGBA : PNG_FORMAT_BGR;
+    written_ = true;
+    const bool ok = png_image_write_to_stdio(&image, file_, 0, pixels, stride, nullptr) != 0;
+    return std::fflush(file_) == 0 && ok;
+  }
+  // The engine's writers open the path themselves; the handle only held the
+  // place while the work ran.
+  std::fclose(file_);
+  file_ = nullptr;
+  const PictureFormat* format = FormatOf(path_);
+  if (!format) return false;
+  // A tight copy in the order the writers take: R, G, B (and A).
+  const int channels = format->alpha ? 4 : 3;
+  std::vector<uint8_t> tight(static_cast<size_t>(width) * static_cast<size_t>(height) * channels);
+  uint8_t* out = tight.data();
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* in = pixels + static_cast<ptrdiff_t>(y) * stride;
+    for (int32_t x = 0; x < width; ++x, out += channels) {
+      const uint8_t* p = in + x * (order == Order::kRgba ? 4 : 3);
+      out[0] = order == Order::kRgba ? p[0] : p[2];
+      out[1] = p[1];
+      out[2] = order == Order::kRgba ? p[2] : p[0];
+      if (channels == 4) out[3] = order == Order::kRgba ? p[3] : 255;
+    }
+  }
+  const std::string extension = Extension(path_);
+  const EngineReason why;
+  const int32_t ok = format->alpha ? DRO_WriteToFileRGBA32(tight.data(), width, height,
+                                                           path_.c_str(), extension.c_str(), dpi)
+                                   : DRO_WriteToFileRGB24(tight.data(), width, height,
+                                                          path_.c_str(), extension.c_str(), dpi);
+  written_ = ok == 1;
+  if (!written_) reason_ = why.Suffix();
+  return written_;
 }
 
-bool ReadPng(const std::string& path, std::vector<uint8_t>& rgba, int32_t& width, int32_t& height) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_RGBA;
-  if (image.width < 1 || image.height < 1 || image.width > 10000 || image.height > 10000) {
-    png_image_free(&image);
-    return false;
+bool ReadPicture(const std::string& path, std::vector<uint8_t>& rgba, int32_t& width,
+                 int32_t& height, std::string& reason) {
+  {
+    const EngineReason why;
+    if (DRO_ReadFromFile(path.c_str()) != 1) {
+      reason = why.Suffix();
+      return false;
+    }
   }
-  rgba.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) return false;
-  width = static_cast<int32_t>(image.width);
-  height = static_cast<int32_t>(image.height);
-  return true;
+  width = DRO_GetNewRGBAWidth();
+  height = DRO_GetNewRGBAHeight();
+  const bool fits = width >= 1 && height >= 1 && width <= 10000 && height <= 10000;
+  if (!fits) reason = ": " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
+  if (fits) {
+    rgba.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    DRO_GetNewRGBA32(rgba.data());
+  }
+  DRO_DeleteNewRGBA();
+  return fits;
 }
 
 }  // namespace cli

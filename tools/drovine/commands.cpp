@@ -1,8 +1,6 @@
 // drovine replay, list, info and composite.
 #include "commands.h"
 
-#include <png.h>
-
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -111,7 +109,8 @@ int RunReplay(int argc, char** argv) {
                 "  --size N            brush size at full pressure, 1..256 (default 24)\n"
                 "  --color RRGGBB      paint colour (default 284A8C)\n"
                 "  --width W, --height H  canvas size, 1..10000 (default 1000 x 660)\n"
-                "  -o, --output FILE   the PNG file, - for standard output\n"))
+                "  -o, --output FILE   the picture (format from its extension), - for standard\n"
+                "                      output (PNG)\n"))
     return 0;
   if (!NoOperands(args, 1)) return cli::kUsage;
   int32_t width = 0, height = 0, size = 0, rgb[3] = {};
@@ -164,7 +163,7 @@ int RunReplay(int argc, char** argv) {
   for (const hostkit::TabletEvent& e : events) host.Event(e);
   host.Finish();
   const bool written =
-      out.WritePng(host.view().data(), width, height, host.stride(), PNG_FORMAT_BGR);
+      out.Write(host.view().data(), width, height, host.stride(), cli::Output::Order::kBgr);
   const std::string error = DRO_GetLastError();
   DRO_DeletePaintLayer();
   DRO_DeleteImage();
@@ -173,7 +172,7 @@ int RunReplay(int argc, char** argv) {
     return cli::kFailed;
   }
   if (!written) {
-    cli::Complain("replay", "cannot write %s", output.c_str());
+    cli::Complain("replay", "cannot write %s%s", output.c_str(), out.reason().c_str());
     return cli::kFailed;
   }
   std::fprintf(output == "-" ? stderr : stdout, "replayed %zu events: %lld dabs\n", events.size(),
@@ -231,12 +230,13 @@ int RunComposite(int argc, char** argv) {
   if (WantsHelp(args,
                 "usage: drovine composite BASE LAYER --output FILE [--mode M] [--opacity P]\n"
                 "\n"
-                "Blends the picture LAYER over the picture BASE (both PNG; LAYER placed at the\n"
+                "Blends the picture LAYER over the picture BASE (any format the engine reads;\n"
                 "top left, cut to BASE's size) and writes the result, BASE's size, as RGBA.\n"
                 "\n"
                 "  --mode M            blend mode name (default Normal; drovine list blend-modes)\n"
                 "  --opacity P         opacity of LAYER in percent, 0..100 (default 100)\n"
-                "  -o, --output FILE   the PNG file, - for standard output\n"))
+                "  -o, --output FILE   the picture (format from its extension), - for standard\n"
+                "                      output (PNG)\n"))
     return 0;
   if (!NoOperands(args, 2)) return cli::kUsage;
   int32_t opacity = 0;
@@ -260,14 +260,15 @@ int RunComposite(int argc, char** argv) {
     return cli::kUsage;
   std::vector<uint8_t> base, layer;
   int32_t bw = 0, bh = 0, lw = 0, lh = 0;
-  if (!cli::ReadPng(args.operands[0], base, bw, bh)) {
-    cli::Complain("composite", "cannot read the base '%s' as a PNG picture of 1..10000 a side",
-                  args.operands[0].c_str());
+  std::string reason;
+  if (!cli::ReadPicture(args.operands[0], base, bw, bh, reason)) {
+    cli::Complain("composite", "cannot read the base '%s' as a picture of 1..10000 a side%s",
+                  args.operands[0].c_str(), reason.c_str());
     return cli::kUsage;
   }
-  if (!cli::ReadPng(args.operands[1], layer, lw, lh)) {
-    cli::Complain("composite", "cannot read the layer '%s' as a PNG picture of 1..10000 a side",
-                  args.operands[1].c_str());
+  if (!cli::ReadPicture(args.operands[1], layer, lw, lh, reason)) {
+    cli::Complain("composite", "cannot read the layer '%s' as a picture of 1..10000 a side%s",
+                  args.operands[1].c_str(), reason.c_str());
     return cli::kUsage;
   }
 
@@ -293,8 +294,8 @@ int RunComposite(int argc, char** argv) {
     cli::Complain("composite", "%s", error.c_str());
     return cli::kFailed;
   }
-  if (!out.WritePng(result.data(), bw, bh, bw * 4, PNG_FORMAT_RGBA)) {
-    cli::Complain("composite", "cannot write %s", output.c_str());
+  if (!out.Write(result.data(), bw, bh, bw * 4, cli::Output::Order::kRgba)) {
+    cli::Complain("composite", "cannot write %s%s", output.c_str(), out.reason().c_str());
     return cli::kFailed;
   }
   return 0;

@@ -1,8 +1,7 @@
 // `drovine demo` (the default command): paints a small landscape, stroke by
 // stroke, with the engine's brushes (soft washes, grit, pick-up and smear, a
 // mix mode, a paint layer in a blend mode, two layers, a stroke held inside
-// the mask), shows it with DRO_Render and writes the view as a PNG file.
-#include <png.h>
+// the mask), shows it with DRO_Render and writes the view as a picture file.
 
 #include <algorithm>
 #include <cmath>
@@ -238,12 +237,14 @@ int RunDemo(int argc, char** argv) {
         "Paints a small landscape with the engine's brushes (soft washes, grit,\n"
         "colour pick-up and smear, a mix mode, a paint layer in a blend mode, two\n"
         "layers and a stroke held inside the mask), renders it with DRO_Render and\n"
-        "writes it as a PNG file, whose path it prints.\n"
+        "writes it as a picture file (the format from its extension), whose path it\n"
+        "prints.\n"
         "\n"
         "  --width W, --height H  canvas size, 16..10000 (default 960 x 640)\n"
         "  --brush L              brush size limit, 150..4096 (default 256)\n"
-        "  -o, --output FILE      the PNG file, - for standard output\n"
-        "                         (default out/drovine-demo.png; its directory must exist)");
+        "  -o, --output FILE      the picture: .png .tga .tif (with alpha), .bmp .jpg .gif\n"
+        "                         .pcx .psd .emf .wmf (without); - for standard output (PNG)\n"
+        "                         (default drovine-demo.png in the current directory)");
     return 0;
   }
   if (!args.operands.empty()) {
@@ -256,7 +257,7 @@ int RunDemo(int argc, char** argv) {
       !cli::IntOption(args, "brush", 150, 4096, 256, brush))
     return cli::kUsage;
   const std::string output =
-      args.Has("output") ? args.values.at("output") : std::string("out/drovine-demo.png");
+      args.Has("output") ? args.values.at("output") : std::string("drovine-demo.png");
   cli::Output out;
   if (!out.Open("demo", output)) return cli::kUsage;
   // With the picture on standard output, the report goes to standard error.
@@ -288,7 +289,7 @@ int RunDemo(int argc, char** argv) {
   DRO_SetViewSize(width, height);
   DRO_SetScale(1, 1);
   DRO_Render(view.data(), stride, 0, 0, width, height);
-  const bool written = out.WritePng(view.data(), width, height, stride, PNG_FORMAT_BGR);
+  const bool written = out.Write(view.data(), width, height, stride, cli::Output::Order::kBgr);
   std::fprintf(report, "painted %d x %d: %lld dabs, %lld pixels painted, undo holds %d steps\n",
                width, height, static_cast<long long>(host.dabs()),
                static_cast<long long>(host.paintedPixels()), DRO_GetUndoCount());
@@ -297,7 +298,7 @@ int RunDemo(int argc, char** argv) {
   DRO_DeletePaintLayer();
   DRO_DeleteImage();
   if (!written) {
-    cli::Complain("demo", "cannot write %s", output.c_str());
+    cli::Complain("demo", "cannot write %s%s", output.c_str(), out.reason().c_str());
     return cli::kFailed;
   }
   if (output != "-") std::fprintf(report, "%s\n", output.c_str());

@@ -1,13 +1,10 @@
-// `drovine effect NAME [--arg N ...] in.png out.png` applies one named
+// `drovine effect NAME [--arg N ...] IN OUT` applies one named
 // effect to a picture file the way a painting host does (the picture in a
 // layer, the work buffers, DRO_IPLImageProcess, the layer read back);
 // `drovine effects` lists the effect table, `--markdown` as docs/effects.md.
 #include "effect_command.h"
 
-#include <png.h>
-
-#include <cerrno>
-#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,32 +17,6 @@
 #include "hostkit/effects_doc.h"
 
 namespace {
-
-bool ReadPng(const char* path, std::vector<uint8_t>& rgba, int& width, int& height) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path)) return false;
-  image.format = PNG_FORMAT_RGBA;
-  if (image.width > 10000 || image.height > 10000) {
-    png_image_free(&image);
-    return false;
-  }
-  rgba.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) return false;
-  width = int(image.width);
-  height = int(image.height);
-  return true;
-}
-
-bool ParseNumber(const char* text, int32_t& out) {
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(text, &end, 10);
-  if (!text[0] || *end || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return false;
-  out = int32_t(v);
-  return true;
-}
 
 // The argument names of DRO_IPLImageProcess, in order, after the name.
 const char* const kArgNames[] = {"value", "p1",   "p2",   "p3",   "p4",    "p5",
@@ -88,67 +59,71 @@ int RunEffectsCommand(int argc, char** argv) {
 }
 
 int RunEffectCommand(int argc, char** argv) {
-  if (argc < 4) {
-    std::fputs(
-        "usage: drovine effect NAME [--value N] [--p1 N .. --p6 N] [--mode N] [--opt1 N .. "
-        "--opt7 N]\n"
-        "                      [--red N --green N --blue N] [--path FILE] [--seed N] in.png "
-        "out.png\n"
-        "Arguments not given take the effect's defaults (drovine effects lists them).\n",
-        stderr);
-    return 2;
+  static const char kUsageText[] =
+      "usage: drovine effect NAME [--value N] [--p1 N .. --p6 N] [--mode N] [--opt1 N .. --opt7 "
+      "N]\n"
+      "                      [--red N --green N --blue N] [--path FILE] [--seed N] IN OUT\n"
+      "Arguments not given take the effect's defaults; each effect takes the ones\n"
+      "drovine effects lists for it, within their ranges.\n";
+  std::vector<cli::OptionRule> rules;
+  for (const char* a : kArgNames) rules.push_back({a, true});
+  rules.push_back({"path", true});
+  rules.push_back({"seed", true});
+  rules.push_back({"help", false, "h"});
+  cli::Args options;
+  // argv[0] is the command's own name.
+  if (!cli::Parse("effect", argc - 1, argv + 1, rules, options)) return cli::kUsage;
+  if (options.Has("help")) {
+    std::fputs(kUsageText, stdout);
+    return 0;
   }
-  const std::string name = argv[1];
+  if (options.operands.size() != 3) {
+    cli::Complain("effect",
+                  "give the effect's name, one input and one output picture (try "
+                  "drovine effect --help)");
+    return cli::kUsage;
+  }
+  const std::string name = options.operands[0];
   const int index = FindEffect(name);
   if (index < 0) {
-    std::fprintf(stderr, "drovine: no effect named \"%s\" (drovine effects lists them)\n",
-                 name.c_str());
-    return 2;
+    cli::Complain("effect", "no effect named \"%s\" (drovine effects lists them)", name.c_str());
+    return cli::kUsage;
   }
   int32_t args[kArgCount] = {};
-  // The effect's defaults first, then what the command line sets.
+  // The effect's defaults first, then what the command line sets, each
+  // within the effect's range for it.
   const char* arg = nullptr;
-  int32_t def = 0;
-  for (int32_t k = 0; DRO_XEffectParam(index, k, &arg, nullptr, nullptr, &def, nullptr); ++k)
+  int32_t lo = 0, hi = 0, def = 0;
+  for (int32_t k = 0; DRO_XEffectParam(index, k, &arg, &lo, &hi, &def, nullptr); ++k)
     for (int a = 0; a < kArgCount; ++a)
-      if (std::strcmp(arg, kArgNames[a]) == 0) args[a] = def;
-  std::string path;
+      if (std::strcmp(arg, kArgNames[a]) == 0 &&
+          !cli::IntOption(options, kArgNames[a], lo, hi, def, args[a]))
+        return cli::kUsage;
+  for (int a = 0; a < kArgCount; ++a) {
+    if (!options.Has(kArgNames[a])) continue;
+    bool taken = false;
+    for (int32_t k = 0; DRO_XEffectParam(index, k, &arg, nullptr, nullptr, nullptr, nullptr); ++k)
+      taken = taken || std::strcmp(arg, kArgNames[a]) == 0;
+    if (!taken) {
+      cli::Complain("effect", "\"%s\" takes no --%s (drovine effects lists its arguments)",
+                    name.c_str(), kArgNames[a]);
+      return cli::kUsage;
+    }
+  }
   int32_t seed = 1;
-  std::vector<const char*> files;
-  for (int i = 2; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (option.rfind("--", 0) != 0) {
-      files.push_back(argv[i]);
-      continue;
-    }
-    if (i + 1 >= argc) {
-      std::fprintf(stderr, "drovine: %s needs a value\n", option.c_str());
-      return 2;
-    }
-    const char* text = argv[++i];
-    if (option == "--path") {
-      path = text;
-      continue;
-    }
-    int32_t* target = option == "--seed" ? &seed : nullptr;
-    for (int a = 0; a < kArgCount && !target; ++a)
-      if (option.compare(2, std::string::npos, kArgNames[a]) == 0) target = &args[a];
-    if (!target || !ParseNumber(text, *target)) {
-      std::fprintf(stderr, "drovine: bad argument %s %s\n", option.c_str(), text);
-      return 2;
-    }
-  }
-  if (files.size() != 2) {
-    std::fputs("drovine: give one input and one output PNG file\n", stderr);
-    return 2;
-  }
+  if (!cli::IntOption(options, "seed", INT32_MIN, INT32_MAX, 1, seed)) return cli::kUsage;
+  const std::string path = options.Has("path") ? options.values.at("path") : "";
+  if (!path.empty() && !cli::CheckInput("effect", "the --path file", path)) return cli::kUsage;
+  const char* files[2] = {options.operands[1].c_str(), options.operands[2].c_str()};
   cli::Output out;
   if (!cli::CheckInput("effect", "the picture", files[0]) || !out.Open("effect", files[1]))
     return cli::kUsage;
   std::vector<uint8_t> rgba;
-  int width = 0, height = 0;
-  if (!ReadPng(files[0], rgba, width, height) || width < 1 || height < 1) {
-    std::fprintf(stderr, "drovine: cannot read %s as a PNG picture\n", files[0]);
+  int32_t width = 0, height = 0;
+  std::string reason;
+  if (!cli::ReadPicture(files[0], rgba, width, height, reason)) {
+    std::fprintf(stderr, "drovine: cannot read %s as a picture of 1..10000 a side%s\n", files[0],
+                 reason.c_str());
     return 1;
   }
   DRO_SetLastError("");
@@ -175,8 +150,8 @@ int RunEffectCommand(int argc, char** argv) {
                  error.c_str());
     return 1;
   }
-  if (!out.WritePng(rgba.data(), width, height, width * 4, PNG_FORMAT_RGBA)) {
-    std::fprintf(stderr, "drovine: cannot write %s\n", files[1]);
+  if (!out.Write(rgba.data(), width, height, width * 4, cli::Output::Order::kRgba)) {
+    std::fprintf(stderr, "drovine: cannot write %s%s\n", files[1], out.reason().c_str());
     return 1;
   }
   return 0;

@@ -1,36 +1,22 @@
 #include "file_commands.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "cli.h"
 #include "drovine.h"
 
 namespace {
 
-// ".png" from "dir.v2/out.PNG" (the case is the engine's to ignore); "" when
-// the name has no extension.
-std::string Extension(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  return path.substr(dot);
-}
-
-bool SameText(const std::string& a, const char* b) {
-  if (a.size() != std::strlen(b)) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
-  return true;
-}
-
 // Reads a picture into the staging image, or says why not.
 bool Read(const char* path) {
   DRO_SetLastError("");
+  const cli::EngineReason why;
   if (DRO_ReadFromFile(path) == 1) return true;
-  std::fprintf(stderr, "drovine: cannot read a picture from '%s'%s%s\n", path,
+  const std::string reason = why.Suffix();
+  std::fprintf(stderr, "drovine: cannot read a picture from '%s'%s%s%s\n", path, reason.c_str(),
                DRO_GetLastError()[0] ? ": " : "", DRO_GetLastError());
   return false;
 }
@@ -38,42 +24,29 @@ bool Read(const char* path) {
 }  // namespace
 
 int RunConvertCommand(int argc, char** argv) {
+  const bool help =
+      argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
   if (argc != 3) {
-    std::fprintf(stderr,
+    std::fprintf(help ? stdout : stderr,
                  "usage: drovine convert IN OUT\n"
-                 "  OUT's extension picks the format: .png .tga .tif keep alpha;\n"
-                 "  .bmp .jpg .gif .pcx .psd .emf .wmf are written without it\n");
-    return 2;
+                 "  OUT's extension picks the format: %s;\n"
+                 "  - writes PNG to standard output\n",
+                 cli::KnownFormats().c_str());
+    return help ? 0 : 2;
   }
   const char* in = argv[1];
   const char* out = argv[2];
-  const std::string extension = Extension(out);
-  const bool alpha =
-      SameText(extension, ".png") || SameText(extension, ".tga") || SameText(extension, ".tif");
-  const char* const rgbOnly[] = {".bmp", ".jpg", ".gif", ".pcx", ".psd", ".emf", ".wmf"};
-  bool known = alpha;
-  for (const char* e : rgbOnly) known = known || SameText(extension, e);
-  if (!known) {
-    std::fprintf(stderr, "drovine: cannot write '%s': unknown extension '%s'\n", out,
-                 extension.c_str());
-    return 2;
-  }
+  cli::Output output;
+  if (!cli::CheckInput("convert", "the picture", in) || !output.Open("convert", out)) return 2;
   if (!Read(in)) return 1;
   const int32_t w = DRO_GetNewRGBAWidth(), h = DRO_GetNewRGBAHeight();
   const int32_t dpi = DRO_GetDPIFromFile(in);
-  std::vector<uint8_t> pixels(size_t(w) * size_t(h) * (alpha ? 4 : 3));
-  int32_t written;
-  if (alpha) {
-    DRO_GetNewRGBA32(pixels.data());
-    written = DRO_WriteToFileRGBA32(pixels.data(), w, h, out, extension.c_str(), dpi);
-  } else {
-    DRO_GetNewRGBA24(pixels.data());
-    written = DRO_WriteToFileRGB24(pixels.data(), w, h, out, extension.c_str(), dpi);
-  }
+  std::vector<uint8_t> pixels(size_t(w) * size_t(h) * 4);
+  DRO_GetNewRGBA32(pixels.data());
   DRO_DeleteNewRGBA();
-  if (written != 1) {
-    std::fprintf(stderr, "drovine: cannot write '%s'%s%s\n", out, DRO_GetLastError()[0] ? ": " : "",
-                 DRO_GetLastError());
+  if (!output.Write(pixels.data(), w, h, w * 4, cli::Output::Order::kRgba, dpi)) {
+    std::fprintf(stderr, "drovine: cannot write '%s'%s%s%s\n", out, output.reason().c_str(),
+                 DRO_GetLastError()[0] ? ": " : "", DRO_GetLastError());
     return 1;
   }
   return 0;

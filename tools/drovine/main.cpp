@@ -67,8 +67,11 @@ void PrintHelp() {
   std::printf(
       "\n"
       "Options take their value as --name value or --name=value; - as an output\n"
-      "path means standard output. Pictures are written as PNG (the file must end\n"
-      "in .png). Exit status: 0 done, 1 the work failed, 2 a bad command line.\n");
+      "path means standard output (PNG). Pictures are written in the format their\n"
+      "extension names:\n"
+      "  %s.\n"
+      "Exit status: 0 done, 1 the work failed, 2 a bad command line.\n",
+      cli::KnownFormats().c_str());
 }
 
 }  // namespace

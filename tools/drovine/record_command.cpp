@@ -7,8 +7,6 @@
 
 #include <unistd.h>
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "cli.h"
 #include "drovine.h"
 #include "hostkit/stroke_replay.h"
 
@@ -24,22 +23,15 @@ namespace {
 
 void PrintRecordHelp() {
   std::puts(
-      "usage: drovine record EVENTS OUT.avi [--every N] [--period MS] [--mjpeg Q] [--pdf FILE]\n"
+      "usage: drovine record EVENTS OUT.avi [--every N] [--period MS] [--mjpeg Q]\n"
+      "                      [--pdf FILE.pdf]\n"
       "\n"
       "Paints the tablet events of EVENTS (lines of time, x, y and pressure 0..1)\n"
-      "on a 960 x 640 canvas and records the view every N events (default 30)\n"
-      "as one frame of OUT.avi, MS milliseconds a frame (default 100),\n"
-      "uncompressed or as MJPEG at quality Q. --pdf also writes the first,\n"
+      "on a 960 x 640 canvas and records the view every N events (1..1000000,\n"
+      "default 30) as one frame of OUT.avi, MS milliseconds a frame (1..60000,\n"
+      "default 100), uncompressed (Q 0, the default) or as MJPEG at quality Q\n"
+      "(1..100). --pdf also writes the first,\n"
       "middle and last frames as pages of a PDF document.");
-}
-
-bool ParseInt(const char* text, int& out) {
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(text, &end, 10);
-  if (!text[0] || *end || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-  out = static_cast<int>(v);
-  return true;
 }
 
 // The host's BGR view (top row first) as a 24-bit BMP file.
@@ -64,43 +56,39 @@ bool WriteBmp(const std::string& path, const std::vector<uint8_t>& bgr, int w, i
 }  // namespace
 
 int RunRecordCommand(int argc, char** argv) {
-  std::vector<std::string> files;
-  int every = 30, period = 100, quality = 0;
-  std::string pdf;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      PrintRecordHelp();
-      return 0;
-    }
-    int* target = arg == "--every"    ? &every
-                  : arg == "--period" ? &period
-                  : arg == "--mjpeg"  ? &quality
-                                      : nullptr;
-    if (target) {
-      if (i + 1 >= argc || !ParseInt(argv[++i], *target)) {
-        std::fprintf(stderr, "drovine record: bad value for %s\n", arg.c_str());
-        return 2;
-      }
-    } else if (arg == "--pdf" && i + 1 < argc) {
-      pdf = argv[++i];
-    } else {
-      files.push_back(arg);
-    }
-  }
-  if (files.size() != 2 || every < 1) {
+  static const cli::OptionRule kOptions[] = {
+      {"every", true}, {"period", true}, {"mjpeg", true}, {"pdf", true}, {"help", false, "h"}};
+  cli::Args args;
+  // argv[0] is the command's own name.
+  if (!cli::Parse("record", argc - 1, argv + 1, kOptions, args)) return cli::kUsage;
+  if (args.Has("help")) {
     PrintRecordHelp();
-    return 2;
+    return 0;
   }
+  int32_t every = 0, period = 0, quality = 0;
+  if (!cli::IntOption(args, "every", 1, 1000000, 30, every) ||
+      !cli::IntOption(args, "period", 1, 60000, 100, period) ||
+      !cli::IntOption(args, "mjpeg", 0, 100, 0, quality))
+    return cli::kUsage;
+  if (args.operands.size() != 2) {
+    cli::Complain(
+        "record", "%s (try drovine record --help)",
+        args.operands.size() < 2 ? "give the events file and the AVI file" : "too many arguments");
+    return cli::kUsage;
+  }
+  const std::vector<std::string>& files = args.operands;
+  const std::string pdf = args.Has("pdf") ? args.values.at("pdf") : "";
+  if (!cli::CheckInput("record", "the events", files[0]) ||
+      !cli::CheckOutputFile("record", files[1], ".avi") ||
+      (args.Has("pdf") && !cli::CheckOutputFile("record", pdf, ".pdf")))
+    return cli::kUsage;
   const std::vector<hostkit::TabletEvent> events = hostkit::ReadTabletEvents(files[0]);
   if (events.empty()) {
-    std::fprintf(stderr, "drovine record: no tablet events in %s\n", files[0].c_str());
-    return 1;
+    cli::Complain("record", "no tablet events in '%s' (lines of: seconds x y pressure)",
+                  files[0].c_str());
+    return cli::kUsage;
   }
-  if (quality > 0 && !DRO_XSetAVICompression(DRO_XAVI_MJPEG, quality)) {
-    std::fprintf(stderr, "drovine record: MJPEG quality must be 1..100\n");
-    return 2;
-  }
+  if (quality > 0) DRO_XSetAVICompression(DRO_XAVI_MJPEG, quality);
   const int w = 960, h = 640;
   DRO_CreateImage(nullptr, w, h, 256, 5);
   DRO_SetUndoLevels(5);
@@ -124,8 +112,15 @@ int RunRecordCommand(int argc, char** argv) {
       std::filesystem::temp_directory_path() / ("drovine-record-" + std::to_string(getpid()));
   std::filesystem::create_directories(work);
   const std::string frame = (work / "frame.bmp").string();
-  if (!DRO_CreateAVI(files[1].c_str(), period)) {
-    std::fprintf(stderr, "drovine record: cannot make %s\n", files[1].c_str());
+  std::string reason;
+  bool made = false;
+  {
+    const cli::EngineReason why;
+    made = DRO_CreateAVI(files[1].c_str(), period) != nullptr;
+    if (!made) reason = why.Suffix();
+  }
+  if (!made) {
+    std::fprintf(stderr, "drovine record: cannot make %s%s\n", files[1].c_str(), reason.c_str());
     DRO_DeleteImage();
     return 1;
   }
@@ -156,10 +151,12 @@ int RunRecordCommand(int argc, char** argv) {
   if (!pdf.empty()) {
     DRO_I2PDF_Reset();
     for (const std::string& page : pages) DRO_I2PDF_AddImage(page.c_str());
+    const cli::EngineReason why;
     if (DRO_I2PDF_MakePDF(pdf.c_str())) {
       std::printf("wrote %zu pages into %s\n", pages.size(), pdf.c_str());
     } else {
-      std::fprintf(stderr, "drovine record: cannot write %s\n", pdf.c_str());
+      std::fprintf(stderr, "drovine record: cannot write %s%s\n", pdf.c_str(),
+                   why.Suffix().c_str());
       status = 1;
     }
   }
