@@ -1,7 +1,8 @@
-// The plain dab's composite, eight pixels at a time with AVX2.
+// The dab composites, eight pixels at a time with AVX2: the plain dab, the
+// pick-up dab with its remix, and the formula mix modes.
 //
-// Built with -mavx2; reached only through PlainRowAvx2() after the caller
-// has checked the CPU. It performs the scalar path's integer arithmetic
+// Built with -mavx2; reached only through the row kernels after the caller
+// has checked the CPU. They perform the scalar path's integer arithmetic
 // lane by lane with the same truncations: x / 65536 is a shift, and x /
 // 65535 for every product that occurs here (x <= 65535^2) is
 // (x + (x >> 16) + 1) >> 16, exact over that whole range. The division by
@@ -43,6 +44,48 @@ I8 Mul(I8 a, I8 b) {
 I8 GreaterUnsigned(I8 a, I8 b) {
   const I8 bias = _mm256_set1_epi32(static_cast<int>(0x80000000u));
   return _mm256_cmpgt_epi32(_mm256_xor_si256(a, bias), _mm256_xor_si256(b, bias));
+}
+
+// x / 256 and x / 65536, for x below 2^32.
+I8 Shr8(I8 x) {
+  return _mm256_srli_epi32(x, 8);
+}
+
+I8 Shr16(I8 x) {
+  return _mm256_srli_epi32(x, 16);
+}
+
+I8 Splat(uint32_t v) {
+  return _mm256_set1_epi32(static_cast<int>(v));
+}
+
+// Eight coverage values in the lane order of lanes::Split; `skip` is set
+// where V = 0 (the pixel is not painted).
+I8 LoadCover(const uint32_t* cover, I8& skip) {
+  const I8 order = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
+  const I8 v =
+      _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const I8*>(cover)), order);
+  skip = _mm256_cmpeq_epi32(v, _mm256_setzero_si256());
+  return v;
+}
+
+// `out` where a pixel is painted, `keep` where it is skipped.
+Lanes Select(const Lanes& out, const Lanes& keep, I8 skip) {
+  return Lanes{_mm256_blendv_epi8(out.r, keep.r, skip), _mm256_blendv_epi8(out.g, keep.g, skip),
+               _mm256_blendv_epi8(out.b, keep.b, skip), _mm256_blendv_epi8(out.a, keep.a, skip)};
+}
+
+Lanes Load(const Pixel64* at) {
+  const I8* p = reinterpret_cast<const I8*>(at);
+  return Split(_mm256_loadu_si256(p), _mm256_loadu_si256(p + 1));
+}
+
+void Store(Pixel64* at, const Lanes& l) {
+  I8 w0, w1;
+  Join(l, w0, w1);
+  I8* p = reinterpret_cast<I8*>(at);
+  _mm256_storeu_si256(p, w0);
+  _mm256_storeu_si256(p + 1, w1);
 }
 
 // floor(sum x 65535 / d) for sum < d <= 65535. The float
@@ -118,6 +161,253 @@ int32_t PlainRowAvx2(const uint32_t* cover, Pixel64* line, int32_t n,
   return i;
 }
 
+// The pick-up dab, per pixel of coverage V with the blend buffer's pixel B
+// as the source P (the primary colour share first, when ps > 0):
+//   dA = 0     colour P, alpha V pA / 65536;
+//   otherwise  alpha ((65536 - V) dA / 256 + V pA / 256) / 256, colour
+//              (V P / 256 + (65536 - V) D / 256) / 256 where pA != 0, else D;
+// and the remix into B (each strength at most 256, so every product stays
+// below 2^32 and min() stands in for the clamp):
+//   pA, dA != 0  B = (P bs + D bs') / 256 + 1, alpha (pA bs + dA bs') / 256;
+//   dA = 0       B = P, alpha pA bs / 256;
+//   pA = 0       B = D, alpha dA bs' / 256.
+int32_t PickupRowAvx2(const uint32_t* cover, Pixel64* line, Pixel64* blend, int32_t n,
+                      const PickupRow& row) noexcept {
+  const I8 full = _mm256_set1_epi32(65535);
+  const I8 full1 = _mm256_set1_epi32(65536);
+  const I8 zero = _mm256_setzero_si256();
+  const bool primary = row.primary > 0;
+  const I8 ps = Splat(static_cast<uint32_t>(row.primary));
+  const I8 psInv = Splat(static_cast<uint32_t>(row.primaryInverse));
+  // The dab colour's share, the same for every pixel.
+  const I8 cR = Mul(Splat(row.color[0]), ps);
+  const I8 cG = Mul(Splat(row.color[1]), ps);
+  const I8 cB = Mul(Splat(row.color[2]), ps);
+  const I8 cA = Mul(Splat(row.color[3]), ps);
+  const I8 bs = Splat(static_cast<uint32_t>(row.blend));
+  const I8 bsInv = Splat(static_cast<uint32_t>(row.blendInverse));
+  const I8 one = _mm256_set1_epi32(1);
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    I8 skip;
+    const I8 v = LoadCover(cover + i, skip);
+    if (_mm256_movemask_epi8(skip) == -1) continue;
+    const Lanes d = Load(line + i);
+    const Lanes b = Load(blend + i);
+    Lanes p = b;
+    if (primary) {
+      auto share = [&](I8 c, I8 x) {
+        return _mm256_min_epu32(Shr8(_mm256_add_epi32(c, Mul(x, psInv))), full);
+      };
+      p = Lanes{share(cR, b.r), share(cG, b.g), share(cB, b.b), share(cA, b.a)};
+    }
+    const I8 inverse = _mm256_sub_epi32(full1, v);
+    const I8 emptyD = _mm256_cmpeq_epi32(d.a, zero);
+    const I8 emptyP = _mm256_cmpeq_epi32(p.a, zero);
+    auto mix = [&](I8 pc, I8 dc) {
+      const I8 m = Shr8(_mm256_add_epi32(Shr8(Mul(v, pc)), Shr8(Mul(inverse, dc))));
+      return _mm256_blendv_epi8(_mm256_blendv_epi8(m, dc, emptyP), pc, emptyD);
+    };
+    const I8 mixedA = Shr8(_mm256_add_epi32(Shr8(Mul(inverse, d.a)), Shr8(Mul(v, p.a))));
+    const Lanes out{mix(p.r, d.r), mix(p.g, d.g), mix(p.b, d.b),
+                    _mm256_blendv_epi8(mixedA, Shr16(Mul(v, p.a)), emptyD)};
+    Store(line + i, Select(out, d, skip));
+    if (row.remix) {
+      auto both = [&](I8 pc, I8 dc) {
+        return _mm256_min_epu32(
+            _mm256_add_epi32(Shr8(_mm256_add_epi32(Mul(pc, bs), Mul(dc, bsInv))), one), full);
+      };
+      auto pick = [&](I8 pc, I8 dc) {
+        return _mm256_blendv_epi8(_mm256_blendv_epi8(both(pc, dc), pc, emptyD), dc, emptyP);
+      };
+      // Where dA = 0 or pA = 0 the two products' sum is the one product.
+      const I8 remixA =
+          _mm256_min_epu32(Shr8(_mm256_add_epi32(Mul(p.a, bs), Mul(d.a, bsInv))), full);
+      const Lanes fed{pick(p.r, d.r), pick(p.g, d.g), pick(p.b, d.b), remixA};
+      Store(blend + i, Select(fed, b, skip));
+    }
+  }
+  return i;
+}
+
+namespace {
+
+// X of a separable formula mode for source channel p (the same in every
+// lane) and target channel d, each 0..65535; the result is clamped to
+// 0..65535 by the caller. Products of two channels stay below 2^32.
+template <int32_t kMode>
+I8 FormulaX(I8 p, I8 d) {
+  const I8 full = _mm256_set1_epi32(65535);
+  switch (kMode) {
+    case 34:  // screen
+      return _mm256_sub_epi32(full,
+                              Shr16(Mul(_mm256_sub_epi32(full, d), _mm256_sub_epi32(full, p))));
+    case 35:
+      return _mm256_min_epi32(d, p);
+    case 36:
+      return _mm256_max_epi32(d, p);
+    case 37:
+      return _mm256_abs_epi32(_mm256_sub_epi32(d, p));
+    case 38:
+      return _mm256_sub_epi32(full,
+                              _mm256_abs_epi32(_mm256_sub_epi32(_mm256_sub_epi32(full, d), p)));
+    case 39:
+      return _mm256_sub_epi32(_mm256_add_epi32(d, p), _mm256_srli_epi32(Mul(p, d), 15));
+    case 40:
+    case 41: {
+      // Multiply below the middle, screen above; decided by D (overlay) or
+      // by P (hard light).
+      const I8 low = _mm256_srli_epi32(Mul(p, d), 15);
+      const I8 high = _mm256_sub_epi32(
+          full, _mm256_srli_epi32(Mul(_mm256_sub_epi32(full, d), _mm256_sub_epi32(full, p)), 15));
+      const I8 by = kMode == 40 ? d : p;
+      return _mm256_blendv_epi8(high, low, _mm256_cmpgt_epi32(_mm256_set1_epi32(32767), by));
+    }
+    case 47:
+      return _mm256_min_epi32(_mm256_add_epi32(p, d), full);
+    default:  // 48
+      return _mm256_max_epi32(_mm256_sub_epi32(_mm256_add_epi32(d, p), full),
+                              _mm256_setzero_si256());
+  }
+}
+
+// A formula mode's dab, per pixel of coverage V with the dab colour P:
+//   D pre-tinted towards P where dA is partial (k = min(((65535 - dA) V /
+//   65536) 3, 65535), D = (P k / 256 + (65535 - k) D / 256) / 256), D = P
+//   where dA = 0;
+//   Y = ((P a') / 16 + (a X) / 16) / 16 per channel, X the mode's formula;
+//   V = 65535: Y and pA outright; otherwise colour
+//   min((V Y / 256 + (65536 - V) D / 256) / 256 + 1, 65535) and alpha
+//   (V pA / 256 + (65536 - V) dA / 256) / 256.
+template <int32_t kMode>
+int32_t MixRowOf(const uint32_t* cover, Pixel64* line, int32_t n, const MixRow& row) {
+  const I8 full = _mm256_set1_epi32(65535);
+  const I8 full1 = _mm256_set1_epi32(65536);
+  const I8 zero = _mm256_setzero_si256();
+  const I8 one = _mm256_set1_epi32(1);
+  const I8 p[3] = {Splat(row.color[0]), Splat(row.color[1]), Splat(row.color[2])};
+  const I8 pA = Splat(row.color[3]);
+  const I8 amount = Splat(static_cast<uint32_t>(row.amount));
+  // (P a') / 16, the same for every pixel.
+  I8 kept[3];
+  for (int c = 0; c < 3; ++c) {
+    kept[c] = Splat(row.color[c] * static_cast<uint32_t>(row.inverse) / 16);
+  }
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    I8 skip;
+    const I8 v = LoadCover(cover + i, skip);
+    if (_mm256_movemask_epi8(skip) == -1) continue;
+    const Lanes d = Load(line + i);
+    const I8 emptyD = _mm256_cmpeq_epi32(d.a, zero);
+    const I8 partial = _mm256_andnot_si256(_mm256_or_si256(emptyD, _mm256_cmpeq_epi32(d.a, full)),
+                                           _mm256_set1_epi32(-1));
+    const I8 third = Shr16(Mul(_mm256_sub_epi32(full, d.a), v));
+    const I8 k = _mm256_min_epu32(_mm256_add_epi32(third, _mm256_add_epi32(third, third)), full);
+    const I8 kInv = _mm256_sub_epi32(full, k);
+    const I8 inverse = _mm256_sub_epi32(full1, v);
+    const I8 whole = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(65534));
+    const I8 dc[3] = {d.r, d.g, d.b};
+    I8 res[3];
+    for (int c = 0; c < 3; ++c) {
+      const I8 tinted = Shr8(_mm256_add_epi32(Shr8(Mul(p[c], k)), Shr8(Mul(kInv, dc[c]))));
+      const I8 under = _mm256_blendv_epi8(_mm256_blendv_epi8(dc[c], tinted, partial), p[c], emptyD);
+      const I8 x = _mm256_min_epi32(_mm256_max_epi32(FormulaX<kMode>(p[c], under), zero), full);
+      const I8 y = _mm256_min_epi32(
+          _mm256_srli_epi32(_mm256_add_epi32(kept[c], _mm256_srli_epi32(Mul(amount, x), 4)), 4),
+          full);
+      const I8 mixed = _mm256_min_epu32(
+          _mm256_add_epi32(Shr8(_mm256_add_epi32(Shr8(Mul(v, y)), Shr8(Mul(inverse, under)))), one),
+          full);
+      res[c] = _mm256_blendv_epi8(mixed, y, whole);
+    }
+    const I8 mixedA = Shr8(_mm256_add_epi32(Shr8(Mul(v, pA)), Shr8(Mul(inverse, d.a))));
+    const Lanes out{res[0], res[1], res[2], _mm256_blendv_epi8(mixedA, pA, whole)};
+    Store(line + i, Select(out, d, skip));
+  }
+  return i;
+}
+
+}  // namespace
+
+int32_t MixRowAvx2(const uint32_t* cover, Pixel64* line, int32_t n, const MixRow& row) noexcept {
+  switch (row.mode) {
+    case 34:
+      return MixRowOf<34>(cover, line, n, row);
+    case 35:
+      return MixRowOf<35>(cover, line, n, row);
+    case 36:
+      return MixRowOf<36>(cover, line, n, row);
+    case 37:
+      return MixRowOf<37>(cover, line, n, row);
+    case 38:
+      return MixRowOf<38>(cover, line, n, row);
+    case 39:
+      return MixRowOf<39>(cover, line, n, row);
+    case 40:
+      return MixRowOf<40>(cover, line, n, row);
+    case 41:
+      return MixRowOf<41>(cover, line, n, row);
+    case 47:
+      return MixRowOf<47>(cover, line, n, row);
+    case 48:
+      return MixRowOf<48>(cover, line, n, row);
+    default:
+      return 0;
+  }
+}
+
+// The pick-up, per pixel with source S, mask value m and weight w (w' =
+// 256 - w): k = 65535 where m = 65535, else m 65535 / 65536; the weighted
+// alpha a = trunc(k / 65535.0 x sA), in double precision as the scalar
+// path (the same two rounded operations, so the same result); a != 0:
+// colour min((w C + w' S) / 256 + 1, 65280), alpha (w cA + w' a) / 256;
+// a = 0: the current colour C with the empty alpha.
+int32_t BlendCopyRowAvx2(const Pixel64* in, const Mask16* mask, Pixel64* out, int32_t n,
+                         const BlendCopyRow& row) noexcept {
+  const I8 zero = _mm256_setzero_si256();
+  const I8 full = _mm256_set1_epi32(65535);
+  const I8 top = _mm256_set1_epi32(65280);
+  const I8 one = _mm256_set1_epi32(1);
+  const I8 order = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
+  const uint32_t w = static_cast<uint32_t>(row.weight);
+  const I8 inv = Splat(256 - w);
+  const Lanes c{Splat(row.color[0]), Splat(row.color[1]), Splat(row.color[2]),
+                Splat(row.emptyAlpha)};
+  const I8 wc[3] = {Splat(w * row.color[0]), Splat(w * row.color[1]), Splat(w * row.color[2])};
+  const I8 wA = Splat(w * row.color[3]);
+  const __m256d scale = _mm256_set1_pd(65535.0);
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const Lanes s = Load(in + i);
+    I8 a = s.a;
+    if (mask) {
+      const I8 m = _mm256_permutevar8x32_epi32(
+          _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + i))),
+          order);
+      const I8 open = _mm256_cmpeq_epi32(m, full);
+      if (_mm256_movemask_epi8(open) != -1) {
+        const I8 k = _mm256_blendv_epi8(Shr16(Mul(m, full)), full, open);
+        auto weigh = [&](__m128i k4, __m128i a4) {
+          return _mm256_cvttpd_epi32(
+              _mm256_mul_pd(_mm256_div_pd(_mm256_cvtepi32_pd(k4), scale), _mm256_cvtepi32_pd(a4)));
+        };
+        a = _mm256_set_m128i(
+            weigh(_mm256_extracti128_si256(k, 1), _mm256_extracti128_si256(s.a, 1)),
+            weigh(_mm256_castsi256_si128(k), _mm256_castsi256_si128(s.a)));
+      }
+    }
+    auto mix = [&](I8 wcc, I8 sc) {
+      return _mm256_min_epu32(_mm256_add_epi32(Shr8(_mm256_add_epi32(wcc, Mul(inv, sc))), one),
+                              top);
+    };
+    const Lanes mixed{mix(wc[0], s.r), mix(wc[1], s.g), mix(wc[2], s.b),
+                      Shr8(_mm256_add_epi32(wA, Mul(inv, a)))};
+    Store(out + i, Select(mixed, c, _mm256_cmpeq_epi32(a, zero)));
+  }
+  return i;
+}
+
 }  // namespace dro::brush
 
 #else
@@ -125,6 +415,19 @@ int32_t PlainRowAvx2(const uint32_t* cover, Pixel64* line, int32_t n,
 namespace dro::brush {
 
 int32_t PlainRowAvx2(const uint32_t*, Pixel64*, int32_t, const uint32_t[4]) noexcept {
+  return 0;
+}
+
+int32_t PickupRowAvx2(const uint32_t*, Pixel64*, Pixel64*, int32_t, const PickupRow&) noexcept {
+  return 0;
+}
+
+int32_t MixRowAvx2(const uint32_t*, Pixel64*, int32_t, const MixRow&) noexcept {
+  return 0;
+}
+
+int32_t BlendCopyRowAvx2(const Pixel64*, const Mask16*, Pixel64*, int32_t,
+                         const BlendCopyRow&) noexcept {
   return 0;
 }
 
