@@ -232,12 +232,37 @@ int32_t PickupRowAvx2(const uint32_t* cover, Pixel64* line, Pixel64* blend, int3
 
 namespace {
 
+// Lanes 0..3 and 4..7 as doubles, and back.
+__m256d Low(I8 x) {
+  return _mm256_cvtepi32_pd(_mm256_castsi256_si128(x));
+}
+
+__m256d High(I8 x) {
+  return _mm256_cvtepi32_pd(_mm256_extracti128_si256(x, 1));
+}
+
+I8 Truncate(__m256d low, __m256d high) {
+  return _mm256_set_m128i(_mm256_cvttpd_epi32(high), _mm256_cvttpd_epi32(low));
+}
+
+// min(floor(n / q), 65535) for whole n below 2^32 and 0 < q < 2^21, in
+// double precision: the quotient is rounded correctly and no whole number
+// lies within its rounding error, so truncating it is exact.
+I8 Quotient(__m256d nLow, __m256d nHigh, __m256d qLow, __m256d qHigh) {
+  const __m256d cap = _mm256_set1_pd(65535.0);
+  return Truncate(_mm256_min_pd(_mm256_div_pd(nLow, qLow), cap),
+                  _mm256_min_pd(_mm256_div_pd(nHigh, qHigh), cap));
+}
+
 // X of a separable formula mode for source channel p (the same in every
-// lane) and target channel d, each 0..65535; the result is clamped to
-// 0..65535 by the caller. Products of two channels stay below 2^32.
+// lane, `ps` as a number) and target channel d, each 0..65535; the result
+// is clamped to 0..65535 by the caller. Products of two channels stay
+// below 2^32; the divisions and soft light run in double precision with
+// the scalar path's operations in its order.
 template <int32_t kMode>
-I8 FormulaX(I8 p, I8 d) {
+I8 FormulaX(I8 p, I8 d, uint32_t ps) {
   const I8 full = _mm256_set1_epi32(65535);
+  const I8 zero = _mm256_setzero_si256();
   switch (kMode) {
     case 34:  // screen
       return _mm256_sub_epi32(full,
@@ -263,11 +288,53 @@ I8 FormulaX(I8 p, I8 d) {
       const I8 by = kMode == 40 ? d : p;
       return _mm256_blendv_epi8(high, low, _mm256_cmpgt_epi32(_mm256_set1_epi32(32767), by));
     }
+    case 42: {  // soft light
+      const double pf = static_cast<double>(ps) / 65535;
+      const __m256d scale = _mm256_set1_pd(65535);
+      auto soft = [&](__m256d df) {
+        df = _mm256_div_pd(df, scale);
+        __m256d r;
+        if (pf < 0.5) {
+          r = _mm256_mul_pd(df, _mm256_add_pd(_mm256_set1_pd(2 * pf),
+                                              _mm256_mul_pd(_mm256_set1_pd(1 - 2 * pf), df)));
+        } else {
+          r = _mm256_add_pd(_mm256_mul_pd(_mm256_sqrt_pd(df), _mm256_set1_pd(2 * pf - 1)),
+                            _mm256_mul_pd(_mm256_set1_pd((1 - pf) * 2), df));
+        }
+        return _mm256_mul_pd(r, scale);
+      };
+      return Truncate(soft(Low(d)), soft(High(d)));
+    }
+    case 43: {  // colour dodge
+      if (ps >= 65535) return full;
+      const __m256d shift = _mm256_set1_pd(65536);
+      const __m256d q = _mm256_set1_pd(65535 - ps);
+      return Quotient(_mm256_mul_pd(Low(d), shift), _mm256_mul_pd(High(d), shift), q, q);
+    }
+    case 44: {  // colour burn
+      if (ps == 0) return zero;
+      const __m256d shift = _mm256_set1_pd(65536);
+      const __m256d q = _mm256_set1_pd(ps);
+      const I8 under = _mm256_sub_epi32(full, d);
+      return _mm256_sub_epi32(full, Quotient(_mm256_mul_pd(Low(under), shift),
+                                             _mm256_mul_pd(High(under), shift), q, q));
+    }
+    case 45: {  // reflect
+      if (ps >= 65535) return full;
+      const __m256d q = _mm256_set1_pd(65535 - ps);
+      const __m256d low = Low(d), high = High(d);
+      return Quotient(_mm256_mul_pd(low, low), _mm256_mul_pd(high, high), q, q);
+    }
+    case 46: {  // glow; a full target gives 65535 (and is no divisor)
+      const __m256d n = _mm256_set1_pd(static_cast<double>(ps) * ps);
+      const I8 q = _mm256_sub_epi32(full, d);
+      const I8 x = Quotient(n, n, Low(q), High(q));
+      return _mm256_blendv_epi8(x, full, _mm256_cmpeq_epi32(d, full));
+    }
     case 47:
       return _mm256_min_epi32(_mm256_add_epi32(p, d), full);
     default:  // 48
-      return _mm256_max_epi32(_mm256_sub_epi32(_mm256_add_epi32(d, p), full),
-                              _mm256_setzero_si256());
+      return _mm256_max_epi32(_mm256_sub_epi32(_mm256_add_epi32(d, p), full), zero);
   }
 }
 
@@ -312,7 +379,8 @@ int32_t MixRowOf(const uint32_t* cover, Pixel64* line, int32_t n, const MixRow& 
     for (int c = 0; c < 3; ++c) {
       const I8 tinted = Shr8(_mm256_add_epi32(Shr8(Mul(p[c], k)), Shr8(Mul(kInv, dc[c]))));
       const I8 under = _mm256_blendv_epi8(_mm256_blendv_epi8(dc[c], tinted, partial), p[c], emptyD);
-      const I8 x = _mm256_min_epi32(_mm256_max_epi32(FormulaX<kMode>(p[c], under), zero), full);
+      const I8 x = _mm256_min_epi32(
+          _mm256_max_epi32(FormulaX<kMode>(p[c], under, row.color[c]), zero), full);
       const I8 y = _mm256_min_epi32(
           _mm256_srli_epi32(_mm256_add_epi32(kept[c], _mm256_srli_epi32(Mul(amount, x), 4)), 4),
           full);
@@ -348,6 +416,16 @@ int32_t MixRowAvx2(const uint32_t* cover, Pixel64* line, int32_t n, const MixRow
       return MixRowOf<40>(cover, line, n, row);
     case 41:
       return MixRowOf<41>(cover, line, n, row);
+    case 42:
+      return MixRowOf<42>(cover, line, n, row);
+    case 43:
+      return MixRowOf<43>(cover, line, n, row);
+    case 44:
+      return MixRowOf<44>(cover, line, n, row);
+    case 45:
+      return MixRowOf<45>(cover, line, n, row);
+    case 46:
+      return MixRowOf<46>(cover, line, n, row);
     case 47:
       return MixRowOf<47>(cover, line, n, row);
     case 48:

@@ -42,10 +42,8 @@ struct MixRow {
   int32_t amount;
   int32_t inverse;
 };
-// As PlainRowAvx2, for the first n - n % 8 pixels, in the separable modes
-// without a division or floating point (screen, darken, lighten,
-// difference, negation, exclusion, overlay, hard light, add, linear burn);
-// 0 for any other mode.
+// As PlainRowAvx2, for the first n - n % 8 pixels, in the separable
+// formula modes (kScreen to kLinearBurn); 0 for any other mode.
 int32_t MixRowAvx2(const uint32_t* cover, Pixel64* line, int32_t n, const MixRow& row) noexcept;
 
 // The pick-up into the blend buffer (DRO_CopyBlendBufferSurface and its

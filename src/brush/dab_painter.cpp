@@ -522,6 +522,7 @@ bool DabPainter::PickupRowsApply(const int32_t* tipColumn) const noexcept {
 
 void DabPainter::PaintPickupRows(const int32_t* tipColumn, RuntimeRandom& rng) noexcept {
   const int32_t columns = rect.x1 - rect.x0;
+  if (columns <= 0) return;
   PickupRow kernel{};
   for (int c = 0; c < 4; ++c) kernel.color[c] = color_[c];
   kernel.primary = static_cast<int32_t>(ps_);
@@ -554,6 +555,11 @@ bool DabPainter::MixRowsApply() const noexcept {
     case MixMode::kExclusion:
     case MixMode::kOverlay:
     case MixMode::kHardLight:
+    case MixMode::kSoftLight:
+    case MixMode::kColorDodge:
+    case MixMode::kColorBurn:
+    case MixMode::kReflect:
+    case MixMode::kGlow:
     case MixMode::kAdd:
     case MixMode::kLinearBurn:
       break;
