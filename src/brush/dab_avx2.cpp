@@ -88,6 +88,23 @@ void Store(Pixel64* at, const Lanes& l) {
   _mm256_storeu_si256(p + 1, w1);
 }
 
+// What a kernel stores over the target d for the composite out (see
+// WriteRule).
+Lanes Written(const Lanes& out, const Lanes& d, const WriteRule& rule) {
+  Lanes w = rule.colorLock ? Lanes{d.r, d.g, d.b, out.a} : out;
+  if (!rule.alphaWritable) {
+    w.a = d.a;
+    return w;
+  }
+  if (rule.alphaLevel != 0) w.a = Splat(rule.alphaLevel);
+  if (rule.blobLock) {
+    const I8 low = _mm256_set1_epi32(8192);
+    const I8 keep = _mm256_or_si256(_mm256_cmpgt_epi32(low, d.a), _mm256_cmpgt_epi32(low, out.a));
+    w.a = _mm256_blendv_epi8(w.a, d.a, keep);
+  }
+  return w;
+}
+
 // floor(sum x 65535 / d) for sum < d <= 65535. The float
 // estimate q is within one of the quotient, so q d stays below 2^32 and the
 // remainder n - q d lies in (-d, 2d): one step down where it is negative,
@@ -162,7 +179,8 @@ int32_t PlainRowAvx2(const uint32_t* cover, Pixel64* line, int32_t n,
 }
 
 // The pick-up dab, per pixel of coverage V with the blend buffer's pixel B
-// as the source P (the primary colour share first, when ps > 0):
+// as the source P (an image brush's alpha bA != 65535 first thins V and
+// then counts as 65535; the primary colour share follows, when ps > 0):
 //   dA = 0     colour P, alpha V pA / 65536;
 //   otherwise  alpha ((65536 - V) dA / 256 + V pA / 256) / 256, colour
 //              (V P / 256 + (65536 - V) D / 256) / 256 where pA != 0, else D;
@@ -190,16 +208,24 @@ int32_t PickupRowAvx2(const uint32_t* cover, Pixel64* line, Pixel64* blend, int3
   int32_t i = 0;
   for (; i + 8 <= n; i += 8) {
     I8 skip;
-    const I8 v = LoadCover(cover + i, skip);
+    I8 v = LoadCover(cover + i, skip);
     if (_mm256_movemask_epi8(skip) == -1) continue;
     const Lanes d = Load(line + i);
     const Lanes b = Load(blend + i);
     Lanes p = b;
+    if (row.imageBrush) {
+      // The image's own transparency thins the coverage (to V bA / 65536,
+      // or 1 where V bA <= 65535); the source then counts as opaque.
+      const I8 vb = Mul(v, b.a);
+      const I8 thinned = _mm256_blendv_epi8(one, Shr16(vb), GreaterUnsigned(vb, full));
+      v = _mm256_blendv_epi8(thinned, v, _mm256_cmpeq_epi32(b.a, full));
+      p.a = full;
+    }
     if (primary) {
       auto share = [&](I8 c, I8 x) {
         return _mm256_min_epu32(Shr8(_mm256_add_epi32(c, Mul(x, psInv))), full);
       };
-      p = Lanes{share(cR, b.r), share(cG, b.g), share(cB, b.b), share(cA, b.a)};
+      p = Lanes{share(cR, p.r), share(cG, p.g), share(cB, p.b), share(cA, p.a)};
     }
     const I8 inverse = _mm256_sub_epi32(full1, v);
     const I8 emptyD = _mm256_cmpeq_epi32(d.a, zero);
@@ -211,7 +237,7 @@ int32_t PickupRowAvx2(const uint32_t* cover, Pixel64* line, Pixel64* blend, int3
     const I8 mixedA = Shr8(_mm256_add_epi32(Shr8(Mul(inverse, d.a)), Shr8(Mul(v, p.a))));
     const Lanes out{mix(p.r, d.r), mix(p.g, d.g), mix(p.b, d.b),
                     _mm256_blendv_epi8(mixedA, Shr16(Mul(v, p.a)), emptyD)};
-    Store(line + i, Select(out, d, skip));
+    Store(line + i, Select(Written(out, d, row.write), d, skip));
     if (row.remix) {
       auto both = [&](I8 pc, I8 dc) {
         return _mm256_min_epu32(
@@ -391,7 +417,7 @@ int32_t MixRowOf(const uint32_t* cover, Pixel64* line, int32_t n, const MixRow& 
     }
     const I8 mixedA = Shr8(_mm256_add_epi32(Shr8(Mul(v, pA)), Shr8(Mul(inverse, d.a))));
     const Lanes out{res[0], res[1], res[2], _mm256_blendv_epi8(mixedA, pA, whole)};
-    Store(line + i, Select(out, d, skip));
+    Store(line + i, Select(Written(out, d, row.write), d, skip));
   }
   return i;
 }

@@ -16,17 +16,31 @@ namespace dro::brush {
 int32_t PlainRowAvx2(const uint32_t* cover, Pixel64* line, int32_t n,
                      const uint32_t color[4]) noexcept;
 
+// How the kernels below write a composite (never for an erase dab): the
+// colour unless it is locked; the alpha (the alpha level when set) where
+// it is writable, under the blob lock only where the old and the new alpha
+// both reach 8192.
+struct WriteRule {
+  bool colorLock;
+  bool alphaWritable;
+  bool blobLock;
+  uint32_t alphaLevel;  // 0: the composite's own alpha
+};
+
 // A pick-up dab's row (mix mode kPaint, the source read from the blend
-// buffer, no vary, nothing locked): the source of pixel i is blend[i], after
-// the primary colour share when primary > 0, and with `remix` the source and
-// the target are fed back into blend[i]. Every strength lies in 0..256.
+// buffer, no vary): the source of pixel i is blend[i] (an image brush's
+// alpha thinning the coverage), after the primary colour share when
+// primary > 0, and with `remix` the source and the target are fed back into
+// blend[i]. Every strength lies in 0..256.
 struct PickupRow {
-  uint32_t color[4];       // the dab colour, for the primary colour share
+  uint32_t color[4];  // the dab colour, for the primary colour share
+  bool imageBrush;
   int32_t primary;         // ps
   int32_t primaryInverse;  // ps'
   bool remix;
   int32_t blend;         // bs
   int32_t blendInverse;  // bs'
+  WriteRule write;
 };
 // As PlainRowAvx2, for the first n - n % 8 pixels; the blend buffer pixels
 // of the row are distinct, so eight of them may be read and written at once.
@@ -34,13 +48,14 @@ int32_t PickupRowAvx2(const uint32_t* cover, Pixel64* line, Pixel64* blend, int3
                       const PickupRow& row) noexcept;
 
 // A formula mix mode's row with the dab colour as the source (no pick-up, no
-// vary, no erase, nothing locked); the mix amount lies in 0..256 and its
-// inverse is 256 - amount.
+// vary, no erase); the mix amount lies in 0..256 and its inverse is
+// 256 - amount.
 struct MixRow {
   int32_t mode;
   uint32_t color[4];
   int32_t amount;
   int32_t inverse;
+  WriteRule write;
 };
 // As PlainRowAvx2, for the first n - n % 8 pixels, in the separable
 // formula modes (kScreen to kLinearBurn); 0 for any other mode.

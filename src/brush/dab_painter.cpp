@@ -495,23 +495,20 @@ void DabPainter::PaintPlain(const int32_t* tipColumn) noexcept {
   }
 }
 
-// The vector kernels below write whole pixels: the colour, and the
-// composite's alpha.
-bool DabPainter::WritesWholePixels() const noexcept {
-  return !colorLock_ && alphaWritable_ && !blobLock_ && alphaLevel_ == 0;
+// The write stage (step 6) as the vector kernels below take it.
+WriteRule DabPainter::KernelWriteRule() const noexcept {
+  return WriteRule{colorLock_, alphaWritable_, blobLock_, alphaLevel_};
 }
 
-// The pick-up dab in vector rows: the blend buffer as the source (no vary,
-// no image brush), mix mode kPaint, whole pixels written, strengths within
-// 0..256, and tip columns side by side so that the blend buffer pixels of a
-// row are distinct and in order (eight may then be read and remixed at
-// once; rows still go one after the other, as one row's remix may feed the
-// next). The pixels past the last whole eight take the general path.
+// The pick-up dab in vector rows: the blend buffer as the source (no vary),
+// mix mode kPaint, strengths within 0..256, and tip columns side by side so that the blend buffer
+// pixels of a row are distinct and in order (eight may then be read and remixed at once; rows still
+// go one after the other, as one row's remix may feed the next). The pixels past the last whole
+// eight take the general path.
 bool DabPainter::PickupRowsApply(const int32_t* tipColumn) const noexcept {
   auto strength = [](int64_t s) { return s >= 0 && s <= 256; };
-  if (!cpu::UseAvx2() || imageBrush_ || mixMode_ != MixMode::kPaint || !WritesWholePixels() ||
-      !strength(ps_) || (ps_ > 0 && !strength(psInverse_)) ||
-      (remix_ && (!strength(bs_) || !strength(bsInverse_)))) {
+  if (!cpu::UseAvx2() || mixMode_ != MixMode::kPaint || !strength(ps_) ||
+      (ps_ > 0 && !strength(psInverse_)) || (remix_ && (!strength(bs_) || !strength(bsInverse_)))) {
     return false;
   }
   for (int32_t k = 1; k < rect.x1 - rect.x0; ++k) {
@@ -525,11 +522,13 @@ void DabPainter::PaintPickupRows(const int32_t* tipColumn, RuntimeRandom& rng) n
   if (columns <= 0) return;
   PickupRow kernel{};
   for (int c = 0; c < 4; ++c) kernel.color[c] = color_[c];
+  kernel.imageBrush = imageBrush_;
   kernel.primary = static_cast<int32_t>(ps_);
   kernel.primaryInverse = ps_ > 0 ? static_cast<int32_t>(psInverse_) : 0;
   kernel.remix = remix_;
   kernel.blend = remix_ ? static_cast<int32_t>(bs_) : 0;
   kernel.blendInverse = remix_ ? static_cast<int32_t>(bsInverse_) : 0;
+  kernel.write = KernelWriteRule();
   uint32_t cover[kSizeIndexEntries];
   for (int32_t row = rect.y0; row < rect.y1; ++row) {
     const int32_t tipRow = RowCoverage(row, tipColumn, cover);
@@ -544,7 +543,7 @@ void DabPainter::PaintPickupRows(const int32_t* tipColumn, RuntimeRandom& rng) n
 }
 
 // A formula mix mode in vector rows: the dab colour as the source (no vary),
-// a mode the kernel knows, an amount within 0..256, whole pixels written.
+// a mode the kernel knows, an amount within 0..256.
 bool DabPainter::MixRowsApply() const noexcept {
   switch (mixMode_) {
     case MixMode::kScreen:
@@ -566,7 +565,7 @@ bool DabPainter::MixRowsApply() const noexcept {
     default:
       return false;
   }
-  return cpu::UseAvx2() && WritesWholePixels() && mix_.amount >= 0 && mix_.amount <= 256 &&
+  return cpu::UseAvx2() && mix_.amount >= 0 && mix_.amount <= 256 &&
          mix_.inverse == 256 - mix_.amount;
 }
 
@@ -577,6 +576,7 @@ void DabPainter::PaintMixRows(const int32_t* tipColumn, RuntimeRandom& rng) noex
   for (int c = 0; c < 4; ++c) kernel.color[c] = color_[c];
   kernel.amount = mix_.amount;
   kernel.inverse = mix_.inverse;
+  kernel.write = KernelWriteRule();
   uint32_t cover[kSizeIndexEntries];
   for (int32_t row = rect.y0; row < rect.y1; ++row) {
     const int32_t tipRow = RowCoverage(row, tipColumn, cover);

@@ -7,6 +7,7 @@
 #include "base/canvas_state.h"
 #include "brush/brush_state.h"
 #include "brush/dab.h"
+#include "brush/dab_kernels.h"
 #include "composite/layer_state.h"
 #include "mask/mask_state.h"
 
@@ -86,7 +87,7 @@ class DabPainter {
   void WriteErase(Pixel64& t, uint32_t newA, uint32_t dA) const noexcept;
   int32_t RowCoverage(int32_t row, const int32_t* tipColumn, uint32_t* cover) const noexcept;
   void PaintPlain(const int32_t* tipColumn) noexcept;
-  bool WritesWholePixels() const noexcept;
+  WriteRule KernelWriteRule() const noexcept;
   bool PickupRowsApply(const int32_t* tipColumn) const noexcept;
   void PaintPickupRows(const int32_t* tipColumn, RuntimeRandom& rng) noexcept;
   bool MixRowsApply() const noexcept;

@@ -483,9 +483,9 @@ TEST_F(Dab, PlainFastPathMatchesTheGeneralPath) {
 // paths. The general path's targets and blend buffers make the pinned
 // checksum.
 TEST_F(Dab, PickupAndMixFastPathsMatchTheGeneralPath) {
-  constexpr int64_t kCases = 400;
+  constexpr int64_t kCases = 1000;
   constexpr uint64_t kSeed = 2468;
-  constexpr uint64_t kPinnedChecksum = 0x779720A645CF1C9Eull;
+  constexpr uint64_t kPinnedChecksum = 0x62E4F9D423840AE0ull;
   const int64_t chosen = drovine_test::ChosenFuzzCase();
   ASSERT_LT(chosen, kCases);
   MakeLayer(1, kClear);
