@@ -10,7 +10,7 @@
 // quotient) and corrected with the exact integer remainder; a sum that
 // reaches the new alpha gives 65535 outright.
 //
-// Everything except the entry point has internal linkage, and nothing here
+// Everything except the entry points has internal linkage, and nothing here
 // includes a header with inline functions: no function compiled with AVX2
 // may be picked by the linker for code that runs on older CPUs.
 #include "brush/dab_kernels.h"
