@@ -178,33 +178,86 @@ int32_t PlainRowAvx2(const uint32_t* cover, Pixel64* line, int32_t n,
   return i;
 }
 
-// The pick-up dab, per pixel of coverage V with the blend buffer's pixel B
-// as the source P (an image brush's alpha bA != 65535 first thins V and
-// then counts as 65535; the primary colour share follows, when ps > 0):
-//   dA = 0     colour P, alpha V pA / 65536;
-//   otherwise  alpha ((65536 - V) dA / 256 + V pA / 256) / 256, colour
-//              (V P / 256 + (65536 - V) D / 256) / 256 where pA != 0, else D;
-// and the remix into B (each strength at most 256, so every product stays
-// below 2^32 and min() stands in for the clamp):
+namespace {
+
+// The pick-up source of eight pixels: the blend buffer's pixels B, where an
+// image brush's alpha bA != 65535 first thins the coverage V (to V bA /
+// 65536, or 1 where V bA <= 65535) and then counts as 65535; then, when
+// ps > 0, the dab colour's share (C ps + X ps') / 256 of every channel.
+class PickupSource {
+ public:
+  explicit PickupSource(const PickupRow& row)
+      : imageBrush_(row.imageBrush),
+        primary_(row.primary > 0),
+        psInverse_(Splat(static_cast<uint32_t>(row.primaryInverse))) {
+    const I8 ps = Splat(static_cast<uint32_t>(row.primary));
+    for (int c = 0; c < 4; ++c) share_[c] = Mul(Splat(row.color[c]), ps);
+  }
+
+  Lanes operator()(const Lanes& b, I8& v) const {
+    const I8 full = _mm256_set1_epi32(65535);
+    Lanes p = b;
+    if (imageBrush_) {
+      const I8 vb = Mul(v, b.a);
+      const I8 thinned =
+          _mm256_blendv_epi8(_mm256_set1_epi32(1), Shr16(vb), GreaterUnsigned(vb, full));
+      v = _mm256_blendv_epi8(thinned, v, _mm256_cmpeq_epi32(b.a, full));
+      p.a = full;
+    }
+    if (primary_) {
+      auto share = [&](I8 c, I8 x) {
+        return _mm256_min_epu32(Shr8(_mm256_add_epi32(c, Mul(x, psInverse_))), full);
+      };
+      p = Lanes{share(share_[0], p.r), share(share_[1], p.g), share(share_[2], p.b),
+                share(share_[3], p.a)};
+    }
+    return p;
+  }
+
+ private:
+  bool imageBrush_;
+  bool primary_;
+  I8 psInverse_;
+  I8 share_[4];  // C ps
+};
+
+// The remix of source p and target d into the blend buffer (each strength
+// at most 256, so every product stays below 2^32 and min() stands in for
+// the clamp):
 //   pA, dA != 0  B = (P bs + D bs') / 256 + 1, alpha (pA bs + dA bs') / 256;
 //   dA = 0       B = P, alpha pA bs / 256;
 //   pA = 0       B = D, alpha dA bs' / 256.
-int32_t PickupRowAvx2(const uint32_t* cover, Pixel64* line, Pixel64* blend, int32_t n,
-                      const PickupRow& row) noexcept {
+Lanes Remixed(const Lanes& p, const Lanes& d, const PickupRow& row) {
   const I8 full = _mm256_set1_epi32(65535);
-  const I8 full1 = _mm256_set1_epi32(65536);
   const I8 zero = _mm256_setzero_si256();
-  const bool primary = row.primary > 0;
-  const I8 ps = Splat(static_cast<uint32_t>(row.primary));
-  const I8 psInv = Splat(static_cast<uint32_t>(row.primaryInverse));
-  // The dab colour's share, the same for every pixel.
-  const I8 cR = Mul(Splat(row.color[0]), ps);
-  const I8 cG = Mul(Splat(row.color[1]), ps);
-  const I8 cB = Mul(Splat(row.color[2]), ps);
-  const I8 cA = Mul(Splat(row.color[3]), ps);
   const I8 bs = Splat(static_cast<uint32_t>(row.blend));
   const I8 bsInv = Splat(static_cast<uint32_t>(row.blendInverse));
-  const I8 one = _mm256_set1_epi32(1);
+  const I8 emptyD = _mm256_cmpeq_epi32(d.a, zero);
+  const I8 emptyP = _mm256_cmpeq_epi32(p.a, zero);
+  auto channel = [&](I8 pc, I8 dc) {
+    const I8 both = _mm256_min_epu32(
+        _mm256_add_epi32(Shr8(_mm256_add_epi32(Mul(pc, bs), Mul(dc, bsInv))), _mm256_set1_epi32(1)),
+        full);
+    return _mm256_blendv_epi8(_mm256_blendv_epi8(both, pc, emptyD), dc, emptyP);
+  };
+  // Where dA = 0 or pA = 0 the two products' sum is the one product.
+  const I8 alpha = _mm256_min_epu32(Shr8(_mm256_add_epi32(Mul(p.a, bs), Mul(d.a, bsInv))), full);
+  return Lanes{channel(p.r, d.r), channel(p.g, d.g), channel(p.b, d.b), alpha};
+}
+
+}  // namespace
+
+// The pick-up dab, per pixel of coverage V with the pick-up source P
+// (PickupSource) over the target D:
+//   dA = 0     colour P, alpha V pA / 65536;
+//   otherwise  alpha ((65536 - V) dA / 256 + V pA / 256) / 256, colour
+//              (V P / 256 + (65536 - V) D / 256) / 256 where pA != 0, else D;
+// then the remix of P and D (Remixed).
+int32_t PickupRowAvx2(const uint32_t* cover, Pixel64* line, Pixel64* blend, int32_t n,
+                      const PickupRow& row) noexcept {
+  const I8 full1 = _mm256_set1_epi32(65536);
+  const I8 zero = _mm256_setzero_si256();
+  const PickupSource source(row);
   int32_t i = 0;
   for (; i + 8 <= n; i += 8) {
     I8 skip;
@@ -212,21 +265,7 @@ int32_t PickupRowAvx2(const uint32_t* cover, Pixel64* line, Pixel64* blend, int3
     if (_mm256_movemask_epi8(skip) == -1) continue;
     const Lanes d = Load(line + i);
     const Lanes b = Load(blend + i);
-    Lanes p = b;
-    if (row.imageBrush) {
-      // The image's own transparency thins the coverage (to V bA / 65536,
-      // or 1 where V bA <= 65535); the source then counts as opaque.
-      const I8 vb = Mul(v, b.a);
-      const I8 thinned = _mm256_blendv_epi8(one, Shr16(vb), GreaterUnsigned(vb, full));
-      v = _mm256_blendv_epi8(thinned, v, _mm256_cmpeq_epi32(b.a, full));
-      p.a = full;
-    }
-    if (primary) {
-      auto share = [&](I8 c, I8 x) {
-        return _mm256_min_epu32(Shr8(_mm256_add_epi32(c, Mul(x, psInv))), full);
-      };
-      p = Lanes{share(cR, p.r), share(cG, p.g), share(cB, p.b), share(cA, p.a)};
-    }
+    const Lanes p = source(b, v);
     const I8 inverse = _mm256_sub_epi32(full1, v);
     const I8 emptyD = _mm256_cmpeq_epi32(d.a, zero);
     const I8 emptyP = _mm256_cmpeq_epi32(p.a, zero);
@@ -238,20 +277,7 @@ int32_t PickupRowAvx2(const uint32_t* cover, Pixel64* line, Pixel64* blend, int3
     const Lanes out{mix(p.r, d.r), mix(p.g, d.g), mix(p.b, d.b),
                     _mm256_blendv_epi8(mixedA, Shr16(Mul(v, p.a)), emptyD)};
     Store(line + i, Select(Written(out, d, row.write), d, skip));
-    if (row.remix) {
-      auto both = [&](I8 pc, I8 dc) {
-        return _mm256_min_epu32(
-            _mm256_add_epi32(Shr8(_mm256_add_epi32(Mul(pc, bs), Mul(dc, bsInv))), one), full);
-      };
-      auto pick = [&](I8 pc, I8 dc) {
-        return _mm256_blendv_epi8(_mm256_blendv_epi8(both(pc, dc), pc, emptyD), dc, emptyP);
-      };
-      // Where dA = 0 or pA = 0 the two products' sum is the one product.
-      const I8 remixA =
-          _mm256_min_epu32(Shr8(_mm256_add_epi32(Mul(p.a, bs), Mul(d.a, bsInv))), full);
-      const Lanes fed{pick(p.r, d.r), pick(p.g, d.g), pick(p.b, d.b), remixA};
-      Store(blend + i, Select(fed, b, skip));
-    }
+    if (row.remix) Store(blend + i, Select(Remixed(p, d, row), b, skip));
   }
   return i;
 }
@@ -271,22 +297,22 @@ I8 Truncate(__m256d low, __m256d high) {
   return _mm256_set_m128i(_mm256_cvttpd_epi32(high), _mm256_cvttpd_epi32(low));
 }
 
-// min(floor(n / q), 65535) for whole n below 2^32 and 0 < q < 2^21, in
-// double precision: the quotient is rounded correctly and no whole number
-// lies within its rounding error, so truncating it is exact.
+// min(floor(n / q), 65535) for whole n below 2^32 and q < 2^21, in double
+// precision: the quotient is rounded correctly and no whole number lies
+// within its rounding error, so truncating it is exact. (q = 0 gives
+// 65535; the callers choose their own result there.)
 I8 Quotient(__m256d nLow, __m256d nHigh, __m256d qLow, __m256d qHigh) {
   const __m256d cap = _mm256_set1_pd(65535.0);
   return Truncate(_mm256_min_pd(_mm256_div_pd(nLow, qLow), cap),
                   _mm256_min_pd(_mm256_div_pd(nHigh, qHigh), cap));
 }
 
-// X of a separable formula mode for source channel p (the same in every
-// lane, `ps` as a number) and target channel d, each 0..65535; the result
-// is clamped to 0..65535 by the caller. Products of two channels stay
-// below 2^32; the divisions and soft light run in double precision with
-// the scalar path's operations in its order.
+// X of a separable formula mode for source channel p and target channel d,
+// each 0..65535; the result is clamped to 0..65535 by the caller. Products
+// of two channels stay below 2^32; the divisions and soft light run in
+// double precision with the scalar path's operations in its order.
 template <int32_t kMode>
-I8 FormulaX(I8 p, I8 d, uint32_t ps) {
+I8 FormulaX(I8 p, I8 d) {
   const I8 full = _mm256_set1_epi32(65535);
   const I8 zero = _mm256_setzero_si256();
   switch (kMode) {
@@ -315,46 +341,48 @@ I8 FormulaX(I8 p, I8 d, uint32_t ps) {
       return _mm256_blendv_epi8(high, low, _mm256_cmpgt_epi32(_mm256_set1_epi32(32767), by));
     }
     case 42: {  // soft light
-      const double pf = static_cast<double>(ps) / 65535;
       const __m256d scale = _mm256_set1_pd(65535);
-      auto soft = [&](__m256d df) {
+      const __m256d two = _mm256_set1_pd(2);
+      const __m256d oneD = _mm256_set1_pd(1);
+      auto soft = [&](__m256d pf, __m256d df) {
+        pf = _mm256_div_pd(pf, scale);
         df = _mm256_div_pd(df, scale);
-        __m256d r;
-        if (pf < 0.5) {
-          r = _mm256_mul_pd(df, _mm256_add_pd(_mm256_set1_pd(2 * pf),
-                                              _mm256_mul_pd(_mm256_set1_pd(1 - 2 * pf), df)));
-        } else {
-          r = _mm256_add_pd(_mm256_mul_pd(_mm256_sqrt_pd(df), _mm256_set1_pd(2 * pf - 1)),
-                            _mm256_mul_pd(_mm256_set1_pd((1 - pf) * 2), df));
-        }
-        return _mm256_mul_pd(r, scale);
+        const __m256d twoP = _mm256_mul_pd(two, pf);
+        const __m256d dark =
+            _mm256_mul_pd(df, _mm256_add_pd(twoP, _mm256_mul_pd(_mm256_sub_pd(oneD, twoP), df)));
+        const __m256d light =
+            _mm256_add_pd(_mm256_mul_pd(_mm256_sqrt_pd(df), _mm256_sub_pd(twoP, oneD)),
+                          _mm256_mul_pd(_mm256_mul_pd(_mm256_sub_pd(oneD, pf), two), df));
+        const __m256d below = _mm256_cmp_pd(pf, _mm256_set1_pd(0.5), _CMP_LT_OQ);
+        return _mm256_mul_pd(_mm256_blendv_pd(light, dark, below), scale);
       };
-      return Truncate(soft(Low(d)), soft(High(d)));
+      return Truncate(soft(Low(p), Low(d)), soft(High(p), High(d)));
     }
     case 43: {  // colour dodge
-      if (ps >= 65535) return full;
       const __m256d shift = _mm256_set1_pd(65536);
-      const __m256d q = _mm256_set1_pd(65535 - ps);
-      return Quotient(_mm256_mul_pd(Low(d), shift), _mm256_mul_pd(High(d), shift), q, q);
+      const I8 q = _mm256_sub_epi32(full, p);
+      const I8 x =
+          Quotient(_mm256_mul_pd(Low(d), shift), _mm256_mul_pd(High(d), shift), Low(q), High(q));
+      return _mm256_blendv_epi8(x, full, _mm256_cmpeq_epi32(p, full));
     }
     case 44: {  // colour burn
-      if (ps == 0) return zero;
       const __m256d shift = _mm256_set1_pd(65536);
-      const __m256d q = _mm256_set1_pd(ps);
       const I8 under = _mm256_sub_epi32(full, d);
-      return _mm256_sub_epi32(full, Quotient(_mm256_mul_pd(Low(under), shift),
-                                             _mm256_mul_pd(High(under), shift), q, q));
+      const I8 x =
+          _mm256_sub_epi32(full, Quotient(_mm256_mul_pd(Low(under), shift),
+                                          _mm256_mul_pd(High(under), shift), Low(p), High(p)));
+      return _mm256_blendv_epi8(x, zero, _mm256_cmpeq_epi32(p, zero));
     }
     case 45: {  // reflect
-      if (ps >= 65535) return full;
-      const __m256d q = _mm256_set1_pd(65535 - ps);
+      const I8 q = _mm256_sub_epi32(full, p);
       const __m256d low = Low(d), high = High(d);
-      return Quotient(_mm256_mul_pd(low, low), _mm256_mul_pd(high, high), q, q);
+      const I8 x = Quotient(_mm256_mul_pd(low, low), _mm256_mul_pd(high, high), Low(q), High(q));
+      return _mm256_blendv_epi8(x, full, _mm256_cmpeq_epi32(p, full));
     }
-    case 46: {  // glow; a full target gives 65535 (and is no divisor)
-      const __m256d n = _mm256_set1_pd(static_cast<double>(ps) * ps);
+    case 46: {  // glow
       const I8 q = _mm256_sub_epi32(full, d);
-      const I8 x = Quotient(n, n, Low(q), High(q));
+      const __m256d low = Low(p), high = High(p);
+      const I8 x = Quotient(_mm256_mul_pd(low, low), _mm256_mul_pd(high, high), Low(q), High(q));
       return _mm256_blendv_epi8(x, full, _mm256_cmpeq_epi32(d, full));
     }
     case 47:
@@ -364,34 +392,40 @@ I8 FormulaX(I8 p, I8 d, uint32_t ps) {
   }
 }
 
-// A formula mode's dab, per pixel of coverage V with the dab colour P:
+// A formula mode's dab, per pixel of coverage V with source P (the dab
+// colour, or with a pick-up PickupSource):
 //   D pre-tinted towards P where dA is partial (k = min(((65535 - dA) V /
 //   65536) 3, 65535), D = (P k / 256 + (65535 - k) D / 256) / 256), D = P
 //   where dA = 0;
 //   Y = ((P a') / 16 + (a X) / 16) / 16 per channel, X the mode's formula;
 //   V = 65535: Y and pA outright; otherwise colour
 //   min((V Y / 256 + (65536 - V) D / 256) / 256 + 1, 65535) and alpha
-//   (V pA / 256 + (65536 - V) dA / 256) / 256.
-template <int32_t kMode>
-int32_t MixRowOf(const uint32_t* cover, Pixel64* line, int32_t n, const MixRow& row) {
+//   (V pA / 256 + (65536 - V) dA / 256) / 256;
+// with a pick-up, then the remix of P and the pre-tinted D (Remixed).
+template <int32_t kMode, bool kPickup>
+int32_t MixRowOf(const uint32_t* cover, Pixel64* line, Pixel64* blend, int32_t n, const MixRow& row,
+                 const PickupRow* pickup) {
   const I8 full = _mm256_set1_epi32(65535);
   const I8 full1 = _mm256_set1_epi32(65536);
   const I8 zero = _mm256_setzero_si256();
   const I8 one = _mm256_set1_epi32(1);
-  const I8 p[3] = {Splat(row.color[0]), Splat(row.color[1]), Splat(row.color[2])};
-  const I8 pA = Splat(row.color[3]);
+  const Lanes color{Splat(row.color[0]), Splat(row.color[1]), Splat(row.color[2]),
+                    Splat(row.color[3])};
   const I8 amount = Splat(static_cast<uint32_t>(row.amount));
-  // (P a') / 16, the same for every pixel.
-  I8 kept[3];
-  for (int c = 0; c < 3; ++c) {
-    kept[c] = Splat(row.color[c] * static_cast<uint32_t>(row.inverse) / 16);
-  }
+  const I8 inverseAmount = Splat(static_cast<uint32_t>(row.inverse));
+  const PickupSource source(kPickup ? *pickup : PickupRow{});
   int32_t i = 0;
   for (; i + 8 <= n; i += 8) {
     I8 skip;
-    const I8 v = LoadCover(cover + i, skip);
+    I8 v = LoadCover(cover + i, skip);
     if (_mm256_movemask_epi8(skip) == -1) continue;
     const Lanes d = Load(line + i);
+    Lanes b{};
+    Lanes p = color;
+    if constexpr (kPickup) {
+      b = Load(blend + i);
+      p = source(b, v);
+    }
     const I8 emptyD = _mm256_cmpeq_epi32(d.a, zero);
     const I8 partial = _mm256_andnot_si256(_mm256_or_si256(emptyD, _mm256_cmpeq_epi32(d.a, full)),
                                            _mm256_set1_epi32(-1));
@@ -400,65 +434,80 @@ int32_t MixRowOf(const uint32_t* cover, Pixel64* line, int32_t n, const MixRow& 
     const I8 kInv = _mm256_sub_epi32(full, k);
     const I8 inverse = _mm256_sub_epi32(full1, v);
     const I8 whole = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(65534));
+    const I8 pc[3] = {p.r, p.g, p.b};
     const I8 dc[3] = {d.r, d.g, d.b};
-    I8 res[3];
+    I8 res[3], under[3];
     for (int c = 0; c < 3; ++c) {
-      const I8 tinted = Shr8(_mm256_add_epi32(Shr8(Mul(p[c], k)), Shr8(Mul(kInv, dc[c]))));
-      const I8 under = _mm256_blendv_epi8(_mm256_blendv_epi8(dc[c], tinted, partial), p[c], emptyD);
-      const I8 x = _mm256_min_epi32(
-          _mm256_max_epi32(FormulaX<kMode>(p[c], under, row.color[c]), zero), full);
+      const I8 tinted = Shr8(_mm256_add_epi32(Shr8(Mul(pc[c], k)), Shr8(Mul(kInv, dc[c]))));
+      under[c] = _mm256_blendv_epi8(_mm256_blendv_epi8(dc[c], tinted, partial), pc[c], emptyD);
+      const I8 x = _mm256_min_epi32(_mm256_max_epi32(FormulaX<kMode>(pc[c], under[c]), zero), full);
+      const I8 kept = _mm256_srli_epi32(Mul(pc[c], inverseAmount), 4);  // (P a') / 16
       const I8 y = _mm256_min_epi32(
-          _mm256_srli_epi32(_mm256_add_epi32(kept[c], _mm256_srli_epi32(Mul(amount, x), 4)), 4),
-          full);
+          _mm256_srli_epi32(_mm256_add_epi32(kept, _mm256_srli_epi32(Mul(amount, x), 4)), 4), full);
       const I8 mixed = _mm256_min_epu32(
-          _mm256_add_epi32(Shr8(_mm256_add_epi32(Shr8(Mul(v, y)), Shr8(Mul(inverse, under)))), one),
+          _mm256_add_epi32(Shr8(_mm256_add_epi32(Shr8(Mul(v, y)), Shr8(Mul(inverse, under[c])))),
+                           one),
           full);
       res[c] = _mm256_blendv_epi8(mixed, y, whole);
     }
-    const I8 mixedA = Shr8(_mm256_add_epi32(Shr8(Mul(v, pA)), Shr8(Mul(inverse, d.a))));
-    const Lanes out{res[0], res[1], res[2], _mm256_blendv_epi8(mixedA, pA, whole)};
+    const I8 mixedA = Shr8(_mm256_add_epi32(Shr8(Mul(v, p.a)), Shr8(Mul(inverse, d.a))));
+    const Lanes out{res[0], res[1], res[2], _mm256_blendv_epi8(mixedA, p.a, whole)};
     Store(line + i, Select(Written(out, d, row.write), d, skip));
+    if constexpr (kPickup) {
+      if (pickup->remix) {
+        const Lanes tinted{under[0], under[1], under[2], d.a};
+        Store(blend + i, Select(Remixed(p, tinted, *pickup), b, skip));
+      }
+    }
   }
   return i;
 }
 
-}  // namespace
-
-int32_t MixRowAvx2(const uint32_t* cover, Pixel64* line, int32_t n, const MixRow& row) noexcept {
+template <bool kPickup>
+int32_t MixRowFor(const uint32_t* cover, Pixel64* line, Pixel64* blend, int32_t n,
+                  const MixRow& row, const PickupRow* pickup) {
   switch (row.mode) {
     case 34:
-      return MixRowOf<34>(cover, line, n, row);
+      return MixRowOf<34, kPickup>(cover, line, blend, n, row, pickup);
     case 35:
-      return MixRowOf<35>(cover, line, n, row);
+      return MixRowOf<35, kPickup>(cover, line, blend, n, row, pickup);
     case 36:
-      return MixRowOf<36>(cover, line, n, row);
+      return MixRowOf<36, kPickup>(cover, line, blend, n, row, pickup);
     case 37:
-      return MixRowOf<37>(cover, line, n, row);
+      return MixRowOf<37, kPickup>(cover, line, blend, n, row, pickup);
     case 38:
-      return MixRowOf<38>(cover, line, n, row);
+      return MixRowOf<38, kPickup>(cover, line, blend, n, row, pickup);
     case 39:
-      return MixRowOf<39>(cover, line, n, row);
+      return MixRowOf<39, kPickup>(cover, line, blend, n, row, pickup);
     case 40:
-      return MixRowOf<40>(cover, line, n, row);
+      return MixRowOf<40, kPickup>(cover, line, blend, n, row, pickup);
     case 41:
-      return MixRowOf<41>(cover, line, n, row);
+      return MixRowOf<41, kPickup>(cover, line, blend, n, row, pickup);
     case 42:
-      return MixRowOf<42>(cover, line, n, row);
+      return MixRowOf<42, kPickup>(cover, line, blend, n, row, pickup);
     case 43:
-      return MixRowOf<43>(cover, line, n, row);
+      return MixRowOf<43, kPickup>(cover, line, blend, n, row, pickup);
     case 44:
-      return MixRowOf<44>(cover, line, n, row);
+      return MixRowOf<44, kPickup>(cover, line, blend, n, row, pickup);
     case 45:
-      return MixRowOf<45>(cover, line, n, row);
+      return MixRowOf<45, kPickup>(cover, line, blend, n, row, pickup);
     case 46:
-      return MixRowOf<46>(cover, line, n, row);
+      return MixRowOf<46, kPickup>(cover, line, blend, n, row, pickup);
     case 47:
-      return MixRowOf<47>(cover, line, n, row);
+      return MixRowOf<47, kPickup>(cover, line, blend, n, row, pickup);
     case 48:
-      return MixRowOf<48>(cover, line, n, row);
+      return MixRowOf<48, kPickup>(cover, line, blend, n, row, pickup);
     default:
       return 0;
   }
+}
+
+}  // namespace
+
+int32_t MixRowAvx2(const uint32_t* cover, Pixel64* line, Pixel64* blend, int32_t n,
+                   const MixRow& row, const PickupRow* pickup) noexcept {
+  return pickup ? MixRowFor<true>(cover, line, blend, n, row, pickup)
+                : MixRowFor<false>(cover, line, nullptr, n, row, nullptr);
 }
 
 // The pick-up, per pixel with source S, mask value m and weight w (w' =
@@ -526,7 +575,8 @@ int32_t PickupRowAvx2(const uint32_t*, Pixel64*, Pixel64*, int32_t, const Pickup
   return 0;
 }
 
-int32_t MixRowAvx2(const uint32_t*, Pixel64*, int32_t, const MixRow&) noexcept {
+int32_t MixRowAvx2(const uint32_t*, Pixel64*, Pixel64*, int32_t, const MixRow&,
+                   const PickupRow*) noexcept {
   return 0;
 }
 

@@ -47,19 +47,22 @@ struct PickupRow {
 int32_t PickupRowAvx2(const uint32_t* cover, Pixel64* line, Pixel64* blend, int32_t n,
                       const PickupRow& row) noexcept;
 
-// A formula mix mode's row with the dab colour as the source (no pick-up, no
-// vary, no erase); the mix amount lies in 0..256 and its inverse is
-// 256 - amount.
+// A formula mix mode's row (no vary, no erase); the mix amount lies in
+// 0..256 and its inverse is 256 - amount.
 struct MixRow {
   int32_t mode;
-  uint32_t color[4];
+  uint32_t color[4];  // the dab colour: the source without a pick-up
   int32_t amount;
   int32_t inverse;
   WriteRule write;
 };
 // As PlainRowAvx2, for the first n - n % 8 pixels, in the separable
-// formula modes (kScreen to kLinearBurn); 0 for any other mode.
-int32_t MixRowAvx2(const uint32_t* cover, Pixel64* line, int32_t n, const MixRow& row) noexcept;
+// formula modes (kScreen to kLinearBurn); 0 for any other mode. With
+// `pickup` the source is the blend buffer's row `blend` as in PickupRowAvx2
+// (whose write rule is row.write), and with pickup->remix the source and
+// the pre-tinted target are fed back into it.
+int32_t MixRowAvx2(const uint32_t* cover, Pixel64* line, Pixel64* blend, int32_t n,
+                   const MixRow& row, const PickupRow* pickup) noexcept;
 
 // The pick-up into the blend buffer (DRO_CopyBlendBufferSurface and its
 // kin) for the first n - n % 8 pixels of a row: out[i] from the source

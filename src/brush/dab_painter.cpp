@@ -500,15 +500,14 @@ WriteRule DabPainter::KernelWriteRule() const noexcept {
   return WriteRule{colorLock_, alphaWritable_, blobLock_, alphaLevel_};
 }
 
-// The pick-up dab in vector rows: the blend buffer as the source (no vary),
-// mix mode kPaint, strengths within 0..256, and tip columns side by side so that the blend buffer
-// pixels of a row are distinct and in order (eight may then be read and remixed at once; rows still
-// go one after the other, as one row's remix may feed the next). The pixels past the last whole
-// eight take the general path.
-bool DabPainter::PickupRowsApply(const int32_t* tipColumn) const noexcept {
+// A pick-up in vector rows: strengths within 0..256, and tip columns side
+// by side so that the blend buffer pixels of a row are distinct and in
+// order (eight may then be read and remixed at once; rows still go one
+// after the other, as one row's remix may feed the next).
+bool DabPainter::PickupRowsFit(const int32_t* tipColumn) const noexcept {
   auto strength = [](int64_t s) { return s >= 0 && s <= 256; };
-  if (!cpu::UseAvx2() || mixMode_ != MixMode::kPaint || !strength(ps_) ||
-      (ps_ > 0 && !strength(psInverse_)) || (remix_ && (!strength(bs_) || !strength(bsInverse_)))) {
+  if (!strength(ps_) || (ps_ > 0 && !strength(psInverse_)) ||
+      (remix_ && (!strength(bs_) || !strength(bsInverse_)))) {
     return false;
   }
   for (int32_t k = 1; k < rect.x1 - rect.x0; ++k) {
@@ -517,9 +516,7 @@ bool DabPainter::PickupRowsApply(const int32_t* tipColumn) const noexcept {
   return true;
 }
 
-void DabPainter::PaintPickupRows(const int32_t* tipColumn, RuntimeRandom& rng) noexcept {
-  const int32_t columns = rect.x1 - rect.x0;
-  if (columns <= 0) return;
+PickupRow DabPainter::KernelPickupRow() const noexcept {
   PickupRow kernel{};
   for (int c = 0; c < 4; ++c) kernel.color[c] = color_[c];
   kernel.imageBrush = imageBrush_;
@@ -529,6 +526,15 @@ void DabPainter::PaintPickupRows(const int32_t* tipColumn, RuntimeRandom& rng) n
   kernel.blend = remix_ ? static_cast<int32_t>(bs_) : 0;
   kernel.blendInverse = remix_ ? static_cast<int32_t>(bsInverse_) : 0;
   kernel.write = KernelWriteRule();
+  return kernel;
+}
+
+// The pick-up dab (mix mode kPaint) in vector rows; the pixels past the
+// last whole eight take the general path.
+void DabPainter::PaintPickupRows(const int32_t* tipColumn, RuntimeRandom& rng) noexcept {
+  const int32_t columns = rect.x1 - rect.x0;
+  if (columns <= 0) return;
+  const PickupRow kernel = KernelPickupRow();
   uint32_t cover[kSizeIndexEntries];
   for (int32_t row = rect.y0; row < rect.y1; ++row) {
     const int32_t tipRow = RowCoverage(row, tipColumn, cover);
@@ -542,9 +548,9 @@ void DabPainter::PaintPickupRows(const int32_t* tipColumn, RuntimeRandom& rng) n
   }
 }
 
-// A formula mix mode in vector rows: the dab colour as the source (no vary),
-// a mode the kernel knows, an amount within 0..256.
-bool DabPainter::MixRowsApply() const noexcept {
+// A formula mix mode in vector rows: a mode the kernel knows, an amount
+// within 0..256.
+bool DabPainter::MixRowsFit() const noexcept {
   switch (mixMode_) {
     case MixMode::kScreen:
     case MixMode::kDarken:
@@ -565,26 +571,32 @@ bool DabPainter::MixRowsApply() const noexcept {
     default:
       return false;
   }
-  return cpu::UseAvx2() && mix_.amount >= 0 && mix_.amount <= 256 &&
-         mix_.inverse == 256 - mix_.amount;
+  return mix_.amount >= 0 && mix_.amount <= 256 && mix_.inverse == 256 - mix_.amount;
 }
 
+// A formula mix mode in vector rows, from the dab colour or (kBlend) from a
+// pick-up; the pixels past the last whole eight take the general path.
+template <bool kBlend>
 void DabPainter::PaintMixRows(const int32_t* tipColumn, RuntimeRandom& rng) noexcept {
   const int32_t columns = rect.x1 - rect.x0;
+  if (columns <= 0) return;
   MixRow kernel{};
   kernel.mode = mix_.mode;
   for (int c = 0; c < 4; ++c) kernel.color[c] = color_[c];
   kernel.amount = mix_.amount;
   kernel.inverse = mix_.inverse;
   kernel.write = KernelWriteRule();
+  const PickupRow pickup = KernelPickupRow();
   uint32_t cover[kSizeIndexEntries];
   for (int32_t row = rect.y0; row < rect.y1; ++row) {
     const int32_t tipRow = RowCoverage(row, tipColumn, cover);
     Pixel64* line = target_ + int64_t{row} * width_ + rect.x0;
-    const int32_t done = MixRowAvx2(cover, line, columns, kernel);
+    const int32_t rowPos = tipRow * limit_;
+    const int32_t done =
+        kBlend ? MixRowAvx2(cover, line, blend_ + rowPos + tipColumn[0], columns, kernel, &pickup)
+               : MixRowAvx2(cover, line, nullptr, columns, kernel, nullptr);
     for (int32_t k = done; k < columns; ++k) {
-      if (cover[k] != 0)
-        PaintPixel<false, true>(line[k], cover[k], tipRow * limit_ + tipColumn[k], rng);
+      if (cover[k] != 0) PaintPixel<kBlend, true>(line[k], cover[k], rowPos + tipColumn[k], rng);
     }
   }
 }
@@ -623,15 +635,21 @@ void DabPainter::Paint(RuntimeRandom& rng) noexcept {
   }
   // Without vary tables no row draws a random number, so the vector rows
   // may skip the cursors.
-  const bool fastSource =
-      g_fastPaths && !colorVary_.table && !lumVary_.table && !erase_ && !rotate_;
-  if (fastSource && blendSource_ && plainPath && PickupRowsApply(tipColumn)) {
+  const bool vectorRows =
+      g_fastPaths && cpu::UseAvx2() && !colorVary_.table && !lumVary_.table && !erase_ && !rotate_;
+  if (vectorRows && blendSource_ && mixMode_ == MixMode::kPaint && PickupRowsFit(tipColumn)) {
     PaintPickupRows(tipColumn, rng);
     return;
   }
-  if (fastSource && !blendSource_ && !plainPath && MixRowsApply()) {
-    PaintMixRows(tipColumn, rng);
-    return;
+  if (vectorRows && !plainPath && MixRowsFit()) {
+    if (!blendSource_) {
+      PaintMixRows<false>(tipColumn, rng);
+      return;
+    }
+    if (PickupRowsFit(tipColumn)) {
+      PaintMixRows<true>(tipColumn, rng);
+      return;
+    }
   }
   const bool mix = !plainPath;
   if (blendSource_) {

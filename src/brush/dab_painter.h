@@ -88,9 +88,11 @@ class DabPainter {
   int32_t RowCoverage(int32_t row, const int32_t* tipColumn, uint32_t* cover) const noexcept;
   void PaintPlain(const int32_t* tipColumn) noexcept;
   WriteRule KernelWriteRule() const noexcept;
-  bool PickupRowsApply(const int32_t* tipColumn) const noexcept;
+  bool PickupRowsFit(const int32_t* tipColumn) const noexcept;
+  PickupRow KernelPickupRow() const noexcept;
   void PaintPickupRows(const int32_t* tipColumn, RuntimeRandom& rng) noexcept;
-  bool MixRowsApply() const noexcept;
+  bool MixRowsFit() const noexcept;
+  template <bool kBlend>
   void PaintMixRows(const int32_t* tipColumn, RuntimeRandom& rng) noexcept;
   void PlainPixel(Pixel64& t, uint32_t v) noexcept;
   void PaintMaskValue(Mask16& m, uint32_t v, int32_t pos) noexcept;
