@@ -3,7 +3,10 @@
 #include <algorithm>
 
 #include "base/canvas_state.h"
+#include "base/cpu.h"
 #include "brush/brush_state.h"
+#include "brush/dab_kernels.h"
+#include "brush/dab_painter.h"
 #include "brush/settings.h"
 #include "mask/mask_state.h"
 
@@ -108,11 +111,17 @@ int32_t CopyBlendBuffer(int32_t x, int32_t y, const Plane& source, int32_t weigh
 
   const Mask16* mask = dro::mask::EnabledValues();
   const uint16_t emptyAlpha = static_cast<uint16_t>((alphaFlag ? (inv % 256) : (wt % 256)) * 256);
+  const bool vector = DabFastPathsEnabled() && cpu::UseAvx2();
+  const BlendCopyRow kernel{{c[0], c[1], c[2], c[3]}, weight, emptyAlpha};
   for (int32_t row = d.top; row <= d.bottom; ++row) {
     const Pixel64* in = source.Row(row);
     Pixel64* out = sq.Row(row - d.top + d.skipY);
     const Mask16* m = mask ? mask + static_cast<size_t>(row) * geometry.width : nullptr;
-    for (int32_t col = d.left; col <= d.right; ++col) {
+    const int32_t done = vector && d.right >= d.left
+                             ? BlendCopyRowAvx2(in + d.left, m ? m + d.left : nullptr,
+                                                out + d.skipX, d.right - d.left + 1, kernel)
+                             : 0;
+    for (int32_t col = d.left + done; col <= d.right; ++col) {
       const Pixel64& s = in[col];
       uint32_t a = s.a;
       if (m) {

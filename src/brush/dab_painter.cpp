@@ -92,8 +92,9 @@ bool CanvasSized(size_t elements, const CanvasGeometry& canvas) noexcept {
   return elements >= static_cast<size_t>(int64_t{canvas.width} * canvas.height);
 }
 
-// The plain path and its AVX2 row kernel; DROVINE_NO_FAST_PATHS turns both
-// off, a test may turn the plain path off to compare it with the general one.
+// The plain path, the pick-up and mix-mode rows and their AVX2 row
+// kernels; DROVINE_NO_FAST_PATHS turns them all off, a test may turn them
+// off to compare them with the general path.
 bool g_fastPaths = cpu::FastPathsAllowed();
 
 // floor(n / d) for n below 2^40 and 0 < d < 2^16, exactly: a product with
@@ -143,6 +144,10 @@ inline void PlainOver(bool paint, uint32_t v, const uint32_t p[3], uint32_t pA, 
 
 void SetDabFastPathsEnabled(bool enabled) noexcept {
   g_fastPaths = enabled;
+}
+
+bool DabFastPathsEnabled() noexcept {
+  return g_fastPaths;
 }
 
 bool DabPainter::SetupCommon() noexcept {
@@ -446,37 +451,152 @@ template <bool kBlend, bool kMix>
   }
 }
 
+// Step 1 for one row of the fast paths (an unturned tip): the coverage of
+// every painted column into cover; returns the tip row.
+int32_t DabPainter::RowCoverage(int32_t row, const int32_t* tipColumn,
+                                uint32_t* cover) const noexcept {
+  const int32_t columns = rect.x1 - rect.x0;
+  const int32_t* map = brush_->sizeIndexMap.data();
+  const int32_t tipRow = std::clamp(map[skipY + row - rect.y0], 0, size_ - 1);
+  const Mask16* tipLine = tip_ + int64_t{tipRow} * limit_;
+  const uint8_t* gritLine = grit_ ? grit_ + int64_t{tipRow} * limit_ : nullptr;
+  const int64_t lineStart = int64_t{row} * width_ + rect.x0;
+  const uint8_t* textureLine = texture_ ? texture_ + lineStart : nullptr;
+  const Mask16* maskLine = mask_ ? mask_ + lineStart : nullptr;
+  for (int32_t k = 0; k < columns; ++k) {
+    const int32_t tipX = tipColumn[k];
+    uint32_t v = tipLine[tipX];
+    if (gritLine && density_ < gritLine[tipX]) v = 0;
+    if (scaleAlpha_) v = v * alphaScale_ / 128;
+    if (textureLine && textureLine[k] != 255) v = v * textureLine[k] / 256;
+    if (maskLine && maskLine[k] != kFull) v = v * maskLine[k] / 65536;
+    if (solid_ && v != 0) v = kFull;
+    cover[k] = v;
+  }
+  return tipRow;
+}
+
 // The plain dab: the dab colour as it is (no pick-up, no vary), a mix mode
 // OnPlainPath, no erase and an unturned tip. The source is the same for
 // every pixel, so each row is its coverage (step 1), then the composite
 // (step 3) and the write (step 6).
 void DabPainter::PaintPlain(const int32_t* tipColumn) noexcept {
   const int32_t columns = rect.x1 - rect.x0;
-  const int32_t* map = brush_->sizeIndexMap.data();
   const bool vector = cpu::UseAvx2() && mixMode_ == MixMode::kPaint && !colorLock_ &&
                       alphaWritable_ && !blobLock_ && alphaLevel_ == 0;
   uint32_t cover[kSizeIndexEntries];
   for (int32_t row = rect.y0; row < rect.y1; ++row) {
-    const int32_t tipRow = std::clamp(map[skipY + row - rect.y0], 0, size_ - 1);
-    const Mask16* tipLine = tip_ + int64_t{tipRow} * limit_;
-    const uint8_t* gritLine = grit_ ? grit_ + int64_t{tipRow} * limit_ : nullptr;
-    const int64_t lineStart = int64_t{row} * width_ + rect.x0;
-    const uint8_t* textureLine = texture_ ? texture_ + lineStart : nullptr;
-    const Mask16* maskLine = mask_ ? mask_ + lineStart : nullptr;
-    for (int32_t k = 0; k < columns; ++k) {
-      const int32_t tipX = tipColumn[k];
-      uint32_t v = tipLine[tipX];
-      if (gritLine && density_ < gritLine[tipX]) v = 0;
-      if (scaleAlpha_) v = v * alphaScale_ / 128;
-      if (textureLine && textureLine[k] != 255) v = v * textureLine[k] / 256;
-      if (maskLine && maskLine[k] != kFull) v = v * maskLine[k] / 65536;
-      if (solid_ && v != 0) v = kFull;
-      cover[k] = v;
-    }
-    Pixel64* line = target_ + lineStart;
+    RowCoverage(row, tipColumn, cover);
+    Pixel64* line = target_ + int64_t{row} * width_ + rect.x0;
     const int32_t done = vector ? PlainRowAvx2(cover, line, columns, color_) : 0;
     for (int32_t k = done; k < columns; ++k) {
       if (cover[k] != 0) PlainPixel(line[k], cover[k]);
+    }
+  }
+}
+
+// The write stage (step 6) as the vector kernels below take it.
+WriteRule DabPainter::KernelWriteRule() const noexcept {
+  return WriteRule{colorLock_, alphaWritable_, blobLock_, alphaLevel_};
+}
+
+// A pick-up in vector rows: strengths within 0..256, and tip columns side
+// by side so that the blend buffer pixels of a row are distinct and in
+// order (eight may then be read and remixed at once; rows still go one
+// after the other, as one row's remix may feed the next).
+bool DabPainter::PickupRowsFit(const int32_t* tipColumn) const noexcept {
+  auto strength = [](int64_t s) { return s >= 0 && s <= 256; };
+  if (!strength(ps_) || (ps_ > 0 && !strength(psInverse_)) ||
+      (remix_ && (!strength(bs_) || !strength(bsInverse_)))) {
+    return false;
+  }
+  for (int32_t k = 1; k < rect.x1 - rect.x0; ++k) {
+    if (tipColumn[k] != tipColumn[0] + k) return false;
+  }
+  return true;
+}
+
+PickupRow DabPainter::KernelPickupRow() const noexcept {
+  PickupRow kernel{};
+  for (int c = 0; c < 4; ++c) kernel.color[c] = color_[c];
+  kernel.imageBrush = imageBrush_;
+  kernel.primary = static_cast<int32_t>(ps_);
+  kernel.primaryInverse = ps_ > 0 ? static_cast<int32_t>(psInverse_) : 0;
+  kernel.remix = remix_;
+  kernel.blend = remix_ ? static_cast<int32_t>(bs_) : 0;
+  kernel.blendInverse = remix_ ? static_cast<int32_t>(bsInverse_) : 0;
+  kernel.write = KernelWriteRule();
+  return kernel;
+}
+
+// The pick-up dab (mix mode kPaint) in vector rows; the pixels past the
+// last whole eight take the general path.
+void DabPainter::PaintPickupRows(const int32_t* tipColumn, RuntimeRandom& rng) noexcept {
+  const int32_t columns = rect.x1 - rect.x0;
+  if (columns <= 0) return;
+  const PickupRow kernel = KernelPickupRow();
+  uint32_t cover[kSizeIndexEntries];
+  for (int32_t row = rect.y0; row < rect.y1; ++row) {
+    const int32_t tipRow = RowCoverage(row, tipColumn, cover);
+    Pixel64* line = target_ + int64_t{row} * width_ + rect.x0;
+    const int32_t rowPos = tipRow * limit_;
+    const int32_t done =
+        PickupRowAvx2(cover, line, blend_ + rowPos + tipColumn[0], columns, kernel);
+    for (int32_t k = done; k < columns; ++k) {
+      if (cover[k] != 0) PaintPixel<true, false>(line[k], cover[k], rowPos + tipColumn[k], rng);
+    }
+  }
+}
+
+// A formula mix mode in vector rows: a mode the kernel knows, an amount
+// within 0..256.
+bool DabPainter::MixRowsFit() const noexcept {
+  switch (mixMode_) {
+    case MixMode::kScreen:
+    case MixMode::kDarken:
+    case MixMode::kLighten:
+    case MixMode::kDifference:
+    case MixMode::kNegation:
+    case MixMode::kExclusion:
+    case MixMode::kOverlay:
+    case MixMode::kHardLight:
+    case MixMode::kSoftLight:
+    case MixMode::kColorDodge:
+    case MixMode::kColorBurn:
+    case MixMode::kReflect:
+    case MixMode::kGlow:
+    case MixMode::kAdd:
+    case MixMode::kLinearBurn:
+      break;
+    default:
+      return false;
+  }
+  return mix_.amount >= 0 && mix_.amount <= 256 && mix_.inverse == 256 - mix_.amount;
+}
+
+// A formula mix mode in vector rows, from the dab colour or (kBlend) from a
+// pick-up; the pixels past the last whole eight take the general path.
+template <bool kBlend>
+void DabPainter::PaintMixRows(const int32_t* tipColumn, RuntimeRandom& rng) noexcept {
+  const int32_t columns = rect.x1 - rect.x0;
+  if (columns <= 0) return;
+  MixRow kernel{};
+  kernel.mode = mix_.mode;
+  for (int c = 0; c < 4; ++c) kernel.color[c] = color_[c];
+  kernel.amount = mix_.amount;
+  kernel.inverse = mix_.inverse;
+  kernel.write = KernelWriteRule();
+  const PickupRow pickup = KernelPickupRow();
+  uint32_t cover[kSizeIndexEntries];
+  for (int32_t row = rect.y0; row < rect.y1; ++row) {
+    const int32_t tipRow = RowCoverage(row, tipColumn, cover);
+    Pixel64* line = target_ + int64_t{row} * width_ + rect.x0;
+    const int32_t rowPos = tipRow * limit_;
+    const int32_t done =
+        kBlend ? MixRowAvx2(cover, line, blend_ + rowPos + tipColumn[0], columns, kernel, &pickup)
+               : MixRowAvx2(cover, line, nullptr, columns, kernel, nullptr);
+    for (int32_t k = done; k < columns; ++k) {
+      if (cover[k] != 0) PaintPixel<kBlend, true>(line[k], cover[k], rowPos + tipColumn[k], rng);
     }
   }
 }
@@ -512,6 +632,24 @@ void DabPainter::Paint(RuntimeRandom& rng) noexcept {
   if (plain && g_fastPaths) {
     PaintPlain(tipColumn);
     return;
+  }
+  // Without vary tables no row draws a random number, so the vector rows
+  // may skip the cursors.
+  const bool vectorRows =
+      g_fastPaths && cpu::UseAvx2() && !colorVary_.table && !lumVary_.table && !erase_ && !rotate_;
+  if (vectorRows && blendSource_ && mixMode_ == MixMode::kPaint && PickupRowsFit(tipColumn)) {
+    PaintPickupRows(tipColumn, rng);
+    return;
+  }
+  if (vectorRows && !plainPath && MixRowsFit()) {
+    if (!blendSource_) {
+      PaintMixRows<false>(tipColumn, rng);
+      return;
+    }
+    if (PickupRowsFit(tipColumn)) {
+      PaintMixRows<true>(tipColumn, rng);
+      return;
+    }
   }
   const bool mix = !plainPath;
   if (blendSource_) {

@@ -7,6 +7,7 @@
 #include "base/canvas_state.h"
 #include "brush/brush_state.h"
 #include "brush/dab.h"
+#include "brush/dab_kernels.h"
 #include "composite/layer_state.h"
 #include "mask/mask_state.h"
 
@@ -21,8 +22,10 @@ struct VaryCursor {
 };
 
 // Test hook: off, every dab takes the general per-pixel path (the
-// reference for the plain fast path).
+// reference for the fast paths).
 void SetDabFastPathsEnabled(bool enabled) noexcept;
+// Whether the dab's fast paths (and the pick-up's) may run.
+bool DabFastPathsEnabled() noexcept;
 
 class DabPainter {
  public:
@@ -82,7 +85,15 @@ class DabPainter {
   void Write(Pixel64& t, const uint32_t out[3], uint32_t newA, uint32_t dA) const noexcept;
   // ... and for an erase dab: alpha only, never raised.
   void WriteErase(Pixel64& t, uint32_t newA, uint32_t dA) const noexcept;
+  int32_t RowCoverage(int32_t row, const int32_t* tipColumn, uint32_t* cover) const noexcept;
   void PaintPlain(const int32_t* tipColumn) noexcept;
+  WriteRule KernelWriteRule() const noexcept;
+  bool PickupRowsFit(const int32_t* tipColumn) const noexcept;
+  PickupRow KernelPickupRow() const noexcept;
+  void PaintPickupRows(const int32_t* tipColumn, RuntimeRandom& rng) noexcept;
+  bool MixRowsFit() const noexcept;
+  template <bool kBlend>
+  void PaintMixRows(const int32_t* tipColumn, RuntimeRandom& rng) noexcept;
   void PlainPixel(Pixel64& t, uint32_t v) noexcept;
   void PaintMaskValue(Mask16& m, uint32_t v, int32_t pos) noexcept;
   uint32_t VaryLuminance(uint32_t x, uint8_t byte) const noexcept;

@@ -14,6 +14,6 @@ void DRO_CALL DRO_XSetDiagnosticHandler(DRO_XDiagnosticHandler handler, void* us
 
 const char* DRO_CALL DRO_XGetFastPaths(void) {
   if (!dro::cpu::FastPathsAllowed()) return "none (DROVINE_NO_FAST_PATHS is set)";
-  if (dro::cpu::HasAvx2()) return "AVX2 blend kernels, AVX2 dab row kernel, plain dab path";
+  if (dro::cpu::HasAvx2()) return "AVX2 blend kernels, AVX2 dab row kernels, plain dab path";
   return "plain dab path (this processor has no AVX2)";
 }

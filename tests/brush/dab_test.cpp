@@ -1,9 +1,10 @@
 // The dab renderer: coverage, source colour, the paint paths, the mix modes,
 // remix, the write rules, clipping and the mask dab.
 //
-// The fuzz test of the plain dab's fast paths runs 300 seeded cases and pins
-// one checksum over the general path's pictures. To rerun one case alone and
-// see its settings (from the build directory):
+// The fuzz tests of the dab's fast paths (the plain dab; the pick-up and
+// mix-mode dabs) run seeded cases and pin one checksum each over the general
+// path's pictures. To rerun one case alone and see its settings (from the
+// build directory):
 //   DROVINE_FUZZ_CASE=<n> tests/test_brush --gtest_filter=Dab.PlainFastPathMatchesTheGeneralPath
 #include <gtest/gtest.h>
 
@@ -470,6 +471,143 @@ TEST_F(Dab, PlainFastPathMatchesTheGeneralPath) {
     EXPECT_EQ(checksum, kPinnedChecksum) << "checksum 0x" << std::hex << checksum;
   } else {
     std::cout << "case " << chosen << " checksum 0x" << std::hex << checksum << std::dec << "\n";
+  }
+}
+
+// The pick-up and mix-mode fast paths against the general per-pixel path:
+// random targets, blend buffers and tips; pick-up (half of them copied from
+// the layer first, under the mask or not, then painted by the plain path or
+// a formula mode) with and without remix
+// and a primary colour share; every formula mode and a few others at random
+// amounts (their shifts with them), in and out of range; grit, texture,
+// mask, vary, erase, locks and scaled tips that keep a dab off the fast
+// paths. The general path's targets and blend buffers make the pinned
+// checksum.
+TEST_F(Dab, PickupAndMixFastPathsMatchTheGeneralPath) {
+  constexpr int64_t kCases = 1000;
+  constexpr uint64_t kSeed = 2468;
+  constexpr uint64_t kPinnedChecksum = 0xE4B01187DF3B06DEull;
+  const int64_t chosen = drovine_test::ChosenFuzzCase();
+  ASSERT_LT(chosen, kCases);
+  MakeLayer(1, kClear);
+  Target(kClear);
+  dro::brush::BrushState& brush = engine().brush;
+  uint64_t checksum = drovine_test::kChecksumStart;
+  for (int64_t n = std::max<int64_t>(chosen, 0); n < (chosen < 0 ? kCases : chosen + 1); ++n) {
+    drovine_test::CaseRandom rng(kSeed, n);
+    auto next = [&] { return rng.Next(); };
+    auto value16 = [&]() -> uint16_t {
+      static constexpr uint16_t kEdges[] = {0, 1, 8191, 8192, 32766, 32767, 32768, 65534, 65535};
+      const uint32_t kind = next() % 4;
+      if (kind == 0) return kEdges[next() % (sizeof kEdges / sizeof kEdges[0])];
+      return static_cast<uint16_t>(kind == 1 ? 65535 - next() % 300 : next());
+    };
+    auto strength = [&]() -> int32_t {
+      static constexpr int32_t kOdd[] = {1, 255, 256, 300, -5};
+      return next() % 4 == 0 ? kOdd[next() % 5] : static_cast<int32_t>(next() % 257);
+    };
+    std::vector<Pixel64> before(pixelCount());
+    for (Pixel64& p : before) {
+      p = Pixel64{value16(), value16(), value16(), next() % 3 ? value16() : uint16_t{65535}};
+    }
+    std::vector<Pixel64> blend(brush.blendBuffer.size());
+    for (Pixel64& p : blend) p = Pixel64{value16(), value16(), value16(), value16()};
+    DRO_SetSize(1 + static_cast<int32_t>(next() % kLimit));
+    if (next() % 6 == 0) DRO_SetScaleSize(1 + static_cast<int32_t>(next() % kLimit));
+    for (dro::Mask16& t : brush.tip) t = value16();
+
+    const bool pickUp = next() % 2 == 0;
+    static constexpr int32_t kOthers[] = {32, 33, 42, 43, 44, 45, 46, 249, 253, 256, 262, 295, 340};
+    const int32_t formula = 34 + static_cast<int32_t>(next() % 15);
+    const int32_t other = kOthers[next() % 13];
+    const uint32_t pickMode = next() % 4;
+    const int32_t mode = pickMode == 0 ? other : (pickMode == 1 || !pickUp ? formula : 32);
+    const int32_t amount = next() % 8 == 0 ? static_cast<int32_t>(next() % 600) - 100
+                                           : static_cast<int32_t>(next() % 257);
+    DRO_SetMixMode(mode, amount);
+    DRO_SetBlendStrength(pickUp ? strength() : 0);
+    DRO_SetBlendPrimaryColorStrength(next() % 2 == 0 ? 0 : strength());
+    DRO_SetBlendRemix(static_cast<int32_t>(next() % 3 != 0));
+    DRO_SetAlpha(next() % 3 != 0 ? 100 : static_cast<int32_t>(next() % 100));
+    DRO_SetPixColorVary(next() % 10 == 0 ? 1 + static_cast<int32_t>(next() % 40) : 0);
+    DRO_SetPixLumVary(next() % 10 == 0 ? 1 + static_cast<int32_t>(next() % 40) : 0);
+    DRO_SetSolidBrushMode(static_cast<int32_t>(next() % 8 == 0));
+    DRO_SetImageBrushMode(static_cast<int32_t>(next() % 10 == 0));
+    DRO_SetColorLocked(static_cast<uint8_t>(next() % 10 == 0));
+    DRO_SetBlobLocked(static_cast<uint8_t>(next() % 10 == 0));
+    DRO_SetAlphaLevel(next() % 10 == 0 ? static_cast<int32_t>(next() % 70000) : 0);
+    DRO_SetRotateBrushMode(static_cast<uint8_t>(next() % 10 == 0), 30);
+    const bool grit = next() % 3 == 0;
+    brush.gritCellSize = grit;
+    brush.currentGrit = static_cast<int32_t>(next() % 20);
+    brush.currentGritOffset = static_cast<int32_t>(next() % 25 * kLimit + next() % 25);
+    brush.drawingLengthCounter = 1;
+    for (uint8_t& g : brush.grit[brush.currentGrit]) g = static_cast<uint8_t>(next());
+    DRO_SetDensity(static_cast<int32_t>(next() % 256));
+    if (next() % 3 == 0) {
+      engine().layers.texture = dro::Buffer<uint8_t>::Make(pixelCount());
+      for (uint8_t& t : engine().layers.texture)
+        t = static_cast<uint8_t>(next() % 4 ? 255 : next());
+    } else {
+      DRO_DeleteTexture();
+    }
+    std::vector<dro::Mask16> mask(pixelCount());
+    for (dro::Mask16& m : mask) m = next() % 2 ? 65535 : value16();
+    SetMask(mask);
+    const int32_t slot = next() % 4 == 0 ? 1 : 2;
+    DRO_SetLayer(slot);
+    DRO_EnableMask(static_cast<uint8_t>(next() % 2));
+    // Half the pick-ups are fresh from the layer under the dab first.
+    const bool copy = pickUp && next() % 2 == 0;
+    const int32_t weight = static_cast<int32_t>(next() % 320) - 20;
+    const int32_t alphaFlag = static_cast<int32_t>(next() % 2);
+    const bool erase = next() % 10 == 0;
+    const bool blendOff = next() % 10 == 0;
+    const int32_t x = static_cast<int32_t>(next() % (kW + 40)) - 20;
+    const int32_t y = static_cast<int32_t>(next() % (kH + 40)) - 20;
+    const int32_t r = static_cast<int32_t>(next()), g = static_cast<int32_t>(next()),
+                  b = static_cast<int32_t>(next());
+    if (chosen >= 0) {
+      std::cout << "case " << n << ": mode " << mode << " amount " << amount << ", pick-up "
+                << pickUp << " strength " << brush.blendStrength << " primary "
+                << brush.primaryColorStrength << " remix " << int{brush.blendRemix} << ", size "
+                << brush.size << " count " << brush.scaledCount << ", grit " << grit << ", erase "
+                << erase << ", blend off " << blendOff << ", layer " << slot << ", dab at (" << x
+                << ", " << y << ")\n";
+    }
+
+    auto dab = [&](bool fast) {
+      SetPixels(slot, before);
+      std::copy(blend.begin(), blend.end(), brush.blendBuffer.begin());
+      DRO_SetRandomSeed(static_cast<int32_t>(n));
+      if (erase) DRO_SetEraseModeOn();
+      if (blendOff) DRO_TempDisableBlend();
+      dro::brush::SetDabFastPathsEnabled(fast && dro::cpu::FastPathsAllowed());
+      DRO_SetColor16(r, g, b);  // the colour the pick-up mixes in
+      if (copy) DRO_CopyBlendBufferSurface(x, y, weight, alphaFlag);
+      DRO_DrawDabGrit(x, y, r, g, b);
+      dro::brush::SetDabFastPathsEnabled(dro::cpu::FastPathsAllowed());
+      std::vector<Pixel64> out = Pixels(slot);
+      out.insert(out.end(), brush.blendBuffer.begin(), brush.blendBuffer.end());
+      return out;
+    };
+    const std::vector<Pixel64> fast = dab(true);
+    const std::vector<Pixel64> general = dab(false);
+    checksum = drovine_test::Checksum(checksum, general.data(), general.size());
+    const auto differs = std::mismatch(fast.begin(), fast.end(), general.begin());
+    if (differs.first != fast.end()) {
+      const size_t i = static_cast<size_t>(differs.first - fast.begin());
+      ADD_FAILURE() << "case " << n << " (rerun it with DROVINE_FUZZ_CASE=" << n << "), "
+                    << (i < pixelCount() ? "pixel " : "blend buffer pixel ")
+                    << (i < pixelCount() ? i : i - pixelCount()) << ": fast "
+                    << ::testing::PrintToString(fast[i]) << ", general "
+                    << ::testing::PrintToString(general[i]);
+      return;
+    }
+  }
+  DRO_EnableMask(1);
+  if (chosen < 0) {
+    EXPECT_EQ(checksum, kPinnedChecksum) << "checksum 0x" << std::hex << checksum;
   }
 }
 
