@@ -71,17 +71,20 @@ void BlendRows(bool reference, const Pixel64* src, int32_t sx, int32_t sy, int32
           reinterpret_cast<Pixel64*>(d16 + d0), w, p);
     }
   };
-  // Each destination row depends only on the same row of the source, so
-  // bands of rows may run at once, unless source and destination share
-  // memory: then a band could read a row another band is writing.
-  const auto srcFirst = reinterpret_cast<uintptr_t>(s16);
+  // Each destination row depends only on the same row of the source (and
+  // of the layer mask), so bands of rows may run at once, unless either
+  // shares memory with the destination: then a band could read a row
+  // another band is writing.
   const auto dstFirst = reinterpret_cast<uintptr_t>(d16);
-  const auto srcEnd =
-      reinterpret_cast<uintptr_t>(s16 + (int64_t{sy} + h - 1) * srcStride + (int64_t{sx} + w) * 4);
   const auto dstEnd =
       reinterpret_cast<uintptr_t>(d16 + (int64_t{dy} + h - 1) * dstStride + (int64_t{dx} + w) * 4);
-  const bool overlap = srcFirst < dstEnd && dstFirst < srcEnd;
-  if (overlap) {
+  const auto overlaps = [&](const uint16_t* read) {
+    const auto first = reinterpret_cast<uintptr_t>(read);
+    const auto end = reinterpret_cast<uintptr_t>(read + (int64_t{sy} + h - 1) * srcStride +
+                                                 (int64_t{sx} + w) * 4);
+    return first < dstEnd && dstFirst < end;
+  };
+  if (overlaps(s16) || (useMask && overlaps(m16))) {
     rows(0, h);
   } else {
     threads::ForBands(h, (threads::kLeastPixelsPerBand + w - 1) / w, rows);
