@@ -399,11 +399,11 @@ void RenderSpan(const DisplayList& list, const Finish& finish, int32_t cy, int64
   }
   detail::StartEntry startEntries[kMaxEntries];
   // The plain path eight pixels at a time, one or two canvas pixels apart.
-  const bool vectorPlain = plain && (step == 1 || step == 2) && FastPathActive(kModeNormal) &&
+  const bool vectorPlain = vector && plain && (step == 1 || step == 2) &&
                            (list.plainTopCount > 0 || list.plainTopReachesBase);
   const Pixel64* const plainBase = list.plainTopReachesBase ? list.entries[0].pixels : nullptr;
   const int64_t width = Geometry().width;
-  const size_t rowIndex = static_cast<size_t>(cy) * static_cast<size_t>(Geometry().width);
+  const size_t rowIndex = static_cast<size_t>(cy) * static_cast<size_t>(width);
   const int64_t pixels = (columns + repeat - 1) / repeat;  // canvas pixels shown
   for (int64_t first = 0; first < pixels; first += kChunk) {
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(kChunk, pixels - first));
